@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the sanitizer build of the window-free libraries,
+# the bounded fuzz runs, then the full suite (GUI tests under Xvfb). Ends with ctest's summary.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/deps.sh
+csvq_install_deps
+
+jobs=$(nproc)
+fuzz_seconds=${CSVQ_FUZZ_SECONDS:-30}
+
+# A private home for the GUI tests: configuration, runtime folder and clipboard stay out of the user's.
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/config" XDG_RUNTIME_DIR="$scratch/run"
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build (window-free libraries)"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCSVQ_GUI=OFF -DCSVQ_BENCH=OFF -DCSVQ_SANITIZE=ON >/dev/null
+cmake --build build-asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+if [ -e /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a ] || \
+   compgen -G "/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null; then
+  echo "== libFuzzer runs (${fuzz_seconds} s each)"
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCSVQ_GUI=OFF -DCSVQ_TESTS=OFF -DCSVQ_BENCH=OFF -DCSVQ_FUZZ=ON >/dev/null
+  cmake --build build-fuzz -j "$jobs"
+  for fuzzer in build-fuzz/tests/fuzz/fuzz_*; do
+    [ -x "$fuzzer" ] || continue
+    corpus=$(mktemp -d)
+    echo "-- $(basename "$fuzzer")"
+    ASAN_OPTIONS=detect_leaks=1 "$fuzzer" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 \
+      -print_final_stats=1 "$corpus" 2>&1 | tail -n 12
+    status=${PIPESTATUS[0]}
+    rm -rf "$corpus"
+    if [ "$status" -ne 0 ]; then
+      echo "fuzzer $(basename "$fuzzer") failed with status $status"
+      exit 1
+    fi
+  done
+else
+  echo "== clang's fuzzer runtime is not installed: fuzz runs skipped"
+fi
+
+echo "== Main build and the full test suite"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$jobs"
+xvfb-run -a -s "-screen 0 1600x1000x24" ctest --test-dir build --output-on-failure -j "$jobs"
