@@ -3,6 +3,7 @@
 #include <unicode/ucnv.h>
 
 #include <array>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -253,17 +254,33 @@ bool IsContinuation(uint8_t b)
 }
 
 // UTF-8 as Windows decodes it: one U+FFFD per failed sequence, where a failed sequence is the
-// lead byte plus the continuation bytes accepted before the failure was seen.
-void DecodeUtf8(const uint8_t* s, size_t n, std::u16string& out)
+// lead byte plus the continuation bytes accepted before the failure was seen. Overlong forms,
+// surrogates and values past U+10FFFF are seen after the second byte, so that byte is part of
+// the failed sequence. Writes at most n units to out and returns the count.
+size_t DecodeUtf8(const uint8_t* s, size_t n, char16_t* out)
 {
-    out.reserve(n);
+    char16_t* o = out;
     size_t i = 0;
     while (i < n)
     {
+        // Runs of ASCII, eight bytes at a time.
+        while (i + 8 <= n)
+        {
+            uint64_t word;
+            std::memcpy(&word, s + i, 8);
+            if (word & 0x8080808080808080ULL)
+                break;
+            for (int k = 0; k < 8; ++k)
+                o[k] = s[i + k];
+            o += 8;
+            i += 8;
+        }
+        if (i >= n)
+            break;
         const uint8_t b = s[i];
         if (b < 0x80)
         {
-            out.push_back(b);
+            *o++ = b;
             ++i;
             continue;
         }
@@ -286,7 +303,8 @@ void DecodeUtf8(const uint8_t* s, size_t n, std::u16string& out)
         }
         else
         {
-            out.push_back(0xFFFD);
+            // C0, C1, F5 to FF and lone continuation bytes.
+            *o++ = 0xFFFD;
             ++i;
             continue;
         }
@@ -303,7 +321,6 @@ void DecodeUtf8(const uint8_t* s, size_t n, std::u16string& out)
             ++i;
             if (k == 0 && need >= 2)
             {
-                // Overlong forms, surrogates and values past U+10FFFF show in the first two bytes.
                 const bool bad = need == 2 ? (code < 0x20 || (code >= 0x360 && code < 0x380))
                                            : (code < 0x10 || code >= 0x110);
                 if (bad)
@@ -315,47 +332,48 @@ void DecodeUtf8(const uint8_t* s, size_t n, std::u16string& out)
         }
         if (failed)
         {
-            out.push_back(0xFFFD);
-            continue;
+            *o++ = 0xFFFD;
         }
-        if (code >= 0x10000)
+        else if (code >= 0x10000)
         {
             code -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+            *o++ = static_cast<char16_t>(0xD800 + (code >> 10));
+            *o++ = static_cast<char16_t>(0xDC00 + (code & 0x3FF));
         }
         else
         {
-            out.push_back(static_cast<char16_t>(code));
+            *o++ = static_cast<char16_t>(code);
         }
     }
+    return static_cast<size_t>(o - out);
 }
 
-void DecodeDoubleByte(const PageTables& tables, const uint8_t* s, size_t n, std::u16string& out)
+size_t DecodeDoubleByte(const PageTables& tables, const uint8_t* s, size_t n, char16_t* out)
 {
-    out.reserve(n);
     const char16_t* pairs = tables.pairs.data();
+    char16_t* o = out;
     size_t i = 0;
     while (i < n)
     {
         const uint8_t b = s[i];
         if (!tables.lead[b])
         {
-            out.push_back(tables.single[b]);
+            *o++ = tables.single[b];
             ++i;
         }
         else if (i + 1 < n && s[i + 1] != 0)
         {
-            out.push_back(pairs[b * 256 + s[i + 1]]);
+            *o++ = pairs[b * 256 + s[i + 1]];
             i += 2;
         }
         else
         {
             // A lead byte at the end or before a zero byte stands alone.
-            out.push_back(tables.single[b]);
+            *o++ = tables.single[b];
             ++i;
         }
     }
+    return static_cast<size_t>(o - out);
 }
 }
 
@@ -383,7 +401,9 @@ bool DecodeCodePage(int32_t codePage, const uint8_t* bytes, size_t length, std::
     switch (info->kind)
     {
     case PageKind::Utf8:
-        DecodeUtf8(bytes, length, out);
+        // Neither decoder ever writes more units than it reads bytes.
+        out.resize(length);
+        out.resize(DecodeUtf8(bytes, length, out.data()));
         break;
     case PageKind::Utf16Le:
         out.resize(length / 2);
@@ -391,7 +411,8 @@ bool DecodeCodePage(int32_t codePage, const uint8_t* bytes, size_t length, std::
             out[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
         break;
     case PageKind::DoubleByte:
-        DecodeDoubleByte(*tables, bytes, length, out);
+        out.resize(length);
+        out.resize(DecodeDoubleByte(*tables, bytes, length, out.data()));
         break;
     case PageKind::SingleByte:
     case PageKind::Ascii7:
