@@ -57,14 +57,17 @@ int32_t DetectTextEncoding(const uint8_t* b, uint64_t n, int32_t mode)
     }
 
     auto at = [&](uint64_t i, uint8_t c) { return i < n && b[i] == c; };
+    // Mode 1 leaves out the "<?" test; it looks for the two characters in the text's own form.
+    const bool xmlTest = mode != 1;
     switch (kind)
     {
     case BigEndian:
-        return (mode != 1 && at(1, '<') && at(3, '?')) ? 0x24 : 0x20;
+        return TEXT_ENC_16BIT | (xmlTest && at(1, '<') && at(3, '?') ? TEXT_ENC_XML_DECL : 0);
     case LittleEndian:
-        return (mode != 1 && at(0, '<') && at(2, '?')) ? 0x26 : 0x22;
+        return TEXT_ENC_16BIT | TEXT_ENC_LITTLE_ENDIAN |
+               (xmlTest && at(0, '<') && at(2, '?') ? TEXT_ENC_XML_DECL : 0);
     default:
-        return (mode != 1 && at(0, '<') && at(1, '?')) ? 0x14 : 0x10;
+        return TEXT_ENC_8BIT | (xmlTest && at(0, '<') && at(1, '?') ? TEXT_ENC_XML_DECL : 0);
     }
 }
 
