@@ -1,0 +1,220 @@
+#include "LGridScrollModel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "LGridTypes.h"
+
+int GridSaturateToInt(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    if (value >= static_cast<double>(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    if (value <= static_cast<double>(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
+    return static_cast<int>(value);
+}
+
+uint64_t GridSaturateToUint64(double value)
+{
+    if (std::isnan(value) || value <= 0.0)
+        return 0;
+    if (value >= 18446744073709551615.0)
+        return std::numeric_limits<uint64_t>::max();
+    return static_cast<uint64_t>(value);
+}
+
+float LGridScrollModel::EffectiveUnitsPerRow() const
+{
+    return (std::isfinite(unitsPerRow) && unitsPerRow > 0.0f) ? unitsPerRow : 1.0f;
+}
+
+int LGridScrollModel::RowsPerPage() const
+{
+    return GridSaturateToInt(static_cast<double>(verticalPage) / static_cast<double>(EffectiveUnitsPerRow()));
+}
+
+int LGridScrollModel::UnitStep() const
+{
+    return GridSaturateToInt(EffectiveUnitsPerRow());
+}
+
+int LGridScrollModel::VerticalMaxPosition() const
+{
+    if (verticalBarRange <= 0)
+        return 0;
+    return std::max(0, verticalBarRange - std::min(verticalPage, verticalBarRange));
+}
+
+int LGridScrollModel::HorizontalMaxPosition() const
+{
+    if (horizontalBarRange <= 0)
+        return 0;
+    return std::max(0, horizontalBarRange - std::min(horizontalPage, horizontalBarRange));
+}
+
+void LGridScrollModel::SetLayoutWidth(int widestWidth, int clientWidth)
+{
+    layoutWidth = widestWidth > std::numeric_limits<int>::max() - 2 ? std::numeric_limits<int>::max()
+                                                                      : widestWidth + 2;
+    float scale = (std::isfinite(horizontalScale) && horizontalScale > 0.0f) ? horizontalScale : 1.0f;
+    int page = GridSaturateToInt(static_cast<double>(clientWidth) / scale);
+    if (page < layoutWidth)
+    {
+        horizontalPage = std::max(1, page);
+        horizontalBarRange = layoutWidth;
+    }
+    else
+    {
+        horizontalPage = 0;
+        horizontalBarRange = 0;
+    }
+    horizontalPosition = std::clamp(horizontalPosition, 0, HorizontalMaxPosition());
+}
+
+void LGridScrollModel::SetVerticalBar(int clientHeight, int rowHeight)
+{
+    if (clientHeight < verticalRange)
+    {
+        int rows = clientHeight / std::max(1, rowHeight);
+        float page = static_cast<float>(rows) * EffectiveUnitsPerRow();
+        verticalPage = GridSaturateToInt(std::max(1.0f, page));
+        verticalBarRange = verticalRange;
+    }
+    else
+    {
+        verticalPage = 0;
+        verticalBarRange = 0;
+    }
+    verticalPosition = std::clamp(verticalPosition, 0, VerticalMaxPosition());
+}
+
+void LGridScrollModel::SetVerticalPosition(int position)
+{
+    verticalPosition = std::clamp(position, 0, VerticalMaxPosition());
+}
+
+void LGridScrollModel::ScrollVertical(int code, int position, int trackPosition, uint64_t totalRows)
+{
+    const int p = verticalPosition;
+    const uint64_t rowsPerPage = static_cast<uint64_t>(std::max(0, RowsPerPage()));
+    int64_t delta = 0;
+    switch (code)
+    {
+    case GRID_SB_LINEUP:
+        if (topRow > 1)
+        {
+            --topRow;
+            delta = -UnitStep();
+        }
+        break;
+    case GRID_SB_LINEDOWN:
+        if (position != 0)
+        {
+            SetVerticalPosition(position);
+            return;
+        }
+        if (topRow < totalRows)
+        {
+            ++topRow;
+            delta = UnitStep();
+        }
+        break;
+    case GRID_SB_PAGEUP:
+        topRow = topRow > rowsPerPage + 1 ? topRow - rowsPerPage : 1;
+        delta = -static_cast<int64_t>(verticalPage);
+        break;
+    case GRID_SB_PAGEDOWN:
+        topRow = std::min(totalRows, topRow + rowsPerPage);
+        delta = verticalPage;
+        break;
+    case GRID_SB_THUMBPOSITION:
+    case GRID_SB_THUMBTRACK:
+    {
+        int track = trackPosition < 0 ? p : trackPosition;
+        SetVerticalPosition(track);
+        uint64_t row = GridSaturateToUint64(static_cast<double>(track) / EffectiveUnitsPerRow());
+        row = std::max<uint64_t>(row, 1);
+        if (row > totalRows - 1) // unsigned: with no rows only the lower bound acts
+            row = totalRows - 1;
+        topRow = row;
+        return;
+    }
+    default:
+        return;
+    }
+    const int64_t bound = VerticalMaxPosition();
+    int64_t move = delta;
+    if (p + delta > bound)
+        move = bound - p;
+    else if (p + delta < 0)
+        move = -p;
+    if (move != 0)
+        verticalPosition = static_cast<int>(p + move);
+}
+
+int LGridScrollModel::ScrollHorizontal(int code, int position, int trackPosition)
+{
+    const int p = horizontalPosition;
+    int64_t delta = 0;
+    switch (code)
+    {
+    case GRID_SB_LINEUP:
+        if (position != 0)
+        {
+            horizontalPosition = std::clamp(position, 0, HorizontalMaxPosition());
+            return 0;
+        }
+        delta = -10;
+        break;
+    case GRID_SB_LINEDOWN:
+        delta = 10;
+        break;
+    case GRID_SB_PAGEUP:
+        delta = -static_cast<int64_t>(horizontalPage);
+        break;
+    case GRID_SB_PAGEDOWN:
+        delta = horizontalPage;
+        break;
+    case GRID_SB_THUMBPOSITION:
+    case GRID_SB_THUMBTRACK:
+        horizontalPosition = std::clamp(trackPosition < 0 ? p : trackPosition, 0, HorizontalMaxPosition());
+        return 0;
+    default:
+        return 0;
+    }
+    const int64_t bound = HorizontalMaxPosition();
+    int64_t move = delta;
+    if (p + delta > bound)
+        move = bound - p;
+    else if (p + delta < 0)
+        move = -p;
+    if (move == 0)
+        return 0;
+    horizontalPosition = static_cast<int>(p + move);
+    float scale = (std::isfinite(horizontalScale) && horizontalScale > 0.0f) ? horizontalScale : 1.0f;
+    return GridSaturateToInt(static_cast<double>(move) * scale);
+}
+
+uint64_t LGridScrollModel::HorizontalOffset() const
+{
+    return GridSaturateToUint64(static_cast<double>(horizontalPosition) * static_cast<double>(horizontalScale));
+}
+
+uint64_t LGridScrollModel::VerticalValue() const
+{
+    return GridSaturateToUint64(static_cast<double>(verticalPosition) * static_cast<double>(unitsPerRow));
+}
+
+int LGridScrollModel::WheelLineSteps(int rotation, int linesPerAction)
+{
+    if (rotation == 0)
+        return 0;
+    int64_t n = (std::llabs(static_cast<int64_t>(rotation)) / 120) * static_cast<int64_t>(linesPerAction);
+    if (n < 6)
+        return 1;
+    return static_cast<int>(std::min<int64_t>(n / 3, std::numeric_limits<int>::max()));
+}
