@@ -1,0 +1,92 @@
+// LCSVReader: reads CSV records forward from any recorded position of a text file: fields split
+// at the separator, quoted fields that may span lines, each field remembering whether it was
+// quoted.
+#pragma once
+
+#include "TextFileReader.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class LMemChunkBuffer;
+
+// The field separator: 0 ';' (the default), 1 ',', 2 TAB; any other value also means ';'.
+enum SeparatorKind : int32_t
+{
+    SEPARATOR_SEMICOLON = 0,
+    SEPARATOR_COMMA = 1,
+    SEPARATOR_TAB = 2,
+};
+
+// One field: its text without the outer runs of quotation marks, and whether it began with an
+// opening quotation mark in its physical line.
+struct CSVField
+{
+    std::u16string text;
+    bool quoted = false;
+
+    bool operator==(const CSVField& other) const = default;
+};
+
+// One record: its fields in file order (possibly none).
+using CSVRecord = std::vector<CSVField>;
+
+class LCSVReader
+{
+public:
+    static constexpr int64_t kWindowLines = 10000;             // a window is up to 10,001 lines
+    static constexpr uint64_t kWindowByteCap = 8u << 20;       // ends a window of huge lines early
+    static constexpr size_t kMaxRecordChars = 16777216;        // an open quote ends a record here
+
+    LCSVReader();
+    virtual ~LCSVReader();
+    LCSVReader(const LCSVReader&) = delete;
+    LCSVReader& operator=(const LCSVReader&) = delete;
+
+    // Opens a file, or with a null or empty path a copy of `source`; position line 0, count 0.
+    bool Open(const char* path, LMemChunkBuffer& source, TextScanProgress* progress);
+    // Appends the next record's fields to `out`. False at the end of the file, when the text
+    // file is closed or cannot be read (see GetLastReadStatus), and when a quote stays open to
+    // the end of the file (`out` then keeps what was read).
+    bool ReadRecord(CSVRecord& out, bool joinWithoutNewline);
+    // Splits one physical line into `fields` (cleared first); `inQuotes` carries an open quote.
+    void ParseLine(const std::u16string& line, CSVRecord& fields, bool& inQuotes) const;
+    static void StripQuotes(CSVRecord& record);
+    void ResetCache();
+
+    // Next physical line to read and the records completed before it; the cache stays.
+    void SetPosition(int64_t line, int64_t records);
+    int64_t GetCurrentLine() const { return currentLine; }
+    int64_t GetRecordCount() const { return recordCount; }
+    SeparatorKind GetSeparatorKind() const { return separatorKind; }
+    void SetSeparatorKind(SeparatorKind kind) { separatorKind = kind; }
+    // The embedded text file; empties the cache so that a code page set on it applies.
+    LTextFileReader& GetTextFile();
+    const std::string& GetPath() const { return path; }
+
+    // Status of the last window read: READLINES_READ_ERROR tells a read failure from the end.
+    ReadLinesStatus GetLastReadStatus() const { return lastStatus; }
+    // True when the last record returned was ended by the length cap while a quote was open.
+    bool WasLastRecordCut() const { return lastRecordCut; }
+
+    // Test hook: the record length at which an open quote ends a record.
+    void SetMaxRecordChars(size_t chars) { maxRecordChars = chars; }
+
+private:
+    bool FillWindow();
+
+    std::string path;
+    LTextFileReader textFile;
+    int64_t currentLine = 0;
+    int64_t recordCount = 0;
+    int64_t cacheFirst = -1;
+    int64_t cacheLast = -1;
+    std::vector<LineEntry> lineCache;
+    SeparatorKind separatorKind = SEPARATOR_SEMICOLON;
+    ReadLinesStatus lastStatus = READLINES_OK;
+    bool lastRecordCut = false;
+    size_t maxRecordChars = kMaxRecordChars;
+};

@@ -1,0 +1,113 @@
+// LTextFileReader: reads any range of lines of a text file of any size through a sparse line
+// index (a checkpoint every 5,000 lines), decoding each line to UTF-16.
+#pragma once
+
+#include "LineIndex.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class LMemChunkBuffer;
+
+// One decoded line: its text with its line-break characters, and the checkpoint where it starts.
+struct LineEntry
+{
+    std::u16string text;
+    IndexNode node;
+};
+
+enum ReadLinesStatus : int32_t
+{
+    READLINES_OK = 0,
+    READLINES_NO_INDEX = 1,       // the index is still empty after an attempt to build it
+    READLINES_BAD_RANGE = 2,      // last < first, or no line at or after first
+    READLINES_LINE_TOO_LONG = 3,  // a line was longer than the limit and was delivered cut
+    READLINES_READ_ERROR = 4,     // the file could not be opened or read again, it shrank since it
+                                  // was indexed, or the code page has no decoder
+};
+
+// A position in the reader's checkpoint list: an index into it; the list's size is its end.
+using IndexPosition = size_t;
+
+class LTextFileReader
+{
+public:
+    static constexpr uint32_t kIndexInterval = 5000;
+    static constexpr uint64_t kLineBufferSize = 2000000;         // bytes per line, break included
+    static constexpr uint64_t kMaxLineBytes = kLineBufferSize - 2;  // 1,999,998
+    static constexpr uint32_t kBlockReadSize = 64000;            // ReadBlockBytes' read size
+
+    LTextFileReader();
+    ~LTextFileReader();
+    LTextFileReader(const LTextFileReader&) = delete;
+    LTextFileReader& operator=(const LTextFileReader&) = delete;
+
+    // Opens a file (path) or a copy of `source` (null path: memory mode) and runs the pre-scan
+    // (encoding flags, kind of the first break). The index is built later. A path that cannot be
+    // read still opens; the only failure is a working copy that cannot be made.
+    bool Open(const char* path, LMemChunkBuffer& source, TextScanProgress* progress,
+              bool splitLongLines, bool useSourceFile, bool ignoreLineBreaks);
+    void Close();
+    bool IsOpen() const;
+
+    // Full scan into the index; sets the line count. False when the scan failed (the index is
+    // then empty and the line count 0).
+    bool RebuildIndex(TextScanProgress* progress);
+    // Builds the index first when it is empty.
+    int64_t GetLineCount();
+
+    // Decodes lines first..last (inclusive) into `out`. A line longer than kMaxLineBytes is
+    // delivered cut to its first kMaxLineBytes bytes with status READLINES_LINE_TOO_LONG and the
+    // result true. `maxBytes` ends the range early (after at least one line) once the lines
+    // delivered hold that many bytes.
+    bool ReadLines(uint64_t first, uint64_t last, std::vector<LineEntry>& out,
+                   ReadLinesStatus& status, TextScanProgress* progress,
+                   uint64_t maxBytes = UINT64_MAX);
+
+    // First checkpoint whose line >= `line`. None: false, pos = end, prev = the last checkpoint.
+    bool FindCheckpoint(uint64_t line, IndexPosition& pos, IndexPosition& prev,
+                        bool& isLast) const;
+    bool IsIndexEnd(IndexPosition pos) const;
+    // The checkpoint at a position, null at the end; the JSON stream keeps charStart in it.
+    IndexNode* GetCheckpoint(IndexPosition pos);
+    const IndexList& GetIndex() const { return index; }
+
+    // The text from the checkpoint at `pos` to the next one, as one entry (files only).
+    bool ReadBlock(IndexPosition pos, std::vector<LineEntry>& out);
+    // The raw bytes of the same span.
+    bool ReadBlockBytes(IndexPosition pos, LMemChunkBuffer& destination);
+
+    int32_t GetCodePage() const { return codePage; }
+    void SetCodePage(int32_t page) { codePage = page; }
+    int32_t GetEncodingFlags() const { return encodingFlags; }
+    LineEndingKind GetLineEnding() const { return lineEnding; }
+    const std::string& GetSourcePath() const { return sourcePath; }
+    const std::string& GetWorkingPath() const { return workingPath; }
+    // Why the last scan or read failed (the platform's message), empty when it did not.
+    const std::string& GetLastError() const { return lastError; }
+
+    bool CreateWorkingCopy();
+    // Frees a detached checkpoint list (null: nothing).
+    static void FreeIndexList(IndexList* list);
+
+private:
+    std::string sourcePath;
+    std::string workingPath;
+    bool workingCopyMade = false;
+    bool useSourceFile = true;
+    std::unique_ptr<LMemChunkBuffer> buffer;
+    int32_t encodingFlags = 0;
+    IndexList index;
+    bool splitLongLines = false;
+    bool ignoreLineBreaks = false;
+    int64_t lineCount = 0;
+    LineEndingKind lineEnding = LINE_ENDING_NONE;
+    int32_t codePage = 65001;
+    std::string lastError;
+
+    IndexList scratchList;              // the re-scan's checkpoints, reused between reads
+    std::vector<uint8_t> lineBuffer;    // bytes of a stretch of lines, allocated once
+};
