@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <string>
 
+// Code pages: 65001 (UTF-8), 1200 (UTF-16 little-endian; an odd last byte is dropped), 932, 950,
+// 1250 to 1258, 28591 to 28599 and 20127. The tables of a code page are built at its first use,
+// safely from any thread; a text too large to hold throws std::bad_alloc.
+//
 // Decodes bytes of a Windows code page to UTF-16 as MultiByteToWideChar(codePage, 0, ...) does
 // (no MB_ERR_INVALID_CHARS). Replaces `out`. Returns false when the code page has no decoder.
 bool DecodeCodePage(int32_t codePage, const uint8_t* bytes, size_t length, std::u16string& out);

@@ -224,6 +224,33 @@ TEST(LMemChunkBuffer, GetDataSkipsEmptyChunks)
     EXPECT_EQ(0u, buffer.GetSize());
 }
 
+TEST(LMemChunkBuffer, NullEntriesAreSkipped)
+{
+    std::vector<LMemChunk*> chunks = {new LMemChunk(8), nullptr, new LMemChunk(8)};
+    const uint8_t a[3] = {1, 2, 3};
+    const uint8_t b[2] = {4, 5};
+    ASSERT_TRUE(chunks[0]->Append(a, 3));
+    ASSERT_TRUE(chunks[2]->Append(b, 2));
+    LMemChunkBuffer buffer;
+    buffer.SwapChunks(chunks);
+    EXPECT_EQ(5u, buffer.GetSize());
+
+    uint8_t target[4] = {};
+    uint64_t length = 4;
+    ASSERT_EQ(target, buffer.Read(2, length, target));
+    EXPECT_EQ(3u, length);
+    EXPECT_EQ((std::vector<uint8_t>{3, 4, 5}), std::vector<uint8_t>(target, target + 3));
+    EXPECT_EQ((std::vector<uint8_t>{1, 2, 3, 4, 5}), Content(buffer));
+
+    // A new chunk follows a null last entry.
+    std::vector<LMemChunk*> tail = {nullptr};
+    LMemChunkBuffer other;
+    other.SwapChunks(tail);
+    const uint8_t c[1] = {6};
+    EXPECT_TRUE(other.Append(c, 1));
+    EXPECT_EQ(std::vector<uint8_t>{6}, Content(other));
+}
+
 TEST(LMemChunkBuffer, GetDataOfEmptyChunksGivesAnEmptyBlock)
 {
     LMemChunkBuffer buffer;
