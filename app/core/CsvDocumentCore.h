@@ -24,16 +24,16 @@
 // Paths are file-system byte strings (UTF-8 on this system): pass wxString::fn_str().
 #pragma once
 
-#include "CSVReader.h"
-#include "DocumentReadOptions.h"
-#include "DocumentSinks.h"
-
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "CSVReader.h"
+#include "DocumentReadOptions.h"
+#include "DocumentSinks.h"
 
 // One unit of paging: up to 5,000 consecutive records.
 struct CSVSegment
@@ -113,12 +113,16 @@ public:
     const std::string& GetPath() const { return path; }
     const std::deque<CSVSegment>& GetSegments() const { return segments; }
     size_t GetLoadedSegmentCount() const { return loaded.size(); }
+    // The most segments that held rows at once since the last reset (measured by csvq-bench).
+    size_t GetPeakLoadedSegmentCount() const { return peakLoaded; }
+    void ResetPeakLoadedSegmentCount() { peakLoaded = loaded.size(); }
     // The reader's separator kind (that of the last successful read).
     int32_t GetSeparatorKind() const;
 
 private:
-    // Reads up to 5,000 records from the reader's position into rows; true when the file ended.
-    bool ReadPass(LCSVReader& from, std::vector<CSVRecord>& rows, int64_t lastRecord, bool logMultiLine);
+    // Reads up to maxRecords records from the reader's position into rows; true when the file ended.
+    bool ReadPass(LCSVReader& from, std::vector<CSVRecord>& rows, int64_t maxRecords, bool logMultiLine);
+    void MarkLoaded(size_t index);
     void ReleaseSegment(size_t index);
     // Releases loaded segments farthest from keep until at most kMaxLoadedSegments hold rows.
     void TrimLoadedSegments(size_t keep);
@@ -136,6 +140,7 @@ private:
     bool hasFile = false;
     // Indexes of the segments that hold rows.
     std::set<size_t> loaded;
+    size_t peakLoaded = 0;
     // Reused buffers of the find loop.
     std::u16string foldedField;
 };

@@ -2,12 +2,12 @@
 // message boxes; tests implement them with recorders. All calls come on the GUI thread.
 #pragma once
 
-#include "CSVReader.h"
-#include "DocumentReadOptions.h"
-
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "CSVReader.h"
+#include "DocumentReadOptions.h"
 
 // The Output pane.
 class ILogSink

@@ -1,0 +1,466 @@
+#include "CsvDocumentCore.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+#include <unicode/ustring.h>
+
+#include "EncodingTable.h"
+#include "MemChunkBuffer.h"
+
+namespace {
+constexpr uint64_t AsUnsigned(int64_t value)
+{
+    return static_cast<uint64_t>(value);
+}
+
+std::u16string Utf8ToUtf16(const std::string& text)
+{
+    std::u16string out(text.size(), u'\0');
+    int32_t length = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strFromUTF8WithSub(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()), &length,
+                         text.data(), static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
+    if (U_FAILURE(status))
+        return std::u16string(text.begin(), text.end());
+    out.resize(static_cast<size_t>(length));
+    return out;
+}
+
+std::u16string SystemReason(int error)
+{
+    char buffer[256];
+    // GNU strerror_r: returns the message, which may or may not live in buffer.
+    const char* message = strerror_r(error, buffer, sizeof buffer);
+    return Utf8ToUtf16(message ? message : "unknown error");
+}
+
+// open(2) and fstat(2) the path the way the reader will, without keeping it open.
+bool CheckReadable(const std::string& path, int& error)
+{
+    if (path.empty())
+    {
+        error = ENOENT;
+        return false;
+    }
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+    {
+        error = errno;
+        return false;
+    }
+    struct stat info = {};
+    bool ok = true;
+    if (::fstat(fd, &info) != 0)
+    {
+        error = errno;
+        ok = false;
+    }
+    else if (S_ISDIR(info.st_mode))
+    {
+        error = EISDIR;
+        ok = false;
+    }
+    ::close(fd);
+    return ok;
+}
+
+char16_t JoinSeparator(int32_t kind)
+{
+    if (kind == 1)
+        return u',';
+    if (kind == 2)
+        return u'\t';
+    return u';';
+}
+
+std::u16string ToText(int64_t value)
+{
+    std::string digits = std::to_string(value);
+    return std::u16string(digits.begin(), digits.end());
+}
+} // namespace
+
+CsvDocumentCore::CsvDocumentCore(const CsvDocumentServices& documentServices)
+    : reader(std::make_unique<LCSVReader>())
+    , services(documentServices)
+{}
+
+CsvDocumentCore::~CsvDocumentCore() = default;
+
+void CsvDocumentCore::AddView(IRowsSink* view)
+{
+    if (!view || std::find(views.begin(), views.end(), view) != views.end())
+        return;
+    views.push_back(view);
+    if (segments.empty())
+        return;
+    // A view opened on a document that already holds rows (Window > New Window) starts at the top.
+    int64_t firstRow = 0;
+    int64_t estimate = 0;
+    const CSVSegment* first = GetSegment(0, false, firstRow, estimate);
+    const int64_t lastEnd = segments.back().CSVEndLine;
+    view->FillGrid(first ? first->rows : segments.front().rows, lastEnd + (segments.size() == 1 ? 20 : 10));
+}
+
+void CsvDocumentCore::RemoveView(IRowsSink* view)
+{
+    views.erase(std::remove(views.begin(), views.end(), view), views.end());
+}
+
+void CsvDocumentCore::Log(const std::u16string& line)
+{
+    if (services.log)
+        services.log->AddLine(line);
+}
+
+int32_t CsvDocumentCore::GetSeparatorKind() const
+{
+    return reader->GetSeparatorKind();
+}
+
+int64_t CsvDocumentCore::FirstRowOf(size_t index) const
+{
+    return index == 0 ? 1 : segments[index - 1].CSVEndLine + 1;
+}
+
+bool CsvDocumentCore::ReadPass(LCSVReader& from, std::vector<CSVRecord>& rows, int64_t maxRecords,
+                               bool logMultiLine)
+{
+    rows.reserve(static_cast<size_t>(std::clamp<int64_t>(maxRecords, 0, kSegmentRecords)));
+    for (int64_t count = 0; count < maxRecords; ++count)
+    {
+        const int64_t startLine = from.GetCurrentLine();
+        CSVRecord record;
+        if (!from.ReadRecord(record, false))
+        {
+            // The end of the file, or a read that failed: both end the segment, only the failure is told.
+            if (from.GetLastReadStatus() == READLINES_READ_ERROR)
+            {
+                Log(u"Read error in file = " + Utf8ToUtf16(from.GetPath()) + u"; " +
+                    Utf8ToUtf16(from.GetTextFile().GetLastError()));
+            }
+            return true;
+        }
+        const int64_t endLine = from.GetCurrentLine();
+        if (logMultiLine && endLine - startLine > 1)
+        {
+            Log(u"CSV line across several lines in file; CSV line = " + FormatNumber(from.GetRecordCount()) +
+                u"; File start = " + FormatNumber(startLine) + u"; File end = " + FormatNumber(endLine));
+        }
+        rows.push_back(std::move(record));
+    }
+    return false;
+}
+
+bool CsvDocumentCore::ReadCSVFile(const std::string& filePath)
+{
+    // The reader opens any path, so check first that this one can be read, before anything changes.
+    int error = 0;
+    if (!CheckReadable(filePath, error))
+    {
+        if (services.notifier)
+        {
+            services.notifier->Error(u"The file \"" + Utf8ToUtf16(filePath) +
+                                     u"\" could not be opened for reading: " + SystemReason(error) + u".");
+        }
+        return false;
+    }
+
+    // Read into a fresh reader so that a failure leaves the document as it was.
+    auto fresh = std::make_unique<LCSVReader>();
+    LMemChunkBuffer noSource;
+    if (!fresh->Open(filePath.c_str(), noSource, nullptr))
+    {
+        if (services.notifier)
+        {
+            services.notifier->Error(u"The file \"" + Utf8ToUtf16(filePath) +
+                                     u"\" could not be opened for reading.");
+        }
+        return false;
+    }
+    fresh->SetSeparatorKind(static_cast<SeparatorKind>(readOptions.separator));
+    const int32_t codePage = GetEncodingCodePage(readOptions.encodingIndex);
+    if (codePage > 0)
+        fresh->GetTextFile().SetCodePage(codePage);
+
+    CSVSegment first;
+    ReadPass(*fresh, first.rows, kSegmentRecords, false);
+    first.CSVEndLine = fresh->GetRecordCount();
+    first.FileBufferEndLine = fresh->GetCurrentLine() - 1;
+
+    reader = std::move(fresh);
+    segments.clear();
+    loaded.clear();
+    segments.push_back(std::move(first));
+    peakLoaded = 0;
+    MarkLoaded(0);
+    path = filePath;
+    hasFile = true;
+
+    Log(u"File opened = " + Utf8ToUtf16(filePath) + u"; Total file lines detected = " +
+        FormatNumber(reader->GetTextFile().GetLineCount()));
+
+    const std::vector<IRowsSink*> targets = views;
+    for (IRowsSink* view : targets)
+        view->FillGrid(segments.front().rows, segments.front().CSVEndLine + 20);
+    return true;
+}
+
+bool CsvDocumentCore::OnOpenDocument(const std::string& filePath)
+{
+    if (!ReadCSVFile(filePath))
+        return false;
+    if (services.properties)
+        services.properties->SetSettings(readOptions);
+    return true;
+}
+
+bool CsvDocumentCore::ApplyReadOptions(const DocumentReadOptions& options)
+{
+    if (!hasFile)
+        return false;
+    const DocumentReadOptions previous = readOptions;
+    readOptions = options;
+    if (ReadCSVFile(path))
+        return true;
+    readOptions = previous;
+    return false;
+}
+
+void CsvDocumentCore::MarkLoaded(size_t index)
+{
+    loaded.insert(index);
+    peakLoaded = std::max(peakLoaded, loaded.size());
+}
+
+void CsvDocumentCore::ReleaseSegment(size_t index)
+{
+    CSVSegment& segment = segments[index];
+    std::vector<CSVRecord>().swap(segment.rows);
+    segment.unloaded = true;
+    loaded.erase(index);
+}
+
+void CsvDocumentCore::TrimLoadedSegments(size_t keep)
+{
+    // The segment before keep is kept as well: reading forward may return either of the two.
+    const size_t keepLow = keep > 0 ? keep - 1 : 0;
+    while (loaded.size() > kMaxLoadedSegments)
+    {
+        const size_t low = *loaded.begin();
+        const size_t high = *loaded.rbegin();
+        const bool lowOk = low < keepLow;
+        const bool highOk = high > keep;
+        if (!lowOk && !highOk)
+            return;
+        // Farthest first; on a tie the front one, as reading forward releases from the front.
+        if (lowOk && (!highOk || keepLow - low >= high - keep))
+            ReleaseSegment(low);
+        else
+            ReleaseSegment(high);
+    }
+}
+
+const CSVSegment* CsvDocumentCore::GetSegment(int64_t row, bool allowUnload, int64_t& firstRow,
+                                              int64_t& totalEstimate)
+{
+    firstRow = 0;
+    totalEstimate = 0;
+    if (segments.empty())
+        return nullptr;
+    const uint64_t wanted = AsUnsigned(row);
+
+    if (wanted > AsUnsigned(segments.back().CSVEndLine))
+    {
+        // Reading forward from the end of the last segment, pass by pass.
+        const int64_t lastEnd = segments.back().CSVEndLine;
+        reader->SetPosition(segments.back().FileBufferEndLine + 1, lastEnd);
+        const uint64_t stopAfter = wanted > std::numeric_limits<uint64_t>::max() - kReadAhead
+                                       ? std::numeric_limits<uint64_t>::max()
+                                       : wanted + kReadAhead;
+        size_t result = segments.size();
+        for (;;)
+        {
+            CSVSegment next;
+            const bool ended = ReadPass(*reader, next.rows, kSegmentRecords, true);
+            if (!next.rows.empty())
+            {
+                next.CSVEndLine = reader->GetRecordCount();
+                next.FileBufferEndLine = reader->GetCurrentLine() - 1;
+                totalEstimate = next.CSVEndLine + 10;
+                segments.push_back(std::move(next));
+                result = segments.size() - 1;
+                MarkLoaded(result);
+            }
+            if (allowUnload)
+                TrimLoadedSegments(segments.size() - 1);
+            if (ended || AsUnsigned(segments.back().CSVEndLine) > stopAfter)
+                break;
+        }
+        if (segments.size() > 1 && AsUnsigned(segments[segments.size() - 2].CSVEndLine) >= wanted)
+            result = segments.size() - 2;
+        if (result == segments.size())
+        {
+            firstRow = lastEnd + 1;
+            return nullptr;
+        }
+        firstRow = FirstRowOf(result);
+        return &segments[result];
+    }
+
+    // The row lies within the list: the first segment that ends at or after it.
+    auto found = std::lower_bound(
+        segments.begin(), segments.end(), wanted,
+        [](const CSVSegment& segment, uint64_t value) { return AsUnsigned(segment.CSVEndLine) < value; });
+    const size_t index = static_cast<size_t>(found - segments.begin());
+    firstRow = FirstRowOf(index);
+    CSVSegment& segment = segments[index];
+    if (!segment.unloaded)
+    {
+        if (allowUnload)
+            TrimLoadedSegments(index);
+        return &segment;
+    }
+
+    // A released segment is read again from the line after the previous segment's last line, with
+    // the previous segment's record count: its bounds are all the reader needs to resume there.
+    const int64_t startLine = index == 0 ? 0 : segments[index - 1].FileBufferEndLine + 1;
+    const int64_t startCount = index == 0 ? 0 : segments[index - 1].CSVEndLine;
+    reader->SetPosition(startLine, startCount);
+    ReadPass(*reader, segment.rows, segment.CSVEndLine - startCount, true);
+    segment.unloaded = false;
+    MarkLoaded(index);
+    if (allowUnload)
+        TrimLoadedSegments(index);
+    Log(u"Segment reloaded; CSVEndLine = " + FormatNumber(segment.CSVEndLine) + u"; FileBufferEndLine = " +
+        FormatNumber(segment.FileBufferEndLine));
+    // The file changed on disk when the segment came back short: it counts as loaded, but is no result.
+    if (reader->GetRecordCount() != segment.CSVEndLine)
+        return nullptr;
+    return &segment;
+}
+
+void CsvDocumentCore::LoadRowsIntoView(IRowsSink* view, int64_t row, bool allowUnload)
+{
+    if (segments.empty())
+        return;
+    int64_t firstRow = 0;
+    int64_t estimate = 0;
+    const CSVSegment* segment = GetSegment(row, allowUnload, firstRow, estimate);
+    if (!segment || !view)
+        return;
+    view->MergeRows(segment->rows, firstRow, estimate);
+    if (AsUnsigned(row) > AsUnsigned(segment->CSVEndLine) - kReadAhead)
+    {
+        const CSVSegment* next = GetSegment(segment->CSVEndLine + 1, false, firstRow, estimate);
+        if (next)
+            view->MergeRows(next->rows, firstRow, estimate);
+    }
+}
+
+void CsvDocumentCore::GetRowText(int64_t row, std::u16string& text)
+{
+    int64_t firstRow = 0;
+    int64_t estimate = 0;
+    const CSVSegment* segment = GetSegment(row, false, firstRow, estimate);
+    if (!segment || row < firstRow)
+        return;
+    const uint64_t offset = AsUnsigned(row) - AsUnsigned(firstRow);
+    if (offset >= segment->rows.size())
+        return;
+    const char16_t separator = JoinSeparator(reader->GetSeparatorKind());
+    const size_t start = text.size();
+    for (const CSVField& field : segment->rows[offset])
+    {
+        if (field.quoted)
+        {
+            text += u'"';
+            text += field.text;
+            text += u'"';
+        }
+        else
+        {
+            text += field.text;
+        }
+        text += separator;
+    }
+    while (text.size() > start && text.back() == separator)
+        text.pop_back();
+}
+
+void CsvDocumentCore::OnFindNext(IRowsSink* view, const std::u16string& searchText)
+{
+    if (searchText.empty())
+        return;
+    int64_t next = 1;
+    int64_t selected = 0;
+    if (view && view->GetLastSelectedRow(selected) && selected < std::numeric_limits<int64_t>::max())
+        next = selected + 1;
+    const std::u16string needle = matchCase ? searchText : ToLowerCase(searchText);
+
+    for (;;)
+    {
+        int64_t firstRow = 0;
+        int64_t estimate = 0;
+        const CSVSegment* segment = GetSegment(next, true, firstRow, estimate);
+        if (!segment)
+        {
+            if (services.notifier)
+                services.notifier->Info(u"End of document reached. No more occurrences found.");
+            return;
+        }
+        const std::vector<CSVRecord>& rows = segment->rows;
+        size_t offset = next > firstRow ? static_cast<size_t>(AsUnsigned(next) - AsUnsigned(firstRow)) : 0;
+        for (; offset < rows.size(); ++offset)
+        {
+            const int64_t rowNumber = firstRow + static_cast<int64_t>(offset);
+            next = rowNumber + 1;
+            bool hit = false;
+            for (const CSVField& field : rows[offset])
+            {
+                if (matchCase)
+                {
+                    hit = field.text.find(needle) != std::u16string::npos;
+                }
+                else
+                {
+                    foldedField.clear();
+                    AppendLowerCase(field.text.data(), field.text.size(), foldedField);
+                    hit = foldedField.find(needle) != std::u16string::npos;
+                }
+                if (hit)
+                    break;
+            }
+            if (!hit)
+                continue;
+            if (view && view->SelectRow(rowNumber, rows, firstRow, estimate) && services.rowDetails)
+                services.rowDetails->FindText(needle, matchCase);
+            return;
+        }
+        // Go on after the segment even when it came back short (the file shrank on disk): a search
+        // that stayed on the same row would never end.
+        if (next <= segment->CSVEndLine)
+            next = segment->CSVEndLine + 1;
+        Log(u"Searching at line = " + ToText(next));
+    }
+}
+
+void CsvDocumentCore::OnGoToLine(IRowsSink* view, const std::u16string& text)
+{
+    if (text.empty())
+        return;
+    const int64_t row = ParseRecordNumber(text);
+    int64_t firstRow = 0;
+    int64_t estimate = 0;
+    const CSVSegment* segment = GetSegment(row, true, firstRow, estimate);
+    if (!segment || !view)
+        return;
+    view->SelectRow(row, segment->rows, firstRow, estimate);
+}

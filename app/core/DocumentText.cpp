@@ -1,0 +1,93 @@
+// FormatNumber, the go-to-line parser and the case folding of find next.
+#include <string>
+
+#include <unicode/uchar.h>
+#include <unicode/utf16.h>
+
+#include "CsvDocumentCore.h"
+
+std::u16string FormatNumber(int64_t value)
+{
+    const uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    const std::string digits = std::to_string(magnitude);
+    std::u16string out;
+    out.reserve(digits.size() + digits.size() / 3 + 1);
+    if (value < 0)
+        out += u'-';
+    for (size_t i = 0; i < digits.size(); ++i)
+    {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += u'.';
+        out += static_cast<char16_t>(digits[i]);
+    }
+    return out;
+}
+
+int64_t ParseRecordNumber(const std::u16string& text)
+{
+    size_t i = 0;
+    while (i < text.size() && u_isspace(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
+    {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    // The magnitude may reach 2^63 for the negative limit.
+    const uint64_t limit = negative ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1;
+    uint64_t magnitude = 0;
+    bool clamped = false;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i)
+    {
+        const uint64_t digit = static_cast<uint64_t>(text[i] - u'0');
+        if (clamped || magnitude > (limit - digit) / 10)
+        {
+            clamped = true;
+            continue;
+        }
+        magnitude = magnitude * 10 + digit;
+    }
+    if (clamped)
+        magnitude = limit;
+    if (!negative)
+        return static_cast<int64_t>(magnitude);
+    return magnitude == (uint64_t{1} << 63) ? INT64_MIN : -static_cast<int64_t>(magnitude);
+}
+
+void AppendLowerCase(const char16_t* text, size_t length, std::u16string& out)
+{
+    out.reserve(out.size() + length);
+    for (size_t i = 0; i < length; ++i)
+    {
+        const char16_t unit = text[i];
+        if (unit < 0x80)
+        {
+            out += (unit >= u'A' && unit <= u'Z') ? static_cast<char16_t>(unit + 32) : unit;
+            continue;
+        }
+        UChar32 code = unit;
+        if (U16_IS_LEAD(unit) && i + 1 < length && U16_IS_TRAIL(text[i + 1]))
+        {
+            code = U16_GET_SUPPLEMENTARY(unit, text[i + 1]);
+            ++i;
+        }
+        code = u_tolower(code);
+        if (code <= 0xFFFF)
+        {
+            out += static_cast<char16_t>(code);
+        }
+        else
+        {
+            out += static_cast<char16_t>(U16_LEAD(code));
+            out += static_cast<char16_t>(U16_TRAIL(code));
+        }
+    }
+}
+
+std::u16string ToLowerCase(const std::u16string& text)
+{
+    std::u16string out;
+    AppendLowerCase(text.data(), text.size(), out);
+    return out;
+}

@@ -1,0 +1,429 @@
+// Reading a file into the document and the segment cache.
+#include "CsvDocumentCore.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "DocumentTestSupport.h"
+
+using namespace documenttest;
+
+namespace {
+// Index of a returned segment in the document's list, -1 for none.
+int64_t IndexOf(const CsvDocumentCore& core, const CSVSegment* segment)
+{
+    if (!segment)
+        return -1;
+    const auto& segments = core.GetSegments();
+    for (size_t i = 0; i < segments.size(); ++i)
+    {
+        if (&segments[i] == segment)
+            return static_cast<int64_t>(i);
+    }
+    ADD_FAILURE() << "segment not in the list";
+    return -2;
+}
+
+std::string Field(const CSVRecord& record, size_t i)
+{
+    return i < record.size() ? Narrow(record[i].text) : std::string("<none>");
+}
+} // namespace
+
+TEST(ReadCSVFile, FirstSegmentEstimateAndLogByFileKind)
+{
+    FixtureOptions finalBreak;
+    finalBreak.finalBreak = true;
+    FixtureOptions multiLine;
+    multiLine.multiLine = {3};
+    const struct
+    {
+        const char* name;
+        std::string bytes;
+        int32_t encodingIndex;
+        size_t rows;
+        int64_t csvEndLine;
+        int64_t fileBufferEndLine;
+        const char* lineCount;
+        const char* firstField;
+    } cases[] = {
+        // An empty file holds one record without fields.
+        {"empty", "", 0, 1, 1, 0, "1", "<none>"},
+        // An unclosed quote: a file without records.
+        {"lone quote", "\"", 0, 0, 0, 0, "1", ""},
+        {"two records", "a;b\r\nc;d", 0, 2, 2, 1, "2", "a"},
+        // A final line break adds an empty record.
+        {"final break", "a;b\r\nc;d\r\n", 0, 3, 3, 2, "3", "a"},
+        {"exactly 5000", MakeRecords(5000), 0, 5000, 5000, 4999, "5.000", "r1"},
+        {"6000 with final break", MakeRecords(6000, finalBreak), 0, 5000, 5000, 4999, "6.001", "r1"},
+        {"multi-line record", MakeRecords(10, multiLine), 0, 10, 10, 11, "12", "r1"},
+        {"UTF-16LE with mark", ToUtf16LeWithBom(u"\u00E4;b\r\nc;d"), 1, 2, 2, 1, "2", "\u00E4"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir.Write("data.csv", c.bytes);
+        RecordedDocument doc;
+        ViewRecorder first;
+        ViewRecorder second;
+        doc.core.AddView(&first);
+        doc.core.AddView(&second);
+        doc.core.SetReadOptions({0, c.encodingIndex});
+
+        ASSERT_TRUE(doc.core.ReadCSVFile(path));
+
+        ASSERT_EQ(doc.core.GetSegments().size(), 1u);
+        const CSVSegment& segment = doc.core.GetSegments().front();
+        EXPECT_EQ(segment.rows.size(), c.rows);
+        EXPECT_EQ(segment.CSVEndLine, c.csvEndLine);
+        if (c.rows > 0)
+        {
+            EXPECT_EQ(segment.FileBufferEndLine, c.fileBufferEndLine);
+            const std::string expectedFirst = c.firstField;
+            EXPECT_EQ(Field(segment.rows[0], 0), expectedFirst);
+        }
+        EXPECT_FALSE(segment.unloaded);
+        // Records over several lines are not logged while the first segment is read.
+        ASSERT_EQ(doc.log.lines.size(), 1u);
+        EXPECT_EQ(doc.log.lines[0], "File opened = " + path + "; Total file lines detected = " + c.lineCount);
+        for (ViewRecorder* view : {&first, &second})
+        {
+            ASSERT_EQ(view->calls.size(), 1u);
+            EXPECT_EQ(view->calls[0].kind, "FillGrid");
+            EXPECT_EQ(view->calls[0].rowCount, c.rows);
+            EXPECT_EQ(view->calls[0].estimate, c.csvEndLine + 20);
+        }
+        EXPECT_TRUE(doc.notifier.errors.empty());
+        EXPECT_TRUE(doc.core.HasFile());
+    }
+}
+
+TEST(ReadCSVFile, UnreadablePathFailsWithTheReasonAndChangesNothing)
+{
+    TempDir dir;
+    const std::string good = dir.Write("good.csv", MakeRecords(12));
+    std::filesystem::create_directory(dir.Path("folder"));
+    const std::string locked = dir.Write("locked.csv", "a;b");
+    ::chmod(locked.c_str(), 0);
+    struct Case
+    {
+        std::string path;
+        std::string reason;
+    };
+    std::vector<Case> cases = {
+        {dir.Path("missing.csv"), "No such file or directory"},
+        {dir.Path("folder"), "Is a directory"},
+        {"", "No such file or directory"},
+    };
+    if (::geteuid() != 0)
+        cases.push_back({locked, "Permission denied"});
+
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.path);
+        RecordedDocument doc;
+        ViewRecorder view;
+        doc.core.AddView(&view);
+        ASSERT_TRUE(doc.core.OnOpenDocument(good));
+        const size_t logLines = doc.log.lines.size();
+        const size_t viewCalls = view.calls.size();
+
+        EXPECT_FALSE(doc.core.OnOpenDocument(c.path));
+
+        ASSERT_EQ(doc.notifier.errors.size(), 1u);
+        EXPECT_NE(doc.notifier.errors[0].find("\"" + c.path + "\""), std::string::npos)
+            << doc.notifier.errors[0];
+        EXPECT_NE(doc.notifier.errors[0].find(c.reason), std::string::npos) << doc.notifier.errors[0];
+        EXPECT_EQ(doc.log.lines.size(), logLines);
+        EXPECT_EQ(view.calls.size(), viewCalls);
+        EXPECT_EQ(doc.properties.shown.size(), 1u);
+        ASSERT_EQ(doc.core.GetSegments().size(), 1u);
+        EXPECT_EQ(doc.core.GetSegments().front().rows.size(), 12u);
+        EXPECT_EQ(doc.core.GetPath(), good);
+        std::u16string text;
+        doc.core.GetRowText(3, text);
+        EXPECT_EQ(Narrow(text), "r3;3;v3");
+    }
+}
+
+TEST(ReadCSVFile, OpenShowsTheOptionsInProperties)
+{
+    TempDir dir;
+    const std::string path = dir.Write("a.csv", "a,b\nc,d");
+    RecordedDocument doc;
+    doc.core.SetReadOptions({1, 0});
+    ASSERT_TRUE(doc.core.OnOpenDocument(path));
+    ASSERT_EQ(doc.properties.shown.size(), 1u);
+    EXPECT_EQ(doc.properties.shown[0], (DocumentReadOptions{1, 0}));
+    EXPECT_EQ(doc.core.GetSegments().front().rows[0].size(), 2u);
+}
+
+TEST(ApplyReadOptions, RereadsWithNewOptionsAndKeepsEverythingOnFailure)
+{
+    TempDir dir;
+    const std::string path = dir.Write("a.csv", "a;b,c\nd;e,f");
+    RecordedDocument doc;
+    ViewRecorder view;
+    doc.core.AddView(&view);
+    ASSERT_TRUE(doc.core.OnOpenDocument(path));
+    std::u16string text;
+    doc.core.GetRowText(1, text);
+    EXPECT_EQ(Narrow(text), "a;b,c");
+    EXPECT_EQ(doc.core.GetSegments().front().rows[0].size(), 2u);
+
+    ASSERT_TRUE(doc.core.ApplyReadOptions({1, 0}));
+    EXPECT_EQ(doc.core.GetSegments().front().rows[0].size(), 2u);
+    EXPECT_EQ(Narrow(doc.core.GetSegments().front().rows[0][0].text), "a;b");
+    text.clear();
+    doc.core.GetRowText(1, text);
+    EXPECT_EQ(Narrow(text), "a;b,c");
+    EXPECT_EQ(view.calls.size(), 2u);
+
+    // The file goes away: the read fails, the old options, rows and view stay.
+    std::filesystem::remove(path);
+    EXPECT_FALSE(doc.core.ApplyReadOptions({2, 3}));
+    EXPECT_EQ(doc.core.GetReadOptions(), (DocumentReadOptions{1, 0}));
+    EXPECT_EQ(Narrow(doc.core.GetSegments().front().rows[1][0].text), "d;e");
+    EXPECT_EQ(doc.core.GetSeparatorKind(), 1);
+    EXPECT_EQ(view.calls.size(), 2u);
+    EXPECT_EQ(doc.notifier.errors.size(), 1u);
+}
+
+TEST(ApplyReadOptions, DoesNothingOnAnUntitledDocument)
+{
+    RecordedDocument doc;
+    ViewRecorder view;
+    doc.core.AddView(&view);
+    EXPECT_FALSE(doc.core.ApplyReadOptions({1, 2}));
+    EXPECT_EQ(doc.core.GetReadOptions(), DocumentReadOptions{});
+    EXPECT_TRUE(doc.core.GetSegments().empty());
+    EXPECT_TRUE(view.calls.empty());
+    EXPECT_TRUE(doc.notifier.errors.empty());
+    EXPECT_TRUE(doc.log.lines.empty());
+    // Nothing to read from either.
+    int64_t firstRow = -1;
+    int64_t estimate = -1;
+    EXPECT_EQ(doc.core.GetSegment(1, true, firstRow, estimate), nullptr);
+    EXPECT_EQ(firstRow, 0);
+    EXPECT_EQ(estimate, 0);
+    std::u16string text = u"x";
+    doc.core.GetRowText(1, text);
+    EXPECT_EQ(text, u"x");
+    doc.core.LoadRowsIntoView(&view, 1, true);
+    EXPECT_TRUE(view.calls.empty());
+}
+
+TEST(GetSegment, Scenarios)
+{
+    struct Call
+    {
+        int64_t row;
+        bool allowUnload;
+        int64_t index;
+        int64_t firstRow;
+        int64_t estimate;
+        size_t segmentCount;
+    };
+    const struct
+    {
+        const char* name;
+        std::string bytes;
+        std::vector<Call> calls;
+    } cases[] = {
+        {"row 0 is the first segment", MakeRecords(10000), {{0, true, 0, 1, 0, 1}}},
+        {"within the first segment", MakeRecords(10000), {{4600, true, 0, 1, 0, 1}}},
+        {"9800 of exactly 10000", MakeRecords(10000), {{9800, true, 1, 5001, 10010, 2}}},
+        {"5001 reads one segment", MakeRecords(12000), {{5001, false, 1, 5001, 10010, 2}}},
+        {"then within it",
+         MakeRecords(12000),
+         {{5001, false, 1, 5001, 10010, 2}, {9999, true, 1, 5001, 0, 2}}},
+        {"exactly 5000: 5001 is none", MakeRecords(5000), {{5001, true, -1, 5001, 0, 1}}},
+        {"past the end",
+         MakeRecords(10000),
+         {{50000, true, 1, 5001, 10010, 2}, {50000, true, -1, 10001, 0, 2}}},
+        // The last segment ends within 500 of the row: reading goes on, the one before is the result.
+        {"second-to-last is the result", MakeRecords(15000), {{9600, true, 1, 5001, 15010, 3}}},
+        // A negative row is larger than every row: everything is read.
+        {"negative row", MakeRecords(12000), {{-1, true, 2, 10001, 12010, 3}}},
+        {"INT64_MAX", MakeRecords(12000), {{INT64_MAX, true, 2, 10001, 12010, 3}}},
+        {"file without records", "\"", {{1, true, -1, 1, 0, 1}, {0, true, 0, 1, 0, 1}}},
+        {"empty file", "", {{1, true, 0, 1, 0, 1}, {2, true, -1, 2, 0, 1}}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        RecordedDocument doc;
+        ASSERT_TRUE(doc.core.ReadCSVFile(dir.Write("data.csv", c.bytes)));
+        for (const Call& call : c.calls)
+        {
+            SCOPED_TRACE(call.row);
+            int64_t firstRow = -7;
+            int64_t estimate = -7;
+            const CSVSegment* segment = doc.core.GetSegment(call.row, call.allowUnload, firstRow, estimate);
+            EXPECT_EQ(IndexOf(doc.core, segment), call.index);
+            EXPECT_EQ(firstRow, call.firstRow);
+            EXPECT_EQ(estimate, call.estimate);
+            EXPECT_EQ(doc.core.GetSegments().size(), call.segmentCount);
+            if (segment && !segment->rows.empty() && segment->CSVEndLine > 1)
+            {
+                EXPECT_EQ(Field(segment->rows[0], 0), "r" + std::to_string(firstRow));
+            }
+        }
+        // Nothing spans lines in these files and nothing was released.
+        EXPECT_EQ(doc.log.lines.size(), 1u);
+    }
+}
+
+TEST(GetSegment, ReleasesTheFirstSegmentAfterTwentyAndReloadsIt)
+{
+    TempDir dir;
+    FixtureOptions options;
+    options.multiLine = {11}; // record 11 on the physical lines 10 to 12
+    const std::string path = dir.Write("big.csv", MakeRecords(105000, options));
+
+    for (bool unloadOnReload : {false, true})
+    {
+        SCOPED_TRACE(unloadOnReload);
+        RecordedDocument doc;
+        ASSERT_TRUE(doc.core.ReadCSVFile(path));
+        int64_t firstRow = 0;
+        int64_t estimate = 0;
+        const CSVSegment* segment = doc.core.GetSegment(100000, true, firstRow, estimate);
+        EXPECT_EQ(IndexOf(doc.core, segment), 19);
+        EXPECT_EQ(firstRow, 95001);
+        EXPECT_EQ(estimate, 105010);
+        const auto& segments = doc.core.GetSegments();
+        ASSERT_EQ(segments.size(), 21u);
+        EXPECT_TRUE(segments[0].unloaded);
+        EXPECT_TRUE(segments[0].rows.empty());
+        EXPECT_EQ(segments[0].CSVEndLine, 5000);
+        EXPECT_EQ(segments[0].FileBufferEndLine, 5001);
+        for (size_t i = 1; i < segments.size(); ++i)
+            EXPECT_FALSE(segments[i].unloaded) << i;
+        EXPECT_EQ(doc.core.GetLoadedSegmentCount(), 20u);
+        EXPECT_EQ(doc.log.lines.size(), 1u);
+
+        segment = doc.core.GetSegment(1, unloadOnReload, firstRow, estimate);
+        EXPECT_EQ(IndexOf(doc.core, segment), 0);
+        EXPECT_EQ(firstRow, 1);
+        EXPECT_EQ(estimate, 0);
+        ASSERT_EQ(segment->rows.size(), 5000u);
+        EXPECT_EQ(Field(segment->rows[10], 1), "m11\nx\ny");
+        EXPECT_TRUE(segment->rows[10][1].quoted);
+        EXPECT_EQ(Field(segment->rows[4999], 0), "r5000");
+        ASSERT_EQ(doc.log.lines.size(), 3u);
+        EXPECT_EQ(doc.log.lines[1],
+                  "CSV line across several lines in file; CSV line = 11; File start = 10; File end = 13");
+        EXPECT_EQ(doc.log.lines[2], "Segment reloaded; CSVEndLine = 5.000; FileBufferEndLine = 5.001");
+        // A reload that allows unloading releases the loaded segment farthest from it.
+        EXPECT_EQ(doc.core.GetLoadedSegmentCount(), unloadOnReload ? 20u : 21u);
+        EXPECT_EQ(segments[20].unloaded, unloadOnReload);
+        EXPECT_EQ(segments[20].CSVEndLine, 105000);
+    }
+}
+
+TEST(GetSegment, LogsRecordsOverSeveralLinesWhileReadingForward)
+{
+    TempDir dir;
+    FixtureOptions options;
+    options.multiLine = {5003};
+    options.crlf = true;
+    RecordedDocument doc;
+    ASSERT_TRUE(doc.core.ReadCSVFile(dir.Write("m.csv", MakeRecords(6000, options))));
+    int64_t firstRow = 0;
+    int64_t estimate = 0;
+    const CSVSegment* segment = doc.core.GetSegment(5001, true, firstRow, estimate);
+    ASSERT_NE(segment, nullptr);
+    EXPECT_EQ(segment->rows.size(), 1000u);
+    EXPECT_EQ(segment->FileBufferEndLine, 6001);
+    ASSERT_EQ(doc.log.lines.size(), 2u);
+    EXPECT_EQ(
+        doc.log.lines[1],
+        "CSV line across several lines in file; CSV line = 5.003; File start = 5.002; File end = 5.005");
+    // Inside a quoted field a CR LF becomes one LF.
+    EXPECT_EQ(Field(segment->rows[2], 1), "m5003\nx\ny");
+}
+
+TEST(LoadRowsIntoView, MergesTheSegmentAndTheNextNearItsEnd)
+{
+    TempDir dir;
+    const std::string path12000 = dir.Write("a.csv", MakeRecords(12000));
+    const std::string path300 = dir.Write("b.csv", MakeRecords(300));
+    const struct
+    {
+        const char* name;
+        std::string path;
+        int64_t row;
+        std::vector<std::pair<int64_t, int64_t>> merges; // firstRow, estimate
+    } cases[] = {
+        {"start", path12000, 100, {{1, 0}}},
+        {"exactly 500 before the end", path12000, 4500, {{1, 0}}},
+        {"within 500 of the end", path12000, 4501, {{1, 0}, {5001, 10010}}},
+        {"a new segment", path12000, 9700, {{5001, 12010}, {10001, 0}}},
+        // A segment that ends below record 500 never fetches the next one.
+        {"small file", path300, 299, {{1, 0}}},
+        {"past the end", path300, 301, {}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        RecordedDocument doc;
+        ViewRecorder view;
+        ViewRecorder other;
+        doc.core.AddView(&view);
+        doc.core.AddView(&other);
+        ASSERT_TRUE(doc.core.ReadCSVFile(c.path));
+        view.calls.clear();
+        doc.core.LoadRowsIntoView(&view, c.row, true);
+        ASSERT_EQ(view.calls.size(), c.merges.size());
+        for (size_t i = 0; i < c.merges.size(); ++i)
+        {
+            EXPECT_EQ(view.calls[i].kind, "MergeRows");
+            EXPECT_EQ(view.calls[i].firstRow, c.merges[i].first);
+            EXPECT_EQ(view.calls[i].estimate, c.merges[i].second);
+        }
+        // Only the view that asked gets rows.
+        EXPECT_EQ(other.calls.size(), 1u);
+    }
+}
+
+TEST(LoadRowsIntoView, WithoutAViewStillReads)
+{
+    TempDir dir;
+    RecordedDocument doc;
+    ASSERT_TRUE(doc.core.ReadCSVFile(dir.Write("a.csv", MakeRecords(12000))));
+    doc.core.LoadRowsIntoView(nullptr, 7000, true);
+    EXPECT_EQ(doc.core.GetSegments().size(), 2u);
+}
+
+TEST(Views, SeveralViewsAndOneAddedLater)
+{
+    TempDir dir;
+    const std::string path = dir.Write("big.csv", MakeRecords(110000));
+    RecordedDocument doc;
+    ViewRecorder first;
+    doc.core.AddView(&first);
+    doc.core.AddView(&first); // once only
+    ASSERT_TRUE(doc.core.ReadCSVFile(path));
+    EXPECT_EQ(first.calls.size(), 1u);
+    int64_t firstRow = 0;
+    int64_t estimate = 0;
+    doc.core.GetSegment(110000, true, firstRow, estimate);
+    ASSERT_TRUE(doc.core.GetSegments()[0].unloaded);
+
+    // A view opened later starts at the top, with the first segment read again.
+    ViewRecorder later;
+    doc.core.AddView(&later);
+    ASSERT_EQ(later.calls.size(), 1u);
+    EXPECT_EQ(later.calls[0].kind, "FillGrid");
+    EXPECT_EQ(later.calls[0].rowCount, 5000u);
+    EXPECT_EQ(later.calls[0].estimate, 110010);
+
+    doc.core.RemoveView(&first);
+    ASSERT_TRUE(doc.core.ReadCSVFile(path));
+    EXPECT_EQ(first.calls.size(), 1u);
+    EXPECT_EQ(later.calls.size(), 2u);
+}

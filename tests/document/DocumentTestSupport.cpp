@@ -1,0 +1,131 @@
+#include "DocumentTestSupport.h"
+
+#include <atomic>
+#include <fstream>
+#include <stdexcept>
+#include <unistd.h>
+
+#include <unicode/ustring.h>
+
+#include "CSVReader.h"
+#include "MemChunkBuffer.h"
+
+namespace documenttest {
+std::string Narrow(const std::u16string& text)
+{
+    std::string out(text.size() * 3 + 1, '\0');
+    int32_t length = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strToUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &length,
+                       reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()), 0xFFFD,
+                       nullptr, &status);
+    out.resize(U_SUCCESS(status) ? static_cast<size_t>(length) : 0);
+    return out;
+}
+
+std::u16string Widen(const std::string& text)
+{
+    std::u16string out(text.size() + 1, u'\0');
+    int32_t length = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strFromUTF8WithSub(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()), &length,
+                         text.data(), static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
+    out.resize(U_SUCCESS(status) ? static_cast<size_t>(length) : 0);
+    return out;
+}
+
+TempDir::TempDir()
+{
+    static std::atomic<int> counter{0};
+    root = std::filesystem::temp_directory_path() /
+           ("csvq-document-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    std::filesystem::create_directories(root);
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    std::filesystem::permissions(root, std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(root, ignored);
+}
+
+std::string TempDir::Path(const std::string& name) const
+{
+    return (root / name).string();
+}
+
+std::string TempDir::Write(const std::string& name, const std::string& bytes) const
+{
+    const std::string path = Path(name);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+    return path;
+}
+
+std::string MakeRecords(int64_t n, const FixtureOptions& options)
+{
+    const std::string lineBreak = options.crlf ? "\r\n" : "\n";
+    std::string out;
+    out.reserve(static_cast<size_t>(n) * 20);
+    for (int64_t i = 1; i <= n; ++i)
+    {
+        const std::string number = std::to_string(i);
+        if (options.multiLine.count(i))
+            out += "r" + number + ";\"m" + number + lineBreak + "x" + lineBreak + "y\";v" + number;
+        else
+            out += "r" + number + ";" + std::to_string(i % 7) + ";v" + number;
+        if (i < n || options.finalBreak)
+            out += lineBreak;
+    }
+    return out;
+}
+
+std::string ToUtf16LeWithBom(const std::u16string& text)
+{
+    std::string out = "\xFF\xFE";
+    for (char16_t unit : text)
+    {
+        out += static_cast<char>(unit & 0xFF);
+        out += static_cast<char>(unit >> 8);
+    }
+    return out;
+}
+
+std::vector<CSVRecord> ReadAllRecords(const std::string& path, int32_t separator, int32_t codePage)
+{
+    LCSVReader reader;
+    LMemChunkBuffer noSource;
+    std::vector<CSVRecord> records;
+    if (!reader.Open(path.c_str(), noSource, nullptr))
+        return records;
+    reader.SetSeparatorKind(static_cast<SeparatorKind>(separator));
+    if (codePage > 0)
+        reader.GetTextFile().SetCodePage(codePage);
+    for (;;)
+    {
+        CSVRecord record;
+        if (!reader.ReadRecord(record, false))
+            break;
+        records.push_back(std::move(record));
+    }
+    return records;
+}
+
+std::u16string JoinRecord(const CSVRecord& record, char16_t separator)
+{
+    std::u16string text;
+    for (const CSVField& field : record)
+    {
+        if (field.quoted)
+            text += u"\"" + field.text + u"\"";
+        else
+            text += field.text;
+        text += separator;
+    }
+    while (!text.empty() && text.back() == separator)
+        text.pop_back();
+    return text;
+}
+} // namespace documenttest

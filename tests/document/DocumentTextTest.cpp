@@ -1,0 +1,97 @@
+#include <climits>
+#include <gtest/gtest.h>
+
+#include "CsvDocumentCore.h"
+#include "DocumentTestSupport.h"
+
+using namespace documenttest;
+
+TEST(FormatNumber, GroupsDigitsWithDots)
+{
+    const struct
+    {
+        int64_t value;
+        const char* expected;
+    } cases[] = {
+        {0, "0"},
+        {7, "7"},
+        {999, "999"},
+        {1000, "1.000"},
+        {5000, "5.000"},
+        {1234567, "1.234.567"},
+        {-1234, "-1.234"},
+        {-999, "-999"},
+        {100000, "100.000"},
+        {4294967296LL, "4.294.967.296"}, // above 32 bits
+        {INT64_MAX, "9.223.372.036.854.775.807"},
+        {INT64_MIN, "-9.223.372.036.854.775.808"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.value);
+        EXPECT_EQ(Narrow(FormatNumber(c.value)), c.expected);
+    }
+}
+
+TEST(ParseRecordNumber, ReadsLeadingDigitsLikeWcstoi64)
+{
+    const struct
+    {
+        const char* text;
+        int64_t expected;
+    } cases[] = {
+        {"42", 42},
+        {"42abc", 42},
+        {"", 0},
+        {"0", 0},
+        {"abc", 0},
+        {" -5", -5},
+        {"\t\n 12", 12},
+        {"+7", 7},
+        {"-", 0},
+        {"- 5", 0},
+        {"1 2", 1},
+        {"9223372036854775807", INT64_MAX},
+        {"9223372036854775808", INT64_MAX},
+        {"9999999999999999999999999", INT64_MAX}, // 25 nines
+        {"-9223372036854775808", INT64_MIN},
+        {"-9999999999999999999999999", INT64_MIN},
+        {"00012", 12},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(ParseRecordNumber(Widen(c.text)), c.expected);
+    }
+}
+
+TEST(ParseRecordNumber, SkipsUnicodeSpaceButNotOtherDigits)
+{
+    EXPECT_EQ(ParseRecordNumber(u"\u00A0\u300012"), 12);
+    // Full-width digits are not decimal digits here.
+    EXPECT_EQ(ParseRecordNumber(u"\uFF11\uFF12"), 0);
+}
+
+TEST(LowerCase, FoldsPerCharacterIntoTheBuffer)
+{
+    const struct
+    {
+        std::u16string text;
+        std::u16string expected;
+    } cases[] = {
+        {u"AbC xyz 09;", u"abc xyz 09;"},
+        {u"\u00C4\u00D6\u00DC\u00DF", u"\u00E4\u00F6\u00FC\u00DF"}, // German keeps the sharp s
+        {u"\u0394\u0399\u0391", u"\u03B4\u03B9\u03B1"},             // Greek
+        {u"\u0130", u"i"},                                          // simple mapping, one unit
+        {u"\U00010400x", u"\U00010428x"},                           // a pair stays a pair
+        {std::u16string(1, char16_t(0xD801)) + u"A", std::u16string(1, char16_t(0xD801)) + u"a"}, // lone lead
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(Narrow(c.text));
+        EXPECT_EQ(ToLowerCase(c.text), c.expected);
+    }
+    std::u16string buffer = u"kept:";
+    AppendLowerCase(u"XY", 2, buffer);
+    EXPECT_EQ(buffer, u"kept:xy");
+}
