@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace
@@ -58,10 +59,16 @@ struct Random
     uint32_t Below(uint32_t n) { return static_cast<uint32_t>(((Next() >> 32) * n) >> 32); }
 };
 
+// Records are built in one block while the previous block is written by a helper thread.
 class OutputBuffer
 {
 public:
-    explicit OutputBuffer(int fd) : fd(fd) { data.resize(kCapacity); }
+    explicit OutputBuffer(int fd) : fd(fd)
+    {
+        data.resize(kCapacity);
+        spare.resize(kCapacity);
+    }
+    ~OutputBuffer() { Wait(); }
 
     void Put(std::string_view text)
     {
@@ -82,30 +89,53 @@ public:
             data[used++] = digits[--n];
     }
     size_t Used() const { return used; }
-    // Writes out what is held once a record of any size could no longer fit.
+    // Hands the block to the writer once a record of any size could no longer fit.
     bool FlushIfFull() { return used + kRecordRoom <= kCapacity || Flush(); }
     bool Flush()
     {
+        if (!Wait())
+            return false;
+        data.swap(spare);
+        const size_t size = used;
+        used = 0;
+        writer = std::thread([this, size] { WriteAll(spare.data(), size); });
+        return true;
+    }
+    // Waits for the writer; false when a write failed (its errno in Error()).
+    bool Wait()
+    {
+        if (writer.joinable())
+            writer.join();
+        return error == 0;
+    }
+    int Error() const { return error; }
+
+private:
+    void WriteAll(const char* bytes, size_t size)
+    {
         size_t done = 0;
-        while (done < used)
+        while (done < size)
         {
-            const ssize_t n = write(fd, data.data() + done, used - done);
+            const ssize_t n = write(fd, bytes + done, size - done);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
-                return false;
+            {
+                error = n < 0 ? errno : EIO;
+                return;
+            }
             done += static_cast<size_t>(n);
         }
-        used = 0;
-        return true;
     }
 
-private:
     static constexpr size_t kCapacity = 8u << 20;
     static constexpr size_t kRecordRoom = 16u << 10;
     int fd;
     std::vector<char> data;
+    std::vector<char> spare;
     size_t used = 0;
+    std::thread writer;
+    int error = 0;
 };
 
 struct GenOptions
@@ -374,16 +404,14 @@ int RunGen(const std::vector<std::string>& args)
         ++records;
         ok = out.FlushIfFull();
     }
-    ok = ok && out.Flush();
-    const int writeError = ok ? 0 : errno;
-    if (close(fd) != 0 && ok)
-    {
-        ok = false;
-    }
-    if (!ok)
+    ok = ok && out.Flush() && out.Wait();
+    int error = out.Wait() ? 0 : out.Error();
+    if (close(fd) != 0 && error == 0)
+        error = errno;
+    if (!ok || error != 0)
     {
         std::fprintf(stderr, "csvq-bench gen: cannot write %s: %s\n", options.out.c_str(),
-                     std::strerror(writeError ? writeError : errno));
+                     std::strerror(error ? error : EIO));
         return 1;
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
