@@ -2,6 +2,9 @@
 #include "EncodingTable.h"
 
 #include <gtest/gtest.h>
+#include <unicode/ustring.h>
+
+#include <random>
 
 #include <cstdio>
 #include <string>
@@ -226,6 +229,39 @@ TEST(CodePageDecoder, Utf8GivesOneReplacementPerFailedSequence)
         {65001, {'0', '1', '2', '3', '4', '5', '6', '7', '8', 0xCE, 0xB1, '9', '0', '1', '2', '3', '4', '5', '6', '7'},
          u"012345678\u03B1901234567"},
     });
+}
+
+// On valid input the decoder agrees with ICU's UTF-8 conversion.
+TEST(CodePageDecoder, Utf8AgreesWithIcuOnValidText)
+{
+    std::mt19937 random(12345);
+    const uint32_t ranges[][2] = {{0x01, 0x7F}, {0x80, 0x7FF}, {0x800, 0xD7FF}, {0xE000, 0xFFFF}, {0x10000, 0x10FFFF}};
+    for (int round = 0; round < 300; ++round)
+    {
+        std::u16string expected;
+        const int length = static_cast<int>(random() % 40);
+        for (int i = 0; i < length; ++i)
+        {
+            const auto& range = ranges[random() % 5];
+            const uint32_t c = range[0] + random() % (range[1] - range[0] + 1);
+            if (c >= 0x10000)
+            {
+                expected.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+                expected.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+            }
+            else
+            {
+                expected.push_back(static_cast<char16_t>(c));
+            }
+        }
+        char utf8[40 * 4 + 1];
+        int32_t utf8Length = 0;
+        UErrorCode status = U_ZERO_ERROR;
+        u_strToUTF8(utf8, sizeof utf8, &utf8Length, expected.data(), static_cast<int32_t>(expected.size()), &status);
+        ASSERT_TRUE(U_SUCCESS(status));
+        const std::vector<uint8_t> bytes(utf8, utf8 + utf8Length);
+        ASSERT_EQ(expected, Decode(65001, bytes)) << "round " << round;
+    }
 }
 
 TEST(CodePageDecoder, Utf16TakesLittleEndianUnitsAndDropsAnOddByte)
