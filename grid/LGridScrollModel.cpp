@@ -29,7 +29,8 @@ uint64_t GridSaturateToUint64(double value)
 
 float LGridScrollModel::EffectiveUnitsPerRow() const
 {
-    return (std::isfinite(unitsPerRow) && unitsPerRow > 0.0f) ? unitsPerRow : 1.0f;
+    // Infinity (100000 / 0 rows) stays: every conversion from it saturates.
+    return (std::isnan(unitsPerRow) || unitsPerRow <= 0.0f) ? 1.0f : unitsPerRow;
 }
 
 int LGridScrollModel::RowsPerPage() const

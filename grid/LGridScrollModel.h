@@ -11,8 +11,7 @@ class LGridScrollModel
 public:
     static constexpr int VERTICAL_RANGE = 100000;
 
-    // Scroll units per row as the arithmetic uses them: a value that is not finite or not
-    // positive (no rows yet) counts as 1.
+    // Scroll units per row as the arithmetic uses them: NaN or a value not above 0 counts as 1.
     float EffectiveUnitsPerRow() const;
     // (int)(vertical page / units per row).
     int RowsPerPage() const;
