@@ -395,6 +395,31 @@ void CsvDocumentCore::GetRowText(int64_t row, std::u16string& text)
         text.pop_back();
 }
 
+bool CsvDocumentCore::RowContains(const CSVRecord& record, const std::u16string& needle)
+{
+    if (matchCase)
+    {
+        for (const CSVField& field : record)
+        {
+            if (field.text.size() >= needle.size() && field.text.find(needle) != std::u16string::npos)
+                return true;
+        }
+        return false;
+    }
+    // The folded fields go into one buffer, each ended by a NUL: field texts hold no NUL (decoding
+    // stops there), so a needle without one cannot match across two fields, and one search per row
+    // does what one per field would.
+    if (needle.find(u'\0') != std::u16string::npos)
+        return false;
+    foldedRow.clear();
+    for (const CSVField& field : record)
+    {
+        AppendLowerCase(field.text.data(), field.text.size(), foldedRow);
+        foldedRow += u'\0';
+    }
+    return foldedRow.find(needle) != std::u16string::npos;
+}
+
 void CsvDocumentCore::OnFindNext(IRowsSink* view, const std::u16string& searchText)
 {
     if (searchText.empty())
@@ -422,22 +447,7 @@ void CsvDocumentCore::OnFindNext(IRowsSink* view, const std::u16string& searchTe
         {
             const int64_t rowNumber = firstRow + static_cast<int64_t>(offset);
             next = rowNumber + 1;
-            bool hit = false;
-            for (const CSVField& field : rows[offset])
-            {
-                if (matchCase)
-                {
-                    hit = field.text.find(needle) != std::u16string::npos;
-                }
-                else
-                {
-                    foldedField.clear();
-                    AppendLowerCase(field.text.data(), field.text.size(), foldedField);
-                    hit = foldedField.find(needle) != std::u16string::npos;
-                }
-                if (hit)
-                    break;
-            }
+            const bool hit = RowContains(rows[offset], needle);
             if (!hit)
                 continue;
             if (view && view->SelectRow(rowNumber, rows, firstRow, estimate) && services.rowDetails)

@@ -127,6 +127,8 @@ private:
     // Releases loaded segments farthest from keep until at most kMaxLoadedSegments hold rows.
     void TrimLoadedSegments(size_t keep);
     int64_t FirstRowOf(size_t index) const;
+    // Whether one field of the record holds needle (folded already when matchCase is off).
+    bool RowContains(const CSVRecord& record, const std::u16string& needle);
     void Log(const std::u16string& line);
 
     DocumentReadOptions readOptions;
@@ -141,8 +143,8 @@ private:
     // Indexes of the segments that hold rows.
     std::set<size_t> loaded;
     size_t peakLoaded = 0;
-    // Reused buffers of the find loop.
-    std::u16string foldedField;
+    // Reused buffer of the find loop.
+    std::u16string foldedRow;
 };
 
 // value as text with "." between groups of three digits and a leading "-".

@@ -1,5 +1,6 @@
 // FormatNumber, the go-to-line parser and the case folding of find next.
 #include <string>
+#include <vector>
 
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
@@ -55,15 +56,39 @@ int64_t ParseRecordNumber(const std::u16string& text)
     return magnitude == (uint64_t{1} << 63) ? INT64_MIN : -static_cast<int64_t>(magnitude);
 }
 
+namespace
+{
+// u_tolower of every unit of the basic plane that maps inside it; 0 sends a unit to the slow path
+// (NUL, surrogates, and anything whose lower case lies outside the plane).
+const char16_t* LowerCaseTable()
+{
+    static const std::vector<char16_t> table = [] {
+        std::vector<char16_t> units(0x10000);
+        for (UChar32 code = 1; code <= 0xFFFF; ++code)
+        {
+            const UChar32 lower = U16_IS_SURROGATE(code) ? 0 : u_tolower(code);
+            units[static_cast<size_t>(code)] = lower > 0 && lower <= 0xFFFF ? static_cast<char16_t>(lower) : 0;
+        }
+        return units;
+    }();
+    return table.data();
+}
+} // namespace
+
 void AppendLowerCase(const char16_t* text, size_t length, std::u16string& out)
 {
-    out.reserve(out.size() + length);
+    const char16_t* table = LowerCaseTable();
+    const size_t base = out.size();
+    // Every unit gives at most one unit, and a pair at most two.
+    out.resize(base + length);
+    char16_t* write = out.data() + base;
     for (size_t i = 0; i < length; ++i)
     {
         const char16_t unit = text[i];
-        if (unit < 0x80)
+        const char16_t lower = table[unit];
+        if (lower != 0)
         {
-            out += (unit >= u'A' && unit <= u'Z') ? static_cast<char16_t>(unit + 32) : unit;
+            *write++ = lower;
             continue;
         }
         UChar32 code = unit;
@@ -75,14 +100,15 @@ void AppendLowerCase(const char16_t* text, size_t length, std::u16string& out)
         code = u_tolower(code);
         if (code <= 0xFFFF)
         {
-            out += static_cast<char16_t>(code);
+            *write++ = static_cast<char16_t>(code);
         }
         else
         {
-            out += static_cast<char16_t>(U16_LEAD(code));
-            out += static_cast<char16_t>(U16_TRAIL(code));
+            *write++ = static_cast<char16_t>(U16_LEAD(code));
+            *write++ = static_cast<char16_t>(U16_TRAIL(code));
         }
     }
+    out.resize(static_cast<size_t>(write - out.data()));
 }
 
 std::u16string ToLowerCase(const std::u16string& text)

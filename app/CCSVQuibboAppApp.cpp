@@ -1,0 +1,289 @@
+#include "CCSVQuibboAppApp.h"
+
+#include <wx/clipbrd.h>
+#include <wx/config.h>
+#include <wx/dialog.h>
+#include <wx/fileconf.h>
+#include <wx/filehistory.h>
+#include <wx/filename.h>
+#include <wx/log.h>
+#include <wx/print.h>
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+#include <wx/stdpaths.h>
+#include <wx/button.h>
+#include <wx/statbmp.h>
+#include <wx/artprov.h>
+
+#include <wx/crt.h>
+
+#include <exception>
+
+#include "AppFonts.h"
+#include "CCSVQuibboAppDoc.h"
+#include "CCSVQuibboAppView.h"
+#include "CCSVQuibboDocManager.h"
+#include "CMainFrame.h"
+#include "CMessageBoxInterface.h"
+#include "COutputWnd.h"
+#include "DesktopEntry.h"
+#include "OpenSwitch.h"
+
+namespace {
+
+// The about box: the application's icon, name and version, OK.
+class CAboutDlg : public wxDialog
+{
+public:
+    explicit CAboutDlg(wxWindow* parent)
+        : wxDialog(parent, wxID_ANY, "About CSV Quibbo")
+    {
+        auto* sizer = new wxBoxSizer(wxHORIZONTAL);
+        sizer->Add(new wxStaticBitmap(this, wxID_ANY, wxArtProvider::GetBitmap(wxART_REPORT_VIEW, wxART_MESSAGE_BOX)),
+                   0, wxALL, 12);
+        auto* lines = new wxBoxSizer(wxVERTICAL);
+        lines->Add(new wxStaticText(this, wxID_ANY, "CSV Quibbo, Version 1.0"), 0, wxBOTTOM, 6);
+        lines->Add(new wxStaticText(this, wxID_ANY, "A viewer for CSV files of any size"), 0, wxBOTTOM, 12);
+        lines->Add(new wxButton(this, wxID_OK, "OK"), 0, wxALIGN_RIGHT);
+        sizer->Add(lines, 1, wxTOP | wxRIGHT | wxBOTTOM, 12);
+        SetSizerAndFit(sizer);
+    }
+};
+
+} // namespace
+
+
+wxBEGIN_EVENT_TABLE(CCSVQuibboAppApp, wxApp)
+    EVT_MENU(wxID_ABOUT, CCSVQuibboAppApp::OnAppAbout)
+wxEND_EVENT_TABLE()
+
+CCSVQuibboAppApp::CCSVQuibboAppApp()
+{
+    // Nothing that touches the display may be built before OnInit.
+    SetVendorName("Norvanecom");
+    SetAppName("CSV Quibbo");
+    SetAppDisplayName("CSV Quibbo");
+}
+
+CCSVQuibboAppApp::~CCSVQuibboAppApp() = default;
+
+wxString CCSVQuibboAppApp::ConfigFilePath()
+{
+    wxString base;
+    if (!wxGetEnv("XDG_CONFIG_HOME", &base) || base.empty())
+        base = wxGetHomeDir() + "/.config";
+    return base + "/Norvanecom/CSV Quibbo.conf";
+}
+
+wxDocManager* CCSVQuibboAppApp::GetDocManager() const
+{
+    return m_docManager;
+}
+
+bool CCSVQuibboAppApp::InitViewer(bool showFrame)
+{
+    if (!wxConfigBase::Get(false))
+    {
+        wxFileName config(ConfigFilePath());
+        wxFileName::Mkdir(config.GetPath(), 0700, wxPATH_MKDIR_FULL);
+        wxConfigBase::Set(new wxFileConfig("CSV Quibbo", "Norvanecom", config.GetFullPath(), wxEmptyString,
+                                           wxCONFIG_USE_LOCAL_FILE));
+    }
+
+    m_docManager = new CCSVQuibboDocManager;
+    m_docManager->Initialize();
+    new wxDocTemplate(m_docManager, "All Files", "*", "", "", "CSVQuibboApp.Document", "CSVQuibboApp View",
+                      wxCLASSINFO(CCSVQuibboAppDoc), wxCLASSINFO(CCSVQuibboAppView));
+    m_docManager->FileHistoryLoad(*wxConfigBase::Get());
+
+    CreateAppFonts();
+
+    m_frame = new CMainFrame;
+    if (!m_frame->Create(m_docManager, GetAppDisplayName()))
+    {
+        delete m_frame;
+        m_frame = nullptr;
+        return false;
+    }
+    SetTopWindow(m_frame);
+    if (showFrame)
+    {
+        m_frame->Show(true);
+        m_frame->Raise();
+    }
+    return true;
+}
+
+void CCSVQuibboAppApp::OpenFile(const wxString& path)
+{
+    if (!m_docManager || path.empty())
+        return;
+    wxFileName name(path);
+    name.MakeAbsolute();
+    m_docManager->CreateDocument(name.GetFullPath(), wxDOC_SILENT);
+    if (m_frame)
+        m_frame->Raise();
+}
+
+bool CCSVQuibboAppApp::OnInit()
+{
+    // No wxApp::OnInit: its parser would reject the platform's switches.
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(argv[i].utf8_string());
+    CommandLineDecision decision = DecideCommandLine(args);
+    for (const std::string& ignored : decision.ignored)
+        wxLogMessage("Switch ignored: %s", wxString::FromUTF8(ignored));
+    return RunCommandLine(decision);
+}
+
+bool CCSVQuibboAppApp::RunCommandLine(const CommandLineDecision& decision)
+{
+    switch (decision.action)
+    {
+    case CommandLineAction::Register:
+    case CommandLineAction::Unregister:
+    {
+        wxString error;
+        bool ok = decision.action == CommandLineAction::Register
+                      ? WriteDesktopEntry(wxStandardPaths::Get().GetExecutablePath(), error)
+                      : RemoveDesktopEntry(error);
+        if (!ok)
+            wxFprintf(stderr, "%s\n", error);
+        m_exitCode = ok ? 0 : 1;
+        m_endAfterInit = true;
+        return true;
+    }
+    case CommandLineAction::Open:
+    {
+        m_instance = std::make_unique<COpenSwitchInstance>();
+        std::vector<wxString> files;
+        for (const std::string& f : decision.files)
+            files.push_back(wxString::FromUTF8(f));
+        if (m_instance->IsAnotherRunning() && ForwardFilesToRunningViewer(files))
+        {
+            m_endAfterInit = true;
+            return true;
+        }
+        if (!InitViewer(true))
+            return false;
+        StartServer();
+        for (const wxString& f : files)
+            OpenFile(f);
+        return true;
+    }
+    case CommandLineAction::Print:
+    case CommandLineAction::PrintTo:
+    {
+        if (!InitViewer(false))
+            return false;
+        bool ok = PrintFile(wxString::FromUTF8(decision.files.front()), wxString::FromUTF8(decision.printerName));
+        m_exitCode = ok ? 0 : 1;
+        m_endAfterInit = true;
+        m_frame->Destroy();
+        return true;
+    }
+    case CommandLineAction::Nothing:
+        break;
+    }
+    // A bare file name is not opened; the window shows without a document.
+    m_instance = std::make_unique<COpenSwitchInstance>();
+    if (!InitViewer(true))
+        return false;
+    StartServer();
+    return true;
+}
+
+void CCSVQuibboAppApp::StartServer()
+{
+    // Only the first viewer of the user listens; a later one runs on its own.
+    if (!m_instance || m_instance->IsAnotherRunning())
+        return;
+    m_server = std::make_unique<COpenSwitchServer>([this](const wxString& path) { OpenFile(path); });
+    if (!m_server->Start())
+        m_server.reset();
+}
+
+bool CCSVQuibboAppApp::PrintFile(const wxString& path, const wxString& printer)
+{
+    wxFileName name(path);
+    name.MakeAbsolute();
+    wxDocument* doc = m_docManager->CreateDocument(name.GetFullPath(), wxDOC_SILENT);
+    if (!doc)
+        return false;
+    wxView* view = doc->GetFirstView();
+    wxPrintout* printout = view ? view->OnCreatePrintout() : nullptr;
+    if (!printout)
+        return false;
+    wxPrintDialogData data(m_docManager->GetPageSetupDialogData().GetPrintData());
+    if (!printer.empty())
+        data.GetPrintData().SetPrinterName(printer);
+    wxPrinter wxprinter(&data);
+    bool ok = wxprinter.Print(m_frame, printout, false);
+    delete printout;
+    return ok;
+}
+
+int CCSVQuibboAppApp::OnRun()
+{
+    if (m_endAfterInit)
+    {
+        // Run the loop once so that windows already destroyed are deleted.
+        return m_exitCode;
+    }
+    return wxApp::OnRun();
+}
+
+int CCSVQuibboAppApp::OnExit()
+{
+    m_server.reset();
+    m_instance.reset();
+    if (wxTheClipboard->IsOpened())
+        wxTheClipboard->Close();
+    // Copied rows stay on the clipboard after the viewer ends.
+    wxTheClipboard->Flush();
+    if (m_docManager)
+    {
+        if (wxConfigBase* config = wxConfigBase::Get(false))
+        {
+            m_docManager->FileHistorySave(*config);
+            config->Flush();
+        }
+        delete m_docManager;
+        m_docManager = nullptr;
+    }
+    delete wxConfigBase::Set(nullptr);
+    return wxApp::OnExit();
+}
+
+bool CCSVQuibboAppApp::OnExceptionInMainLoop()
+{
+    wxString what = "unknown error";
+    try
+    {
+        throw;
+    }
+    catch (const std::exception& e)
+    {
+        what = wxString::FromUTF8(e.what());
+    }
+    catch (...)
+    {
+    }
+    wxString line = "Internal error: " + what;
+    wxFprintf(stderr, "%s\n", line);
+    if (m_frame && m_frame->GetOutputPane())
+        m_frame->GetOutputPane()->AddLine(line);
+    return true;
+}
+
+void CCSVQuibboAppApp::OnUnhandledException()
+{
+    wxFprintf(stderr, "Unhandled exception\n");
+}
+
+void CCSVQuibboAppApp::OnAppAbout(wxCommandEvent&)
+{
+    CAboutDlg dialog(m_frame);
+    dialog.ShowModal();
+}

@@ -1,0 +1,13 @@
+// The freedesktop entry of the document type "CSVQuibboApp.Document", written by the register
+// switch and removed by the unregister switch. No MIME type is associated, as no file extension
+// is.
+#pragma once
+
+#include <wx/string.h>
+
+// The entry's text for the given executable.
+wxString DesktopEntryText(const wxString& executable);
+// $XDG_DATA_HOME/applications/CSVQuibboApp.Document.desktop (default ~/.local/share).
+wxString DesktopEntryPath();
+bool WriteDesktopEntry(const wxString& executable, wxString& error);
+bool RemoveDesktopEntry(wxString& error);

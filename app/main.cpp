@@ -1,0 +1,4 @@
+// The viewer's entry point.
+#include "CCSVQuibboAppApp.h"
+
+wxIMPLEMENT_APP(CCSVQuibboAppApp);
