@@ -1,0 +1,174 @@
+// The suggestions popup as a window (needs a display): fonts and row height, sizing, clicks,
+// committing the keyboard selection, and the painted row and frame colours.
+#include <gtest/gtest.h>
+
+#include <wx/app.h>
+#include <wx/dcmemory.h>
+#include <wx/frame.h>
+#include <wx/image.h>
+
+#include "LGridView.h"
+#include "LSuggestionsBox.h"
+
+namespace {
+
+struct RecordingCallback : LSuggestionsBoxCallback
+{
+    void OnSuggestionSelected(SuggestionEntry entry) override { chosen.push_back(entry.text); }
+    std::vector<std::u16string> chosen;
+};
+
+class SuggestionsBoxTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        frame = new wxFrame(nullptr, wxID_ANY, "popup test", wxPoint(0, 0), wxSize(400, 300));
+        frame->Show();
+        font.face = "DejaVu Sans";
+        font.height = -12;
+        font.weight = 400;
+    }
+    void TearDown() override
+    {
+        if (box)
+            box->Destroy();
+        frame->Destroy();
+        wxTheApp->ProcessIdle();
+    }
+
+    LSuggestionsBox* Make(const wxSize& size = wxSize(0, 0))
+    {
+        box = new LSuggestionsBox();
+        EXPECT_TRUE(box->Create(frame, &font, size));
+        return box;
+    }
+
+    wxColour PixelAfterPaint(const wxSize& size, int x, int y)
+    {
+        wxBitmap bitmap(size);
+        wxMemoryDC dc(bitmap);
+        box->PaintTo(dc, size);
+        dc.SelectObject(wxNullBitmap);
+        const wxImage image = bitmap.ConvertToImage();
+        return wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y));
+    }
+
+    wxFrame* frame = nullptr;
+    LSuggestionsBox* box = nullptr;
+    LGridFontSpec font;
+};
+
+} // namespace
+
+TEST_F(SuggestionsBoxTest, CreatedHiddenWithDerivedFontsAndRowHeight)
+{
+    Make(wxSize(120, 10));
+    EXPECT_FALSE(box->IsShown());
+    EXPECT_EQ(box->GetMinimumWidth(), 120);
+    EXPECT_EQ(box->GetMaxRows(), 5);
+    EXPECT_EQ(box->GetRegularFont().GetNumericWeight(), 500);
+    EXPECT_EQ(box->GetBoldFont().GetNumericWeight(), 600);
+    EXPECT_EQ(box->GetRegularFont().GetPixelSize().y, 10); // height -12 + 2
+    EXPECT_GT(box->GetTextHeight(), 0);
+    EXPECT_EQ(box->GetRowHeight(), box->GetTextHeight() + 8);
+}
+
+TEST_F(SuggestionsBoxTest, ShowSizedFitsTheRowsWithinTheMaximumWidth)
+{
+    Make();
+    box->AddSuggestion(u"one", true, -1);
+    box->AddSuggestion(u"a much longer suggestion text", true, -1);
+    box->Refilter();
+    wxMemoryDC measure;
+    wxBitmap one(1, 1);
+    measure.SelectObject(one);
+    const int widest = box->GetItemWidth(measure, box->GetModel().GetVisible(1));
+
+    box->ShowSized();
+    EXPECT_TRUE(box->IsShown());
+    EXPECT_EQ(box->GetSize().x, widest + 8);
+    EXPECT_EQ(box->GetSize().y, 2 * box->GetRowHeight() + 6);
+
+    box->SetMaxWidth(60);
+    box->ShowSized();
+    EXPECT_EQ(box->GetSize().x, 60);
+}
+
+TEST_F(SuggestionsBoxTest, ClicksHideAndReportTheRowUnderTheMouse)
+{
+    Make();
+    RecordingCallback callback;
+    box->SetCallback(&callback);
+    for (const char16_t* text : {u"first", u"second"})
+        box->AddSuggestion(text, true, -1);
+    box->Refilter();
+    box->ShowSized();
+
+    box->HandleClick(2);
+    EXPECT_FALSE(box->IsShown());
+    box->Show();
+    box->HandleClick(2 + box->GetRowHeight());
+    box->Show();
+    box->HandleClick(2 + 5 * box->GetRowHeight()); // below the last row: hides, reports nothing
+    EXPECT_FALSE(box->IsShown());
+    EXPECT_EQ(callback.chosen, (std::vector<std::u16string>{u"first", u"second"}));
+
+    // Without a callback a click only hides.
+    box->SetCallback(nullptr);
+    box->Show();
+    box->HandleClick(2);
+    EXPECT_FALSE(box->IsShown());
+    EXPECT_EQ(callback.chosen.size(), 2u);
+}
+
+TEST_F(SuggestionsBoxTest, CommitNeedsACallbackAndASelectedRow)
+{
+    Make();
+    RecordingCallback callback;
+    box->AddSuggestion(u"alpha", true, -1);
+    box->AddSuggestion(u"beta", true, -1);
+    box->Refilter();
+    box->SelectNext();
+    EXPECT_FALSE(box->CommitSelection()); // no callback
+    box->SetCallback(&callback);
+    box->ClearSelection();
+    EXPECT_FALSE(box->CommitSelection()); // nothing selected
+    box->SelectNext();
+    box->SelectNext();
+    EXPECT_TRUE(box->CommitSelection());
+    EXPECT_EQ(callback.chosen, (std::vector<std::u16string>{u"beta"}));
+}
+
+TEST_F(SuggestionsBoxTest, PaintsTheFrameAndTheSelectedAndHotRows)
+{
+    Make();
+    for (const char16_t* text : {u"aa", u"bb", u"cc"})
+        box->AddSuggestion(text, true, -1);
+    box->Refilter();
+    box->SelectNext();             // row 0 selected
+    box->HandleMouseMove(2 + box->GetRowHeight()); // row 1 hot
+    const int rh = box->GetRowHeight();
+    const wxSize size(200, 3 * rh + 6);
+
+    EXPECT_EQ(PixelAfterPaint(size, 150, 2 + rh / 2), wxColour(210, 210, 210));
+    EXPECT_EQ(PixelAfterPaint(size, 150, 2 + rh + rh / 2), wxColour(230, 240, 250));
+    EXPECT_EQ(PixelAfterPaint(size, 150, 2 + 2 * rh + rh / 2), *wxWHITE);
+    EXPECT_EQ(PixelAfterPaint(size, 100, 0), wxColour(180, 180, 180));
+
+    box->HandleMouseLeave();
+    EXPECT_EQ(PixelAfterPaint(size, 150, 2 + rh + rh / 2), *wxWHITE);
+}
+
+TEST_F(SuggestionsBoxTest, FolderVariantOrdersByNormalisedMatch)
+{
+    auto* folders = new LSuggestionsBoxFolderPaths();
+    box = folders;
+    ASSERT_TRUE(folders->Create(frame, &font));
+    folders->AddPathSuggestion(u"/tmp/Other", true);
+    folders->AddPathSuggestion(u"/Home/R&D/", true);
+    folders->SetFilterText(u"r&d");
+    folders->Refilter();
+    EXPECT_EQ(folders->GetModel().GetVisibleTexts(), (std::vector<std::u16string>{u"/Home/R&D", u"/tmp/Other"}));
+    EXPECT_EQ(folders->GetMatchPosition(u"/Home/R&D"), 6);
+}
