@@ -177,7 +177,7 @@ public:
     virtual bool BeginEdit(LGridBox* box, int part);
 
     bool IsDragging() const { return m_dragging; }
-    LGridBox* GetDropTarget() const { return m_dropBox; }
+    LGridBox* GetDropBox() const { return m_dropBox; }
     int GetDropPosition() const { return m_dropPosition; }
 
     // ---- layout and paint helpers for the window

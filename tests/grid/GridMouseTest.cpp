@@ -114,7 +114,7 @@ TEST_F(MouseFixture, DragStartsOnlyFromAHandleOfASelectedBox)
     EXPECT_EQ(Ranges(grid), (std::vector<Range>{{2, 2}})) << "the press itself selects nothing";
     grid.HandleMouseMove(0, 30, YOf(5)); // the button is no longer held
     EXPECT_FALSE(grid.IsDragging());
-    EXPECT_EQ(grid.GetDropTarget(), nullptr);
+    EXPECT_EQ(grid.GetDropBox(), nullptr);
 }
 
 TEST_F(MouseFixture, DropPositionFromThePointer)
@@ -133,12 +133,12 @@ TEST_F(MouseFixture, DropPositionFromThePointer)
         SCOPED_TRACE(c.y);
         const int starts = grid.timerStarts;
         grid.HandleMouseMove(GRID_MK_LBUTTON, 30, c.y);
-        ASSERT_EQ(grid.GetDropTarget(), Box(6));
+        ASSERT_EQ(grid.GetDropBox(), Box(6));
         EXPECT_EQ(grid.GetDropPosition(), c.position);
         EXPECT_EQ(grid.timerStarts - starts, c.position == DROP_INTO ? 1 : 0);
     }
     grid.HandleMouseMove(GRID_MK_LBUTTON, 30, YOf(2));
-    EXPECT_EQ(grid.GetDropTarget(), nullptr) << "a selected box is no target";
+    EXPECT_EQ(grid.GetDropBox(), nullptr) << "a selected box is no target";
 
     Box(6)->collapsed = true;
     grid.HandleMouseMove(GRID_MK_LBUTTON, 30, 110);
@@ -159,7 +159,7 @@ TEST_F(MouseFixture, DragMoveBelowTheLastChildAppends)
     EXPECT_EQ(Ranges(grid), (std::vector<Range>{{2, 3}}));
     EXPECT_EQ(manager.Count("OnDrop 0"), 1);
     EXPECT_FALSE(grid.IsDragging());
-    EXPECT_EQ(grid.GetDropTarget(), nullptr);
+    EXPECT_EQ(grid.GetDropBox(), nullptr);
     ASSERT_EQ(grid.GetUndoStack().steps.size(), 1u);
     auto* collection = dynamic_cast<LGridViewUndoStepCollection*>(grid.GetUndoStack().steps.front());
     ASSERT_NE(collection, nullptr);
