@@ -1,0 +1,246 @@
+#include "CSVReader.h"
+#include "MemChunkBuffer.h"
+#include "ScanTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+using scantest::Bytes;
+
+namespace
+{
+// A field written as text, with a leading '^' for a quoted one.
+std::string Show(const CSVRecord& record)
+{
+    std::string out = "[";
+    for (size_t i = 0; i < record.size(); ++i)
+    {
+        if (i)
+            out += "|";
+        if (record[i].quoted)
+            out += "^";
+        for (char16_t c : record[i].text)
+            out += c == u'\n' ? std::string("\\n") : std::string(1, static_cast<char>(c));
+    }
+    return out + "]";
+}
+
+class CSVReaderTest : public ::testing::Test
+{
+protected:
+    bool OpenText(const Bytes& bytes, SeparatorKind kind = SEPARATOR_SEMICOLON)
+    {
+        path = folder.Write("data.csv", bytes);
+        LMemChunkBuffer none;
+        bool ok = reader.Open(path.c_str(), none, nullptr);
+        reader.SetSeparatorKind(kind);
+        return ok;
+    }
+
+    // Every record until ReadRecord fails, as shown by Show().
+    std::vector<std::string> ReadAll(size_t atMost = 1000000)
+    {
+        std::vector<std::string> records;
+        for (size_t i = 0; i < atMost; ++i)
+        {
+            CSVRecord record;
+            if (!reader.ReadRecord(record, false))
+                break;
+            records.push_back(Show(record));
+        }
+        return records;
+    }
+
+    scantest::TempFolder folder;
+    std::string path;
+    LCSVReader reader;
+};
+
+TEST_F(CSVReaderTest, RecordTable)
+{
+    struct Case
+    {
+        Bytes file;
+        SeparatorKind kind;
+        std::vector<std::string> records;
+        int64_t lines;  // GetCurrentLine after the last record
+    };
+    const Case cases[] = {
+        {"a;b\r\nc;d\r\n", SEPARATOR_SEMICOLON, {"[a|b]", "[c|d]", "[]"}, 3},
+        {"a;b\r\nc;d", SEPARATOR_SEMICOLON, {"[a|b]", "[c|d]"}, 2},
+        {"a;b", SEPARATOR_SEMICOLON, {"[a|b]"}, 1},
+        {"", SEPARATOR_SEMICOLON, {"[]"}, 1},
+        {"a;b\r\n\r\nc", SEPARATOR_SEMICOLON, {"[a|b]", "[]", "[c]"}, 3},
+        {"\"a;b\";c", SEPARATOR_SEMICOLON, {"[^a;b|c]"}, 1},
+        {"\"x\";y;\"z\"", SEPARATOR_SEMICOLON, {"[^x|y|^z]"}, 1},
+        {"\"a\r\nb\";c", SEPARATOR_SEMICOLON, {"[^a\\nb|c]"}, 2},
+        {"\"a\r\n\r\nb\"", SEPARATOR_SEMICOLON, {"[^a\\n\\nb]"}, 3},
+        {"a\"\"b", SEPARATOR_SEMICOLON, {"[a\"\"b]"}, 1},
+        {"\"a\"\"b\"", SEPARATOR_SEMICOLON, {"[^a\"\"b]"}, 1},
+        {"\"\"", SEPARATOR_SEMICOLON, {"[]"}, 1},
+        {"\"\"\"a\"\"\"", SEPARATOR_SEMICOLON, {"[a]"}, 1},
+        {"\"a\"b;c\nd;e\"\nf", SEPARATOR_SEMICOLON, {"[^a\"b;c\\nd;e]", "[f]"}, 3},
+        {"a;", SEPARATOR_SEMICOLON, {"[a|]"}, 1},
+        {";", SEPARATOR_SEMICOLON, {"[|]"}, 1},
+        {"x\na;\"", SEPARATOR_SEMICOLON, {"[x]"}, 2},
+        {"a;b\tc", SEPARATOR_TAB, {"[a;b|c]"}, 1},
+        {"a;b,c", SEPARATOR_COMMA, {"[a;b|c]"}, 1},
+        {"a;b,c", static_cast<SeparatorKind>(7), {"[a|b,c]"}, 1},
+        {"\"a,b\",\"c\"\"d\",e\r\n", SEPARATOR_COMMA, {"[^a,b|^c\"\"d|e]", "[]"}, 2},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(::testing::PrintToString(c.file));
+        ASSERT_TRUE(OpenText(c.file, c.kind));
+        EXPECT_EQ(c.records, ReadAll());
+        EXPECT_EQ(c.lines, reader.GetCurrentLine());
+    }
+}
+
+TEST_F(CSVReaderTest, CountsAndPositionAfterEachRecord)
+{
+    ASSERT_TRUE(OpenText("a;b\r\n\"c\r\nd\";e\r\nf\r\n"));
+    CSVRecord record;
+    ASSERT_TRUE(reader.ReadRecord(record, false));
+    EXPECT_EQ(1, reader.GetRecordCount());
+    EXPECT_EQ(1, reader.GetCurrentLine());
+    record.clear();
+    ASSERT_TRUE(reader.ReadRecord(record, false));
+    EXPECT_EQ(2, reader.GetRecordCount());
+    EXPECT_EQ(3, reader.GetCurrentLine());
+    EXPECT_EQ("[^c\\nd|e]", Show(record));
+    record.clear();
+    ASSERT_TRUE(reader.ReadRecord(record, false));
+    record.clear();
+    ASSERT_TRUE(reader.ReadRecord(record, false));  // the empty last line
+    EXPECT_TRUE(record.empty());
+    record.clear();
+    EXPECT_FALSE(reader.ReadRecord(record, false));
+    EXPECT_EQ(4, reader.GetRecordCount());
+    EXPECT_EQ(READLINES_BAD_RANGE, reader.GetLastReadStatus());
+
+    // Back to a recorded position: the same record again, with the count given.
+    reader.SetPosition(1, 1);
+    record.clear();
+    ASSERT_TRUE(reader.ReadRecord(record, false));
+    EXPECT_EQ("[^c\\nd|e]", Show(record));
+    EXPECT_EQ(2, reader.GetRecordCount());
+}
+
+TEST_F(CSVReaderTest, JoinWithoutNewlineTrimsTheLineFeeds)
+{
+    ASSERT_TRUE(OpenText("\"a\r\nb\r\n\r\nc\";d"));
+    CSVRecord record;
+    ASSERT_TRUE(reader.ReadRecord(record, true));
+    EXPECT_EQ("[^abc|d]", Show(record));
+}
+
+TEST_F(CSVReaderTest, ParseLineFollowsTheQuoteRules)
+{
+    struct Case
+    {
+        std::u16string line;
+        bool inQuotesBefore;
+        std::string fields;
+        bool inQuotesAfter;
+    };
+    const Case cases[] = {
+        {u"a;b\r\n", false, "[a|b]", false},
+        {u"\"a;b\r\n", false, "[^\"a;b]", true},
+        {u"x\";y\r\n", true, "[x\"|y]", false},      // closes before the separator
+        {u"x\"y;z\r\n", true, "[x\"y;z]", true},     // a quote inside stays text
+        {u"x\"\r\n", true, "[x\"]", false},          // closes before CR
+        {u"\"", false, "[^\"]", true},               // last in the line: opens
+        {u"\"\"a", false, "[\"\"a]", false},         // a doubled quote opens nothing
+        {u"a\"b", false, "[a\"b]", false},
+        {u"", true, "[]", true},                     // an empty text: no field, state kept
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(::testing::PrintToString(c.line));
+        CSVRecord fields{CSVField{u"stale", true}};
+        bool inQuotes = c.inQuotesBefore;
+        reader.ParseLine(c.line, fields, inQuotes);
+        EXPECT_EQ(c.fields, Show(fields));
+        EXPECT_EQ(c.inQuotesAfter, inQuotes);
+    }
+}
+
+TEST_F(CSVReaderTest, StripQuotesCutsTheOuterRuns)
+{
+    CSVRecord record{{u"\"\"a\"b\"\"\"", true}, {u"\"\"\"", false}, {u"plain", false}};
+    LCSVReader::StripQuotes(record);
+    EXPECT_EQ(u"a\"b", record[0].text);
+    EXPECT_EQ(u"", record[1].text);
+    EXPECT_EQ(u"plain", record[2].text);
+}
+
+TEST_F(CSVReaderTest, WindowsAreRefilledEveryTenThousandAndOneLines)
+{
+    // Lines of equal length; the file is rewritten in place while records are read, so a
+    // record shows the new text exactly when its line came from a window read after the change.
+    auto fileOf = [](char tag) {
+        Bytes text;
+        char line[16];
+        for (int i = 0; i < 25000; ++i)
+        {
+            std::snprintf(line, sizeof(line), "%c%05d\n", tag, i);
+            text += line;
+        }
+        return text;
+    };
+    ASSERT_TRUE(OpenText(fileOf('o')));
+    auto readOne = [&] {
+        CSVRecord record;
+        EXPECT_TRUE(reader.ReadRecord(record, false));
+        return record.empty() ? std::string() : Show(record);
+    };
+    EXPECT_EQ("[o00000]", readOne());  // window of lines 0..10000
+    folder.Write("data.csv", fileOf('n'));
+    for (int i = 1; i < 10001; ++i)
+        readOne();
+    EXPECT_EQ(10001, reader.GetCurrentLine());
+    EXPECT_EQ("[n10001]", readOne());  // window of lines 10001..20001
+    folder.Write("data.csv", fileOf('o'));
+    for (int i = 10002; i < 20002; ++i)
+        ASSERT_EQ('n', readOne()[1]);
+    EXPECT_EQ("[o20002]", readOne());  // window of lines 20002..25000
+
+    // A position inside the current window is served from it.
+    folder.Write("data.csv", fileOf('n'));
+    reader.SetPosition(20002, 20002);
+    EXPECT_EQ("[o20002]", readOne());
+    // GetTextFile empties the cache: the next record is read again.
+    reader.GetTextFile();
+    EXPECT_EQ("[n20003]", readOne());
+}
+
+TEST_F(CSVReaderTest, CodePageSetThroughGetTextFileApplies)
+{
+    ASSERT_TRUE(OpenText("caf\xE9;x\n"));
+    reader.GetTextFile().SetCodePage(1252);
+    CSVRecord record;
+    ASSERT_TRUE(reader.ReadRecord(record, false));
+    ASSERT_EQ(2u, record.size());
+    EXPECT_EQ(u"caf\u00E9", record[0].text);
+}
+
+TEST_F(CSVReaderTest, MemoryModeAndClosedReader)
+{
+    LCSVReader closed;
+    CSVRecord record{CSVField{u"kept", false}};
+    EXPECT_FALSE(closed.ReadRecord(record, false));
+    EXPECT_EQ(1u, record.size());
+
+    LMemChunkBuffer source;
+    ASSERT_TRUE(source.Append("a;b\nc", 5));
+    ASSERT_TRUE(reader.Open(nullptr, source, nullptr));
+    EXPECT_EQ("", reader.GetPath());
+    EXPECT_EQ((std::vector<std::string>{"[a|b]", "[c]"}), ReadAll());
+    ASSERT_TRUE(reader.Open("", source, nullptr));
+    EXPECT_EQ((std::vector<std::string>{"[a|b]", "[c]"}), ReadAll());
+}
+}
