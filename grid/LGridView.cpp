@@ -409,8 +409,10 @@ void LGridView::StopExpandTimer()
 
 void LGridView::ScrollContents(int dx)
 {
-    if (GetHandle())
-        ScrollWindow(dx, 0);
+    // The whole client is repainted right after; only a shown editor has to move with the
+    // contents (ScrollWindow would also try to move the hidden editor, which GTK refuses).
+    if (m_editor && m_editor->IsShown())
+        m_editor->Move(m_editor->GetPosition() + wxPoint(dx, 0));
 }
 
 // ---------------------------------------------------------------- painting
