@@ -446,6 +446,7 @@ void LGridView::PaintTo(wxDC& dc, const wxSize& size)
         LGridDrawArgs args = MakeDrawArgs(&dc, false, width, height, &shared, &widest,
                                           static_cast<int64_t>(GetHorizontalOffset()),
                                           static_cast<int64_t>(GetTopBoxOffset()));
+        args.columnWidth = GetColumnWidth();
         m_root->Draw(args);
         if (!m_selection.empty())
         {

@@ -418,3 +418,11 @@ TEST(GridWindow, DestroyingAGridWithARunningRefill)
     delete frame;
     SUCCEED();
 }
+
+TEST(GridWindow, TextConversionRoundTrips)
+{
+    const std::u16string texts[] = {u"", u"plain", u"\u00e4\u00f6\u00fc \u20ac", u"pair \U0001F600 end", u"a\r\nb"};
+    for (const std::u16string& text : texts)
+        EXPECT_EQ(GridFromWxString(GridToWxString(text)), text);
+    EXPECT_EQ(GridToWxString(u"\u20ac"), wxString::FromUTF8("\xE2\x82\xAC"));
+}
