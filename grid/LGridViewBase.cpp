@@ -1071,7 +1071,8 @@ void LGridViewBase::OnEnterKey()
             BeginEdit(box, HIT_PART_NO_TEXT);
         else if (part == HIT_PART_NO_TEXT)
             BeginEdit(box, HIT_PART_BODY);
-        // Part 3: the insert of a new box after the edited one belongs to the editor's paths.
+        else if (part == HIT_PART_BODY)
+            InsertBoxAfterEdit(box);
         return;
     }
     if (m_selection.empty())

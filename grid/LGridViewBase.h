@@ -175,6 +175,12 @@ public:
     virtual void OnEnterKey();
     // Consults the owner and clears the selection; only part 3 opens the editor (OpenEditor).
     virtual bool BeginEdit(LGridBox* box, int part);
+    // Writes text through the box's text accessor (part 1 the value text, part 3 the body text)
+    // and records one content step; other parts write nothing but still record a step.
+    void RecordContentUndo(LGridBox* box, const std::u16string& text, int part);
+    // Enter on the body text of box: a copy of box, with a new accessor from the node factory,
+    // goes in right after it (one insertion step) and is edited.
+    void InsertBoxAfterEdit(LGridBox* box);
 
     bool IsDragging() const { return m_dragging; }
     LGridBox* GetDropBox() const { return m_dropBox; }

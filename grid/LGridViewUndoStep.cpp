@@ -31,6 +31,34 @@ void LGridViewUndoStepCollection::Redo()
         step->Redo();
 }
 
+LGridViewUndoStepContent::LGridViewUndoStepContent(LGridViewBase* grid, LGridBox* box)
+    : LGridViewUndoStep(grid)
+    , box(box)
+{
+    stepKind = 3;
+}
+
+void LGridViewUndoStepContent::SwapText()
+{
+    LGridBoxDataAccessorInterface* accessor = box ? box->GetDataAccessor() : nullptr;
+    if (!accessor || accessor->GetAccessorKind() != 0)
+        return;
+    std::u16string current;
+    if (part == HIT_PART_ROW)
+    {
+        current = accessor->GetValueText();
+        accessor->SetValueText(savedText);
+    }
+    else if (part == HIT_PART_BODY)
+    {
+        accessor->GetBodyText(current);
+        accessor->SetBodyText(savedText);
+    }
+    savedText = current;
+    if (grid)
+        grid->Redraw();
+}
+
 LGridViewUndoStepInsertDelete::LGridViewUndoStepInsertDelete(LGridViewBase* grid, bool insert)
     : LGridViewUndoStep(grid)
     , insert(insert)

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <list>
+#include <string>
 
 #include "LGridTypes.h"
 
@@ -41,6 +42,25 @@ public:
     void Redo() override; // oldest first
 
     std::list<LGridViewUndoStep*> steps; // oldest first
+};
+
+// One text change of one box. The saved text is the one the box does not show (before any
+// undo: the old text); undo and redo are the same swap through the box's text accessor.
+class LGridViewUndoStepContent : public LGridViewUndoStep
+{
+public:
+    LGridViewUndoStepContent(LGridViewBase* grid, LGridBox* box);
+
+    void Discard(bool) override {}
+    void Undo() override { SwapText(); }
+    void Redo() override { SwapText(); }
+
+    LGridBox* box = nullptr; // not owned
+    std::u16string savedText;
+    int part = 0; // 1 value text, 3 body text; 0 for any other part (nothing is swapped)
+
+private:
+    void SwapText();
 };
 
 // One run of boxes inserted into or removed from one parent. A removal owns its boxes while
