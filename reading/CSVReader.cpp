@@ -6,9 +6,9 @@
 
 namespace
 {
-constexpr char16_t kQuote = u'"';
-constexpr char16_t kLF = u'\n';
-constexpr char16_t kCR = u'\r';
+constexpr char16_t kQuoteMark = u'"';
+constexpr char16_t kLineFeed = u'\n';
+constexpr char16_t kCarriageReturn = u'\r';
 
 char16_t SeparatorChar(SeparatorKind kind)
 {
@@ -27,8 +27,8 @@ char16_t SeparatorChar(SeparatorKind kind)
 // (all below 64).
 uint64_t SpecialMask(char16_t separator)
 {
-    return (uint64_t(1) << kQuote) | (uint64_t(1) << separator) | (uint64_t(1) << kLF) |
-           (uint64_t(1) << kCR);
+    return (uint64_t(1) << kQuoteMark) | (uint64_t(1) << separator) | (uint64_t(1) << kLineFeed) |
+           (uint64_t(1) << kCarriageReturn);
 }
 
 inline bool IsSpecial(char16_t c, uint64_t mask)
@@ -47,7 +47,7 @@ size_t ParseInto(const std::u16string& line, CSVRecord& out, bool& inQuotes, boo
         return 0;
     const char16_t* t = line.data();
     const uint64_t plainStop = SpecialMask(separator);
-    const uint64_t quotedStop = (uint64_t(1) << kQuote) | (uint64_t(1) << kLF) | (uint64_t(1) << kCR);
+    const uint64_t quotedStop = (uint64_t(1) << kQuoteMark) | (uint64_t(1) << kLineFeed) | (uint64_t(1) << kCarriageReturn);
 
     size_t added = 0;
     bool continuation = false;
@@ -57,14 +57,14 @@ size_t ParseInto(const std::u16string& line, CSVRecord& out, bool& inQuotes, boo
         field = &out.back().text;
         if (joinWithoutNewline)
         {
-            size_t end = field->find_last_not_of(kLF);
+            size_t end = field->find_last_not_of(kLineFeed);
             field->erase(end == std::u16string::npos ? 0 : end + 1);
-            size_t begin = field->find_first_not_of(kLF);
+            size_t begin = field->find_first_not_of(kLineFeed);
             field->erase(0, begin == std::u16string::npos ? field->size() : begin);
         }
         else
         {
-            field->push_back(kLF);
+            field->push_back(kLineFeed);
             ++added;
         }
         continuation = true;
@@ -92,15 +92,15 @@ size_t ParseInto(const std::u16string& line, CSVRecord& out, bool& inQuotes, boo
         if (j == n)
             break;
         const char16_t c = t[j];
-        if (c == kQuote)
+        if (c == kQuoteMark)
         {
             const bool lastChar = j + 1 == n;
             if (inQuotes)
             {
-                if (lastChar || t[j + 1] == separator || t[j + 1] == kLF || t[j + 1] == kCR)
+                if (lastChar || t[j + 1] == separator || t[j + 1] == kLineFeed || t[j + 1] == kCarriageReturn)
                     inQuotes = false;
             }
-            else if (field->size() == fieldStart && (lastChar || t[j + 1] != kQuote))
+            else if (field->size() == fieldStart && (lastChar || t[j + 1] != kQuoteMark))
             {
                 inQuotes = true;
                 quoted = true;
@@ -118,7 +118,7 @@ size_t ParseInto(const std::u16string& line, CSVRecord& out, bool& inQuotes, boo
             fieldStart = 0;
             quoted = false;
         }
-        else if (c != kLF && c != kCR)
+        else if (c != kLineFeed && c != kCarriageReturn)
         {
             // The separator inside quotes.
             field->push_back(c);
@@ -233,11 +233,11 @@ void LCSVReader::StripQuotes(CSVRecord& record)
     for (CSVField& field : record)
     {
         std::u16string& text = field.text;
-        if (text.empty() || (text.front() != kQuote && text.back() != kQuote))
+        if (text.empty() || (text.front() != kQuoteMark && text.back() != kQuoteMark))
             continue;
-        size_t end = text.find_last_not_of(kQuote);
+        size_t end = text.find_last_not_of(kQuoteMark);
         text.erase(end == std::u16string::npos ? 0 : end + 1);
-        size_t begin = text.find_first_not_of(kQuote);
+        size_t begin = text.find_first_not_of(kQuoteMark);
         text.erase(0, begin == std::u16string::npos ? text.size() : begin);
     }
 }

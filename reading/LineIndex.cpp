@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -27,17 +28,17 @@
 namespace
 {
 constexpr size_t kDefaultBulkRead = 256 * 1024;
-constexpr uint16_t kCR = 13;
-constexpr uint16_t kLF = 10;
+constexpr uint16_t kUnitCR = 13;
+constexpr uint16_t kUnitLF = 10;
 
 inline uint16_t OtherBreak(uint16_t unit)
 {
-    return unit == kCR ? kLF : kCR;
+    return unit == kUnitCR ? kUnitLF : kUnitCR;
 }
 
 inline LineEndingKind LoneKind(uint16_t unit)
 {
-    return unit == kCR ? LINE_ENDING_CR : LINE_ENDING_LF;
+    return unit == kUnitCR ? LINE_ENDING_CR : LINE_ENDING_LF;
 }
 
 std::string ErrnoMessage(int error)
@@ -422,7 +423,7 @@ private:
                 if (state.stopped)
                     return;
             }
-            if (unit != kCR && unit != kLF)
+            if (unit != kUnitCR && unit != kUnitLF)
                 continue;
             if (k + 3 >= n)
             {
@@ -498,7 +499,7 @@ public:
             }
             if (!handled)
             {
-                bool isBreak = !ignoreBreaks && (unit == kCR || unit == kLF);
+                bool isBreak = !ignoreBreaks && (unit == kUnitCR || unit == kUnitLF);
                 if (isBreak)
                 {
                     if (n + 2 * unitSize <= len)
@@ -609,15 +610,15 @@ bool Scan(TextScanContext& context, TextSource& source, IndexList& list, bool sp
         bulk = readSize;
     // The first read is at least readSize bytes: the encoding is detected on them.
     const size_t firstRead = std::max(bulk, readSize);
-    // One byte carried over in front of a pseudo-path block of 16-bit text.
-    std::vector<uint8_t> scratch(firstRead + 1);
+    std::unique_ptr<uint8_t[]> scratchBlock(new uint8_t[firstRead + 1]);
+    uint8_t* const scratch = scratchBlock.get();
 
     ScanState state(context, list, interval, start, limit, stopOnKind);
 
     const uint8_t* bytes = nullptr;
     size_t length = 0;
     uint64_t blockPos = source.Position();
-    if (!source.Next(scratch.data() + 1, firstRead, bytes, length, context.error))
+    if (!source.Next(scratch + 1, firstRead, bytes, length, context.error))
     {
         context.readError = true;
         return false;
@@ -677,7 +678,7 @@ bool Scan(TextScanContext& context, TextSource& source, IndexList& list, bool sp
             carried = std::move(nextCarry);
             carriedPos = endPos - carried.size();
             blockPos = source.Position();
-            if (!source.Next(scratch.data() + 1, readSize, bytes, length, context.error))
+            if (!source.Next(scratch + 1, readSize, bytes, length, context.error))
             {
                 context.readError = true;
                 return false;
@@ -718,7 +719,7 @@ bool Scan(TextScanContext& context, TextSource& source, IndexList& list, bool sp
             return true;
         }
         blockPos = endPos;
-        if (!source.Next(scratch.data() + 1, bulk, bytes, length, context.error))
+        if (!source.Next(scratch + 1, bulk, bytes, length, context.error))
         {
             context.readError = true;
             return false;

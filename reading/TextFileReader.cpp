@@ -292,8 +292,8 @@ bool LTextFileReader::ReadLines(uint64_t first, uint64_t last, std::vector<LineE
         scratchList.begin());
 
     status = READLINES_OK;
-    if (lineBuffer.empty())
-        lineBuffer.resize(kSpanBufferSize);
+    if (!lineBuffer)
+        lineBuffer.reset(new uint8_t[kSpanBufferSize]);
     const uint64_t spanEnd = to < scratchList.size()
                                  ? scratchList[to].byteOffset
                                  : scratchList[to - 1].byteOffset + kMaxLineBytes;
@@ -332,11 +332,11 @@ bool LTextFileReader::ReadLines(uint64_t first, uint64_t last, std::vector<LineE
         if (!inside)
         {
             uint64_t want = std::max<uint64_t>(length, spanEnd > offset ? spanEnd - offset : 0);
-            want = std::min<uint64_t>(want, lineBuffer.size());
+            want = std::min<uint64_t>(want, kSpanBufferSize);
             uint64_t got = 0;
             if (fd >= 0)
             {
-                ssize_t read = PreadFully(fd, lineBuffer.data(), static_cast<size_t>(want), offset);
+                ssize_t read = PreadFully(fd, lineBuffer.get(), static_cast<size_t>(want), offset);
                 if (read < 0)
                 {
                     lastError = ErrnoText(errno);
@@ -349,14 +349,14 @@ bool LTextFileReader::ReadLines(uint64_t first, uint64_t last, std::vector<LineE
             else
             {
                 got = want;
-                buffer->Read(offset, got, lineBuffer.data());
+                buffer->Read(offset, got, lineBuffer.get());
             }
             haveWindow = true;
             windowStart = offset;
             windowLength = got;
             windowAtEnd = got < want;
         }
-        bytes = lineBuffer.data() + (offset - windowStart);
+        bytes = lineBuffer.get() + (offset - windowStart);
         available = std::min<uint64_t>(length, windowStart + windowLength - offset);
 
         if (produced == out.size())

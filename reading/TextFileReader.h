@@ -109,5 +109,5 @@ private:
     std::string lastError;
 
     IndexList scratchList;              // the re-scan's checkpoints, reused between reads
-    std::vector<uint8_t> lineBuffer;    // bytes of a stretch of lines, allocated once
+    std::unique_ptr<uint8_t[]> lineBuffer;  // bytes of a stretch of lines, allocated once
 };
