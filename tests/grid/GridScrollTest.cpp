@@ -244,3 +244,36 @@ TEST_F(ScrollFixture, EnsureVisibleAtBarPositionZeroKeepsTheRow)
     EXPECT_EQ(grid.GetTopRow(), 5u);
     EXPECT_EQ(grid.GetScrollModel().verticalPosition, 0);
 }
+
+TEST(GridScroll, PositionsPastTwoToTheThirtyOnePixels)
+{
+    // A placeholder standing for 200 million rows of 20 px lies between row 1 and the last row.
+    TestManager manager;
+    FakeGrid grid(&manager, 600, 400);
+    auto* root = MakeRows(&grid, 1, 1);
+    auto* placeholder = new TestBox(&grid, BOX_KIND_ROW, 2);
+    placeholder->fixedHeight = int64_t{4000000000};
+    placeholder->parent = root;
+    root->children.push_back(placeholder);
+    auto* last = new TestBox(&grid, BOX_KIND_ROW, 200000002);
+    last->parent = root;
+    root->children.push_back(last);
+    root->totalRows = 200000002;
+    grid.SetVerticalUnitsPerRow(static_cast<float>(100000.0 / 200000002.0));
+    grid.SetRootBox(root);
+    EXPECT_EQ(last->y, 20 + int64_t{4000000000});
+    EXPECT_EQ(root->height, 40 + int64_t{4000000000});
+
+    grid.SetTopRow(200000002);
+    EXPECT_EQ(grid.GetTopBoxOffset(), 4000000020u);
+    int part = 0;
+    int subPart = 0;
+    EXPECT_EQ(grid.HitTestClient(5, 5, &part, &subPart), last);
+    grid.SetTopRow(1);
+    EXPECT_EQ(grid.HitTestClient(5, 100, &part, &subPart), placeholder);
+
+    grid.EnsureVisible(last, 0, true);
+    EXPECT_EQ(grid.GetTopRow(), 200000002u);
+    EXPECT_EQ(grid.GetScrollModel().verticalPosition, grid.GetScrollModel().VerticalMaxPosition())
+        << "the bar stays within its int range";
+}

@@ -426,3 +426,13 @@ TEST(GridWindow, TextConversionRoundTrips)
         EXPECT_EQ(GridFromWxString(GridToWxString(text)), text);
     EXPECT_EQ(GridToWxString(u"\u20ac"), wxString::FromUTF8("\xE2\x82\xAC"));
 }
+
+TEST_F(WindowFixture, CompactRowsHalveTheEffectiveRowHeight)
+{
+    Rows(1, 3);
+    grid->SetCompactRows(true, true);
+    EXPECT_EQ(grid->GetEffectiveRowHeight(), 9);
+    EXPECT_EQ(grid->GetRowHeight(), 18);
+    grid->SetCompactRows(false, false);
+    EXPECT_EQ(grid->GetEffectiveRowHeight(), 18);
+}
