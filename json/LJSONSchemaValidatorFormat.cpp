@@ -1,0 +1,8 @@
+#include "LJSONSchemaValidatorFormat.h"
+
+LJSONSchemaValidatorFormat g_jsonSchemaValidatorFormat;
+
+LJSONSchemaValidatorFormat::~LJSONSchemaValidatorFormat()
+{
+    formats.clear();
+}
