@@ -36,6 +36,8 @@ void LGridViewBase::SetRootBox(LGridBox* root)
     m_currentBox = nullptr;
     m_dropBox = nullptr;
     m_dragging = false;
+    if (root == m_root)
+        m_root = nullptr; // the same tree again: keep it rather than delete it under the caller
     ReleaseRootBox();
     ClearUndoList();
     ClearRedoList();

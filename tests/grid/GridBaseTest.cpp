@@ -228,3 +228,12 @@ TEST_F(GridFixture, CopySeparatorIsOneTab)
 {
     EXPECT_EQ(grid.GetCopySeparator(), u"\t");
 }
+
+TEST_F(GridFixture, SettingTheSameRootAgainKeepsIt)
+{
+    Rows(1, 3, &deleted);
+    grid.SetRootBox(root);
+    EXPECT_EQ(grid.GetRootBox(), root);
+    EXPECT_EQ(deleted, 0);
+    EXPECT_EQ(root->children.size(), 3u);
+}
