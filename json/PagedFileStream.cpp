@@ -12,9 +12,10 @@
 // that field into token start indexes), the start of the current line in its current-line field.
 namespace
 {
+// The runtime's record is the first member of ours.
 PagedFileStream* StreamOf(pANTLR3_INT_STREAM intStream)
 {
-    return static_cast<PagedFileStream*>(static_cast<pANTLR3_INPUT_STREAM>(intStream->super)->super);
+    return reinterpret_cast<PagedFileStream*>(static_cast<pANTLR3_INPUT_STREAM>(intStream->super));
 }
 
 int64_t IndexOf(const PagedFileStream* s)
@@ -202,9 +203,21 @@ ANTLR3_UCHAR CharAt(PagedFileStream* s, int64_t index)
     return (*text)[static_cast<size_t>(index - NodeAt(s, pos).charStart)];
 }
 
-void Consume(pANTLR3_INT_STREAM intStream)
+void AdvanceOver(PagedFileStream* s, int64_t index, ANTLR3_UCHAR c)
 {
-    PagedFileStream* s = StreamOf(intStream);
+    ++s->input.charPositionInLine;
+    if (c == s->input.newlineChar)
+    {
+        ++s->input.line;
+        s->input.charPositionInLine = 0;
+        s->input.currentLine = reinterpret_cast<void*>(static_cast<intptr_t>(index + 1));
+    }
+    SetIndex(s, index + 1);
+}
+
+// Consume at the end of a block or away from the current block.
+void ConsumeSlow(PagedFileStream* s)
+{
     if (!HasBlock(s))
         return;
     FollowIndex(s);
@@ -218,23 +231,25 @@ void Consume(pANTLR3_INT_STREAM intStream)
             return;  // end of input
         rel = index - s->currentStart;
     }
-    const ANTLR3_UCHAR c = (*s->blockText)[static_cast<size_t>(rel)];
-    ++s->input.charPositionInLine;
-    if (c == s->input.newlineChar)
-    {
-        ++s->input.line;
-        s->input.charPositionInLine = 0;
-        s->input.currentLine = reinterpret_cast<void*>(static_cast<intptr_t>(index + 1));
-    }
-    SetIndex(s, index + 1);
+    AdvanceOver(s, index, (*s->blockText)[static_cast<size_t>(rel)]);
+}
+
+void Consume(pANTLR3_INT_STREAM intStream)
+{
+    PagedFileStream* s = StreamOf(intStream);
+    const int64_t index = IndexOf(s);
+    const auto rel = static_cast<uint64_t>(index - s->currentStart);
+    if (rel < s->blockText->size())
+        AdvanceOver(s, index, (*s->blockText)[rel]);
+    else
+        ConsumeSlow(s);
 }
 
 // LA(1) reads at the index, moving on to the next block at the end of one. Other offsets look
 // at the character at index + i - 1 (index + i for looking back) without moving the stream;
 // LA(0) is 0 as in the runtime.
-ANTLR3_UINT32 LookAhead(pANTLR3_INT_STREAM intStream, ANTLR3_INT32 i)
+ANTLR3_UINT32 LookAheadSlow(PagedFileStream* s, ANTLR3_INT32 i)
 {
-    PagedFileStream* s = StreamOf(intStream);
     if (!HasBlock(s) || IsEndCheckpoint(s, s->current))
         return ANTLR3_CHARSTREAM_EOF;
     FollowIndex(s);
@@ -257,6 +272,18 @@ ANTLR3_UINT32 LookAhead(pANTLR3_INT_STREAM intStream, ANTLR3_INT32 i)
     if (i == 0)
         return 0;
     return CharAt(s, i > 0 ? index + i - 1 : index + i);
+}
+
+ANTLR3_UINT32 LookAhead(pANTLR3_INT_STREAM intStream, ANTLR3_INT32 i)
+{
+    PagedFileStream* s = StreamOf(intStream);
+    if (i == 1)
+    {
+        const auto rel = static_cast<uint64_t>(IndexOf(s) - s->currentStart);
+        if (rel < s->blockText->size())
+            return (*s->blockText)[rel];
+    }
+    return LookAheadSlow(s, i);
 }
 
 void* LookAheadToken(pANTLR3_INPUT_STREAM input, ANTLR3_INT32 i)
@@ -347,7 +374,8 @@ pANTLR3_STRING Substring(pANTLR3_INPUT_STREAM input, ANTLR3_MARKER start, ANTLR3
         rel = start - NodeAt(s, pos).charStart;
         if (rel + count <= BlockLength(text))
             return MakeString(s, text->data() + rel, count);
-        // The range runs on into later blocks.
+        // The range runs on into later blocks. Each later block goes into the side slot: the
+        // parser asks for the texts in order, so the next one most likely lies there.
         std::u16string joined(text->substr(static_cast<size_t>(rel)));
         while (static_cast<int64_t>(joined.size()) < count)
         {
@@ -355,12 +383,12 @@ pANTLR3_STRING Substring(pANTLR3_INPUT_STREAM input, ANTLR3_MARKER start, ANTLR3
             ++pos;
             if (IsEndCheckpoint(s, pos))
                 return nullptr;
-            text = TextOf(s, pos, scratch, false);
+            text = TextOf(s, pos, scratch, true);
             if (text == nullptr)
                 return nullptr;
             const size_t wanted = static_cast<size_t>(count) - joined.size();
             joined.append(*text, 0, std::min(wanted, text->size()));
-            NoteMemory(s, joined.capacity() + scratch.capacity());
+            NoteMemory(s, joined.capacity());
         }
         return MakeString(s, joined.data(), count);
     }
