@@ -5,13 +5,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <fcntl.h>
 #include <unistd.h>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 // Two scanners share the rules of the line index:
@@ -27,7 +28,7 @@
 
 namespace
 {
-constexpr size_t kDefaultBulkRead = 256 * 1024;
+constexpr size_t kDefaultBulkRead = 1024 * 1024;
 constexpr uint16_t kUnitCR = 13;
 constexpr uint16_t kUnitLF = 10;
 
@@ -231,6 +232,124 @@ inline uint64_t BreakMask64(const uint8_t* p)
 }
 #endif
 
+// Counting whole 64-byte blocks at once. A block is counted without walking it when it needs no
+// checkpoint, its last byte is no break (whose partner would lie in the next block) and it holds
+// no run of three break bytes: then its breaks are its break bytes less its CR LF / LF CR pairs.
+// Returns the position of the first block that must be walked; adds the breaks to `count`.
+struct BlockMasks
+{
+    uint64_t cr;
+    uint64_t lf;
+};
+
+inline bool CountBlock(BlockMasks masks, uint64_t& count, uint64_t& room, int (*popcount)(uint64_t))
+{
+    const uint64_t any = masks.cr | masks.lf;
+    if (!any)
+        return true;
+    const uint64_t adjacent = any & (any >> 1);
+    if ((any >> 63) || (adjacent & (adjacent >> 1)))
+        return false;
+    const uint64_t pairs = adjacent & (masks.cr ^ (masks.cr >> 1));
+    const uint64_t breaks = static_cast<uint64_t>(popcount(any) - popcount(pairs));
+    if (breaks > room)
+        return false;
+    room -= breaks;
+    count += breaks;
+    return true;
+}
+
+int PortablePopcount(uint64_t value)
+{
+    return __builtin_popcountll(value);
+}
+
+#if defined(__SSE2__)
+size_t SkipBlocksSse2(const uint8_t* p, size_t i, size_t n, uint64_t& count, uint64_t room)
+{
+    const __m128i cr = _mm_set1_epi8(13);
+    const __m128i lf = _mm_set1_epi8(10);
+    for (; n - i >= 64; i += 64)
+    {
+        BlockMasks masks{0, 0};
+        for (int part = 0; part < 4; ++part)
+        {
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16 * part));
+            masks.cr |= static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr))))
+                        << (16 * part);
+            masks.lf |= static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))))
+                        << (16 * part);
+        }
+        if (!CountBlock(masks, count, room, PortablePopcount))
+            break;
+    }
+    return i;
+}
+
+__attribute__((target("avx2,popcnt"))) size_t SkipBlocksAvx2(const uint8_t* p, size_t i,
+                                                              size_t n, uint64_t& count,
+                                                              uint64_t room)
+{
+    const __m256i cr = _mm256_set1_epi8(13);
+    const __m256i lf = _mm256_set1_epi8(10);
+    for (; n - i >= 64; i += 64)
+    {
+        __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+        __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32));
+        BlockMasks masks;
+        masks.cr = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, cr))) |
+                   (static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, cr)))) << 32);
+        masks.lf = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, lf))) |
+                   (static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, lf)))) << 32);
+        const uint64_t any = masks.cr | masks.lf;
+        if (!any)
+            continue;
+        const uint64_t adjacent = any & (any >> 1);
+        if ((any >> 63) || (adjacent & (adjacent >> 1)))
+            break;
+        const uint64_t pairs = adjacent & (masks.cr ^ (masks.cr >> 1));
+        const uint64_t breaks = static_cast<uint64_t>(__builtin_popcountll(any) - __builtin_popcountll(pairs));
+        if (breaks > room)
+            break;
+        room -= breaks;
+        count += breaks;
+    }
+    return i;
+}
+
+using SkipBlocksFn = size_t (*)(const uint8_t*, size_t, size_t, uint64_t&, uint64_t);
+
+SkipBlocksFn ChooseSkipBlocks()
+{
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt"))
+        return SkipBlocksAvx2;
+    return SkipBlocksSse2;
+}
+
+inline size_t SkipBlocks(const uint8_t* p, size_t i, size_t n, uint64_t& count, uint64_t room)
+{
+    static const SkipBlocksFn chosen = ChooseSkipBlocks();
+    return chosen(p, i, n, count, room);
+}
+#else
+inline size_t SkipBlocks(const uint8_t* p, size_t i, size_t n, uint64_t& count, uint64_t room)
+{
+    for (; n - i >= 64; i += 64)
+    {
+        BlockMasks masks{0, 0};
+        for (int k = 0; k < 64; ++k)
+        {
+            masks.cr |= uint64_t(p[i + k] == 13) << k;
+            masks.lf |= uint64_t(p[i + k] == 10) << k;
+        }
+        if (!CountBlock(masks, count, room, PortablePopcount))
+            break;
+    }
+    return i;
+}
+#endif
+
 // The CSV path: greedy pairing over a stream of spans.
 class BreakScanner
 {
@@ -301,6 +420,13 @@ private:
         }
         while (n - i >= 64)
         {
+            if (state.context.lineEnding != LINE_ENDING_NONE)
+            {
+                // count < interval holds between breaks, so a block may add up to the room.
+                i = SkipBlocks(p, i, n, state.count, state.interval - 1 - state.count);
+                if (n - i < 64)
+                    break;
+            }
             uint64_t mask = BreakMask64(p + i);
             size_t resume = i + 64;
             while (mask)
@@ -610,7 +736,16 @@ bool Scan(TextScanContext& context, TextSource& source, IndexList& list, bool sp
         bulk = readSize;
     // The first read is at least readSize bytes: the encoding is detected on them.
     const size_t firstRead = std::max(bulk, readSize);
-    std::unique_ptr<uint8_t[]> scratchBlock(new uint8_t[firstRead + 1]);
+    // Page-aligned: the kernel copies into an aligned block much faster.
+    std::unique_ptr<uint8_t, void (*)(void*)> scratchBlock(
+        static_cast<uint8_t*>(std::aligned_alloc(4096, (firstRead + 4095) / 4096 * 4096)),
+        std::free);
+    if (!scratchBlock)
+    {
+        context.error = "Out of memory";
+        context.readError = true;
+        return false;
+    }
     uint8_t* const scratch = scratchBlock.get();
 
     ScanState state(context, list, interval, start, limit, stopOnKind);
@@ -618,7 +753,7 @@ bool Scan(TextScanContext& context, TextSource& source, IndexList& list, bool sp
     const uint8_t* bytes = nullptr;
     size_t length = 0;
     uint64_t blockPos = source.Position();
-    if (!source.Next(scratch + 1, firstRead, bytes, length, context.error))
+    if (!source.Next(scratch, firstRead, bytes, length, context.error))
     {
         context.readError = true;
         return false;
@@ -678,7 +813,7 @@ bool Scan(TextScanContext& context, TextSource& source, IndexList& list, bool sp
             carried = std::move(nextCarry);
             carriedPos = endPos - carried.size();
             blockPos = source.Position();
-            if (!source.Next(scratch + 1, readSize, bytes, length, context.error))
+            if (!source.Next(scratch, readSize, bytes, length, context.error))
             {
                 context.readError = true;
                 return false;
@@ -719,7 +854,7 @@ bool Scan(TextScanContext& context, TextSource& source, IndexList& list, bool sp
             return true;
         }
         blockPos = endPos;
-        if (!source.Next(scratch + 1, bulk, bytes, length, context.error))
+        if (!source.Next(scratch, bulk, bytes, length, context.error))
         {
             context.readError = true;
             return false;

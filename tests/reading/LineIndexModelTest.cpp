@@ -184,6 +184,21 @@ public:
     // Mostly short texts; one in four long enough for the 64-byte search steps.
     int Pieces() { return Pick(0, 3) == 0 ? Pick(60, 600) : Pick(0, 40); }
 
+    // Intervals: mostly a checkpoint per line, sometimes sparse ones that let whole 64-byte
+    // blocks be counted at once.
+    uint32_t Interval()
+    {
+        switch (Pick(0, 5))
+        {
+        case 0:
+            return static_cast<uint32_t>(Pick(2, 5));
+        case 1:
+            return static_cast<uint32_t>(Pick(10, 60));
+        default:
+            return 1;
+        }
+    }
+
     // Physical read sizes: tiny, around the 64-byte search step, or the default.
     int Bulk()
     {
@@ -302,7 +317,7 @@ TEST(LineIndexModel, FullScansOf8BitTextMatchTheRules)
         Bytes text = gen.Text8(gen.Pieces());
         size_t readSize = static_cast<size_t>(gen.Pick(1, 9));
         int bulk = gen.Bulk();
-        uint32_t interval = static_cast<uint32_t>(gen.Pick(0, 2) == 0 ? gen.Pick(2, 5) : 1);
+        uint32_t interval = gen.Interval();
         RunFileCase(folder, text, readSize, bulk, interval, 0, IndexNode(), nullptr, compared);
         if (HasFatalFailure())
             return;
@@ -328,7 +343,7 @@ TEST(LineIndexModel, FullScansOf16BitTextMatchTheRules)
         else
             readSize = static_cast<size_t>(gen.Pick(4, 9));
         int bulk = gen.Bulk();
-        uint32_t interval = static_cast<uint32_t>(gen.Pick(0, 2) == 0 ? gen.Pick(2, 5) : 1);
+        uint32_t interval = gen.Interval();
         RunFileCase(folder, text, readSize, bulk, interval, flags, IndexNode(), nullptr, compared);
         if (HasFatalFailure())
             return;
@@ -360,7 +375,7 @@ TEST(LineIndexModel, ReScansBetweenCheckpointsMatchTheRules)
             limit.line = start.line;  // a limit at the start line
         size_t readSize = static_cast<size_t>(gen.Pick(1, 9));
         int bulk = gen.Bulk();
-        uint32_t interval = static_cast<uint32_t>(gen.Pick(0, 3) == 0 ? gen.Pick(2, 4) : 1);
+        uint32_t interval = gen.Interval();
         const bool withLimit = gen.Pick(0, 4) != 0;
         RunFileCase(folder, text, readSize, bulk, interval, flags, start,
                     withLimit ? &limit : nullptr, compared);
