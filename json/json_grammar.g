@@ -52,7 +52,13 @@ static void jsonTokensReportingErrors(pjson_grammarLexer ctx)
     bool stopped;
 }
 
+// The generated constructor does not check the runtime parser; without one there is no parser.
 @parser::apifuncs {
+    if (ctx->pParser == NULL)
+    {
+        ANTLR3_FREE(ctx);
+        return NULL;
+    }
     jsonParserInstallHooks(ctx);
 }
 

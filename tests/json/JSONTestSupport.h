@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,12 @@ enum class StreamKind
 };
 
 const char* StreamKindName(StreamKind kind);
+
+// Names the stream kind in test output.
+inline void PrintTo(StreamKind kind, std::ostream* out)
+{
+    *out << StreamKindName(kind);
+}
 
 std::string ToUtf8(const std::u16string& text);
 std::u16string ToUtf16(const std::string& text);
