@@ -1,7 +1,5 @@
 // csvq-bench json-gen / json: a deterministic JSON document, and the JSON lexer and parser over
 // it through the paged file stream with every event counted.
-#include "BenchRegistry.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -12,13 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "BenchRegistry.h"
 #include "LJSONParserEvents.h"
 #include "PagedFileStream.h"
 #include "json_grammarLexer.h"
 #include "json_grammarParser.h"
 
-namespace
-{
+namespace {
 struct Random
 {
     uint64_t state;
@@ -33,9 +31,9 @@ struct Random
     uint32_t Below(uint32_t n) { return static_cast<uint32_t>(((Next() >> 32) * n) >> 32); }
 };
 
-const char* const kWords[] = {"alpha", "Bravo", "café", "Zürich", "straße", "Москва", "東京", "数据",
-                              "😀",    "naïve", "echo", "golf",   "delta",  "line\\nbreak", "q\\\"uote",
-                              "\\u00e9t\\u00e9"};
+const char* const kWords[] = {"alpha", "Bravo",        "café",      "Zürich",         "straße", "Москва",
+                              "東京",  "数据",         "😀",         "naïve",          "echo",   "golf",
+                              "delta", "line\\nbreak", "q\\\"uote", "\\u00e9t\\u00e9"};
 
 // {"items":[{...},...],"count":N}: one item per line; N is the number of items, which the json
 // command checks.
@@ -61,7 +59,8 @@ int RunGenerate(const std::vector<std::string>& args)
     FILE* out = std::fopen(args[0].c_str(), "wb");
     if (out == nullptr)
     {
-        std::fprintf(stderr, "csvq-bench json-gen: cannot create %s: %s\n", args[0].c_str(), std::strerror(errno));
+        std::fprintf(stderr, "csvq-bench json-gen: cannot create %s: %s\n", args[0].c_str(),
+                     std::strerror(errno));
         return 1;
     }
     Random random{seed};
@@ -82,7 +81,8 @@ int RunGenerate(const std::vector<std::string>& args)
         text += ' ';
         text += kWords[random.Below(std::size(kWords))];
         text += "\",\"score\":";
-        std::snprintf(number, sizeof number, "%.3f", static_cast<double>(random.Below(2000000)) / 1000.0 - 1000.0);
+        std::snprintf(number, sizeof number, "%.3f",
+                      static_cast<double>(random.Below(2000000)) / 1000.0 - 1000.0);
         text += number;
         text += ",\"tags\":[";
         const uint32_t tags = random.Below(4);
@@ -179,12 +179,13 @@ bool ParseOnce(const std::string& path, RunResult& result)
 {
     const std::wstring widePath(path.begin(), path.end());
     const auto start = std::chrono::steady_clock::now();
-    pANTLR3_INPUT_STREAM input =
-        antlr3StringStreamFromFile(widePath.c_str(), reinterpret_cast<unsigned char*>(const_cast<char*>(path.c_str())));
+    pANTLR3_INPUT_STREAM input = antlr3StringStreamFromFile(
+        widePath.c_str(), reinterpret_cast<unsigned char*>(const_cast<char*>(path.c_str())));
     if (input == nullptr)
         return false;
     pjson_grammarLexer lexer = json_grammarLexerNew(input);
-    pANTLR3_COMMON_TOKEN_STREAM tokens = antlr3CommonTokenStreamSourceNew(ANTLR3_SIZE_HINT, TOKENSOURCE(lexer));
+    pANTLR3_COMMON_TOKEN_STREAM tokens =
+        antlr3CommonTokenStreamSourceNew(ANTLR3_SIZE_HINT, TOKENSOURCE(lexer));
     pjson_grammarParser parser = json_grammarParserNew(tokens);
     if (lexer == nullptr || tokens == nullptr || parser == nullptr)
         return false;
@@ -265,4 +266,4 @@ int RunParse(const std::vector<std::string>& args)
 
 const BenchCommand kJsonGen("json-gen", "OUT SIZE [--seed N]", RunGenerate);
 const BenchCommand kJson("json", "FILE [--repeat N]", RunParse);
-}
+} // namespace

@@ -10,19 +10,18 @@
 // the generator puts last into their places (see PatchGeneratedHeaders.cmake).
 static_assert(offsetof(json_grammarLexer_Ctx_struct, events) == sizeof(void*));
 static_assert(offsetof(json_grammarLexer_Ctx_struct, mColon) == 2 * sizeof(void*));
-static_assert(offsetof(json_grammarLexer_Ctx_struct, reportLexerError)
-              == offsetof(json_grammarLexer_Ctx_struct, free) + sizeof(void*));
-static_assert(offsetof(json_grammarLexer_Ctx_struct, strictNumbers)
-              == offsetof(json_grammarLexer_Ctx_struct, reportLexerError) + sizeof(void*));
+static_assert(offsetof(json_grammarLexer_Ctx_struct, reportLexerError) ==
+              offsetof(json_grammarLexer_Ctx_struct, free) + sizeof(void*));
+static_assert(offsetof(json_grammarLexer_Ctx_struct, strictNumbers) ==
+              offsetof(json_grammarLexer_Ctx_struct, reportLexerError) + sizeof(void*));
 static_assert(offsetof(json_grammarParser_Ctx_struct, events) == sizeof(void*));
 static_assert(offsetof(json_grammarParser_Ctx_struct, jsonDocument) == 2 * sizeof(void*));
-static_assert(offsetof(json_grammarParser_Ctx_struct, reportSyntaxError)
-              == offsetof(json_grammarParser_Ctx_struct, value) + sizeof(void*));
-static_assert(offsetof(json_grammarParser_Ctx_struct, getGrammarFileName)
-              == offsetof(json_grammarParser_Ctx_struct, reportSyntaxError) + sizeof(void*));
+static_assert(offsetof(json_grammarParser_Ctx_struct, reportSyntaxError) ==
+              offsetof(json_grammarParser_Ctx_struct, value) + sizeof(void*));
+static_assert(offsetof(json_grammarParser_Ctx_struct, getGrammarFileName) ==
+              offsetof(json_grammarParser_Ctx_struct, reportSyntaxError) + sizeof(void*));
 
-namespace
-{
+namespace {
 // A runtime string as UTF-16 for an event. The runtime's strings do not record their encoding
 // (the field always says 8-bit): they are in the encoding of the input stream whose factory
 // made them. Strings of a 16-bit stream are used as they are; others (a caller may lex an
@@ -90,7 +89,7 @@ private:
         while (i < count)
         {
             const uint8_t lead = bytes[i];
-            const int extra = lead < 0x80 ? 0
+            const int extra = lead < 0x80             ? 0
                               : (lead & 0xE0) == 0xC0 ? 1
                               : (lead & 0xF0) == 0xE0 ? 2
                               : (lead & 0xF8) == 0xF0 ? 3
@@ -188,9 +187,7 @@ JSONTokenPosition PositionOf(pjson_grammarParser ctx, pANTLR3_COMMON_TOKEN token
 }
 
 // The runtime's error display is replaced so that nothing is ever printed.
-void DisplayNothing(pANTLR3_BASE_RECOGNIZER, pANTLR3_UINT8*)
-{
-}
+void DisplayNothing(pANTLR3_BASE_RECOGNIZER, pANTLR3_UINT8*) {}
 
 pANTLR3_BASE_RECOGNIZER RecognizerOf(pjson_grammarParser ctx)
 {
@@ -249,7 +246,8 @@ void ReportSyntaxError(pjson_grammarParser ctx)
         }
         position.offset = place.offset;
     }
-    const bool trailingInput = exception->type == ANTLR3_NO_VIABLE_ALT_EXCEPTION && exception->decisionNum == 0;
+    const bool trailingInput =
+        exception->type == ANTLR3_NO_VIABLE_ALT_EXCEPTION && exception->decisionNum == 0;
     ctx->events->OnSyntaxError(trailingInput, eventText.Get(), position);
     FreeCurrentException(state);
 }
@@ -302,7 +300,7 @@ void ReportLexerError(pjson_grammarLexer ctx)
     position.length = 0;
     ctx->events->OnLexerError(chars, position, position.offset);
 }
-}
+} // namespace
 
 void jsonLexerInstallHooks(json_grammarLexer_Ctx_struct* ctx)
 {

@@ -10,8 +10,7 @@
 
 // The stream's index lives in the runtime's next-character field (the runtime's lexer copies
 // that field into token start indexes), the start of the current line in its current-line field.
-namespace
-{
+namespace {
 // The runtime's record is the first member of ours.
 PagedFileStream* StreamOf(pANTLR3_INT_STREAM intStream)
 {
@@ -51,8 +50,9 @@ int64_t BlockLength(const std::u16string* text)
 
 void NoteMemory(PagedFileStream* s, size_t extraUnits = 0)
 {
-    const uint64_t bytes = (s->blockText->capacity() + s->sideText->capacity() + extraUnits) * sizeof(char16_t) +
-                           s->reader->GetIndex().capacity() * sizeof(IndexNode);
+    const uint64_t bytes =
+        (s->blockText->capacity() + s->sideText->capacity() + extraUnits) * sizeof(char16_t) +
+        s->reader->GetIndex().capacity() * sizeof(IndexNode);
     s->peakMemoryBytes = std::max(s->peakMemoryBytes, bytes);
 }
 
@@ -106,24 +106,21 @@ bool MakeCurrent(PagedFileStream* s, size_t pos)
     return true;
 }
 
-// The text of a block: the current or side block as held, otherwise read into the side slot
-// (cache) or into `scratch`. Null when it cannot be read.
-const std::u16string* TextOf(PagedFileStream* s, size_t pos, std::u16string& scratch, bool cache)
+// The text of a block: the current or side block as held, otherwise read into the side slot.
+// Null when it cannot be read.
+const std::u16string* TextOf(PagedFileStream* s, size_t pos)
 {
     if (pos == s->current)
         return s->blockText;
     if (pos == s->side)
         return s->sideText;
-    std::u16string* target = cache ? s->sideText : &scratch;
-    if (cache)
-        s->side = kNoCheckpoint;
-    if (!ReadBlockText(s, pos, *target))
+    s->side = kNoCheckpoint;
+    if (!ReadBlockText(s, pos, *s->sideText))
         return nullptr;
-    if (cache)
-        s->side = pos;
-    NoteNextStart(s, pos, BlockLength(target));
-    NoteMemory(s, scratch.capacity());
-    return target;
+    s->side = pos;
+    NoteNextStart(s, pos, BlockLength(s->sideText));
+    NoteMemory(s);
+    return s->sideText;
 }
 
 // The checkpoint whose block holds character `index`, learning block starts forward as needed;
@@ -132,28 +129,27 @@ size_t FindBlock(PagedFileStream* s, int64_t index)
 {
     if (!HasBlock(s) || index < 0)
         return kNoCheckpoint;
-    std::u16string scratch;
     for (;;)
     {
         // The last checkpoint up to `reached` whose block starts at or before the index.
         const IndexList& list = s->reader->GetIndex();
         auto begin = list.begin() + static_cast<ptrdiff_t>(s->first);
         auto end = list.begin() + static_cast<ptrdiff_t>(s->reached) + 1;
-        auto after = std::upper_bound(begin, end, index,
-                                      [](int64_t value, const IndexNode& node) { return value < node.charStart; });
+        auto after = std::upper_bound(
+            begin, end, index, [](int64_t value, const IndexNode& node) { return value < node.charStart; });
         const size_t pos = static_cast<size_t>((after - list.begin()) - 1);
         if (IsEndCheckpoint(s, pos))
             return kNoCheckpoint;
         if (pos < s->reached)
             return pos;
         // The block at `reached`: its length decides whether the index lies in it.
-        const std::u16string* text = TextOf(s, pos, scratch, true);
+        const std::u16string* text = TextOf(s, pos);
         if (text == nullptr)
             return kNoCheckpoint;
         if (index < NodeAt(s, pos).charStart + BlockLength(text))
             return pos;
         if (s->reached == pos)
-            return kNoCheckpoint;  // nothing further is known (cannot happen: the text has an end)
+            return kNoCheckpoint; // nothing further is known (cannot happen: the text has an end)
     }
 }
 
@@ -196,8 +192,7 @@ ANTLR3_UCHAR CharAt(PagedFileStream* s, int64_t index)
     const size_t pos = FindBlock(s, index);
     if (pos == kNoCheckpoint)
         return ANTLR3_CHARSTREAM_EOF;
-    std::u16string scratch;
-    const std::u16string* text = TextOf(s, pos, scratch, true);
+    const std::u16string* text = TextOf(s, pos);
     if (text == nullptr)
         return ANTLR3_CHARSTREAM_EOF;
     return (*text)[static_cast<size_t>(index - NodeAt(s, pos).charStart)];
@@ -228,7 +223,7 @@ void ConsumeSlow(PagedFileStream* s)
     while (rel >= BlockLength(s->blockText))
     {
         if (rel != BlockLength(s->blockText) || !MoveToNextBlock(s))
-            return;  // end of input
+            return; // end of input
         rel = index - s->currentStart;
     }
     AdvanceOver(s, index, (*s->blockText)[static_cast<size_t>(rel)]);
@@ -327,8 +322,8 @@ void Rewind(pANTLR3_INT_STREAM intStream, ANTLR3_MARKER mark)
     intStream->release(intStream, mark);
     if (mark < 1 || s->input.markers == nullptr)
         return;
-    auto* state =
-        static_cast<pANTLR3_LEX_STATE>(s->input.markers->get(s->input.markers, static_cast<ANTLR3_UINT32>(mark - 1)));
+    auto* state = static_cast<pANTLR3_LEX_STATE>(
+        s->input.markers->get(s->input.markers, static_cast<ANTLR3_UINT32>(mark - 1)));
     if (state == nullptr)
         return;
     Seek(intStream, reinterpret_cast<intptr_t>(state->nextChar));
@@ -367,8 +362,7 @@ pANTLR3_STRING Substring(pANTLR3_INPUT_STREAM input, ANTLR3_MARKER start, ANTLR3
         return nullptr;
     try
     {
-        std::u16string scratch;
-        const std::u16string* text = TextOf(s, pos, scratch, true);
+        const std::u16string* text = TextOf(s, pos);
         if (text == nullptr)
             return nullptr;
         rel = start - NodeAt(s, pos).charStart;
@@ -383,7 +377,7 @@ pANTLR3_STRING Substring(pANTLR3_INPUT_STREAM input, ANTLR3_MARKER start, ANTLR3
             ++pos;
             if (IsEndCheckpoint(s, pos))
                 return nullptr;
-            text = TextOf(s, pos, scratch, true);
+            text = TextOf(s, pos);
             if (text == nullptr)
                 return nullptr;
             const size_t wanted = static_cast<size_t>(count) - joined.size();
@@ -467,7 +461,7 @@ bool OpenFirstBlock(PagedFileStream* s, const wchar_t* path)
     NoteMemory(s);
     return true;
 }
-}
+} // namespace
 
 extern "C" ANTLR3_INPUT_STREAM_struct* antlr3StringStreamFromFile(const wchar_t* path, unsigned char* name)
 {
@@ -534,6 +528,7 @@ extern "C" ANTLR3_INPUT_STREAM_struct* antlr3StringStreamFromFile(const wchar_t*
     input->strFactory = antlr3StringFactoryNew(ANTLR3_ENC_UTF16LE);
     if (input->strFactory != nullptr)
         input->fileName = input->strFactory->newStr8(
-            input->strFactory, name != nullptr ? name : reinterpret_cast<pANTLR3_UINT8>(const_cast<char*>("")));
+            input->strFactory,
+            name != nullptr ? name : reinterpret_cast<pANTLR3_UINT8>(const_cast<char*>("")));
     return input;
 }

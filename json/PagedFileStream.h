@@ -18,10 +18,10 @@ class LTextFileReader;
 struct PagedFileStream
 {
     ANTLR3_INPUT_STREAM input;
-    LTextFileReader* reader;    // owned: the file and its checkpoint index
-    size_t current;             // checkpoint whose block is in blockText
-    size_t first;               // checkpoint of the first block; kNoCheckpoint for an empty input
-    std::u16string* blockText;  // owned: decoded text of the block of `current`
+    LTextFileReader* reader;   // owned: the file and its checkpoint index
+    size_t current;            // checkpoint whose block is in blockText
+    size_t first;              // checkpoint of the first block; kNoCheckpoint for an empty input
+    std::u16string* blockText; // owned: decoded text of the block of `current`
 
     // Start of current's block in the file's text (its charStart, kept here for speed).
     int64_t currentStart;
@@ -40,6 +40,6 @@ extern "C" {
 // Opens `path` (UTF-32 wide characters, converted to UTF-8) and returns the stream, or null when
 // the record cannot be allocated. A missing, unreadable or empty file gives an empty input, whose
 // first LA(1) is EOF. `name` becomes the stream's file name. Free it with the stream's close.
-__attribute__((visibility("default"))) ANTLR3_INPUT_STREAM_struct* antlr3StringStreamFromFile(const wchar_t* path,
-                                                                                              unsigned char* name);
+__attribute__((visibility("default"))) ANTLR3_INPUT_STREAM_struct*
+antlr3StringStreamFromFile(const wchar_t* path, unsigned char* name);
 }

@@ -15,13 +15,14 @@
 #include "json_grammarLexer.h"
 #include "json_grammarParser.h"
 
-namespace
-{
+namespace {
 // Touches every text it is given, so that a bad pointer or length shows under ASan.
 class CheckingEvents : public LJSONParserEvents
 {
 public:
-    explicit CheckingEvents(int stopAt) : stopAt(stopAt) {}
+    explicit CheckingEvents(int stopAt)
+        : stopAt(stopAt)
+    {}
 
     void Text(const char16_t* text, const JSONTokenPosition& position)
     {
@@ -72,7 +73,8 @@ void Parse(pANTLR3_INPUT_STREAM input, uint8_t options)
     pjson_grammarLexer lexer = json_grammarLexerNew(input);
     lexer->events = &events;
     lexer->strictNumbers = (options & 1) != 0;
-    pANTLR3_COMMON_TOKEN_STREAM tokens = antlr3CommonTokenStreamSourceNew(ANTLR3_SIZE_HINT, TOKENSOURCE(lexer));
+    pANTLR3_COMMON_TOKEN_STREAM tokens =
+        antlr3CommonTokenStreamSourceNew(ANTLR3_SIZE_HINT, TOKENSOURCE(lexer));
     pjson_grammarParser parser = json_grammarParserNew(tokens);
     parser->events = (options & 0x40) != 0 ? nullptr : &events;
     switch ((options >> 1) & 3)
@@ -105,7 +107,7 @@ std::string& ScratchPath()
     }();
     return path;
 }
-}
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -121,7 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::fwrite(data, 1, size, file);
     std::fclose(file);
     std::wstring widePath(ScratchPath().begin(), ScratchPath().end());
-    Parse(antlr3StringStreamFromFile(widePath.c_str(), reinterpret_cast<unsigned char*>(const_cast<char*>("fuzz"))),
+    Parse(antlr3StringStreamFromFile(widePath.c_str(),
+                                     reinterpret_cast<unsigned char*>(const_cast<char*>("fuzz"))),
           options);
 
     std::string copy(reinterpret_cast<const char*>(data), size);

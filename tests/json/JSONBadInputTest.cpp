@@ -1,14 +1,12 @@
 // Bad and unusual input through the paged file stream: truncated documents, encodings, NUL, the
 // limits of numbers and nesting, files over 10 MB, missing and empty files; and each place where
 // the grammar accepts or rejects a document differently from RFC 8259.
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 
 #include "JSONTestSupport.h"
 
-namespace
-{
+namespace {
 using Log = std::vector<std::string>;
 
 bool IsError(const std::string& line)
@@ -37,11 +35,12 @@ Log ParseFile(const std::string& bytes, const std::function<void(RecordingEvents
 {
     return ParseLog(StreamKind::File, bytes, setup);
 }
-}
+} // namespace
 
 TEST(JSONBadInput, TruncatedDocumentsEndWithErrors)
 {
-    const char* inputs[] = {"{\"a\":[1,{\"b\":tr", "[\"abc", "{\"a\"", "[1,2", "{\"a\":{\"b\":[", "-", "[1e", "\"\\u12"};
+    const char* inputs[] = {"{\"a\":[1,{\"b\":tr", "[\"abc", "{\"a\"", "[1,2",
+                            "{\"a\":{\"b\":[",     "-",      "[1e",    "\"\\u12"};
     for (const char* input : inputs)
     {
         SCOPED_TRACE(input);
@@ -49,11 +48,12 @@ TEST(JSONBadInput, TruncatedDocumentsEndWithErrors)
         ASSERT_FALSE(log.empty());
         EXPECT_FALSE(Accepted(log));
     }
-    EXPECT_EQ(ParseFile("{\"a\":[1,{\"b\":tr"),
-              Log({"LexerError " + ToUtf8(u"\uFFFF") + " 1:15@15+0", "ObjectStart 1:0@0+1", "Key \"a\" 1:1@1+3",
-                   "ArrayStart 1:5@5+1", "Integer 1 1:6@6+1", "Stop?", "Comma 1:7@7+1", "ObjectStart 1:8@8+1",
-                   "Key \"b\" 1:9@9+3", "SyntaxError <EOF> 1:14@15+0", "SyntaxError <EOF> 1:14@15+0", "Stop?",
-                   "SyntaxError <EOF> 1:14@15+0", "Stop?", "SyntaxError <EOF> 1:14@15+0", "Stop?"}));
+    EXPECT_EQ(
+        ParseFile("{\"a\":[1,{\"b\":tr"),
+        Log({"LexerError " + ToUtf8(u"\uFFFF") + " 1:15@15+0", "ObjectStart 1:0@0+1", "Key \"a\" 1:1@1+3",
+             "ArrayStart 1:5@5+1", "Integer 1 1:6@6+1", "Stop?", "Comma 1:7@7+1", "ObjectStart 1:8@8+1",
+             "Key \"b\" 1:9@9+3", "SyntaxError <EOF> 1:14@15+0", "SyntaxError <EOF> 1:14@15+0", "Stop?",
+             "SyntaxError <EOF> 1:14@15+0", "Stop?", "SyntaxError <EOF> 1:14@15+0", "Stop?"}));
 }
 
 TEST(JSONBadInput, EmptyFileAndMissingPath)
@@ -102,14 +102,18 @@ TEST(JSONBadInput, InvalidUtf8)
 TEST(JSONBadInput, NulInsideTheFile)
 {
     EXPECT_EQ(ParseFile(std::string("[1,\0 2]", 7)),
-              Log({"ArrayStart 1:0@0+1", "Integer 1 1:1@1+1", "Stop?", "Comma 1:2@2+1", "SyntaxError <EOF> 1:2@3+0",
-                   "SyntaxError <EOF> 1:2@3+0", "Stop?"}));
+              Log({"ArrayStart 1:0@0+1", "Integer 1 1:1@1+1", "Stop?", "Comma 1:2@2+1",
+                   "SyntaxError <EOF> 1:2@3+0", "SyntaxError <EOF> 1:2@3+0", "Stop?"}));
 }
 
 TEST(JSONBadInput, NumbersAtTheLimitsKeepTheirText)
 {
-    const char* numbers[] = {"18446744073709551616", "-9223372036854775809", "1e400", "-1E-400",
-                             "123456789012345678901234567890.123456789012345678901234567890", "-0"};
+    const char* numbers[] = {"18446744073709551616",
+                             "-9223372036854775809",
+                             "1e400",
+                             "-1E-400",
+                             "123456789012345678901234567890.123456789012345678901234567890",
+                             "-0"};
     std::string document = "[";
     for (const char* number : numbers)
         document += std::string(document.size() > 1 ? "," : "") + number;
@@ -120,15 +124,17 @@ TEST(JSONBadInput, NumbersAtTheLimitsKeepTheirText)
         if (line.rfind("Integer", 0) == 0 || line.rfind("Double", 0) == 0)
             values.push_back(line.substr(0, line.find(' ', line.find(' ') + 1)));
     }
-    EXPECT_EQ(values, Log({"Integer 18446744073709551616", "Integer -9223372036854775809", "Double 1e400",
-                           "Double -1E-400", "Double 123456789012345678901234567890.123456789012345678901234567890",
-                           "Integer -0"}));
+    EXPECT_EQ(
+        values,
+        Log({"Integer 18446744073709551616", "Integer -9223372036854775809", "Double 1e400", "Double -1E-400",
+             "Double 123456789012345678901234567890.123456789012345678901234567890", "Integer -0"}));
 }
 
 TEST(JSONBadInput, DeepNestingStopsWithOneError)
 {
     const std::string brackets = std::string(100'000, '[') + std::string(100'000, ']');
-    EXPECT_EQ(ParseFile(brackets, [](RecordingEvents& events) { events.logStopQuestions = false; }).size(), 1025u);
+    EXPECT_EQ(ParseFile(brackets, [](RecordingEvents& events) { events.logStopQuestions = false; }).size(),
+              1025u);
     const Log log = ParseFile(brackets, [](RecordingEvents& events) { events.wantsToken = true; });
     ASSERT_EQ(log.size(), 1025u);
     EXPECT_EQ(log[1023], "ArrayStart 1:1023@1023+1");
@@ -137,7 +143,7 @@ TEST(JSONBadInput, DeepNestingStopsWithOneError)
     std::string members;
     for (int i = 0; i < 100'000; ++i)
         members += "{\"a\":";
-    const Log objects = ParseFile(members);  // unclosed as well
+    const Log objects = ParseFile(members); // unclosed as well
     ASSERT_EQ(objects.size(), 2 * 1024 + 1u);
     EXPECT_TRUE(objects.back().rfind("SyntaxError Nesting deeper than 1024 levels", 0) == 0);
 

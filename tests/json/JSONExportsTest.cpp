@@ -1,40 +1,71 @@
 // The library as outside callers see it: loaded with dlopen, every exported name found with dlsym,
 // nothing else of ours exported, and a document lexed and parsed through the loaded pointers.
-#include <gtest/gtest.h>
-
+#include <algorithm>
+#include <cstring>
 #include <dlfcn.h>
 #include <elf.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <set>
+#include <string>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <algorithm>
-#include <cstring>
-#include <set>
-#include <string>
 
 #include <antlr3.h>
 
 #include "JSONTestSupport.h"
 
-namespace
-{
+namespace {
 const char* const kOwnExports[] = {"json_grammarLexerNew", "json_grammarLexerNewSSD", "json_grammarParserNew",
                                    "json_grammarParserNewSSD", "antlr3StringStreamFromFile"};
 
 // The runtime's entry points outside callers reach through the library (libantlr3c's own).
-const char* const kRuntimeExports[] = {
-    "fillBufferExt", "antlr3Fread", "antlr3Fsize", "antlr3Fclose", "antlr3Fopen", "antlr3read8Bit",
-    "antlr3StringStreamNew", "antlr3FileStreamNew", "antlr3CommonTokenStreamNew", "antlr3CommonTokenStreamSourceNew",
-    "antlr3CommonTokenDebugStreamSourceNew", "antlr3TokenStreamNew", "antlr3SetTokenAPI", "antlr3TokenFactoryNew",
-    "antlr3CommonTokenNew", "antlr3LexerNewStream", "antlr3LexerNew", "antlr3dfaspecialTransition",
-    "antlr3dfaspecialStateTransition", "antlr3dfapredict", "antlr3MTExceptionNew", "antlr3BaseRecognizerNew",
-    "antlr3RecognitionExceptionNew", "antlr3ParserNewStream", "antlr3ParserNew", "antlr3ParserNewStreamDbg",
-    "antlr3StringFactoryNew", "antlr3TopoNew", "antlr3VectorFactoryNew", "antlr3SetVectorApi", "antlr3Hash",
-    "antlr3EnumNew", "antlr3HashTableNew", "antlr3IntTrieNew", "antlr3StackNew", "antlr3ListNew", "antlr3VectorNew",
-    "antlr3IntStreamNew", "antlr3BitsetCopy", "antlr3BitsetSetAPI", "antlr3BitsetLoad", "antlr3BitsetNew",
-    "antlr3BitsetList", "antlr3BitsetOf", "antlr3ExceptionNew"};
+const char* const kRuntimeExports[] = {"fillBufferExt",
+                                       "antlr3Fread",
+                                       "antlr3Fsize",
+                                       "antlr3Fclose",
+                                       "antlr3Fopen",
+                                       "antlr3read8Bit",
+                                       "antlr3StringStreamNew",
+                                       "antlr3FileStreamNew",
+                                       "antlr3CommonTokenStreamNew",
+                                       "antlr3CommonTokenStreamSourceNew",
+                                       "antlr3CommonTokenDebugStreamSourceNew",
+                                       "antlr3TokenStreamNew",
+                                       "antlr3SetTokenAPI",
+                                       "antlr3TokenFactoryNew",
+                                       "antlr3CommonTokenNew",
+                                       "antlr3LexerNewStream",
+                                       "antlr3LexerNew",
+                                       "antlr3dfaspecialTransition",
+                                       "antlr3dfaspecialStateTransition",
+                                       "antlr3dfapredict",
+                                       "antlr3MTExceptionNew",
+                                       "antlr3BaseRecognizerNew",
+                                       "antlr3RecognitionExceptionNew",
+                                       "antlr3ParserNewStream",
+                                       "antlr3ParserNew",
+                                       "antlr3ParserNewStreamDbg",
+                                       "antlr3StringFactoryNew",
+                                       "antlr3TopoNew",
+                                       "antlr3VectorFactoryNew",
+                                       "antlr3SetVectorApi",
+                                       "antlr3Hash",
+                                       "antlr3EnumNew",
+                                       "antlr3HashTableNew",
+                                       "antlr3IntTrieNew",
+                                       "antlr3StackNew",
+                                       "antlr3ListNew",
+                                       "antlr3VectorNew",
+                                       "antlr3IntStreamNew",
+                                       "antlr3BitsetCopy",
+                                       "antlr3BitsetSetAPI",
+                                       "antlr3BitsetLoad",
+                                       "antlr3BitsetNew",
+                                       "antlr3BitsetList",
+                                       "antlr3BitsetOf",
+                                       "antlr3ExceptionNew"};
 
 // Names of the functions and objects a shared library defines in its dynamic symbol table.
 std::set<std::string> DefinedDynamicSymbols(const char* path)
@@ -73,7 +104,9 @@ std::set<std::string> DefinedDynamicSymbols(const char* path)
 class LoadedLibrary
 {
 public:
-    LoadedLibrary() : handle(dlopen(CSVQ_JSON_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL)) {}
+    LoadedLibrary()
+        : handle(dlopen(CSVQ_JSON_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL))
+    {}
     ~LoadedLibrary()
     {
         if (handle != nullptr)
@@ -83,7 +116,7 @@ public:
 
     void* handle;
 };
-}
+} // namespace
 
 TEST(JSONExports, EveryNameResolvesThroughDlopen)
 {
@@ -113,7 +146,8 @@ TEST(JSONExports, ParseThroughLoadedPointers)
     using SourceNew = pANTLR3_COMMON_TOKEN_STREAM (*)(ANTLR3_UINT32, pANTLR3_TOKEN_SOURCE);
     auto streamFromFile = reinterpret_cast<StreamFromFile>(library.Find("antlr3StringStreamFromFile"));
     auto lexerNew = reinterpret_cast<void* (*)(pANTLR3_INPUT_STREAM)>(library.Find("json_grammarLexerNew"));
-    auto parserNew = reinterpret_cast<void* (*)(pANTLR3_COMMON_TOKEN_STREAM)>(library.Find("json_grammarParserNew"));
+    auto parserNew =
+        reinterpret_cast<void* (*)(pANTLR3_COMMON_TOKEN_STREAM)>(library.Find("json_grammarParserNew"));
     auto fill = reinterpret_cast<Fill>(library.Find("fillBufferExt"));
     auto sourceNew = reinterpret_cast<SourceNew>(library.Find("antlr3CommonTokenStreamSourceNew"));
     ASSERT_TRUE(streamFromFile && lexerNew && parserNew && fill && sourceNew);
@@ -130,7 +164,7 @@ TEST(JSONExports, ParseThroughLoadedPointers)
     {
         pANTLR3_LEXER pLexer;
         LJSONParserEvents* events;
-        void (*rules[22])(void*);  // Colon ... Double
+        void (*rules[22])(void*); // Colon ... Double
         void (*mTokens)(void*);
         const char* (*getGrammarFileName)();
         void (*reset)(void*);
@@ -158,7 +192,8 @@ TEST(JSONExports, ParseThroughLoadedPointers)
     ASSERT_NE(lexer, nullptr);
     EXPECT_EQ(lexer->events, nullptr);
     EXPECT_TRUE(lexer->strictNumbers);
-    EXPECT_TRUE(std::all_of(std::begin(lexer->rules), std::end(lexer->rules), [](auto rule) { return rule != nullptr; }));
+    EXPECT_TRUE(std::all_of(std::begin(lexer->rules), std::end(lexer->rules),
+                            [](auto rule) { return rule != nullptr; }));
     EXPECT_EQ(reinterpret_cast<void*>(lexer->pLexer->mTokens), reinterpret_cast<void*>(lexer->mTokens));
     EXPECT_NE(lexer->reportLexerError, nullptr);
     EXPECT_NE(std::strstr(lexer->getGrammarFileName(), "json_grammar.g"), nullptr);
@@ -176,10 +211,11 @@ TEST(JSONExports, ParseThroughLoadedPointers)
     lexer->events = &events;
     parser->jsonDocument(parser);
     events.log.erase(std::remove(events.log.begin(), events.log.end(), "Stop?"), events.log.end());
-    EXPECT_EQ(events.log, std::vector<std::string>({"ObjectStart 1:0@0+1", "Key \"a\" 1:1@1+3", "ArrayStart 1:6@6+1",
-                                                    "Integer 1 1:7@7+1", "Comma 1:8@8+1", "Double 2.5 1:10@10+3",
-                                                    "Comma 1:13@13+1", "Null 1:15@15+4", "ArrayEnd 1:19@19+1",
-                                                    "ObjectEnd 1:20@20+1"}));
+    EXPECT_EQ(events.log,
+              std::vector<std::string>({"ObjectStart 1:0@0+1", "Key \"a\" 1:1@1+3", "ArrayStart 1:6@6+1",
+                                        "Integer 1 1:7@7+1", "Comma 1:8@8+1", "Double 2.5 1:10@10+3",
+                                        "Comma 1:13@13+1", "Null 1:15@15+4", "ArrayEnd 1:19@19+1",
+                                        "ObjectEnd 1:20@20+1"}));
 
     parser->free(parser);
     tokens->free(tokens);

@@ -4,8 +4,7 @@
 
 #include "JSONTestSupport.h"
 
-namespace
-{
+namespace {
 // "Type:text" for tokens on the default channel, "~Type" for hidden ones.
 std::vector<std::string> Describe(const std::vector<LexedToken>& tokens)
 {
@@ -29,20 +28,28 @@ const std::string kEnd = ToUtf8(u"\uFFFF");
 const LexCase kLexCases[] = {
     {"leading zero, strict", "01", true, {"Integer:0", "Integer:1"}, {}},
     {"leading zero, loose", "01", false, {"Integer:01"}, {}},
-    {"integers", "-5 0 12", true, {"Integer:-5", "~WhiteSpace", "Integer:0", "~WhiteSpace", "Integer:12"}, {}},
+    {"integers",
+     "-5 0 12",
+     true,
+     {"Integer:-5", "~WhiteSpace", "Integer:0", "~WhiteSpace", "Integer:12"},
+     {}},
     {"doubles",
      "1.5 1e5 1.5E+3 -0.0",
      true,
-     {"Double:1.5", "~WhiteSpace", "Double:1e5", "~WhiteSpace", "Double:1.5E+3", "~WhiteSpace", "Double:-0.0"},
+     {"Double:1.5", "~WhiteSpace", "Double:1e5", "~WhiteSpace", "Double:1.5E+3", "~WhiteSpace",
+      "Double:-0.0"},
      {}},
     {"punctuation and literals",
      "{\"k\":[true,false,null]}",
      true,
-     {"LBrace:{", "String:\"k\"", "Colon::", "LBracket:[", "JSON_TRUE:true", "Comma:,", "JSON_FALSE:false", "Comma:,",
-      "JSON_NULL:null", "RBracket:]", "RBrace:}"},
+     {"LBrace:{", "String:\"k\"", "Colon::", "LBracket:[", "JSON_TRUE:true", "Comma:,", "JSON_FALSE:false",
+      "Comma:,", "JSON_NULL:null", "RBracket:]", "RBrace:}"},
      {}},
-    {"every whitespace character is a hidden token", " \t\r\n\f", true,
-     {"~WhiteSpace", "~WhiteSpace", "~WhiteSpace", "~WhiteSpace", "~WhiteSpace"}, {}},
+    {"every whitespace character is a hidden token",
+     " \t\r\n\f",
+     true,
+     {"~WhiteSpace", "~WhiteSpace", "~WhiteSpace", "~WhiteSpace", "~WhiteSpace"},
+     {}},
     {"string keeps quotes and escapes", "\"a\\\"b\\u00e9\\n\"", true, {"String:\"a\\\"b\\u00e9\\n\""}, {}},
     {"control characters inside a string", "\"a\tb\x01\"", true, {"String:\"a\tb\x01\""}, {}},
     {"fraction without digits", "1.", true, {}, {"LexerError " + kEnd + " 1:2@2+0"}},
@@ -58,9 +65,8 @@ const LexCase kLexCases[] = {
 };
 
 class JSONLexerCases : public ::testing::TestWithParam<StreamKind>
-{
-};
-}
+{};
+} // namespace
 
 TEST_P(JSONLexerCases, TokensAndErrors)
 {
@@ -99,16 +105,18 @@ TEST_P(JSONLexerCases, ErrorsWithoutEventObjectAreSilent)
 
 INSTANTIATE_TEST_SUITE_P(Streams, JSONLexerCases, ::testing::Values(StreamKind::Memory, StreamKind::File),
                          [](const ::testing::TestParamInfo<StreamKind>& info) {
-                             return info.param == StreamKind::Memory ? std::string("Memory") : std::string("File");
+                             return info.param == StreamKind::Memory ? std::string("Memory")
+                                                                     : std::string("File");
                          });
 
 TEST(JSONLexer, TokenNameTable)
 {
     const std::vector<std::string> expected = {
-        "<invalid>", "<EOR>",   "<DOWN>",     "<UP>",       "ARRAY",     "Colon",     "Comma",   "DOUBLE",
-        "Digit",     "Dot",     "Double",     "ELEMENT",    "EscapeSequence", "Exp", "Frac", "HexDigit",
-        "INTEGER",   "Int",     "Integer",    "JSON_FALSE", "JSON_NULL", "JSON_TRUE", "LBrace", "LBracket",
-        "OBJECT",    "RBrace",  "RBracket",   "STRING",     "String",    "StringChar", "UnicodeChar", "WhiteSpace"};
+        "<invalid>", "<EOR>",      "<DOWN>",      "<UP>",      "ARRAY",   "Colon",          "Comma",
+        "DOUBLE",    "Digit",      "Dot",         "Double",    "ELEMENT", "EscapeSequence", "Exp",
+        "Frac",      "HexDigit",   "INTEGER",     "Int",       "Integer", "JSON_FALSE",     "JSON_NULL",
+        "JSON_TRUE", "LBrace",     "LBracket",    "OBJECT",    "RBrace",  "RBracket",       "STRING",
+        "String",    "StringChar", "UnicodeChar", "WhiteSpace"};
     EXPECT_EQ(TokenNames(), expected);
 }
 

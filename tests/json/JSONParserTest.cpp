@@ -5,8 +5,7 @@
 
 #include "JSONTestSupport.h"
 
-namespace
-{
+namespace {
 using Log = std::vector<std::string>;
 
 struct ParseCase
@@ -15,7 +14,7 @@ struct ParseCase
     const char* input;
     Log expected;
     bool wantsToken = false;
-    int stopAt = 0;  // the StopAfterValue question answered "yes" (0: none)
+    int stopAt = 0; // the StopAfterValue question answered "yes" (0: none)
     StartRule rule = StartRule::Document;
 };
 
@@ -23,21 +22,24 @@ const ParseCase kParseCases[] = {
     {"one member holding an array",
      "{\"a\":[1,true]}",
      {"ObjectStart 1:0@0+1", "Key \"a\" 1:1@1+3", "ArrayStart 1:5@5+1", "Integer 1 1:6@6+1", "Stop?",
-      "Comma 1:7@7+1", "True 1:8@8+4", "Stop?", "ArrayEnd 1:12@12+1", "Stop?", "ObjectEnd 1:13@13+1", "Stop?"}},
+      "Comma 1:7@7+1", "True 1:8@8+4", "Stop?", "ArrayEnd 1:12@12+1", "Stop?", "ObjectEnd 1:13@13+1",
+      "Stop?"}},
     {"empty object", "{}", {"ObjectStart 1:0@0+1", "ObjectEnd 1:1@1+1", "Stop?"}},
     {"empty array", "[]", {"ArrayStart 1:0@0+1", "ArrayEnd 1:1@1+1", "Stop?"}},
     {"every kind of value",
      "[\"s\",-1.5e3,0,false,null]",
-     {"ArrayStart 1:0@0+1", "String \"s\" 1:1@1+3", "Stop?", "Comma 1:4@4+1", "Double -1.5e3 1:5@5+6", "Stop?",
-      "Comma 1:11@11+1", "Integer 0 1:12@12+1", "Stop?", "Comma 1:13@13+1", "False 1:14@14+5", "Stop?",
-      "Comma 1:19@19+1", "Null 1:20@20+4", "Stop?", "ArrayEnd 1:24@24+1", "Stop?"}},
+     {"ArrayStart 1:0@0+1", "String \"s\" 1:1@1+3", "Stop?", "Comma 1:4@4+1", "Double -1.5e3 1:5@5+6",
+      "Stop?", "Comma 1:11@11+1", "Integer 0 1:12@12+1", "Stop?", "Comma 1:13@13+1", "False 1:14@14+5",
+      "Stop?", "Comma 1:19@19+1", "Null 1:20@20+4", "Stop?", "ArrayEnd 1:24@24+1", "Stop?"}},
     {"members and later lines",
      "{\"a\": 1,\n \"b\": {}}",
      {"ObjectStart 1:0@0+1", "Key \"a\" 1:1@1+3", "Integer 1 1:6@6+1", "Stop?", "Comma 1:7@7+1",
-      "Key \"b\" 2:2@10+3", "ObjectStart 2:7@15+1", "ObjectEnd 2:8@16+1", "Stop?", "ObjectEnd 2:9@17+1", "Stop?"}},
-    {"key text keeps escapes", "{\"a\\u0041\":1}",
-     {"ObjectStart 1:0@0+1", "Key \"a\\u0041\" 1:1@1+9", "Integer 1 1:11@11+1", "Stop?", "ObjectEnd 1:12@12+1",
+      "Key \"b\" 2:2@10+3", "ObjectStart 2:7@15+1", "ObjectEnd 2:8@16+1", "Stop?", "ObjectEnd 2:9@17+1",
       "Stop?"}},
+    {"key text keeps escapes",
+     "{\"a\\u0041\":1}",
+     {"ObjectStart 1:0@0+1", "Key \"a\\u0041\" 1:1@1+9", "Integer 1 1:11@11+1", "Stop?",
+      "ObjectEnd 1:12@12+1", "Stop?"}},
     // value is entered for anything but ']' after '[', and reports what cannot start a value.
     {"array starting with a comma",
      "[,1]",
@@ -45,7 +47,8 @@ const ParseCase kParseCases[] = {
       "ArrayEnd 1:3@3+1", "Stop?"}},
     {"object holding only a comma",
      "{,}",
-     {"ObjectStart 1:0@0+1", "SyntaxError , 1:0@1+0", "Stop?", "TrailingInput , 1:0@1+0", "TokenAfterValue , 1:1@1+1"},
+     {"ObjectStart 1:0@0+1", "SyntaxError , 1:0@1+0", "Stop?", "TrailingInput , 1:0@1+0",
+      "TokenAfterValue , 1:1@1+1"},
      true},
     {"member without a colon",
      "{\"a\" 1}",
@@ -62,39 +65,62 @@ const ParseCase kParseCases[] = {
       "SyntaxError <EOF> 1:6@7+0", "Stop?"},
      true,
      1},
-    {"stop without the following token", "[1,2,3]",
-     {"ArrayStart 1:0@0+1", "Integer 1 1:1@1+1", "Stop? yes", "SyntaxError <EOF> 1:6@7+0", "Stop?"}, false, 1},
-    {"stop after the last value", "7", {"Integer 7 1:0@0+1", "Stop? yes", "TokenAfterValue <EOF> 1:1@1+5"}, true, 1},
+    {"stop without the following token",
+     "[1,2,3]",
+     {"ArrayStart 1:0@0+1", "Integer 1 1:1@1+1", "Stop? yes", "SyntaxError <EOF> 1:6@7+0", "Stop?"},
+     false,
+     1},
+    {"stop after the last value",
+     "7",
+     {"Integer 7 1:0@0+1", "Stop? yes", "TokenAfterValue <EOF> 1:1@1+5"},
+     true,
+     1},
     // The end token is placed at the end of the input (the runtime gives it its token index).
-    {"stop at the end of an empty document", "[]", {"ArrayStart 1:0@0+1", "ArrayEnd 1:1@1+1", "Stop? yes",
-                                                     "TokenAfterValue <EOF> 1:2@2+5"}, true, 1},
+    {"stop at the end of an empty document",
+     "[]",
+     {"ArrayStart 1:0@0+1", "ArrayEnd 1:1@1+1", "Stop? yes", "TokenAfterValue <EOF> 1:2@2+5"},
+     true,
+     1},
     {"error at the very first token", "]", {"SyntaxError ] 1:-1@0+0", "TrailingInput ] 1:-1@0+0"}},
     {"empty input", "", {"SyntaxError <EOF> 1:-1@0+0"}},
-    {"lone opening bracket", "[",
+    {"lone opening bracket",
+     "[",
      {"ArrayStart 1:0@0+1", "SyntaxError <EOF> 1:0@1+0", "SyntaxError <EOF> 1:0@1+0", "Stop?"}},
     {"lone opening brace", "{", {"ObjectStart 1:0@0+1", "SyntaxError <EOF> 1:0@1+0", "Stop?"}},
     {"lone closing brace", "}", {"SyntaxError } 1:-1@0+0", "TrailingInput } 1:-1@0+0"}},
-    {"truncated member", "{\"a\":", {"ObjectStart 1:0@0+1", "Key \"a\" 1:1@1+3", "SyntaxError <EOF> 1:4@5+0",
-                                      "SyntaxError <EOF> 1:4@5+0", "Stop?"}},
-    {"truncated array", "[1,", {"ArrayStart 1:0@0+1", "Integer 1 1:1@1+1", "Stop?", "Comma 1:2@2+1",
-                                "SyntaxError <EOF> 1:2@3+0", "SyntaxError <EOF> 1:2@3+0", "Stop?"}},
+    {"truncated member",
+     "{\"a\":",
+     {"ObjectStart 1:0@0+1", "Key \"a\" 1:1@1+3", "SyntaxError <EOF> 1:4@5+0", "SyntaxError <EOF> 1:4@5+0",
+      "Stop?"}},
+    {"truncated array",
+     "[1,",
+     {"ArrayStart 1:0@0+1", "Integer 1 1:1@1+1", "Stop?", "Comma 1:2@2+1", "SyntaxError <EOF> 1:2@3+0",
+      "SyntaxError <EOF> 1:2@3+0", "Stop?"}},
     // The common token stream lexes the whole input before the parser sees the first token.
-    {"lexer error inside an array", "[1,x]",
+    {"lexer error inside an array",
+     "[1,x]",
      {"LexerError x 1:3@3+0", "ArrayStart 1:0@0+1", "Integer 1 1:1@1+1", "Stop?", "Comma 1:2@2+1",
       "SyntaxError ] 1:3@4+0", "ArrayEnd 1:4@4+1", "Stop?"}},
     // The start rules call object and array directly, without the after-value step of value.
-    {"jsonObject over an object", "{}", {"ObjectStart 1:0@0+1", "ObjectEnd 1:1@1+1"}, false, 0,
+    {"jsonObject over an object",
+     "{}",
+     {"ObjectStart 1:0@0+1", "ObjectEnd 1:1@1+1"},
+     false,
+     0,
      StartRule::Object},
     {"jsonObject over an array", "[1]", {"SyntaxError [ 1:-1@0+0"}, false, 0, StartRule::Object},
     {"jsonArray over an object", "{}", {"SyntaxError { 1:-1@0+0"}, false, 0, StartRule::Array},
-    {"jsonArray ignores trailing input", "[] 1", {"ArrayStart 1:0@0+1", "ArrayEnd 1:1@1+1"}, false, 0,
+    {"jsonArray ignores trailing input",
+     "[] 1",
+     {"ArrayStart 1:0@0+1", "ArrayEnd 1:1@1+1"},
+     false,
+     0,
      StartRule::Array},
 };
 
 class JSONParserCases : public ::testing::TestWithParam<StreamKind>
-{
-};
-}
+{};
+} // namespace
 
 TEST_P(JSONParserCases, EventSequences)
 {
@@ -134,5 +160,6 @@ TEST_P(JSONParserCases, SeparateEventObjectsForLexerAndParser)
 
 INSTANTIATE_TEST_SUITE_P(Streams, JSONParserCases, ::testing::Values(StreamKind::Memory, StreamKind::File),
                          [](const ::testing::TestParamInfo<StreamKind>& info) {
-                             return info.param == StreamKind::Memory ? std::string("Memory") : std::string("File");
+                             return info.param == StreamKind::Memory ? std::string("Memory")
+                                                                     : std::string("File");
                          });

@@ -23,7 +23,8 @@ std::string ToUtf8(const std::u16string& text)
     for (size_t i = 0; i < text.size(); ++i)
     {
         uint32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF)
         {
             c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
@@ -99,8 +100,7 @@ std::string TempDir::Write(const std::string& name, const std::string& bytes) co
     return file;
 }
 
-namespace
-{
+namespace {
 std::wstring WidePath(const std::string& path)
 {
     std::u16string units = ToUtf16(path);
@@ -117,7 +117,7 @@ std::wstring WidePath(const std::string& path)
     }
     return wide;
 }
-}
+} // namespace
 
 JSONInput::JSONInput(StreamKind streamKind, const std::string& bytes)
     : kind(streamKind)
@@ -133,8 +133,8 @@ JSONInput::JSONInput(StreamKind streamKind, const std::string& bytes)
     {
         dir = std::make_unique<TempDir>();
         const std::string path = dir->Write("input.json", bytes);
-        stream = antlr3StringStreamFromFile(WidePath(path).c_str(),
-                                            reinterpret_cast<unsigned char*>(const_cast<char*>("input.json")));
+        stream = antlr3StringStreamFromFile(
+            WidePath(path).c_str(), reinterpret_cast<unsigned char*>(const_cast<char*>("input.json")));
     }
     if (stream == nullptr)
         throw std::runtime_error("no input stream");
@@ -175,7 +175,8 @@ void RecordingEvents::Add(const std::string& name, const char16_t* text, const J
     const int64_t offset = input != nullptr ? input->Offset(position.offset) : position.offset;
     line += " " + std::to_string(position.line) + ":" + std::to_string(position.column) + "@" +
             std::to_string(offset) + "+" + std::to_string(position.length);
-    if (text != nullptr && position.length != 0 && std::u16string(text).size() != static_cast<size_t>(position.length))
+    if (text != nullptr && position.length != 0 &&
+        std::u16string(text).size() != static_cast<size_t>(position.length))
         line += " LENGTH-MISMATCH";
     log.push_back(line);
 }
@@ -228,7 +229,8 @@ void RecordingEvents::OnNull(const JSONTokenPosition& position)
 {
     Add("Null", nullptr, position);
 }
-void RecordingEvents::OnSyntaxError(bool trailingInput, const char16_t* text, const JSONTokenPosition& position)
+void RecordingEvents::OnSyntaxError(bool trailingInput, const char16_t* text,
+                                    const JSONTokenPosition& position)
 {
     Add(trailingInput ? "TrailingInput" : "SyntaxError", text, position);
 }
@@ -250,7 +252,8 @@ bool RecordingEvents::WantsTokenAfterValue()
 {
     return wantsToken;
 }
-void RecordingEvents::OnTokenAfterValue(const char16_t* text, const JSONTokenPosition& position, int64_t offset)
+void RecordingEvents::OnTokenAfterValue(const char16_t* text, const JSONTokenPosition& position,
+                                        int64_t offset)
 {
     Add("TokenAfterValue", text, position);
     if (offset != position.offset)
@@ -261,8 +264,9 @@ std::vector<LexedToken> LexAll(JSONInput& input, LJSONParserEvents* events, bool
 {
     std::vector<LexedToken> tokens;
     pjson_grammarLexer lexer = json_grammarLexerNew(input.Stream());
-    pANTLR3_COMMON_TOKEN_STREAM tokenStream = antlr3CommonTokenStreamSourceNew(ANTLR3_SIZE_HINT, TOKENSOURCE(lexer));
-    pjson_grammarParser parser = json_grammarParserNew(tokenStream);  // for its token-name table
+    pANTLR3_COMMON_TOKEN_STREAM tokenStream =
+        antlr3CommonTokenStreamSourceNew(ANTLR3_SIZE_HINT, TOKENSOURCE(lexer));
+    pjson_grammarParser parser = json_grammarParserNew(tokenStream); // for its token-name table
     lexer->events = events;
     lexer->strictNumbers = strictNumbers;
     pANTLR3_TOKEN_SOURCE source = TOKENSOURCE(lexer);
@@ -296,7 +300,8 @@ void ParseInput(JSONInput& input, LJSONParserEvents* parserEvents, LJSONParserEv
     pjson_grammarLexer lexer = json_grammarLexerNew(input.Stream());
     lexer->events = lexerEvents;
     lexer->strictNumbers = strictNumbers;
-    pANTLR3_COMMON_TOKEN_STREAM tokenStream = antlr3CommonTokenStreamSourceNew(ANTLR3_SIZE_HINT, TOKENSOURCE(lexer));
+    pANTLR3_COMMON_TOKEN_STREAM tokenStream =
+        antlr3CommonTokenStreamSourceNew(ANTLR3_SIZE_HINT, TOKENSOURCE(lexer));
     pjson_grammarParser parser = json_grammarParserNew(tokenStream);
     parser->events = parserEvents;
     switch (rule)
@@ -340,7 +345,8 @@ std::string ParserGrammarFileName()
 {
     JSONInput input(StreamKind::Memory, "");
     pjson_grammarLexer lexer = json_grammarLexerNew(input.Stream());
-    pANTLR3_COMMON_TOKEN_STREAM tokenStream = antlr3CommonTokenStreamSourceNew(ANTLR3_SIZE_HINT, TOKENSOURCE(lexer));
+    pANTLR3_COMMON_TOKEN_STREAM tokenStream =
+        antlr3CommonTokenStreamSourceNew(ANTLR3_SIZE_HINT, TOKENSOURCE(lexer));
     pjson_grammarParser parser = json_grammarParserNew(tokenStream);
     std::string name = parser->getGrammarFileName();
     parser->free(parser);
@@ -353,7 +359,8 @@ std::vector<std::string> TokenNames()
 {
     JSONInput input(StreamKind::Memory, "");
     pjson_grammarLexer lexer = json_grammarLexerNew(input.Stream());
-    pANTLR3_COMMON_TOKEN_STREAM tokenStream = antlr3CommonTokenStreamSourceNew(ANTLR3_SIZE_HINT, TOKENSOURCE(lexer));
+    pANTLR3_COMMON_TOKEN_STREAM tokenStream =
+        antlr3CommonTokenStreamSourceNew(ANTLR3_SIZE_HINT, TOKENSOURCE(lexer));
     pjson_grammarParser parser = json_grammarParserNew(tokenStream);
     std::vector<std::string> names;
     for (int type = 0; type < 32; ++type)

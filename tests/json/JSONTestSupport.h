@@ -14,8 +14,8 @@
 
 enum class StreamKind
 {
-    Memory,  // antlr3StringStreamNew over the text as UTF-16
-    File,    // antlr3StringStreamFromFile over the bytes written to a file
+    Memory, // antlr3StringStreamNew over the text as UTF-16
+    File,   // antlr3StringStreamFromFile over the bytes written to a file
 };
 
 const char* StreamKindName(StreamKind kind);
@@ -67,7 +67,7 @@ private:
 
 struct LexedToken
 {
-    std::string type;  // from the parser's token-name table
+    std::string type; // from the parser's token-name table
     std::u16string text;
     uint32_t channel;
     uint64_t line;
@@ -80,7 +80,9 @@ struct LexedToken
 class RecordingEvents : public LJSONParserEvents
 {
 public:
-    explicit RecordingEvents(const JSONInput* input = nullptr) : input(input) {}
+    explicit RecordingEvents(const JSONInput* input = nullptr)
+        : input(input)
+    {}
     virtual ~RecordingEvents() = default;
 
     std::vector<std::string> log;

@@ -1,15 +1,15 @@
 // The paged file input stream: its character index over the whole file across blocks, line and
 // position counting, marks and rewinds into another block, seek, substr over any range, the
 // empty input, byte-order marks and NUL characters.
+#include "PagedFileStream.h"
+
 #include <gtest/gtest.h>
 
 #include <antlr3.h>
 
 #include "JSONTestSupport.h"
-#include "PagedFileStream.h"
 
-namespace
-{
+namespace {
 constexpr ANTLR3_UINT32 kEof = ANTLR3_CHARSTREAM_EOF;
 
 PagedFileStream* Paged(JSONInput& input)
@@ -89,7 +89,7 @@ std::vector<int64_t> BlockStarts(JSONInput& input)
     }
     return starts;
 }
-}
+} // namespace
 
 TEST(PagedFileStream, RecordSetUp)
 {
@@ -149,8 +149,8 @@ TEST(PagedFileStream, LinesAndPositions)
     }
     // Position -1 before the first character; LF starts a line at position 0; CR is ordinary.
     const std::vector<std::tuple<char16_t, uint32_t, int32_t>> expected = {
-        {u'a', 1, -1}, {u'\n', 1, 0}, {u'b', 2, 0}, {u'\r', 2, 1}, {u'\n', 2, 2},
-        {u'c', 3, 0},  {u'\r', 3, 1}, {u'd', 3, 2}};
+        {u'a', 1, -1}, {u'\n', 1, 0}, {u'b', 2, 0},  {u'\r', 2, 1},
+        {u'\n', 2, 2}, {u'c', 3, 0},  {u'\r', 3, 1}, {u'd', 3, 2}};
     ASSERT_EQ(seen.size(), expected.size());
     for (size_t i = 0; i < seen.size(); ++i)
     {
@@ -160,7 +160,7 @@ TEST(PagedFileStream, LinesAndPositions)
         EXPECT_EQ(seen[i].position, std::get<2>(expected[i]));
     }
     EXPECT_EQ(input.Stream()->line, 3u);
-    EXPECT_EQ(reinterpret_cast<intptr_t>(input.Stream()->currentLine), 5);  // the character after the last LF
+    EXPECT_EQ(reinterpret_cast<intptr_t>(input.Stream()->currentLine), 5); // the character after the last LF
 }
 
 TEST(PagedFileStream, LongFileWithoutBreaksRunsOnAcrossBlocks)
@@ -191,7 +191,7 @@ TEST(PagedFileStream, EndOfInput)
     Consume(input);
     EXPECT_EQ(Index(input), end);
     EXPECT_EQ(ToUtf8(Substr(input, end - 3, end - 1)), text.substr(text.size() - 3));
-    EXPECT_EQ(Substr(input, end - 1, end), u"(null)");  // nothing after the last character
+    EXPECT_EQ(Substr(input, end - 1, end), u"(null)"); // nothing after the last character
 }
 
 TEST(PagedFileStream, RewindIntoThePreviousBlock)
@@ -273,15 +273,16 @@ TEST(PagedFileStream, SubstrServesAnyRange)
         SCOPED_TRACE(std::to_string(start) + ".." + std::to_string(stop));
         EXPECT_EQ(ToUtf8(Substr(input, start, stop)), text.substr(start, stop - start + 1));
     };
-    expect(0, 9);                                // three blocks back
-    expect(starts[1] - 5, starts[1] + 5);        // across one block edge
-    expect(starts[1] - 5, starts[3] + 5);        // across three
-    expect(starts[2] + 100, starts[2] + 100);    // a single character
-    expect(starts.back(), starts.back() + 20);   // the current block
-    EXPECT_EQ(Substr(input, 5, 4), u"");         // empty range
+    expect(0, 9);                              // three blocks back
+    expect(starts[1] - 5, starts[1] + 5);      // across one block edge
+    expect(starts[1] - 5, starts[3] + 5);      // across three
+    expect(starts[2] + 100, starts[2] + 100);  // a single character
+    expect(starts.back(), starts.back() + 20); // the current block
+    EXPECT_EQ(Substr(input, 5, 4), u"");       // empty range
     EXPECT_EQ(Substr(input, 5, 3), u"(null)");
     EXPECT_EQ(Substr(input, -1, 3), u"(null)");
-    EXPECT_EQ(Substr(input, static_cast<int64_t>(text.size()) - 2, static_cast<int64_t>(text.size())), u"(null)");
+    EXPECT_EQ(Substr(input, static_cast<int64_t>(text.size()) - 2, static_cast<int64_t>(text.size())),
+              u"(null)");
 }
 
 // The parser asks for token texts from the first block on after the lexer has read the whole
@@ -296,7 +297,8 @@ TEST(PagedFileStream, MemoryStaysAtTwoBlocks)
     for (int64_t start : starts)
     {
         for (int64_t offset : {int64_t{0}, int64_t{1000}, int64_t{100000}})
-            EXPECT_EQ(ToUtf8(Substr(input, start + offset, start + offset + 9)), text.substr(start + offset, 10));
+            EXPECT_EQ(ToUtf8(Substr(input, start + offset, start + offset + 9)),
+                      text.substr(start + offset, 10));
     }
     EXPECT_LT(Paged(input)->peakMemoryBytes, 10'000'000u);
 }
