@@ -526,9 +526,13 @@ extern "C" ANTLR3_INPUT_STREAM_struct* antlr3StringStreamFromFile(const wchar_t*
     if (input->strFactory != nullptr)
         input->strFactory->close(input->strFactory);
     input->strFactory = antlr3StringFactoryNew(ANTLR3_ENC_UTF16LE);
-    if (input->strFactory != nullptr)
-        input->fileName = input->strFactory->newStr8(
-            input->strFactory,
-            name != nullptr ? name : reinterpret_cast<pANTLR3_UINT8>(const_cast<char*>("")));
+    if (input->strFactory == nullptr)
+    {
+        // Token texts could not be made: no stream rather than one that fails later.
+        input->close(input);
+        return nullptr;
+    }
+    input->fileName = input->strFactory->newStr8(
+        input->strFactory, name != nullptr ? name : reinterpret_cast<pANTLR3_UINT8>(const_cast<char*>("")));
     return input;
 }
