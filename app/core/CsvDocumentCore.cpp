@@ -134,10 +134,14 @@ bool CsvDocumentCore::ReadPass(LCSVReader& from, std::vector<CSVRecord>& rows, i
                                bool logMultiLine)
 {
     rows.reserve(static_cast<size_t>(std::clamp<int64_t>(maxRecords, 0, kSegmentRecords)));
+    // Records of one file mostly have the same number of fields: room for as many as the last one
+    // spares the field vector its growth steps (and the slack they leave behind).
+    size_t fieldsExpected = 0;
     for (int64_t count = 0; count < maxRecords; ++count)
     {
         const int64_t startLine = from.GetCurrentLine();
         CSVRecord record;
+        record.reserve(fieldsExpected);
         if (!from.ReadRecord(record, false))
         {
             // The end of the file, or a read that failed: both end the segment, only the failure is told.
@@ -154,6 +158,7 @@ bool CsvDocumentCore::ReadPass(LCSVReader& from, std::vector<CSVRecord>& rows, i
             Log(u"CSV line across several lines in file; CSV line = " + FormatNumber(from.GetRecordCount()) +
                 u"; File start = " + FormatNumber(startLine) + u"; File end = " + FormatNumber(endLine));
         }
+        fieldsExpected = record.size();
         rows.push_back(std::move(record));
     }
     return false;
@@ -397,27 +402,37 @@ void CsvDocumentCore::GetRowText(int64_t row, std::u16string& text)
 
 bool CsvDocumentCore::RowContains(const CSVRecord& record, const std::u16string& needle)
 {
-    if (matchCase)
-    {
-        for (const CSVField& field : record)
-        {
-            if (field.text.size() >= needle.size() && field.text.find(needle) != std::u16string::npos)
-                return true;
-        }
-        return false;
-    }
-    // The folded fields go into one buffer, each ended by a NUL: field texts hold no NUL (decoding
-    // stops there), so a needle without one cannot match across two fields, and one search per row
-    // does what one per field would.
-    if (needle.find(u'\0') != std::u16string::npos)
-        return false;
-    foldedRow.clear();
     for (const CSVField& field : record)
     {
-        AppendLowerCase(field.text.data(), field.text.size(), foldedRow);
-        foldedRow += u'\0';
+        const std::u16string& text = field.text;
+        // Folding never lengthens a text.
+        if (text.size() < needle.size())
+            continue;
+        if (matchCase)
+        {
+            if (text.find(needle) != std::u16string::npos)
+                return true;
+            continue;
+        }
+        // Most fields hold no unit that can fold to the needle's first one: they need no folding.
+        const uint8_t* map = firstUnitMap.data();
+        bool candidate = false;
+        for (char16_t unit : text)
+        {
+            if (map[unit >> 3] & (1u << (unit & 7)))
+            {
+                candidate = true;
+                break;
+            }
+        }
+        if (!candidate)
+            continue;
+        foldedField.clear();
+        AppendLowerCase(text.data(), text.size(), foldedField);
+        if (foldedField.find(needle) != std::u16string::npos)
+            return true;
     }
-    return foldedRow.find(needle) != std::u16string::npos;
+    return false;
 }
 
 void CsvDocumentCore::OnFindNext(IRowsSink* view, const std::u16string& searchText)
@@ -429,6 +444,8 @@ void CsvDocumentCore::OnFindNext(IRowsSink* view, const std::u16string& searchTe
     if (view && view->GetLastSelectedRow(selected) && selected < std::numeric_limits<int64_t>::max())
         next = selected + 1;
     const std::u16string needle = matchCase ? searchText : ToLowerCase(searchText);
+    if (!matchCase)
+        MarkUnitsFoldingTo(needle[0], firstUnitMap);
 
     for (;;)
     {

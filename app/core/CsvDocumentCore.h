@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "CSVReader.h"
+#include "CaseFolding.h"
 #include "DocumentReadOptions.h"
 #include "DocumentSinks.h"
 
@@ -143,8 +144,9 @@ private:
     // Indexes of the segments that hold rows.
     std::set<size_t> loaded;
     size_t peakLoaded = 0;
-    // Reused buffer of the find loop.
-    std::u16string foldedRow;
+    // Reused by the find loop: a folded field, and the units that may fold to the needle's first.
+    std::u16string foldedField;
+    std::vector<uint8_t> firstUnitMap;
 };
 
 // value as text with "." between groups of three digits and a leading "-".
@@ -153,8 +155,3 @@ std::u16string FormatNumber(int64_t value);
 // The text of the go-to-line box as a record number: leading white space, an optional sign, the
 // leading decimal digits; 0 without digits; clamped to the 64-bit limits.
 int64_t ParseRecordNumber(const std::u16string& text);
-
-// Simple per-character lower-casing (ASCII fast path, u_tolower otherwise), appended to out.
-// Find next folds with it; the Row details pane should fold with it too.
-void AppendLowerCase(const char16_t* text, size_t length, std::u16string& out);
-std::u16string ToLowerCase(const std::u16string& text);

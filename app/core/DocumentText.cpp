@@ -5,6 +5,7 @@
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
 
+#include "CaseFolding.h"
 #include "CsvDocumentCore.h"
 
 std::u16string FormatNumber(int64_t value)
@@ -56,8 +57,7 @@ int64_t ParseRecordNumber(const std::u16string& text)
     return magnitude == (uint64_t{1} << 63) ? INT64_MIN : -static_cast<int64_t>(magnitude);
 }
 
-namespace
-{
+namespace {
 // u_tolower of every unit of the basic plane that maps inside it; 0 sends a unit to the slow path
 // (NUL, surrogates, and anything whose lower case lies outside the plane).
 const char16_t* LowerCaseTable()
@@ -67,7 +67,8 @@ const char16_t* LowerCaseTable()
         for (UChar32 code = 1; code <= 0xFFFF; ++code)
         {
             const UChar32 lower = U16_IS_SURROGATE(code) ? 0 : u_tolower(code);
-            units[static_cast<size_t>(code)] = lower > 0 && lower <= 0xFFFF ? static_cast<char16_t>(lower) : 0;
+            units[static_cast<size_t>(code)] =
+                lower > 0 && lower <= 0xFFFF ? static_cast<char16_t>(lower) : 0;
         }
         return units;
     }();
@@ -116,4 +117,15 @@ std::u16string ToLowerCase(const std::u16string& text)
     std::u16string out;
     AppendLowerCase(text.data(), text.size(), out);
     return out;
+}
+
+void MarkUnitsFoldingTo(char16_t target, std::vector<uint8_t>& bitmap)
+{
+    const char16_t* table = LowerCaseTable();
+    bitmap.assign(0x10000 / 8, 0);
+    for (uint32_t unit = 0; unit <= 0xFFFF; ++unit)
+    {
+        if (table[unit] == target || table[unit] == 0)
+            bitmap[unit >> 3] |= static_cast<uint8_t>(1u << (unit & 7));
+    }
 }

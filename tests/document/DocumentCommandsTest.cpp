@@ -124,13 +124,26 @@ TEST(OnFindNext, MatchesWithinOneFieldOnly)
         const char* text;
         int64_t hit;
     } cases[] = {
-        {"abc", 0},               // would span "ab" and "c"
-        {"ab", 1},  {"b;c", 0},   // the separator is not part of any field
-        {"c", 1},   {"\"q\"", 0}, // the quotes of a quoted field are not its text
-        {"q", 2},   {"\u00E4PFEL", 3}, {"STRA\u00DFE", 3},
+        // clang-format off
+        {"abc", 0},    // would span "ab" and "c"
+        {"ab", 1},
+        {"b;c", 0},    // the separator is not part of any field
+        {"c", 1},
+        {"\"q\"", 0},  // the quotes of a quoted field are not its text
+        {"q", 2},
+        {"\u00E4PFEL", 3},
+        {"STRA\u00DFE", 3},
+        {"kelvin", 4},         // the Kelvin sign lower-cases to k
+        {"\u212Aelvin", 4},
+        {"\U00010428x", 5},    // a pair: the Deseret capital folds to its small letter
+        {"\U00010400X", 5},
+        {"\u0130stanbul", 6},  // the dotted capital I folds to i
+        {"istanbul", 6},
+        // clang-format on
     };
     TempDir dir;
-    const std::string path = dir.Write("f.csv", "ab;c\n\"q\";z\n\u00C4pfel;stra\u00DFe");
+    const std::string path =
+        dir.Write("f.csv", "ab;c\n\"q\";z\n\u00C4pfel;stra\u00DFe\n\u212Aelvin\n\U00010400X\nISTANBUL");
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.text);
