@@ -41,30 +41,37 @@ std::u16string SystemReason(int error)
     return Utf8ToUtf16(message ? message : "unknown error");
 }
 
-// open(2) and fstat(2) the path the way the reader will, without keeping it open.
-bool CheckReadable(const std::string& path, int& error)
+// open(2) and fstat(2) the path the way the reader will, without keeping it open. Only regular
+// files are read: a FIFO or a device would block the reader or never end.
+bool CheckReadable(const std::string& path, std::u16string& reason)
 {
     if (path.empty())
     {
-        error = ENOENT;
+        reason = SystemReason(ENOENT);
         return false;
     }
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO without a writer must not wait.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
     {
-        error = errno;
+        reason = SystemReason(errno);
         return false;
     }
     struct stat info = {};
     bool ok = true;
     if (::fstat(fd, &info) != 0)
     {
-        error = errno;
+        reason = SystemReason(errno);
         ok = false;
     }
     else if (S_ISDIR(info.st_mode))
     {
-        error = EISDIR;
+        reason = SystemReason(EISDIR);
+        ok = false;
+    }
+    else if (!S_ISREG(info.st_mode))
+    {
+        reason = u"Not a regular file";
         ok = false;
     }
     ::close(fd);
@@ -167,13 +174,13 @@ bool CsvDocumentCore::ReadPass(LCSVReader& from, std::vector<CSVRecord>& rows, i
 bool CsvDocumentCore::ReadCSVFile(const std::string& filePath)
 {
     // The reader opens any path, so check first that this one can be read, before anything changes.
-    int error = 0;
-    if (!CheckReadable(filePath, error))
+    std::u16string reason;
+    if (!CheckReadable(filePath, reason))
     {
         if (services.notifier)
         {
             services.notifier->Error(u"The file \"" + Utf8ToUtf16(filePath) +
-                                     u"\" could not be opened for reading: " + SystemReason(error) + u".");
+                                     u"\" could not be opened for reading: " + reason + u".");
         }
         return false;
     }
@@ -199,6 +206,16 @@ bool CsvDocumentCore::ReadCSVFile(const std::string& filePath)
     ReadPass(*fresh, first.rows, kSegmentRecords, false);
     first.CSVEndLine = fresh->GetRecordCount();
     first.FileBufferEndLine = fresh->GetCurrentLine() - 1;
+    // Not a single record because the file could not be read: a failure, not an empty document.
+    if (first.rows.empty() && fresh->GetLastReadStatus() == READLINES_READ_ERROR)
+    {
+        if (services.notifier)
+        {
+            services.notifier->Error(u"The file \"" + Utf8ToUtf16(filePath) + u"\" could not be read: " +
+                                     Utf8ToUtf16(fresh->GetTextFile().GetLastError()) + u".");
+        }
+        return false;
+    }
 
     reader = std::move(fresh);
     segments.clear();

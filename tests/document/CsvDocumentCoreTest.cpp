@@ -112,10 +112,14 @@ TEST(ReadCSVFile, UnreadablePathFailsWithTheReasonAndChangesNothing)
         std::string path;
         std::string reason;
     };
+    const std::string fifo = dir.Path("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     std::vector<Case> cases = {
         {dir.Path("missing.csv"), "No such file or directory"},
         {dir.Path("folder"), "Is a directory"},
         {"", "No such file or directory"},
+        {fifo, "Not a regular file"}, // and opening it does not wait for a writer
+        {"/dev/zero", "Not a regular file"},
     };
     if (::geteuid() != 0)
         cases.push_back({locked, "Permission denied"});
