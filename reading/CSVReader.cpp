@@ -1,8 +1,15 @@
 #include "CSVReader.h"
 
+#include "CodePageDecoder.h"
+#include "EncodingTable.h"
 #include "MemChunkBuffer.h"
 
 #include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace
 {
@@ -130,6 +137,251 @@ size_t ParseInto(const std::u16string& line, CSVRecord& out, bool& inQuotes, boo
         out.back().quoted = quoted;
     return added;
 }
+
+inline bool IsContinuation(uint8_t b)
+{
+    return (b & 0xC0) == 0x80;
+}
+
+// Appends the UTF-8 bytes decoded to UTF-16. Well-formed sequences are decoded here; from the
+// first one that is not, the code page decoder takes the rest, so that every malformed form
+// decodes exactly as everywhere else. (A well-formed sequence never borders on a malformed one
+// inside itself, so decoding in two parts gives the same text as decoding at once.)
+void AppendUtf8(const uint8_t* s, size_t n, std::u16string& out)
+{
+    if (n == 0)
+        return;
+    const size_t base = out.size();
+    out.resize(base + n);  // never more units than bytes
+    char16_t* const start = out.data() + base;
+    char16_t* o = start;
+    size_t i = 0;
+    while (i < n)
+    {
+        while (i + 8 <= n)
+        {
+            uint64_t word;
+            std::memcpy(&word, s + i, 8);
+            if (word & 0x8080808080808080ULL)
+                break;
+            for (int k = 0; k < 8; ++k)
+                o[k] = s[i + k];
+            o += 8;
+            i += 8;
+        }
+        if (i >= n)
+            break;
+        const uint8_t b = s[i];
+        if (b < 0x80)
+        {
+            *o++ = b;
+            ++i;
+            continue;
+        }
+        if (b >= 0xC2 && b <= 0xDF)
+        {
+            if (i + 1 < n && IsContinuation(s[i + 1]))
+            {
+                *o++ = static_cast<char16_t>(((b & 0x1F) << 6) | (s[i + 1] & 0x3F));
+                i += 2;
+                continue;
+            }
+        }
+        else if (b >= 0xE0 && b <= 0xEF)
+        {
+            if (i + 2 < n && IsContinuation(s[i + 1]) && IsContinuation(s[i + 2]))
+            {
+                uint32_t c = ((b & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
+                if (c >= 0x800 && (c < 0xD800 || c > 0xDFFF))
+                {
+                    *o++ = static_cast<char16_t>(c);
+                    i += 3;
+                    continue;
+                }
+            }
+        }
+        else if (b >= 0xF0 && b <= 0xF4)
+        {
+            if (i + 3 < n && IsContinuation(s[i + 1]) && IsContinuation(s[i + 2]) &&
+                IsContinuation(s[i + 3]))
+            {
+                uint32_t c = ((b & 0x07u) << 18) | ((s[i + 1] & 0x3Fu) << 12) |
+                             ((s[i + 2] & 0x3Fu) << 6) | (s[i + 3] & 0x3Fu);
+                if (c >= 0x10000 && c <= 0x10FFFF)
+                {
+                    c -= 0x10000;
+                    *o++ = static_cast<char16_t>(0xD800 + (c >> 10));
+                    *o++ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+                    i += 4;
+                    continue;
+                }
+            }
+        }
+        std::u16string rest;
+        DecodeCodePage(65001, s + i, n - i, rest);
+        out.resize(base + static_cast<size_t>(o - start));
+        out += rest;
+        return;
+    }
+    out.resize(base + static_cast<size_t>(o - start));
+}
+
+// The end of the run of plain bytes from j: the first byte that is the quote, `sep`, LF or CR
+// (`sep` is passed as the quote inside quotes, where the separator is plain). `nonAscii` tells
+// whether the run holds a byte of 0x80 or more.
+inline size_t FindRunEnd(const uint8_t* t, size_t j, size_t n, uint8_t sep, bool& nonAscii)
+{
+    nonAscii = false;
+#if defined(__SSE2__)
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i separator = _mm_set1_epi8(static_cast<char>(sep));
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    while (n - j >= 16)
+    {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + j));
+        __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, separator)),
+                                   _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
+        unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v));
+        if (mask)
+        {
+            unsigned at = static_cast<unsigned>(__builtin_ctz(mask));
+            if (high & ((1u << at) - 1))
+                nonAscii = true;
+            return j + at;
+        }
+        if (high)
+            nonAscii = true;
+        j += 16;
+    }
+#endif
+    for (; j < n; ++j)
+    {
+        const uint8_t c = t[j];
+        if (c == '"' || c == sep || c == '\n' || c == '\r')
+            break;
+        if (c >= 0x80)
+            nonAscii = true;
+    }
+    return j;
+}
+
+// Appends ASCII bytes as UTF-16.
+inline void AppendAscii(const uint8_t* s, size_t n, std::u16string& out)
+{
+    const size_t base = out.size();
+    out.resize(base + n);
+    char16_t* o = out.data() + base;
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16)
+    {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + i), _mm_unpacklo_epi8(v, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + i + 8), _mm_unpackhi_epi8(v, zero));
+    }
+#endif
+    for (; i < n; ++i)
+        o[i] = s[i];
+}
+
+// ParseInto over the bytes of a line of 8-bit text read as UTF-8. The quote, the separators,
+// CR and LF are single bytes that no other character's bytes contain, and every other byte
+// decodes to characters that are none of them, so splitting the bytes and decoding each run
+// gives the same fields as splitting the decoded line.
+size_t ParseBytesInto(const uint8_t* t, size_t n, CSVRecord& out, bool& inQuotes,
+                      bool continueLast, bool joinWithoutNewline, char16_t separator)
+{
+    if (n == 0)
+        return 0;
+    const uint8_t sep = static_cast<uint8_t>(separator);
+
+    size_t added = 0;
+    bool continuation = false;
+    std::u16string* field;
+    if (continueLast && !out.empty())
+    {
+        field = &out.back().text;
+        if (joinWithoutNewline)
+        {
+            size_t end = field->find_last_not_of(kLineFeed);
+            field->erase(end == std::u16string::npos ? 0 : end + 1);
+            size_t begin = field->find_first_not_of(kLineFeed);
+            field->erase(0, begin == std::u16string::npos ? field->size() : begin);
+        }
+        else
+        {
+            field->push_back(kLineFeed);
+            ++added;
+        }
+        continuation = true;
+    }
+    else
+    {
+        out.emplace_back();
+        field = &out.back().text;
+    }
+    size_t fieldStart = field->size();
+    bool quoted = false;
+
+    size_t j = 0;
+    while (j < n)
+    {
+        size_t run = j;
+        bool nonAscii;
+        j = FindRunEnd(t, j, n, inQuotes ? static_cast<uint8_t>(kQuoteMark) : sep, nonAscii);
+        if (j > run)
+        {
+            size_t before = field->size();
+            if (nonAscii)
+                AppendUtf8(t + run, j - run, *field);
+            else
+                AppendAscii(t + run, j - run, *field);
+            added += field->size() - before;
+        }
+        if (j == n)
+            break;
+        const uint8_t c = t[j];
+        if (c == kQuoteMark)
+        {
+            const bool lastChar = j + 1 == n;
+            if (inQuotes)
+            {
+                if (lastChar || t[j + 1] == sep || t[j + 1] == kLineFeed ||
+                    t[j + 1] == kCarriageReturn)
+                    inQuotes = false;
+            }
+            else if (field->size() == fieldStart && (lastChar || t[j + 1] != kQuoteMark))
+            {
+                inQuotes = true;
+                quoted = true;
+            }
+            field->push_back(kQuoteMark);
+            ++added;
+        }
+        else if (c == sep && !inQuotes)
+        {
+            if (!continuation)
+                out.back().quoted = quoted;
+            continuation = false;
+            out.emplace_back();
+            field = &out.back().text;
+            fieldStart = 0;
+            quoted = false;
+        }
+        else if (c != kLineFeed && c != kCarriageReturn)
+        {
+            field->push_back(static_cast<char16_t>(c));
+            ++added;
+        }
+        ++j;
+    }
+    if (!continuation)
+        out.back().quoted = quoted;
+    return added;
+}
 }
 
 LCSVReader::LCSVReader() = default;
@@ -165,7 +417,21 @@ bool LCSVReader::FillWindow()
     const uint64_t lines = static_cast<uint64_t>(textFile.GetLineCount());
     const uint64_t last = std::min(first + static_cast<uint64_t>(kWindowLines), lines);
     ReadLinesStatus status = READLINES_OK;
-    bool ok = textFile.ReadLines(first, last, lineCache, status, nullptr, kWindowByteCap);
+    const bool bytes = byteParsing && textFile.GetCodePage() == 65001 &&
+                       !(textFile.GetEncodingFlags() & TEXT_ENC_16BIT);
+    bool ok;
+    size_t count;
+    if (bytes)
+    {
+        byteStore.clear();
+        ok = textFile.ReadLineBytes(first, last, byteStore, lineBytes, status, kWindowByteCap);
+        count = lineBytes.size();
+    }
+    else
+    {
+        ok = textFile.ReadLines(first, last, lineCache, status, nullptr, kWindowByteCap);
+        count = lineCache.size();
+    }
     lastStatus = status;
     if (!ok)
     {
@@ -173,8 +439,9 @@ bool LCSVReader::FillWindow()
         ResetCache();
         return false;
     }
+    cacheHoldsBytes = bytes;
     cacheFirst = currentLine;
-    cacheLast = currentLine + static_cast<int64_t>(lineCache.size()) - 1;
+    cacheLast = currentLine + static_cast<int64_t>(count) - 1;
     return true;
 }
 
@@ -183,6 +450,8 @@ bool LCSVReader::ReadRecord(CSVRecord& out, bool joinWithoutNewline)
     if (!textFile.IsOpen())
         return false;
     lastRecordCut = false;
+    if (out.empty() && out.capacity() < fieldsHint)
+        out.reserve(fieldsHint);
     const char16_t separator = SeparatorChar(separatorKind);
     bool inQuotes = false;
     bool continuing = false;
@@ -195,11 +464,20 @@ bool LCSVReader::ReadRecord(CSVRecord& out, bool joinWithoutNewline)
             if (!FillWindow())
                 break;
         }
-        if (lineCache.empty() || currentLine < cacheFirst || currentLine > cacheLast)
+        if (cacheFirst < 0 || currentLine < cacheFirst || currentLine > cacheLast)
             break;
-        const std::u16string& text = lineCache[static_cast<size_t>(currentLine - cacheFirst)].text;
-        recordChars +=
-            ParseInto(text, out, inQuotes, continuing, joinWithoutNewline, separator);
+        const size_t at = static_cast<size_t>(currentLine - cacheFirst);
+        if (cacheHoldsBytes)
+        {
+            const LineBytes& line = lineBytes[at];
+            recordChars += ParseBytesInto(byteStore.data() + line.offset, line.length, out,
+                                          inQuotes, continuing, joinWithoutNewline, separator);
+        }
+        else
+        {
+            recordChars += ParseInto(lineCache[at].text, out, inQuotes, continuing,
+                                     joinWithoutNewline, separator);
+        }
         ++currentLine;
         continuing = inQuotes;
         if (!inQuotes)
@@ -219,6 +497,7 @@ bool LCSVReader::ReadRecord(CSVRecord& out, bool joinWithoutNewline)
         }
     }
     StripQuotes(out);
+    fieldsHint = std::min<size_t>(out.size(), 1024);
     return result;
 }
 
@@ -245,6 +524,9 @@ void LCSVReader::StripQuotes(CSVRecord& record)
 void LCSVReader::ResetCache()
 {
     lineCache.clear();
+    lineBytes.clear();
+    byteStore.clear();
+    cacheHoldsBytes = false;
     cacheFirst = -1;
     cacheLast = -1;
 }

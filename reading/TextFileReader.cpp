@@ -205,6 +205,80 @@ bool LTextFileReader::ReadLines(uint64_t first, uint64_t last, std::vector<LineE
                                 ReadLinesStatus& status, TextScanProgress* progress,
                                 uint64_t maxBytes)
 {
+    struct Decoder : LineVisitor
+    {
+        Decoder(std::vector<LineEntry>& lines, int32_t page, bool swap)
+            : lines(lines), codePage(page), bigEndian(swap)
+        {
+        }
+        void Visit(const uint8_t* bytes, size_t length, const IndexNode& node) override
+        {
+            if (produced == lines.size())
+                lines.emplace_back();
+            LineEntry& entry = lines[produced++];
+            if (entry.text.capacity() > kReuseTextCapacity)
+                std::u16string().swap(entry.text);
+            if (codePage == kUtf16CodePage)
+                DecodeUtf16Units(bytes, length, bigEndian, entry.text);
+            else
+                DecodeWithCodePage(codePage, bytes, length, entry.text);
+            entry.node = node;
+        }
+        std::vector<LineEntry>& lines;
+        const int32_t codePage;
+        const bool bigEndian;
+        size_t produced = 0;
+    };
+    const bool bigEndian =
+        (encodingFlags & TEXT_ENC_16BIT) && !(encodingFlags & TEXT_ENC_LITTLE_ENDIAN);
+    // `out` stays untouched unless lines are delivered; its strings are reused.
+    Decoder decoder(out, codePage, bigEndian);
+    bool ok = WalkLines(first, last, status, progress, maxBytes, true, decoder);
+    if (decoder.produced > 0 || status == READLINES_OK || status == READLINES_LINE_TOO_LONG)
+        out.resize(decoder.produced);
+    return ok;
+}
+
+bool LTextFileReader::ReadLineBytes(uint64_t first, uint64_t last, std::vector<uint8_t>& bytes,
+                                    std::vector<LineBytes>& out, ReadLinesStatus& status,
+                                    uint64_t maxBytes)
+{
+    struct Collector : LineVisitor
+    {
+        Collector(std::vector<uint8_t>& store, std::vector<LineBytes>& lines)
+            : store(store), lines(lines)
+        {
+        }
+        void Visit(const uint8_t* data, size_t length, const IndexNode& node) override
+        {
+            const void* zero = std::memchr(data, 0, length);
+            if (zero)
+                length = static_cast<size_t>(static_cast<const uint8_t*>(zero) - data);
+            LineBytes line;
+            line.offset = store.size();
+            line.length = length;
+            line.node = node;
+            store.insert(store.end(), data, data + length);
+            lines.push_back(line);
+        }
+        std::vector<uint8_t>& store;
+        std::vector<LineBytes>& lines;
+    };
+    std::vector<LineBytes> lines;
+    size_t storeStart = bytes.size();
+    Collector collector(bytes, lines);
+    bool ok = WalkLines(first, last, status, nullptr, maxBytes, false, collector);
+    if (!lines.empty() || status == READLINES_OK || status == READLINES_LINE_TOO_LONG)
+        out.swap(lines);
+    else
+        bytes.resize(storeStart);
+    return ok;
+}
+
+bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& status,
+                                TextScanProgress* progress, uint64_t maxBytes, bool decoded,
+                                LineVisitor& visitor)
+{
     if (index.empty())
     {
         RebuildIndex(progress);
@@ -219,7 +293,7 @@ bool LTextFileReader::ReadLines(uint64_t first, uint64_t last, std::vector<LineE
         status = READLINES_BAD_RANGE;
         return false;
     }
-    if (codePage != kUtf16CodePage && !IsCodePageSupported(codePage))
+    if (decoded && codePage != kUtf16CodePage && !IsCodePageSupported(codePage))
     {
         lastError = "No decoder for code page " + std::to_string(codePage);
         status = READLINES_READ_ERROR;
@@ -303,8 +377,6 @@ bool LTextFileReader::ReadLines(uint64_t first, uint64_t last, std::vector<LineE
     uint64_t windowLength = 0;
     bool windowAtEnd = false;
     bool haveWindow = false;
-    const bool bigEndian = (encodingFlags & TEXT_ENC_16BIT) && !(encodingFlags & TEXT_ENC_LITTLE_ENDIAN);
-    size_t produced = 0;
     uint64_t bytesDelivered = 0;
     bool ok = true;
 
@@ -320,7 +392,7 @@ bool LTextFileReader::ReadLines(uint64_t first, uint64_t last, std::vector<LineE
             length = kMaxLineBytes;
             status = READLINES_LINE_TOO_LONG;
         }
-        if (length == 0 && codePage != kUtf16CodePage)
+        if (length == 0 && (!decoded || codePage != kUtf16CodePage))
             continue;
 
         const uint64_t offset = node.byteOffset;
@@ -359,21 +431,11 @@ bool LTextFileReader::ReadLines(uint64_t first, uint64_t last, std::vector<LineE
         bytes = lineBuffer.get() + (offset - windowStart);
         available = std::min<uint64_t>(length, windowStart + windowLength - offset);
 
-        if (produced == out.size())
-            out.emplace_back();
-        LineEntry& entry = out[produced++];
-        if (entry.text.capacity() > kReuseTextCapacity)
-            std::u16string().swap(entry.text);
-        if (codePage == kUtf16CodePage)
-            DecodeUtf16Units(bytes, static_cast<size_t>(available), bigEndian, entry.text);
-        else
-            DecodeWithCodePage(codePage, bytes, static_cast<size_t>(available), entry.text);
-        entry.node = node;
+        visitor.Visit(bytes, static_cast<size_t>(available), node);
         bytesDelivered += available;
         if (bytesDelivered >= maxBytes)
             break;
     }
-    out.resize(produced);
     if (fd >= 0)
         close(fd);
     return ok;

@@ -29,6 +29,14 @@ enum ReadLinesStatus : int32_t
                                   // was indexed, or the code page has no decoder
 };
 
+// A line's bytes inside a caller's byte store, for callers that decode lines themselves.
+struct LineBytes
+{
+    size_t offset = 0;  // first byte in the store
+    size_t length = 0;
+    IndexNode node;
+};
+
 // A position in the reader's checkpoint list: an index into it; the list's size is its end.
 using IndexPosition = size_t;
 
@@ -67,6 +75,13 @@ public:
                    ReadLinesStatus& status, TextScanProgress* progress,
                    uint64_t maxBytes = UINT64_MAX);
 
+    // The same lines as ReadLines, undecoded: each line's bytes (cut where ReadLines cuts, and at
+    // the first zero byte) are appended to `bytes`, and `out` receives where they lie. For 8-bit
+    // text read as UTF-8, decoding these bytes gives exactly the texts ReadLines gives.
+    bool ReadLineBytes(uint64_t first, uint64_t last, std::vector<uint8_t>& bytes,
+                       std::vector<LineBytes>& out, ReadLinesStatus& status,
+                       uint64_t maxBytes = UINT64_MAX);
+
     // First checkpoint whose line >= `line`. None: false, pos = end, prev = the last checkpoint.
     bool FindCheckpoint(uint64_t line, IndexPosition& pos, IndexPosition& prev,
                         bool& isLast) const;
@@ -94,6 +109,16 @@ public:
     static void FreeIndexList(IndexList* list);
 
 private:
+    // Receives each line of a range: its bytes as read and its checkpoint.
+    struct LineVisitor
+    {
+        virtual ~LineVisitor() = default;
+        virtual void Visit(const uint8_t* bytes, size_t length, const IndexNode& node) = 0;
+    };
+    bool WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& status,
+                   TextScanProgress* progress, uint64_t maxBytes, bool decoded,
+                   LineVisitor& visitor);
+
     std::string sourcePath;
     std::string workingPath;
     bool workingCopyMade = false;

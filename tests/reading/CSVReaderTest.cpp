@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -242,5 +243,73 @@ TEST_F(CSVReaderTest, MemoryModeAndClosedReader)
     EXPECT_EQ((std::vector<std::string>{"[a|b]", "[c]"}), ReadAll());
     ASSERT_TRUE(reader.Open("", source, nullptr));
     EXPECT_EQ((std::vector<std::string>{"[a|b]", "[c]"}), ReadAll());
+}
+}
+
+namespace
+{
+// Records of a file read once with the byte-level splitting and once through decoded lines.
+void ExpectBothPathsAgree(const scantest::TempFolder& folder, const Bytes& text,
+                          SeparatorKind kind, bool join, size_t cap)
+{
+    std::string file = folder.Write("paths.csv", text);
+    std::vector<CSVRecord> results[2];
+    std::vector<int64_t> counts[2];
+    for (int path = 0; path < 2; ++path)
+    {
+        LCSVReader reader;
+        LMemChunkBuffer none;
+        ASSERT_TRUE(reader.Open(file.c_str(), none, nullptr));
+        reader.SetSeparatorKind(kind);
+        reader.SetByteParsing(path == 0);
+        reader.SetMaxRecordChars(cap);
+        for (int guard = 0; guard < 100000; ++guard)
+        {
+            CSVRecord record;
+            bool ok = reader.ReadRecord(record, join);
+            results[path].push_back(record);
+            counts[path].push_back(reader.GetCurrentLine());
+            if (!ok)
+                break;
+        }
+    }
+    ASSERT_EQ(results[1].size(), results[0].size()) << ::testing::PrintToString(text);
+    for (size_t i = 0; i < results[0].size(); ++i)
+    {
+        ASSERT_EQ(results[1][i], results[0][i]) << "record " << i << " of "
+                                                << ::testing::PrintToString(text);
+        ASSERT_EQ(counts[1][i], counts[0][i]);
+    }
+}
+
+TEST(CSVReaderPaths, ByteSplittingGivesTheDecodedPathsRecords)
+{
+    // Quotes, separators, breaks, valid and malformed UTF-8 of every length.
+    static const char* const kPieces[] = {
+        "\"", "\"\"", ";", ",", "\t", "\r\n", "\n", "\r", "a", "bc", "\xC3\xA9", "\xE2\x82\xAC",
+        "\xF0\x9D\x84\x9E", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC0\xAF", "\x80",
+        "\xFF", "\xE2\x82", "\xF0\x9D", "\xEF\xBB\xBF", "0123456789abcdef0123", std::string(1, '\0').c_str()};
+    scantest::TempFolder folder;
+    std::mt19937 random(1105);
+    for (int round = 0; round < 1500; ++round)
+    {
+        Bytes text;
+        int pieces = static_cast<int>(random() % 60);
+        for (int i = 0; i < pieces; ++i)
+        {
+            size_t which = random() % 24;
+            if (which == 23)
+                text.push_back('\0');
+            else
+                text += kPieces[which];
+        }
+        if (!text.empty() && static_cast<unsigned char>(text[0]) < 0x80 && text.size() > 1 &&
+            text[1] == '\0')
+            text[1] = 'x';  // keep the text 8-bit
+        SeparatorKind kind = static_cast<SeparatorKind>(random() % 4);
+        ExpectBothPathsAgree(folder, text, kind, random() % 4 == 0, random() % 3 == 0 ? 8 : 1000);
+        if (::testing::Test::HasFatalFailure())
+            return;
+    }
 }
 }
