@@ -275,6 +275,7 @@ void LGridView::RecalcLayout()
         RunLayoutPass(&dc);
     }
     m_inLayout = false;
+    PlaceEditorAfterLayout();
 }
 
 void LGridView::Redraw()
@@ -285,78 +286,7 @@ void LGridView::Redraw()
     Update();
 }
 
-void LGridView::EndEdit(bool redraw)
-{
-    if (!m_editing)
-        return;
-    const int part = m_editPart;
-    m_editing = false;
-    m_editPart = 0;
-    if (m_popup && m_popup->IsShown())
-        m_popup->Hide();
-    LGridBox* box = m_editBox;
-    if (m_editor && m_editor->IsShown())
-    {
-        m_editor->Hide();
-        m_editor->ChangeValue(wxString());
-        if (box)
-            SelectSingle(box);
-        RecalcLayout();
-        if (redraw)
-            Redraw();
-        SetFocus();
-        if (m_manager)
-            m_manager->OnEndEdit(box, part);
-    }
-    m_editBox = nullptr;
-}
-
-void LGridView::CancelEdit()
-{
-    if (m_popup && m_popup->IsShown())
-        m_popup->Hide();
-    if (m_editor && m_editor->IsShown())
-    {
-        m_editor->Hide();
-        m_editor->ChangeValue(wxString());
-    }
-    m_editing = false;
-    m_editPart = 0;
-    m_editBox = nullptr;
-}
-
-bool LGridView::OpenEditor(LGridBox* box, int colour)
-{
-    if (!m_editor || !box)
-        return false;
-    m_editor->SetTextColourRef(colour);
-    m_editor->SetForegroundColour(wxColour(static_cast<unsigned long>(colour)));
-    m_editor->SetBackgroundColour(*wxWHITE);
-    int clientWidth = 0;
-    int clientHeight = 0;
-    GetClientSize(&clientWidth, &clientHeight);
-    const int64_t y = box->y - static_cast<int64_t>(GetTopBoxOffset());
-    m_editor->SetSize(m_columnWidth + 2, ClampToDrawable(y), std::max(0, clientWidth - m_columnWidth - 2),
-                      box->editorHeight);
-    m_editor->Show();
-    m_editor->SetFocus();
-    if (LGridBoxDataAccessorInterface* accessor = box->GetDataAccessor())
-    {
-        std::u16string text;
-        accessor->GetBodyText(text);
-        wxString value = GridToWxString(text);
-        value.Replace("\r\n", "\n");
-        value.Replace("\r", "\n");
-        m_editor->ChangeValue(value);
-        m_editor->SetModified(false);
-    }
-    m_editing = true;
-    m_editBox = box;
-    m_editPart = HIT_PART_BODY;
-    if (m_manager)
-        m_manager->OnSelectionChanged();
-    return true;
-}
+// Opening, closing and cancelling the in-place editor, and the popup under it: LGridViewEditing.cpp.
 
 void LGridView::SetCompactRows(bool compact, bool apply)
 {
@@ -638,29 +568,6 @@ bool LGridView::PreTranslateKey(int wxKeyCode, bool ctrl, bool)
         return true;
     }
     return false;
-}
-
-void LGridView::ShowSuggestions()
-{
-    if (m_manager && !m_manager->AllowSuggestions())
-        return;
-    if (!m_popup || !m_popup->HasVisibleItems() || !m_editing)
-        return;
-    m_popup->SetCallback(this);
-    m_popup->ClearSelection();
-    m_popup->Raise();
-}
-
-void LGridView::OnSuggestionSelected(SuggestionEntry entry)
-{
-    if (m_popup)
-        m_popup->Hide();
-    if (!m_editor)
-        return;
-    m_editor->ChangeValue(GridToWxString(entry.text));
-    m_editor->MarkDirty();
-    m_editor->SetSelection(-1, -1);
-    m_editor->ShowPosition(m_editor->GetInsertionPoint());
 }
 
 void LGridView::OnKeyDown(wxKeyEvent& event)

@@ -96,6 +96,17 @@ public:
     static void SetSelectionFrameColour(unsigned long colorref);
     static unsigned long GetSelectionFrameColour();
 
+    // ---- in-place editing (LGridViewEditing.cpp); the editor's handlers call these
+    // The editor's text changed: relayout, keep the box in view, refilter the popup.
+    void OnEditChange();
+    // PgUp/PgDn inside an editor taller than the client area: moves the caret by a page.
+    void OnEditorPageKey(int wxKeyCode);
+    // Esc in the editor: closes it without storing and selects the edited box again.
+    void OnEditorEscape();
+    void ForwardEditorWheel(wxMouseEvent& event);
+    // Lays the editor over the box as it shows on screen.
+    void PlaceEditor(LGridBox* box);
+
     // ---- LSuggestionsBoxCallback
     void OnSuggestionSelected(SuggestionEntry entry) override;
 
@@ -118,6 +129,8 @@ protected:
     void CancelEdit() override;
 
     void DrawBoxFrame(wxDC& dc, const LGridBoxFrame& frame, unsigned long colorref, int clientRight);
+    // Every layout moves an open editor along with its box.
+    void PlaceEditorAfterLayout();
 
 private:
     void OnPaint(wxPaintEvent& event);
