@@ -152,6 +152,9 @@ void AppendUtf8(const uint8_t* s, size_t n, std::u16string& out)
     if (n == 0)
         return;
     const size_t base = out.size();
+    // Room for a closing quotation mark too, so that it needs no second allocation.
+    if (out.capacity() < base + n + 1)
+        out.reserve(base + n + 1);
     out.resize(base + n);  // never more units than bytes
     char16_t* const start = out.data() + base;
     char16_t* o = start;
@@ -180,25 +183,35 @@ void AppendUtf8(const uint8_t* s, size_t n, std::u16string& out)
         }
         if (b >= 0xC2 && b <= 0xDF)
         {
-            if (i + 1 < n && IsContinuation(s[i + 1]))
+            // Runs of two-byte characters (Greek, Cyrillic, ...) stay in this loop.
+            while (i + 1 < n && IsContinuation(s[i + 1]))
             {
-                *o++ = static_cast<char16_t>(((b & 0x1F) << 6) | (s[i + 1] & 0x3F));
+                *o++ = static_cast<char16_t>(((s[i] & 0x1F) << 6) | (s[i + 1] & 0x3F));
                 i += 2;
-                continue;
+                if (i >= n || s[i] < 0xC2 || s[i] > 0xDF)
+                    break;
             }
+            if (i >= n || s[i] < 0xC2 || s[i] > 0xDF)
+                continue;
         }
         else if (b >= 0xE0 && b <= 0xEF)
         {
-            if (i + 2 < n && IsContinuation(s[i + 1]) && IsContinuation(s[i + 2]))
+            bool failed = false;
+            while (i + 2 < n && IsContinuation(s[i + 1]) && IsContinuation(s[i + 2]))
             {
-                uint32_t c = ((b & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
-                if (c >= 0x800 && (c < 0xD800 || c > 0xDFFF))
+                uint32_t c = ((s[i] & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
+                if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))
                 {
-                    *o++ = static_cast<char16_t>(c);
-                    i += 3;
-                    continue;
+                    failed = true;
+                    break;
                 }
+                *o++ = static_cast<char16_t>(c);
+                i += 3;
+                if (i >= n || s[i] < 0xE0 || s[i] > 0xEF)
+                    break;
             }
+            if (!failed && (i >= n || s[i] < 0xE0 || s[i] > 0xEF))
+                continue;
         }
         else if (b >= 0xF0 && b <= 0xF4)
         {
