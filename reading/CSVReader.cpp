@@ -152,8 +152,9 @@ void AppendUtf8(const uint8_t* s, size_t n, std::u16string& out)
     if (n == 0)
         return;
     const size_t base = out.size();
-    // Room for a closing quotation mark too, so that it needs no second allocation.
-    if (out.capacity() < base + n + 1)
+    // Behind an opening quotation mark, room for the closing one too, so that it needs no
+    // second allocation.
+    if (base > 0 && out.capacity() < base + n + 1)
         out.reserve(base + n + 1);
     out.resize(base + n);  // never more units than bytes
     char16_t* const start = out.data() + base;
