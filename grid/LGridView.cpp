@@ -193,9 +193,9 @@ bool LGridView::Create(wxWindow* parent, wxWindowID id, const wxPoint& pos, cons
         m_editor = nullptr;
     }
 
-    wxFont popupWxFont = popupFont ? GridMakeFont(*popupFont) : GetFont();
+    // The popup derives its fonts from the font data (weight and height arithmetic).
     auto* popup = new LSuggestionsBox();
-    if (popup->Create(this, popupWxFont))
+    if (popupFont ? popup->Create(this, popupFont) : popup->Create(this, GetFont()))
     {
         popup->SetMaxRows(POPUP_MAX_ROWS);
         m_popup = popup;

@@ -318,6 +318,37 @@ TEST_F(EditFixture, TheEditorFollowsItsBoxAfterEveryLayout)
               static_cast<int>(Box(6)->y - static_cast<int64_t>(grid->GetTopBoxOffset())));
 }
 
+TEST_F(EditFixture, TheEditorMovesWithContentsScrolledSideways)
+{
+    Rows(1, 10);
+    Box(3)->width = 900; // wider than the client: room to scroll
+    grid->RecalcLayout();
+    EditRow(3);
+    wxScrollWinEvent right(wxEVT_SCROLLWIN_LINEDOWN, 0, wxHORIZONTAL);
+    right.SetEventObject(grid);
+    grid->GetEventHandler()->ProcessEvent(right);
+    ASSERT_GT(grid->GetHorizontalOffset(), 0u);
+    const int expected = grid->GetColumnWidth() + 2 - static_cast<int>(grid->GetHorizontalOffset());
+    EXPECT_EQ(editor->GetPosition().x, expected);
+    grid->RecalcLayout();
+    EXPECT_EQ(editor->GetPosition().x, expected);
+}
+
+TEST_F(EditFixture, ThePopupTakesItsFontsFromTheGivenFontData)
+{
+    auto* other = new LGridView(&manager, &manager);
+    LGridFontSpec popupFont;
+    popupFont.face = "DejaVu Sans";
+    popupFont.height = -14;
+    popupFont.weight = 500;
+    ASSERT_TRUE(other->Create(frame, wxID_ANY, wxPoint(0, 0), wxSize(300, 200), &popupFont));
+    ASSERT_NE(other->GetSuggestionsBox(), nullptr);
+    EXPECT_EQ(other->GetSuggestionsBox()->GetMaxRows(), 10);
+    EXPECT_EQ(other->GetSuggestionsBox()->GetRegularFont().GetPixelSize().y, 12);
+    EXPECT_EQ(other->GetSuggestionsBox()->GetBoldFont().GetNumericWeight(), 600);
+    other->Destroy();
+}
+
 TEST_F(EditFixture, TypingKeepsTheBoxInViewAndTheTextWithinTheLimit)
 {
     Rows(1, 40);

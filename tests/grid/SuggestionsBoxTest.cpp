@@ -172,3 +172,18 @@ TEST_F(SuggestionsBoxTest, FolderVariantOrdersByNormalisedMatch)
     EXPECT_EQ(folders->GetModel().GetVisibleTexts(), (std::vector<std::u16string>{u"/Home/R&D", u"/tmp/Other"}));
     EXPECT_EQ(folders->GetMatchPosition(u"/Home/R&D"), 6);
 }
+
+TEST_F(SuggestionsBoxTest, PaintingANarrowRowLeavesTheEntryWhole)
+{
+    Make();
+    const std::u16string text = u"R&D / Research & Development / a long folder name";
+    box->AddSuggestion(text, true, -1);
+    box->SetFilterText(u"Research");
+    box->Refilter();
+    box->SelectNext();
+    PixelAfterPaint(wxSize(60, box->GetRowHeight() + 6), 30, 5);
+    box->SetFilterText(u"absent");
+    PixelAfterPaint(wxSize(60, box->GetRowHeight() + 6), 30, 5);
+    EXPECT_EQ(box->GetModel().GetEntry(0).text, text);
+    EXPECT_EQ(box->GetModel().GetVisible(0).text, text);
+}
