@@ -147,6 +147,9 @@ bool CsvDocumentCore::ReadPass(LCSVReader& from, std::vector<CSVRecord>& rows, i
     for (int64_t count = 0; count < maxRecords; ++count)
     {
         const int64_t startLine = from.GetCurrentLine();
+        // One record of a released segment freed per record read: its blocks are reused at once.
+        if (pendingNext < pendingRows.size())
+            CSVRecord().swap(pendingRows[pendingNext++]);
         CSVRecord record;
         record.reserve(fieldsExpected);
         if (!from.ReadRecord(record, false))
@@ -264,17 +267,27 @@ void CsvDocumentCore::MarkLoaded(size_t index)
 
 void CsvDocumentCore::ReleaseSegment(size_t index)
 {
+    // The rows are freed while the next records are read (ReadPass), so that the allocator hands
+    // the blocks of a released record straight to a new one; freeing 5,000 records at once and
+    // allocating 5,000 more made the allocator sort and split its free lists all over again.
+    FreePendingRows();
     CSVSegment& segment = segments[index];
-    std::vector<CSVRecord>().swap(segment.rows);
+    pendingRows.swap(segment.rows);
     segment.unloaded = true;
     loaded.erase(index);
 }
 
-void CsvDocumentCore::TrimLoadedSegments(size_t keep)
+void CsvDocumentCore::FreePendingRows()
+{
+    std::vector<CSVRecord>().swap(pendingRows);
+    pendingNext = 0;
+}
+
+void CsvDocumentCore::TrimLoadedSegments(size_t keep, size_t limit)
 {
     // The segment before keep is kept as well: reading forward may return either of the two.
     const size_t keepLow = keep > 0 ? keep - 1 : 0;
-    while (loaded.size() > kMaxLoadedSegments)
+    while (loaded.size() > limit)
     {
         const size_t low = *loaded.begin();
         const size_t high = *loaded.rbegin();
@@ -298,6 +311,12 @@ const CSVSegment* CsvDocumentCore::GetSegment(int64_t row, bool allowUnload, int
     if (segments.empty())
         return nullptr;
     const uint64_t wanted = AsUnsigned(row);
+    // Rows released in this call and not yet freed by reading are freed when it returns.
+    struct PendingGuard
+    {
+        CsvDocumentCore& core;
+        ~PendingGuard() { core.FreePendingRows(); }
+    } pendingGuard{*this};
 
     if (wanted > AsUnsigned(segments.back().CSVEndLine))
     {
@@ -311,6 +330,11 @@ const CSVSegment* CsvDocumentCore::GetSegment(int64_t row, bool allowUnload, int
         for (;;)
         {
             CSVSegment next;
+            // Room for the segment about to be read is made first, so that the released rows are
+            // freed while it is read. A pass that then finds the end of the file has released one
+            // all the same, as releasing after each pass did.
+            if (allowUnload)
+                TrimLoadedSegments(segments.size(), kMaxLoadedSegments - 1);
             const bool ended = ReadPass(*reader, next.rows, kSegmentRecords, true);
             if (!next.rows.empty())
             {
@@ -355,6 +379,8 @@ const CSVSegment* CsvDocumentCore::GetSegment(int64_t row, bool allowUnload, int
     // the previous segment's record count: its bounds are all the reader needs to resume there.
     const int64_t startLine = index == 0 ? 0 : segments[index - 1].FileBufferEndLine + 1;
     const int64_t startCount = index == 0 ? 0 : segments[index - 1].CSVEndLine;
+    if (allowUnload)
+        TrimLoadedSegments(index, kMaxLoadedSegments - 1);
     reader->SetPosition(startLine, startCount);
     ReadPass(*reader, segment.rows, segment.CSVEndLine - startCount, true);
     segment.unloaded = false;

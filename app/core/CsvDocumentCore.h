@@ -125,8 +125,9 @@ private:
     bool ReadPass(LCSVReader& from, std::vector<CSVRecord>& rows, int64_t maxRecords, bool logMultiLine);
     void MarkLoaded(size_t index);
     void ReleaseSegment(size_t index);
-    // Releases loaded segments farthest from keep until at most kMaxLoadedSegments hold rows.
-    void TrimLoadedSegments(size_t keep);
+    void FreePendingRows();
+    // Releases loaded segments farthest from keep (and the one before it) until at most limit hold rows.
+    void TrimLoadedSegments(size_t keep, size_t limit = kMaxLoadedSegments);
     int64_t FirstRowOf(size_t index) const;
     // Whether one field of the record holds needle (folded already when matchCase is off).
     bool RowContains(const CSVRecord& record, const std::u16string& needle);
@@ -144,6 +145,9 @@ private:
     // Indexes of the segments that hold rows.
     std::set<size_t> loaded;
     size_t peakLoaded = 0;
+    // Rows of a released segment still to be freed, from pendingNext on.
+    std::vector<CSVRecord> pendingRows;
+    size_t pendingNext = 0;
     // Reused by the find loop: a folded field, and the units that may fold to the needle's first.
     std::u16string foldedField;
     std::vector<uint8_t> firstUnitMap;
