@@ -9,6 +9,16 @@
 // lower-case paths and fills up to 11 rows.
 //
 // The entries, filter, selection and sizing rules live in LSuggestionsModel (no window).
+//
+// How an owner uses one (the grid does this under its editor, the explorer under its path box):
+//   1. new LSuggestionsBox (or LSuggestionsBoxFolderPaths); Create(field, &ownerFontData);
+//      SetMaxRows(n); AddIcon(bitmap) for entries with an image index.
+//   2. Feed it: AddSuggestion / AddPathSuggestion. Each add empties the rows on show.
+//   3. As the user types: Hide(); SetFilterText(typed); Refilter(); when HasVisibleItems():
+//      SetCallback(this); ClearSelection(); SetSize(screen rect under the field);
+//      SetMaxWidth(field width); ShowSized().
+//   4. Route the field's keys while it shows: Down SelectNext, Up SelectPrevious, Enter/Tab
+//      CommitSelection, Esc Hide. A click on a row hides it and reports the row by itself.
 #pragma once
 
 #include <memory>
