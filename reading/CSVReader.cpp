@@ -5,6 +5,8 @@
 #include "MemChunkBuffer.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -240,46 +242,88 @@ void AppendUtf8(const uint8_t* s, size_t n, std::u16string& out)
     out.resize(base + static_cast<size_t>(o - start));
 }
 
-// The end of the run of plain bytes from j: the first byte that is the quote, `sep`, LF or CR
-// (`sep` is passed as the quote inside quotes, where the separator is plain). `nonAscii` tells
-// whether the run holds a byte of 0x80 or more.
-inline size_t FindRunEnd(const uint8_t* t, size_t j, size_t n, uint8_t sep, bool& nonAscii)
+// Where the quote, the separator, LF, CR and the bytes of 0x80 or more lie in a line, 64 bytes
+// at a time, so that the end of each run of plain bytes is found with a few bit operations.
+class LineMasks
 {
-    nonAscii = false;
-#if defined(__SSE2__)
-    const __m128i quote = _mm_set1_epi8('"');
-    const __m128i separator = _mm_set1_epi8(static_cast<char>(sep));
-    const __m128i lf = _mm_set1_epi8('\n');
-    const __m128i cr = _mm_set1_epi8('\r');
-    while (n - j >= 16)
+public:
+    LineMasks(const uint8_t* t, size_t n, uint8_t sep) : t(t), n(n), sep(sep) {}
+
+    // The first byte at or after j that ends a run (the separator only outside quotes), or n;
+    // `nonAscii` tells whether the run before it holds a byte of 0x80 or more.
+    size_t RunEnd(size_t j, bool inQuotes, bool& nonAscii)
     {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + j));
-        __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, separator)),
-                                   _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)));
-        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
-        unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v));
-        if (mask)
+        nonAscii = false;
+        while (j < n)
         {
-            unsigned at = static_cast<unsigned>(__builtin_ctz(mask));
-            if (high & ((1u << at) - 1))
+            const size_t block = j >> 6;
+            if (block != loaded)
+                Load(block);
+            const uint64_t from = ~uint64_t(0) << (j & 63);
+            const uint64_t stop = (inQuotes ? quoteOrBreak : quoteOrBreak | separator) & from;
+            if (stop)
+            {
+                const unsigned at = static_cast<unsigned>(__builtin_ctzll(stop));
+                if (high & from & ((uint64_t(1) << at) - 1))
+                    nonAscii = true;
+                return std::min(n, (block << 6) + at);
+            }
+            if (high & from)
                 nonAscii = true;
-            return j + at;
+            j = (block + 1) << 6;
         }
-        if (high)
-            nonAscii = true;
-        j += 16;
+        return n;
     }
-#endif
-    for (; j < n; ++j)
+
+private:
+    void Load(size_t block)
     {
-        const uint8_t c = t[j];
-        if (c == '"' || c == sep || c == '\n' || c == '\r')
-            break;
-        if (c >= 0x80)
-            nonAscii = true;
+        loaded = block;
+        const size_t at = block << 6;
+        const uint8_t* p = t + at;
+        alignas(16) uint8_t tail[64];
+        if (n - at < 64)
+        {
+            std::memset(tail, 0, sizeof(tail));
+            std::memcpy(tail, p, n - at);
+            p = tail;
+        }
+#if defined(__SSE2__)
+        const __m128i quote = _mm_set1_epi8('"');
+        const __m128i sepChar = _mm_set1_epi8(static_cast<char>(sep));
+        const __m128i lf = _mm_set1_epi8('\n');
+        const __m128i cr = _mm_set1_epi8('\r');
+        quoteOrBreak = separator = high = 0;
+        for (int part = 0; part < 4; ++part)
+        {
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * part));
+            __m128i qb = _mm_or_si128(_mm_cmpeq_epi8(v, quote),
+                                      _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)));
+            const int shift = 16 * part;
+            quoteOrBreak |= static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(qb))) << shift;
+            separator |= static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, sepChar)))) << shift;
+            high |= static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(v))) << shift;
+        }
+#else
+        quoteOrBreak = separator = high = 0;
+        for (int k = 0; k < 64; ++k)
+        {
+            const uint8_t c = p[k];
+            quoteOrBreak |= uint64_t(c == '"' || c == '\n' || c == '\r') << k;
+            separator |= uint64_t(c == sep) << k;
+            high |= uint64_t(c >= 0x80) << k;
+        }
+#endif
     }
-    return j;
-}
+
+    const uint8_t* const t;
+    const size_t n;
+    const uint8_t sep;
+    size_t loaded = SIZE_MAX;
+    uint64_t quoteOrBreak = 0;
+    uint64_t separator = 0;
+    uint64_t high = 0;
+};
 
 // Appends ASCII bytes as UTF-16.
 inline void AppendAscii(const uint8_t* s, size_t n, std::u16string& out)
@@ -340,12 +384,13 @@ size_t ParseBytesInto(const uint8_t* t, size_t n, CSVRecord& out, bool& inQuotes
     size_t fieldStart = field->size();
     bool quoted = false;
 
+    LineMasks masks(t, n, sep);
     size_t j = 0;
     while (j < n)
     {
         size_t run = j;
         bool nonAscii;
-        j = FindRunEnd(t, j, n, inQuotes ? static_cast<uint8_t>(kQuoteMark) : sep, nonAscii);
+        j = masks.RunEnd(j, inQuotes, nonAscii);
         if (j > run)
         {
             size_t before = field->size();

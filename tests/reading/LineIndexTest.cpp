@@ -280,3 +280,36 @@ TEST(PreScanText, GivesFlagsAndTheFirstBreaksKind)
     }
 }
 }
+
+namespace
+{
+TEST(BuildLineIndex, SplitLongLinesCutsOnlyUntilTheFirstBreak)
+{
+    scantest::TempFolder folder;
+    std::string path = folder.Write("split.txt", Bytes(1000, 'x') + "\n" + Bytes(1000, 'y'));
+    TextScanContext context;
+    IndexList list;
+    ASSERT_TRUE(BuildLineIndex(context, path.c_str(), nullptr, list, true, 1, false, IndexNode(),
+                               nullptr));
+    EXPECT_EQ((IndexList{Node(0, 0, true), Node(1, 401, false), Node(2, 802, false),
+                         Node(3, 1001, true), Node(3, 2001, false)}),
+              list);
+    EXPECT_EQ(LINE_ENDING_LF, context.lineEnding);
+    EXPECT_EQ(4, context.lineCount);
+}
+
+TEST(BuildLineIndex, PseudoLineCutNeverMovesBackToTheLastCheckpoint)
+{
+    // 1000 continuation bytes: the cut may not move back onto or before the checkpoint of the
+    // previous cut, which would give an empty or negative line.
+    scantest::TempFolder folder;
+    std::string path = folder.Write("cont.txt", Bytes(1000, '\x80'));
+    TextScanContext context;
+    IndexList list;
+    ASSERT_TRUE(BuildLineIndex(context, path.c_str(), nullptr, list, false, 1, true, IndexNode(),
+                               nullptr));
+    ASSERT_GE(list.size(), 2u);
+    for (size_t i = 1; i < list.size(); ++i)
+        EXPECT_LT(list[i - 1].byteOffset, list[i].byteOffset) << i;
+}
+}
