@@ -4,13 +4,13 @@
 
 TEST(GridBoxTree, AttachesOnlyTextAccessors)
 {
-    LGridBox box;
     TestAccessor refused(nullptr, 9);
+    TestAccessor text; // outlives the box, which detaches it when destroyed
+    LGridBox box;
     box.SetDataAccessor(&refused);
     EXPECT_EQ(box.GetDataAccessor(), nullptr);
     EXPECT_EQ(refused.attaches, 0);
 
-    TestAccessor text;
     box.SetDataAccessor(&text);
     EXPECT_EQ(box.GetDataAccessor(), &text);
     EXPECT_EQ(text.attaches, 1);
