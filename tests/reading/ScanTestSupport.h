@@ -5,8 +5,8 @@
 #include "LineIndex.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <ostream>
 #include <string>
@@ -27,9 +27,9 @@ public:
     }
     ~TempFolder()
     {
-        std::string command = "rm -rf '" + path + "'";
-        if (path != "/tmp" && std::system(command.c_str()) != 0)
-            std::fprintf(stderr, "could not remove %s\n", path.c_str());
+        std::error_code error;
+        if (path != "/tmp")
+            std::filesystem::remove_all(path, error);
     }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
