@@ -22,7 +22,7 @@ using Range = std::pair<uint64_t, uint64_t>;
 
 wxColour RowColour(uint64_t row)
 {
-    return wxColour(static_cast<unsigned char>(20 + row % 10), 200, 120);
+    return wxColour(static_cast<unsigned char>(20 + row % 200), 200, 120);
 }
 
 bool Near(const wxImage& image, int x, int y, const wxColour& colour, int tolerance = 12)
@@ -435,4 +435,17 @@ TEST_F(WindowFixture, CompactRowsHalveTheEffectiveRowHeight)
     EXPECT_EQ(grid->GetRowHeight(), 18);
     grid->SetCompactRows(false, false);
     EXPECT_EQ(grid->GetEffectiveRowHeight(), 18);
+}
+
+TEST_F(WindowFixture, DeletingTheTopRowDoesNotJumpToTheFirstRow)
+{
+    Rows(1, 100);
+    grid->SelectBox(Box(50), true); // row 50 at the top
+    Paint();
+    ASSERT_EQ(grid->GetTopRow(), 50u);
+    EXPECT_TRUE(Key(wxEVT_KEY_DOWN, WXK_DELETE));
+    EXPECT_EQ(grid->GetTopRow(), 51u);
+    const wxImage image = Paint(); // the owner writes back the row drawn at the top
+    EXPECT_EQ(grid->GetTopRow(), 51u);
+    EXPECT_TRUE(Near(image, 300, 10, RowColour(51)));
 }
