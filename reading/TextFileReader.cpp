@@ -171,6 +171,7 @@ bool LTextFileReader::IsOpen() const
 bool LTextFileReader::RebuildIndex(TextScanProgress* progress)
 {
     index.clear();
+    lastError.clear();
     TextScanContext context;
     context.encodingFlags = encodingFlags;
     context.progress = progress;
@@ -279,6 +280,7 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
                                 TextScanProgress* progress, uint64_t maxBytes, bool decoded,
                                 LineVisitor& visitor)
 {
+    lastError.clear();
     if (index.empty())
     {
         RebuildIndex(progress);
