@@ -443,36 +443,12 @@ void CsvDocumentCore::GetRowText(int64_t row, std::u16string& text)
         text.pop_back();
 }
 
-bool CsvDocumentCore::RowContains(const CSVRecord& record, const std::u16string& needle)
+bool CsvDocumentCore::RowContains(const CSVRecord& record, FindNeedle& needle)
 {
+    // Field by field: a match never spans two fields.
     for (const CSVField& field : record)
     {
-        const std::u16string& text = field.text;
-        // Folding never lengthens a text.
-        if (text.size() < needle.size())
-            continue;
-        if (matchCase)
-        {
-            if (text.find(needle) != std::u16string::npos)
-                return true;
-            continue;
-        }
-        // Most fields hold no unit that can fold to the needle's first one: they need no folding.
-        const uint8_t* map = firstUnitMap.data();
-        bool candidate = false;
-        for (char16_t unit : text)
-        {
-            if (map[unit >> 3] & (1u << (unit & 7)))
-            {
-                candidate = true;
-                break;
-            }
-        }
-        if (!candidate)
-            continue;
-        foldedField.clear();
-        AppendLowerCase(text.data(), text.size(), foldedField);
-        if (foldedField.find(needle) != std::u16string::npos)
+        if (needle.FoundIn(field.text))
             return true;
     }
     return false;
@@ -486,9 +462,7 @@ void CsvDocumentCore::OnFindNext(IRowsSink* view, const std::u16string& searchTe
     int64_t selected = 0;
     if (view && view->GetLastSelectedRow(selected) && selected < std::numeric_limits<int64_t>::max())
         next = selected + 1;
-    const std::u16string needle = matchCase ? searchText : ToLowerCase(searchText);
-    if (!matchCase)
-        MarkUnitsFoldingTo(needle[0], firstUnitMap);
+    FindNeedle needle(searchText, matchCase);
 
     for (;;)
     {
@@ -511,7 +485,7 @@ void CsvDocumentCore::OnFindNext(IRowsSink* view, const std::u16string& searchTe
             if (!hit)
                 continue;
             if (view && view->SelectRow(rowNumber, rows, firstRow, estimate) && services.rowDetails)
-                services.rowDetails->FindText(needle, matchCase);
+                services.rowDetails->FindText(needle.GetText(), matchCase);
             return;
         }
         // Go on after the segment even when it came back short (the file shrank on disk): a search

@@ -129,8 +129,8 @@ private:
     // Releases loaded segments farthest from keep (and the one before it) until at most limit hold rows.
     void TrimLoadedSegments(size_t keep, size_t limit = kMaxLoadedSegments);
     int64_t FirstRowOf(size_t index) const;
-    // Whether one field of the record holds needle (folded already when matchCase is off).
-    bool RowContains(const CSVRecord& record, const std::u16string& needle);
+    // Whether one field of the record holds the needle.
+    static bool RowContains(const CSVRecord& record, FindNeedle& needle);
     void Log(const std::u16string& line);
 
     DocumentReadOptions readOptions;
@@ -148,9 +148,6 @@ private:
     // Rows of a released segment still to be freed, from pendingNext on.
     std::vector<CSVRecord> pendingRows;
     size_t pendingNext = 0;
-    // Reused by the find loop: a folded field, and the units that may fold to the needle's first.
-    std::u16string foldedField;
-    std::vector<uint8_t> firstUnitMap;
 };
 
 // value as text with "." between groups of three digits and a leading "-".

@@ -1,5 +1,8 @@
+#include <algorithm>
 #include <climits>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <random>
 
 #include "CsvDocumentCore.h"
 #include "DocumentTestSupport.h"
@@ -94,4 +97,48 @@ TEST(LowerCase, FoldsPerCharacterIntoTheBuffer)
     std::u16string buffer = u"kept:";
     AppendLowerCase(u"XY", 2, buffer);
     EXPECT_EQ(buffer, u"kept:xy");
+}
+
+// The scanning search against its plain twin: fold everything, then search.
+TEST(FindNeedle, AgreesWithFoldingTheWholeText)
+{
+    const std::u16string alphabet[] = {
+        u"a",      u"b",          u"k",          u"K",      u"\u212A", u"i",
+        u"I",      u"\u0130",     u"z",          u"Z",      u"\u03A3", u"\u03C3",
+        u"\u03C2", u"\U00010400", u"\U00010428", u"\xD801", u"\xDC28", std::u16string(1, u'\0'),
+        u";",      u"\u00C4",     u"\u00E4",     u"\u212B", u"\u00C5", u"\u00E5",
+    };
+    std::mt19937 random(7);
+    auto randomText = [&](size_t maxUnits) {
+        std::u16string text;
+        const size_t pieces = random() % (maxUnits + 1);
+        for (size_t i = 0; i < pieces; ++i)
+            text += alphabet[random() % std::size(alphabet)];
+        return text;
+    };
+    int found = 0;
+    for (int round = 0; round < 20000; ++round)
+    {
+        const std::u16string text = randomText(40);
+        std::u16string needle = randomText(3);
+        if (needle.empty())
+            needle.push_back(u'k');
+        // Half the needles are taken from the text itself, so that many are found.
+        if (round % 2 == 0 && text.size() >= 2)
+        {
+            const size_t at = random() % (text.size() - 1);
+            needle = text.substr(at, 1 + random() % std::min<size_t>(4, text.size() - at));
+        }
+        for (bool matchCase : {false, true})
+        {
+            const bool expected = matchCase
+                                      ? text.find(needle) != std::u16string::npos
+                                      : ToLowerCase(text).find(ToLowerCase(needle)) != std::u16string::npos;
+            FindNeedle search(needle, matchCase);
+            ASSERT_EQ(search.FoundIn(text), expected)
+                << "text " << Narrow(text) << " needle " << Narrow(needle) << " match case " << matchCase;
+            found += expected;
+        }
+    }
+    EXPECT_GT(found, 5000);
 }
