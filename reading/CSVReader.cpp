@@ -244,6 +244,7 @@ void AppendUtf8(const uint8_t* s, size_t n, std::u16string& out)
 
 // Where the quote, the separator, LF, CR and the bytes of 0x80 or more lie in a line, 64 bytes
 // at a time, so that the end of each run of plain bytes is found with a few bit operations.
+// The 64 bytes behind the line must be readable (the window's byte store is padded).
 class LineMasks
 {
 public:
@@ -281,13 +282,8 @@ private:
         loaded = block;
         const size_t at = block << 6;
         const uint8_t* p = t + at;
-        alignas(16) uint8_t tail[64];
-        if (n - at < 64)
-        {
-            std::memset(tail, 0, sizeof(tail));
-            std::memcpy(tail, p, n - at);
-            p = tail;
-        }
+        // Bits for the bytes behind the line's end are cleared below.
+        const uint64_t inLine = n - at >= 64 ? ~uint64_t(0) : (uint64_t(1) << (n - at)) - 1;
 #if defined(__SSE2__)
         const __m128i quote = _mm_set1_epi8('"');
         const __m128i sepChar = _mm_set1_epi8(static_cast<char>(sep));
@@ -314,6 +310,9 @@ private:
             high |= uint64_t(c >= 0x80) << k;
         }
 #endif
+        quoteOrBreak &= inLine;
+        separator &= inLine;
+        high &= inLine;
     }
 
     const uint8_t* const t;
@@ -485,6 +484,7 @@ bool LCSVReader::FillWindow()
         byteStore.clear();
         ok = textFile.ReadLineBytes(first, last, byteStore, lineBytes, status, kWindowByteCap);
         count = lineBytes.size();
+        byteStore.insert(byteStore.end(), 64, 0);  // the line scan reads 64 bytes at a time
     }
     else
     {
