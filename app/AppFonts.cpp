@@ -1,5 +1,6 @@
 #include "AppFonts.h"
 
+#include <wx/fontenum.h>
 #include <wx/settings.h>
 #include <wx/window.h>
 
@@ -32,10 +33,23 @@ std::array<FontDescription, 6> MakeAppFontDescriptions(int h)
              {"Lucida Sans Unicode", h, 400, false}}};
 }
 
+std::string ResolveFontFace(const std::string& face)
+{
+    // wx makes a font invalid when it is given a face that the system lacks.
+    if (!face.empty() && wxFontEnumerator::IsValidFacename(wxString::FromUTF8(face)))
+        return face;
+    for (const char* fallback : {"DejaVu Sans", "Noto Sans", "Liberation Sans"})
+        if (wxFontEnumerator::IsValidFacename(fallback))
+            return fallback;
+    return std::string(wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT).GetFaceName().utf8_string());
+}
+
 wxFont MakeFont(const FontDescription& description)
 {
     wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
-    font.SetFaceName(wxString::FromUTF8(description.face));
+    std::string face = ResolveFontFace(description.face);
+    if (!face.empty())
+        font.SetFaceName(wxString::FromUTF8(face));
     font.SetPixelSize(wxSize(0, std::max(std::abs(description.height), 1)));
     font.SetWeight(ToWxWeight(description.weight));
     font.SetStyle(description.italic ? wxFONTSTYLE_ITALIC : wxFONTSTYLE_NORMAL);
@@ -64,6 +78,7 @@ void CreateAppFonts()
     F4 = MakeFont(descriptions[3]);
     F6 = MakeFont(descriptions[5]);
     g_f6 = descriptions[5];
+    g_f6.face = ResolveFontFace(g_f6.face);
 }
 
 const FontDescription& GetF6Description()

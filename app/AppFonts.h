@@ -23,6 +23,9 @@ struct FontDescription
 // The descriptions of F1 to F6 (index 0 to 5) for a system font height h.
 std::array<FontDescription, 6> MakeAppFontDescriptions(int h);
 
+// The face itself when this system has it, else a common sans-serif face that it has.
+std::string ResolveFontFace(const std::string& face);
+
 // Turns a description into a wxFont with the pixel height |height|.
 wxFont MakeFont(const FontDescription& description);
 

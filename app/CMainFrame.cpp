@@ -23,6 +23,7 @@
 #include "CPropertyView.h"
 #include "CRowDetails.h"
 #include "CToolbarBoxes.h"
+#include "LGridView.h"
 
 namespace {
 
@@ -231,6 +232,9 @@ bool CMainFrame::Create(wxDocManager* manager, const wxString& title)
     if (!CMainFrameBase::Create(manager, nullptr, wxID_ANY, title, wxDefaultPosition, wxSize(1200, 800),
                                 wxDEFAULT_FRAME_STYLE | wxFRAME_NO_WINDOW_MENU))
         return false;
+
+    // Every grid frames its selection in this colour.
+    LGridView::SetSelectionFrameColour(kSelectionFrameColour);
 
     m_manager.SetManagedWindow(this);
     m_manager.SetFlags(wxAUI_MGR_DEFAULT | wxAUI_MGR_ALLOW_ACTIVE_PANE | wxAUI_MGR_LIVE_RESIZE);

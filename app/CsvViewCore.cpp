@@ -91,8 +91,8 @@ void CsvViewCore::FillGrid(const std::vector<CSVRecord>& rows, int64_t totalEsti
     uint64_t number = 1;
     for (const CSVRecord& record : rows)
         AppendRowBox(root, record, number++);
-    m_grid->SetRootBox(root);
     SetTotalRows(root, totalEstimate);
+    m_grid->SetRootBox(root);
     m_grid->RecalcLayout();
     m_grid->Redraw();
 }
@@ -304,17 +304,31 @@ void CsvViewCore::RebuildAtRow(int64_t row, const std::vector<CSVRecord>& rows, 
         holder->parent = root;
         root->children.push_back(holder);
     }
-    LCSVRowGridBox* target = nullptr;
+    bool hasTarget = false;
     uint64_t n = first;
     for (const CSVRecord& record : rows)
     {
-        LCSVRowGridBox* box = AppendRowBox(root, record, n);
-        if (n == static_cast<uint64_t>(row))
-            target = box;
+        AppendRowBox(root, record, n);
+        hasTarget = hasTarget || n == static_cast<uint64_t>(row);
         ++n;
     }
+    // A window grid paints as soon as it gets the tree, and a paint trims and folds around the
+    // top row: put the top where the rebuild is going to scroll, so that the paint keeps these
+    // boxes. (Scrolling into view below sets the same top row.)
+    const uint64_t wanted = static_cast<uint64_t>(row);
+    if (hasTarget)
+        m_grid->SetTopRow(wanted);
+    else if (!root->children.empty())
+        m_grid->SetTopRow(root->children.back()->rowNumber);
     m_grid->SetRootBox(root);
 
+    LGridBox* target = nullptr;
+    if (hasTarget)
+    {
+        for (LGridBox* box : root->children)
+            if (box->rowNumber == wanted && !IsPlaceholder(box))
+                target = box;
+    }
     if (!target)
     {
         if (!root->children.empty())
@@ -324,7 +338,7 @@ void CsvViewCore::RebuildAtRow(int64_t row, const std::vector<CSVRecord>& rows, 
     }
     m_grid->ClearSelection();
     m_grid->SetCaretMode(CARET_FRAME);
-    m_grid->GetSelection()[target->rowNumber] = target->rowNumber;
+    m_grid->GetSelection()[wanted] = wanted;
     OnSelectionChanged();
     m_grid->EnsureVisible(target, 0, true);
     m_grid->Redraw();

@@ -70,7 +70,8 @@ wxString OpenSwitchSocketPath()
 bool ForwardFilesToRunningViewer(const std::vector<wxString>& paths)
 {
     wxString socket = OpenSwitchSocketPath();
-    if (socket.empty() || !wxFileExists(socket))
+    struct stat st;
+    if (socket.empty() || stat(socket.fn_str(), &st) != 0 || !S_ISSOCK(st.st_mode))
         return false;
     wxLogNull quiet;
     wxClient client;

@@ -1,0 +1,533 @@
+// The viewer's windows under a display: layout, toolbar boxes, menus and command states,
+// opening, scrolling, selecting, copying, finding, going to a line, applying properties, the
+// recent files, the panes, the open switch between two processes, drops and painting.
+#include <gtest/gtest.h>
+
+#include <wx/clipbrd.h>
+#include <wx/dataobj.h>
+#include <wx/dcmemory.h>
+#include <wx/filehistory.h>
+#include <wx/menu.h>
+#include <wx/radiobut.h>
+#include <wx/choice.h>
+#include <wx/uiaction.h>
+#include <wx/utils.h>
+#include <wx/process.h>
+#include <wx/settings.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "AppGuiSupport.h"
+#include "AppIds.h"
+#include "CCSVQuibboAppApp.h"
+#include "CCSVQuibboAppDoc.h"
+#include "CCSVQuibboAppView.h"
+#include "CFileView.h"
+#include "CMainFrame.h"
+#include "COutputWnd.h"
+#include "CPropertyView.h"
+#include "CRowDetails.h"
+#include "CToolbarBoxes.h"
+#include "LCSVRowGridBox.h"
+#include "LGridView.h"
+#include "OpenSwitch.h"
+#include "StringConvert.h"
+
+namespace {
+
+CCSVQuibboAppApp& App()
+{
+    return *static_cast<CCSVQuibboAppApp*>(wxTheApp);
+}
+
+CMainFrame& Frame()
+{
+    return *App().GetMainFrame();
+}
+
+class AppWindowTest : public ::testing::Test
+{
+protected:
+    void TearDown() override
+    {
+        App().GetDocManager()->CloseDocuments(true);
+        Pump(50);
+        g_messageBoxes.texts.clear();
+        g_messageBoxes.styles.clear();
+    }
+
+    // Opens a file as the File menu does and waits until its window shows.
+    CCSVQuibboAppDoc* Open(const std::string& path)
+    {
+        App().OpenFile(wxString::FromUTF8(path));
+        Pump(100);
+        return ActiveDoc();
+    }
+
+    CCSVQuibboAppDoc* ActiveDoc() { return wxDynamicCast(Frame().GetActiveDocument(), CCSVQuibboAppDoc); }
+
+    CCSVQuibboAppView* ActiveView()
+    {
+        auto* child = dynamic_cast<wxDocChildFrameAnyBase*>(Frame().GetActiveChild());
+        return child ? dynamic_cast<CCSVQuibboAppView*>(child->GetView()) : nullptr;
+    }
+
+    // Sends a command as a menu or accelerator does.
+    void Command(int id)
+    {
+        wxCommandEvent event(wxEVT_MENU, id);
+        event.SetEventObject(&Frame());
+        Frame().GetEventHandler()->ProcessEvent(event);
+        Pump(20);
+    }
+
+    // The state the command would have in a menu: enabled, and whether any handler said so.
+    bool Enabled(int id, bool* handled = nullptr)
+    {
+        wxUpdateUIEvent event(id);
+        event.SetEventObject(&Frame());
+        Frame().GetEventHandler()->ProcessEvent(event);
+        if (handled)
+            *handled = event.GetSetEnabled();
+        return !event.GetSetEnabled() || event.GetEnabled();
+    }
+
+    uint64_t SelectedRow()
+    {
+        LGridView* grid = ActiveView()->GetGrid();
+        if (grid->GetSelection().empty())
+            return 0;
+        return grid->GetSelection().begin()->first;
+    }
+
+    wxString RowDetailsText() { return Frame().GetRowDetailsPane()->GetEditor()->GetText(); }
+};
+
+TEST_F(AppWindowTest, FirstStartLayout)
+{
+    wxAuiManager& m = Frame().GetAuiManager();
+    wxAuiPaneInfo& props = m.GetPane("Properties");
+    wxAuiPaneInfo& output = m.GetPane("Output");
+    wxAuiPaneInfo& details = m.GetPane("Row details");
+    wxAuiPaneInfo& files = m.GetPane("File View");
+    wxAuiPaneInfo& standard = m.GetPane("Standard");
+    wxAuiPaneInfo& find = m.GetPane("Find");
+    ASSERT_TRUE(props.IsOk() && output.IsOk() && details.IsOk() && files.IsOk());
+    EXPECT_EQ(props.dock_direction, wxAUI_DOCK_BOTTOM);
+    EXPECT_EQ(output.dock_direction, wxAUI_DOCK_BOTTOM);
+    EXPECT_EQ(props.dock_row, output.dock_row);
+    EXPECT_LT(props.dock_pos, output.dock_pos);
+    EXPECT_EQ(details.dock_direction, wxAUI_DOCK_RIGHT);
+    EXPECT_FALSE(files.IsShown());
+    EXPECT_TRUE(props.IsShown() && output.IsShown() && details.IsShown());
+    EXPECT_EQ(standard.dock_direction, wxAUI_DOCK_TOP);
+    EXPECT_EQ(find.dock_direction, wxAUI_DOCK_TOP);
+    EXPECT_EQ(standard.dock_row, find.dock_row);
+    EXPECT_LT(standard.dock_pos, find.dock_pos);
+
+    // On screen: Properties left of Output on one line, Row details at the right edge.
+    wxRect pr = Frame().GetPropertiesPane()->GetScreenRect();
+    wxRect orr = Frame().GetOutputPane()->GetScreenRect();
+    wxRect dr = Frame().GetRowDetailsPane()->GetScreenRect();
+    EXPECT_LT(pr.GetRight(), orr.GetLeft());
+    EXPECT_EQ(pr.GetTop(), orr.GetTop());
+    EXPECT_GT(dr.GetLeft(), pr.GetLeft());
+    EXPECT_LT(dr.GetBottom(), pr.GetTop());
+
+    // At start the Properties pane shows Semicolon and no encoding.
+    EXPECT_TRUE(Frame().GetPropertiesPane()->GetRadio(0)->GetValue());
+    EXPECT_EQ(Frame().GetPropertiesPane()->GetEncodingList()->GetSelection(), wxNOT_FOUND);
+    EXPECT_EQ(Frame().GetPropertiesPane()->GetEncodingList()->GetCount(), 23u);
+}
+
+TEST_F(AppWindowTest, ToolbarBoxesLimitTextAndShowCueTexts)
+{
+    CGotoLineComboBox* go = Frame().GetGotoLineBox();
+    CSearchComboBox* search = Frame().GetSearchBox();
+    EXPECT_EQ(go->GetHint(), "Go to line (ENTER)");
+    EXPECT_EQ(search->GetHint(), "Search");
+
+    // Without a document both boxes are disabled, as their commands reach nobody.
+    Pump(50);
+    EXPECT_FALSE(go->IsEnabled());
+    EXPECT_FALSE(search->IsEnabled());
+    ASSERT_NE(Open(WriteCsv("boxes.csv", 10)), nullptr);
+    Pump(100);
+    EXPECT_TRUE(go->IsEnabled());
+    EXPECT_TRUE(search->IsEnabled());
+
+    wxUIActionSimulator sim;
+    go->SetFocus();
+    Pump(50);
+    sim.Text("12a3456789012345678901234");
+    Pump(100);
+    EXPECT_EQ(go->GetValue(), "12345678901234567890") << "a letter dropped, 20 digits kept";
+    go->ChangeValue("");
+
+    search->SetFocus();
+    Pump(50);
+    search->ChangeValue(wxString(499, 'q'));
+    search->SetInsertionPointEnd();
+    sim.Text("rst");
+    Pump(200);
+    EXPECT_EQ(search->GetValue().length(), 500u);
+    search->ChangeValue("");
+}
+
+TEST_F(AppWindowTest, MenusAndCommandStatesWithoutAndWithADocument)
+{
+    EXPECT_EQ(Frame().GetMenuBar()->GetMenuCount(), 3u);
+    for (int id : std::initializer_list<int>{ID_GOTO_LINE_COMBO, ID_FIND_NEXT, ID_SEARCH_COMBO, ID_MATCH_CASE, int(wxID_COPY), int(wxID_CUT),
+                   int(wxID_PASTE), ID_WINDOW_SPLIT, ID_WINDOW_NEW})
+        EXPECT_FALSE(Enabled(id)) << id;
+    // A command that reaches nobody does nothing.
+    Command(ID_FIND_NEXT);
+    EXPECT_TRUE(g_messageBoxes.texts.empty());
+
+    ASSERT_NE(Open(WriteCsv("states.csv", 50)), nullptr);
+    EXPECT_EQ(Frame().GetMenuBar()->GetMenuCount(), 5u);
+    EXPECT_EQ(Frame().GetMenuBar()->GetMenuLabelText(1), "Edit");
+    EXPECT_EQ(Frame().GetMenuBar()->GetMenuLabelText(3), "Window");
+    for (int id : std::initializer_list<int>{ID_GOTO_LINE_COMBO, ID_FIND_NEXT, ID_SEARCH_COMBO, ID_MATCH_CASE, ID_WINDOW_NEW})
+        EXPECT_TRUE(Enabled(id)) << id;
+    for (int id : std::initializer_list<int>{int(wxID_CUT), int(wxID_PASTE), int(wxID_UNDO), ID_WINDOW_SPLIT})
+        EXPECT_FALSE(Enabled(id)) << id;
+    EXPECT_FALSE(Enabled(wxID_COPY)) << "nothing selected";
+    EXPECT_EQ(Frame().GetTitle(), "states.csv - CSV Quibbo");
+
+    // Match case is a check button whose state comes from the document.
+    Command(ID_MATCH_CASE);
+    wxUpdateUIEvent check(ID_MATCH_CASE);
+    Frame().GetEventHandler()->ProcessEvent(check);
+    EXPECT_TRUE(check.GetChecked());
+
+    App().GetDocManager()->CloseDocuments(true);
+    Pump(100);
+    EXPECT_EQ(Frame().GetMenuBar()->GetMenuCount(), 3u);
+    EXPECT_EQ(Frame().GetTitle(), "CSV Quibbo");
+}
+
+TEST_F(AppWindowTest, OpenScrollSelectAndCopy)
+{
+    CCSVQuibboAppDoc* doc = Open(WriteCsv("rows.csv", 12000));
+    ASSERT_NE(doc, nullptr);
+    CCSVQuibboAppView* view = ActiveView();
+    ASSERT_NE(view, nullptr);
+    LGridView* grid = view->GetGrid();
+    LGridBox* root = grid->GetRootBox();
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->children.size(), 5000u);
+    EXPECT_EQ(grid->GetName(), "GridView");
+    EXPECT_EQ(grid->GetId(), IDC_GRID_VIEW);
+    COutputWnd* output = Frame().GetOutputPane();
+    ASSERT_GT(output->GetList()->GetCount(), 0u);
+    EXPECT_TRUE(output->GetList()->GetString(output->GetList()->GetCount() - 1).StartsWith("File opened = "));
+
+    // Scrolling near the first segment's end brings the next one in.
+    grid->SetTopRow(4600);
+    view->GetCore().OnScroll(GRID_SB_THUMBTRACK, 0, 0, {});
+    EXPECT_EQ(grid->GetRootBox()->children.size(), 10000u);
+    grid->Redraw();
+    Pump(50);
+
+    // Selecting a row shows it in Row details; Copy puts it on the clipboard.
+    LGridBox* box = nullptr;
+    for (LGridBox* b : grid->GetRootBox()->children)
+        if (b->rowNumber == 4601)
+            box = b;
+    ASSERT_NE(box, nullptr);
+    grid->SelectBox(box, true);
+    Pump(50);
+    EXPECT_EQ(RowDetailsText(), "r4601;4601;value 4601\n");
+    EXPECT_TRUE(Enabled(wxID_COPY));
+    grid->SetFocus();
+    Pump(20);
+    Command(wxID_COPY);
+    ASSERT_TRUE(wxTheClipboard->Open());
+    wxTextDataObject data;
+    EXPECT_TRUE(wxTheClipboard->GetData(data));
+    wxTheClipboard->Close();
+    EXPECT_EQ(data.GetText(), "r4601;4601;value 4601\n");
+}
+
+TEST_F(AppWindowTest, FindNextWithF3AndTheEndOfTheDocument)
+{
+    ASSERT_NE(Open(WriteCsv("find.csv", 12000)), nullptr);
+    Frame().GetSearchBox()->ChangeValue("VALUE 7001");
+    Command(ID_SEARCH_COMBO);
+    EXPECT_EQ(SelectedRow(), 7001u);
+    EXPECT_EQ(Frame().GetRowDetailsPane()->GetEditor()->GetSelectedText(), "value 7001");
+
+    // F3 goes on from the selection; Shift+F3 does nothing.
+    Frame().GetSearchBox()->ChangeValue("value 700");
+    ActiveView()->GetGrid()->SetFocus();
+    Pump(50);
+    wxUIActionSimulator sim;
+    sim.KeyDown(WXK_F3);
+    sim.KeyUp(WXK_F3);
+    Pump(100);
+    EXPECT_EQ(SelectedRow(), 7002u) << "\"value 7002\"... no: \"value 700\" first occurs after 7001 in 7002";
+    sim.KeyDown(WXK_F3, wxMOD_SHIFT);
+    sim.KeyUp(WXK_F3, wxMOD_SHIFT);
+    Pump(100);
+    EXPECT_EQ(SelectedRow(), 7002u);
+
+    // No more hits: the message, the search never wraps.
+    Frame().GetSearchBox()->ChangeValue("value 7001");
+    Command(ID_FIND_NEXT);
+    ASSERT_EQ(g_messageBoxes.texts.size(), 1u);
+    EXPECT_EQ(g_messageBoxes.texts[0], "End of document reached. No more occurrences found.");
+    EXPECT_TRUE(g_messageBoxes.styles[0] & wxICON_INFORMATION);
+}
+
+TEST_F(AppWindowTest, GoToLineFromTheBoxWithEnter)
+{
+    ASSERT_NE(Open(WriteCsv("goto.csv", 100000)), nullptr);
+    CGotoLineComboBox* go = Frame().GetGotoLineBox();
+    go->SetFocus();
+    Pump(50);
+    wxUIActionSimulator sim;
+    sim.Text("60000");
+    sim.Char(WXK_RETURN);
+    Pump(300);
+    EXPECT_EQ(SelectedRow(), 60000u);
+    LGridBox* root = ActiveView()->GetGrid()->GetRootBox();
+    ASSERT_FALSE(root->children.empty());
+    EXPECT_TRUE(AsRowBox(root->children.front())->placeholder);
+    EXPECT_EQ(root->totalRows, 65010u);
+    EXPECT_EQ(RowDetailsText(), "r60000;60000;value 60000\n");
+    go->ChangeValue("");
+}
+
+TEST_F(AppWindowTest, ApplyInPropertiesRereadsTheActiveDocumentAndTabsShowTheirOptions)
+{
+    CCSVQuibboAppDoc* first = Open(WriteCsv("comma.csv", 30, ","));
+    ASSERT_NE(first, nullptr);
+    CCSVQuibboAppDoc* second = Open(WriteCsv("semi.csv", 30, ";"));
+    ASSERT_NE(second, nullptr);
+    ASSERT_NE(first, second);
+    CPropertyView* props = Frame().GetPropertiesPane();
+
+    // Activate the comma file, choose Comma and apply: its rows split into three fields.
+    Frame().GetNotebook()->SetSelection(0);
+    Pump(100);
+    ASSERT_EQ(ActiveDoc(), first);
+    auto* box = AsRowBox(ActiveView()->GetGrid()->GetRootBox()->children.front());
+    EXPECT_EQ(box->fields.size(), 1u);
+    props->GetRadio(1)->SetValue(true);
+    wxCommandEvent click(wxEVT_RADIOBUTTON, ID_PROPERTY_COMMA);
+    click.SetEventObject(props->GetRadio(1));
+    props->GetRadio(1)->GetEventHandler()->ProcessEvent(click);
+    props->GetEncodingList()->SetSelection(0);
+    props->Apply();
+    Pump(50);
+    EXPECT_EQ(first->GetCore().GetReadOptions().separator, 1);
+    EXPECT_EQ(second->GetCore().GetReadOptions().separator, 0) << "only the active document changes";
+    box = AsRowBox(ActiveView()->GetGrid()->GetRootBox()->children.front());
+    EXPECT_EQ(box->fields.size(), 3u);
+
+    // An unapplied choice is replaced by the options of the window activated next.
+    props->GetRadio(2)->SetValue(true);
+    Frame().GetNotebook()->SetSelection(1);
+    Pump(100);
+    EXPECT_TRUE(props->GetRadio(0)->GetValue());
+    Frame().GetNotebook()->SetSelection(0);
+    Pump(100);
+    EXPECT_TRUE(props->GetRadio(1)->GetValue());
+    EXPECT_EQ(props->GetEncodingList()->GetSelection(), 0);
+}
+
+TEST_F(AppWindowTest, RecentFilesHoldFour)
+{
+    for (int i = 0; i < 5; ++i)
+    {
+        ASSERT_NE(Open(WriteCsv("recent" + std::to_string(i) + ".csv", 5)), nullptr);
+    }
+    wxFileHistory* history = App().GetDocManager()->GetFileHistory();
+    ASSERT_NE(history, nullptr);
+    EXPECT_EQ(history->GetCount(), 4u);
+    EXPECT_TRUE(history->GetHistoryFile(0).EndsWith("recent4.csv"));
+}
+
+TEST_F(AppWindowTest, OutputPaneKeepsTheNewest500Lines)
+{
+    COutputWnd* output = Frame().GetOutputPane();
+    COutputList* list = output->GetList();
+    list->Clear();
+    for (int i = 0; i < 10; ++i)
+        output->AddLine(wxString::Format("line %d", i));
+    for (int i = 10; i < 501; ++i)
+        output->AddLine(wxString::Format("line %d", i));
+    EXPECT_EQ(list->GetCount(), 500u);
+    EXPECT_EQ(list->GetString(0), "line 1");
+    EXPECT_EQ(list->GetString(499), "line 500");
+
+    // Its Copy and Clear only say so, and never reach the view; Hide hides the pane.
+    wxCommandEvent copy(wxEVT_MENU, wxID_COPY);
+    list->GetEventHandler()->ProcessEvent(copy);
+    wxCommandEvent clear(wxEVT_MENU, wxID_CLEAR);
+    list->GetEventHandler()->ProcessEvent(clear);
+    ASSERT_EQ(g_messageBoxes.texts.size(), 2u);
+    EXPECT_EQ(g_messageBoxes.texts[0], "Copy output");
+    EXPECT_EQ(g_messageBoxes.texts[1], "Clear output");
+    EXPECT_EQ(list->GetCount(), 500u);
+    wxCommandEvent hide(wxEVT_MENU, ID_VIEW_OUTPUTWND);
+    list->GetEventHandler()->ProcessEvent(hide);
+    EXPECT_FALSE(Frame().GetAuiManager().GetPane("Output").IsShown());
+    Command(ID_VIEW_OUTPUTWND);
+    EXPECT_TRUE(Frame().GetAuiManager().GetPane("Output").IsShown());
+}
+
+TEST_F(AppWindowTest, RowDetailsShowsReadOnlyTextAndFindsTheFirstHit)
+{
+    CRowDetails* details = Frame().GetRowDetailsPane();
+    wxStyledTextCtrl* editor = details->GetEditor();
+    EXPECT_TRUE(editor->GetReadOnly()) << "read-only from the start";
+    details->SetText("ABC;x\tz\nabc;abc\n");
+    EXPECT_EQ(editor->GetText(), "ABC;x\tz\nabc;abc\n");
+    EXPECT_TRUE(editor->GetReadOnly());
+    EXPECT_FALSE(editor->CanUndo());
+    EXPECT_EQ(editor->GetViewWhiteSpace(), wxSTC_WS_VISIBLEALWAYS);
+    EXPECT_TRUE(editor->GetViewEOL());
+    EXPECT_EQ(editor->GetWrapMode(), wxSTC_WRAP_CHAR);
+
+    EXPECT_TRUE(details->FindText("abc", true));
+    EXPECT_EQ(editor->GetSelectionStart(), 8);
+    EXPECT_TRUE(details->FindText("abc", true)) << "the first hit every time";
+    EXPECT_EQ(editor->GetSelectionStart(), 8);
+    EXPECT_TRUE(details->FindText("abc", false));
+    EXPECT_EQ(editor->GetSelectionStart(), 0);
+    EXPECT_FALSE(details->FindText("abd", false));
+    EXPECT_FALSE(details->FindText("", false));
+
+    // Multibyte text: the selection covers the hit's UTF-8 bytes.
+    details->SetText(wxString::FromUTF8("\xC3\xA9t\xC3\xA9;caf\xC3\xA9"));
+    EXPECT_TRUE(details->FindText(wxString::FromUTF8("caf\xC3\xA9"), true));
+    EXPECT_EQ(editor->GetSelectedText(), wxString::FromUTF8("caf\xC3\xA9"));
+
+    // A hit far down a long wrapped row is scrolled into view.
+    std::string longRow(60000, 'w');
+    longRow += "needle";
+    details->SetText(wxString::FromUTF8(longRow));
+    Pump(50);
+    EXPECT_TRUE(details->FindText("needle", true));
+    Pump(50);
+    int hitLine = editor->VisibleFromDocLine(0) + editor->PointFromPosition(editor->GetSelectionStart()).y /
+                                                      std::max(editor->TextHeight(0), 1);
+    EXPECT_GT(editor->GetFirstVisibleLine(), 0);
+    (void)hitLine;
+    int y = editor->PointFromPosition(editor->GetSelectionStart()).y;
+    EXPECT_GE(y, 0);
+    EXPECT_LT(y, editor->GetClientSize().y);
+
+    details->SetText("");
+    EXPECT_EQ(editor->GetText(), "");
+}
+
+TEST_F(AppWindowTest, OpenSwitchForwardsPathsToTheRunningViewer)
+{
+    std::vector<wxString> received;
+    COpenSwitchInstance instance;
+    COpenSwitchServer server([&received](const wxString& path) { received.push_back(path); });
+    ASSERT_TRUE(server.Start());
+    ASSERT_TRUE(instance.IsAnotherRunning() || true);
+
+    std::string path = WriteCsv("forwarded.csv", 3);
+    wxString command = wxString::Format("\"%s\" --open \"%s\"", CSVQ_VIEWER_EXE, path);
+    long pid = wxExecute(command, wxEXEC_ASYNC);
+    ASSERT_GT(pid, 0);
+    EXPECT_TRUE(PumpUntil([&received]() { return !received.empty(); }, 20000));
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0], wxString::FromUTF8(path));
+    // The second process ends by itself once it has handed the path over.
+    EXPECT_TRUE(PumpUntil([pid]() { return !wxProcess::Exists(static_cast<int>(pid)); }, 20000));
+}
+
+TEST_F(AppWindowTest, DroppedFilesOpen)
+{
+    std::string path = WriteCsv("dropped.csv", 7);
+    CFileDropTarget target;
+    wxArrayString files;
+    files.Add(wxString::FromUTF8(path));
+    EXPECT_TRUE(target.OnDropFiles(10, 10, files));
+    EXPECT_TRUE(PumpUntil([this]() { return ActiveDoc() != nullptr; }));
+    EXPECT_TRUE(Frame().GetActiveDocument()->GetFilename().EndsWith("dropped.csv"));
+}
+
+TEST_F(AppWindowTest, SaveWritesNothingAndANewWindowStartsFilled)
+{
+    std::string path = WriteCsv("keep.csv", 12000);
+    auto sizeOf = [&path]() {
+        std::ifstream in(path, std::ios::binary | std::ios::ate);
+        return static_cast<long long>(in.tellg());
+    };
+    long long before = sizeOf();
+    ASSERT_NE(Open(path), nullptr);
+    Command(wxID_SAVE);
+    EXPECT_EQ(sizeOf(), before);
+
+    Command(ID_WINDOW_NEW);
+    Pump(100);
+    EXPECT_EQ(ActiveDoc()->GetViewsVector().size(), 2u);
+    CCSVQuibboAppView* second = ActiveView();
+    ASSERT_NE(second, nullptr);
+    ASSERT_NE(second->GetGrid()->GetRootBox(), nullptr);
+    EXPECT_EQ(second->GetGrid()->GetRootBox()->children.size(), 5000u);
+    // Go to line acts on the window that gave the command.
+    Frame().GetGotoLineBox()->ChangeValue("9000");
+    Command(ID_GOTO_LINE_COMBO);
+    EXPECT_EQ(SelectedRow(), 9000u);
+    Frame().GetGotoLineBox()->ChangeValue("");
+}
+
+TEST_F(AppWindowTest, RowsPaintWithHeaderAndAlternatingBackground)
+{
+    LCSVRowGridBox box(nullptr);
+    box.kind = BOX_KIND_ROW;
+    box.SetFields({CSVField{u"hello", true}}, 7);
+    wxBitmap bitmap(600, 40);
+    wxMemoryDC dc(bitmap);
+    dc.SetBackground(*wxWHITE_BRUSH);
+    dc.Clear();
+    int shared = 0;
+    int widest = 600;
+    wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
+    LGridDrawArgs args;
+    args.dc = &dc;
+    args.columnWidth = 400;
+    args.clientWidth = 600;
+    args.clientHeight = 40;
+    args.rowHeight = 18;
+    args.sharedInt = &shared;
+    args.widestWidth = &widest;
+    args.font = &font;
+    args.recordPosition = true;
+    box.Draw(args);
+    dc.SelectObject(wxNullBitmap);
+    wxImage image = bitmap.ConvertToImage();
+    auto pixel = [&image](int x, int y) { return wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y)); };
+    EXPECT_EQ(pixel(2, 17), wxColour(0xF0, 0xF0, 0xF0)) << "header";
+    EXPECT_EQ(pixel(590, 17), wxColour(0xFF, 0xE6, 0xC8)) << "odd row: 0xC8E6FF as 0x00BBGGRR";
+    EXPECT_EQ(pixel(590, 19), wxColour(255, 255, 255)) << "the 2 pixels below the row stay unpainted";
+    EXPECT_EQ(pixel(132, 5), wxColour(0x0A, 0x0A, 0x0A)) << "the header line";
+}
+
+TEST_F(AppWindowTest, FileViewPropertiesSaysSoAndOtherCommandsStayThere)
+{
+    CFileView* files = Frame().GetFileViewPane();
+    EXPECT_EQ(files->GetTree()->GetCount(), 0u);
+    wxCommandEvent props(wxEVT_MENU, ID_FILEVIEW_PROPERTIES);
+    files->GetEventHandler()->ProcessEvent(props);
+    ASSERT_EQ(g_messageBoxes.texts.size(), 1u);
+    EXPECT_EQ(g_messageBoxes.texts[0], "Properties....");
+    for (int id : std::initializer_list<int>{ID_EXPLORER_OPEN, ID_EXPLORER_OPEN_WITH, ID_EXPLORER_COMPILE, int(wxID_CUT), int(wxID_COPY),
+                   int(wxID_CLEAR)})
+    {
+        wxCommandEvent event(wxEVT_MENU, id);
+        EXPECT_TRUE(files->GetEventHandler()->ProcessEvent(event)) << id;
+    }
+    EXPECT_EQ(g_messageBoxes.texts.size(), 1u);
+}
+
+} // namespace

@@ -1,0 +1,121 @@
+// The view's box logic driven by the real document core on generated files: open, find next
+// and go to line land on the right rows.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "CsvDocumentCore.h"
+#include "ViewTestSupport.h"
+
+namespace {
+
+class CoreDocument : public ICsvViewDocument
+{
+public:
+    explicit CoreDocument(CsvDocumentCore& core)
+        : core(core)
+    {
+    }
+    void LoadRowsIntoView(IRowsSink* view, int64_t row, bool allowUnload) override
+    {
+        core.LoadRowsIntoView(view, row, allowUnload);
+    }
+    void GetRowText(int64_t row, std::u16string& text) override { core.GetRowText(row, text); }
+    CsvDocumentCore& core;
+};
+
+class RecordingNotifier : public INotifier
+{
+public:
+    void Info(const std::u16string& text) override { infos.push_back(text); }
+    void Error(const std::u16string& text) override { errors.push_back(text); }
+    std::vector<std::u16string> infos, errors;
+};
+
+class ViewDocumentTest : public ::testing::Test
+{
+protected:
+    void Open(int records)
+    {
+        char name[] = "/tmp/csvq-view-doc-XXXXXX";
+        int fd = mkstemp(name);
+        ASSERT_GE(fd, 0);
+        close(fd);
+        path = name;
+        std::ofstream out(path, std::ios::binary);
+        for (int n = 1; n <= records; ++n)
+            out << "r" << n << ";" << n << ";value " << n << "\n";
+        out.close();
+        CsvDocumentServices services;
+        services.notifier = &notifier;
+        core = std::make_unique<CsvDocumentCore>(services);
+        adapter = std::make_unique<CoreDocument>(*core);
+        view.SetGrid(&grid);
+        view.SetDocument(adapter.get());
+        view.SetRowDetailsHandler([this](const std::u16string& text) { details = text; });
+        core->AddView(&view);
+        ASSERT_TRUE(core->OnOpenDocument(path));
+    }
+
+    void TearDown() override
+    {
+        if (core)
+            core->RemoveView(&view);
+        if (!path.empty())
+            std::remove(path.c_str());
+    }
+
+    uint64_t Selected() { return grid.GetSelection().empty() ? 0 : grid.GetSelection().begin()->first; }
+
+    std::string path;
+    RecordingNotifier notifier;
+    std::unique_ptr<CsvDocumentCore> core;
+    std::unique_ptr<CoreDocument> adapter;
+    CsvViewCore view;
+    HeadlessGrid grid{&view};
+    std::u16string details;
+};
+
+TEST_F(ViewDocumentTest, OpenFindAndGoToLineLandOnTheirRows)
+{
+    Open(12000);
+    ASSERT_NE(grid.GetRootBox(), nullptr);
+    EXPECT_EQ(grid.GetRootBox()->children.size(), 5000u);
+    EXPECT_EQ(AsRowBox(grid.GetRootBox()->children.front())->fields[0].text, u"r1");
+
+    core->OnFindNext(&view, u"VALUE 7001");
+    EXPECT_EQ(Selected(), 7001u);
+    EXPECT_EQ(details, u"r7001;7001;value 7001\n");
+    // Find goes on after the selection.
+    core->OnFindNext(&view, u"value 700");
+    EXPECT_EQ(Selected(), 7002u);
+    // Past the last hit: the message, nothing else changes.
+    core->OnFindNext(&view, u"value 7001");
+    ASSERT_EQ(notifier.infos.size(), 1u);
+    EXPECT_EQ(notifier.infos[0], u"End of document reached. No more occurrences found.");
+    EXPECT_EQ(Selected(), 7002u);
+
+    core->OnGoToLine(&view, u"9000");
+    EXPECT_EQ(Selected(), 9000u);
+    EXPECT_EQ(details, u"r9000;9000;value 9000\n");
+    core->OnGoToLine(&view, u"42abc");
+    EXPECT_EQ(Selected(), 42u);
+}
+
+TEST_F(ViewDocumentTest, GoToLineFarAwayAfterOpening)
+{
+    Open(100000);
+    core->OnGoToLine(&view, u"60000");
+    EXPECT_EQ(Selected(), 60000u);
+    LGridBox* root = grid.GetRootBox();
+    ASSERT_NE(root, nullptr);
+    EXPECT_TRUE(AsRowBox(root->children.front())->placeholder);
+    EXPECT_EQ(root->children.front()->height, int64_t{55000} * (grid.GetRowHeight() + 2));
+    EXPECT_EQ(root->totalRows, 65010u);
+    EXPECT_EQ(details, u"r60000;60000;value 60000\n");
+}
+
+} // namespace
