@@ -275,6 +275,10 @@ void CMainFrame::CreateMenus()
     m_fileMenu->Append(wxID_OPEN, "&Open...\tCtrl+O");
     m_fileMenu->Append(wxID_CLOSE, "&Close");
     m_fileMenu->AppendSeparator();
+    m_fileMenu->Append(wxID_PRINT, "&Print...\tCtrl+P");
+    m_fileMenu->Append(wxID_PREVIEW, "Print Pre&view");
+    m_fileMenu->Append(wxID_PRINT_SETUP, "P&rint Setup...");
+    m_fileMenu->AppendSeparator();
     m_recentMenu = new wxMenu;
     m_fileMenu->AppendSubMenu(m_recentMenu, "Recent &Files");
     m_fileMenu->AppendSeparator();
@@ -415,11 +419,10 @@ bool CMainFrame::CreateDockingWindows()
 
 void CMainFrame::SetAccelerators()
 {
-    // Ctrl+O, Ctrl+Z, Ctrl+X, Ctrl+C and Ctrl+V come with their menu entries.
+    // Ctrl+O, Ctrl+P, Ctrl+Z, Ctrl+X, Ctrl+C and Ctrl+V come with their menu entries.
     wxAcceleratorEntry entries[] = {
         {wxACCEL_CTRL, 'N', wxID_NEW},
         {wxACCEL_CTRL, 'S', wxID_SAVE},
-        {wxACCEL_CTRL, 'P', wxID_PRINT},
         {wxACCEL_ALT, WXK_BACK, wxID_UNDO},
         {wxACCEL_SHIFT, WXK_DELETE, wxID_CUT},
         {wxACCEL_CTRL, WXK_INSERT, wxID_COPY},

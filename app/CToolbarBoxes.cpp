@@ -26,7 +26,7 @@ void CToolbarComboBox::OnEnter(wxCommandEvent& event)
 }
 
 CGotoLineComboBox::CGotoLineComboBox(wxWindow* parent)
-    : CToolbarComboBox(parent, ID_GOTO_LINE_COMBO, 150)
+    : CToolbarComboBox(parent, ID_GOTO_LINE_COMBO, 190)
 {
     // Applied at every start: the box is built by code, never restored from a saved state.
     SetMaxLength(kMaxLength);

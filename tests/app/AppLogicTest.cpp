@@ -9,6 +9,12 @@
 #include "DesktopEntry.h"
 #include "StringConvert.h"
 
+#include <wx/filefn.h>
+#include <wx/filename.h>
+#include <wx/utils.h>
+
+#include <stdlib.h>
+
 namespace {
 
 TEST(CommandLineTest, Decisions)
@@ -114,6 +120,32 @@ TEST(StringConvertTest, PairsJoinAndSplitAndLoneHalvesBecomeReplacement)
     EXPECT_EQ(ToU16String(wx), text);
     EXPECT_EQ(static_cast<unsigned>(ToWxString(u"\xD800x")[0].GetValue()), 0xFFFDu);
     EXPECT_EQ(static_cast<unsigned>(ToWxString(u"\xDC00")[0].GetValue()), 0xFFFDu);
+}
+
+} // namespace
+
+namespace {
+
+TEST(DesktopEntryTest, RegisterWritesAndUnregisterRemovesTheEntry)
+{
+    char folder[] = "/tmp/csvq-desktop-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    wxString old;
+    bool hadOld = wxGetEnv("XDG_DATA_HOME", &old);
+    wxSetEnv("XDG_DATA_HOME", folder);
+    wxString error;
+    wxString path = DesktopEntryPath();
+    EXPECT_TRUE(path.StartsWith(folder));
+    ASSERT_TRUE(WriteDesktopEntry("/usr/bin/csvquibbo", error)) << error;
+    EXPECT_TRUE(wxFileExists(path));
+    EXPECT_TRUE(RemoveDesktopEntry(error)) << error;
+    EXPECT_FALSE(wxFileExists(path));
+    EXPECT_TRUE(RemoveDesktopEntry(error)) << "nothing to remove is no error";
+    if (hadOld)
+        wxSetEnv("XDG_DATA_HOME", old);
+    else
+        wxUnsetEnv("XDG_DATA_HOME");
+    wxFileName::Rmdir(folder, wxPATH_RMDIR_RECURSIVE);
 }
 
 } // namespace

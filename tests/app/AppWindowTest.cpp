@@ -8,6 +8,7 @@
 #include <wx/dcmemory.h>
 #include <wx/filehistory.h>
 #include <wx/menu.h>
+#include <wx/print.h>
 #include <wx/radiobut.h>
 #include <wx/choice.h>
 #include <wx/uiaction.h>
@@ -16,6 +17,7 @@
 #include <wx/settings.h>
 
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "AppGuiSupport.h"
@@ -511,6 +513,37 @@ TEST_F(AppWindowTest, RowsPaintWithHeaderAndAlternatingBackground)
     EXPECT_EQ(pixel(590, 17), wxColour(0xFF, 0xE6, 0xC8)) << "odd row: 0xC8E6FF as 0x00BBGGRR";
     EXPECT_EQ(pixel(590, 19), wxColour(255, 255, 255)) << "the 2 pixels below the row stay unpainted";
     EXPECT_EQ(pixel(132, 5), wxColour(0x0A, 0x0A, 0x0A)) << "the header line";
+}
+
+TEST_F(AppWindowTest, PrintoutDrawsTheGridOnOnePage)
+{
+    ASSERT_NE(Open(WriteCsv("print.csv", 100)), nullptr);
+    EXPECT_TRUE(Enabled(wxID_PRINT));
+    EXPECT_TRUE(Enabled(wxID_PREVIEW));
+    std::unique_ptr<wxPrintout> printout(ActiveView()->OnCreatePrintout());
+    ASSERT_NE(printout, nullptr);
+    int minPage = 0, maxPage = 0, from = 0, to = 0;
+    printout->GetPageInfo(&minPage, &maxPage, &from, &to);
+    EXPECT_EQ(maxPage, 1);
+    wxBitmap page(800, 1100);
+    wxMemoryDC dc(page);
+    dc.SetBackground(*wxWHITE_BRUSH);
+    dc.Clear();
+    printout->SetDC(&dc);
+    printout->SetPageSizePixels(800, 1100);
+    printout->SetPageSizeMM(210, 297);
+    printout->SetPPIScreen(96, 96);
+    printout->SetPPIPrinter(96, 96);
+    printout->SetPaperRectPixels(wxRect(0, 0, 800, 1100));
+    EXPECT_TRUE(printout->OnPrintPage(1));
+    dc.SelectObject(wxNullBitmap);
+    wxImage image = page.ConvertToImage();
+    // Somewhere on the page the row background shows.
+    bool rowColour = false;
+    for (int y = 0; y < 1100 && !rowColour; y += 3)
+        for (int x = 0; x < 800 && !rowColour; x += 3)
+            rowColour = image.GetRed(x, y) == 0xFF && image.GetGreen(x, y) == 0xE6 && image.GetBlue(x, y) == 0xC8;
+    EXPECT_TRUE(rowColour);
 }
 
 TEST_F(AppWindowTest, FileViewPropertiesSaysSoAndOtherCommandsStayThere)
