@@ -20,7 +20,7 @@ build/bench/csvq-bench index "$demo"
 echo "Records:"
 build/bench/csvq-bench records "$demo"
 
-viewer=build/app/csvquibbo
+viewer=build/bin/csvquibbo
 demo_path="$PWD/$demo"
 
 if [ -n "${DISPLAY:-}" ]; then
