@@ -172,6 +172,97 @@ inline bool IsContinuation(uint8_t b)
     return (b & 0xC0) == 0x80;
 }
 
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define CSVQ_UTF8_AVX512 1
+#include <immintrin.h>
+
+// Well-formed one-, two- and three-byte UTF-8 sequences decoded 32 bytes at a time (AVX-512 with
+// VBMI2 compression). Stops before the first chunk that holds anything else (four-byte or
+// malformed sequences, or a sequence cut by the end of the run) and returns the bytes decoded;
+// `o` moves behind the units written.
+__attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi2,bmi,bmi2,popcnt"))) size_t
+DecodeUtf8Avx512(const uint8_t* s, size_t n, char16_t*& o)
+{
+    const __m512i next1 = _mm512_set_epi16(31, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17,
+                                           16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1);
+    const __m512i next2 = _mm512_set_epi16(31, 31, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18,
+                                           17, 16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2);
+    size_t i = 0;
+    while (i < n)
+    {
+        const size_t left = n - i;
+        __mmask32 valid = left >= 32 ? ~__mmask32(0) : static_cast<__mmask32>((uint64_t(1) << left) - 1);
+        const __m256i b = _mm256_maskz_loadu_epi8(valid, s + i);
+        const __mmask32 ascii = valid & ~_mm256_movepi8_mask(b);
+        const __mmask32 cont = valid & _mm256_cmpeq_epi8_mask(_mm256_and_si256(b, _mm256_set1_epi8(static_cast<char>(0xC0))),
+                                                              _mm256_set1_epi8(static_cast<char>(0x80)));
+        const __mmask32 lead2 = valid &
+                                _mm256_cmpeq_epi8_mask(_mm256_and_si256(b, _mm256_set1_epi8(static_cast<char>(0xE0))),
+                                                       _mm256_set1_epi8(static_cast<char>(0xC0))) &
+                                _mm256_cmpge_epu8_mask(b, _mm256_set1_epi8(static_cast<char>(0xC2)));
+        const __mmask32 lead3 = valid &
+                                _mm256_cmpeq_epi8_mask(_mm256_and_si256(b, _mm256_set1_epi8(static_cast<char>(0xF0))),
+                                                       _mm256_set1_epi8(static_cast<char>(0xE0)));
+        // Bytes of any other kind end the chunk before them.
+        const uint32_t other = valid & ~(ascii | cont | lead2 | lead3);
+        uint32_t take = valid;
+        if (other)
+            take &= (uint32_t(1) << __builtin_ctz(other)) - 1;
+        // A sequence that does not end inside the chunk is left for the next one; cutting may
+        // leave an earlier sequence open in turn.
+        for (;;)
+        {
+            const uint32_t open = (lead2 & take & ~(take >> 1)) | (lead3 & take & ~(take >> 2));
+            if (!open)
+                break;
+            take &= (uint32_t(1) << __builtin_ctz(open)) - 1;
+        }
+        const uint32_t l2 = lead2 & take;
+        const uint32_t l3 = lead3 & take;
+        const uint32_t expected = (l2 << 1) | (l3 << 1) | (l3 << 2);
+        if ((cont & take) != expected || take == 0)
+            break;
+        const __m512i w = _mm512_cvtepu8_epi16(b);
+        const __m512i w1 = _mm512_permutexvar_epi16(next1, w);
+        const __m512i w2 = _mm512_permutexvar_epi16(next2, w);
+        const __m512i low6 = _mm512_set1_epi16(0x3F);
+        const __m512i two = _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(w, _mm512_set1_epi16(0x1F)), 6),
+                                            _mm512_and_si512(w1, low6));
+        const __m512i three = _mm512_or_si512(
+            _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(w, _mm512_set1_epi16(0x0F)), 12),
+                            _mm512_slli_epi16(_mm512_and_si512(w1, low6), 6)),
+            _mm512_and_si512(w2, low6));
+        // Overlong three-byte forms and surrogates are malformed.
+        const __mmask32 bad3 = l3 & (_mm512_cmplt_epu16_mask(three, _mm512_set1_epi16(0x800)) |
+                                     (_mm512_cmpge_epu16_mask(three, _mm512_set1_epi16(static_cast<short>(0xD800))) &
+                                      _mm512_cmple_epu16_mask(three, _mm512_set1_epi16(static_cast<short>(0xDFFF)))));
+        if (bad3)
+            break;
+        __m512i value = _mm512_mask_mov_epi16(w, l2, two);
+        value = _mm512_mask_mov_epi16(value, l3, three);
+        const __mmask32 keep = take & ~cont;
+        const __m512i packed = _mm512_maskz_compress_epi16(keep, value);
+        const unsigned units = static_cast<unsigned>(__builtin_popcount(keep));
+        _mm512_mask_storeu_epi16(o, static_cast<__mmask32>((uint64_t(1) << units) - 1), packed);
+        o += units;
+        const unsigned used = static_cast<unsigned>(__builtin_popcount(take));
+        i += used;
+        if (used < 32 && i < n)
+            break;  // the rest starts with something the chunk could not take
+    }
+    return i;
+}
+
+bool HasAvx512Utf8()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi2") &&
+           __builtin_cpu_supports("bmi2");
+}
+#endif
+
 // Appends the UTF-8 bytes decoded to UTF-16. Well-formed sequences are decoded here; from the
 // first one that is not, the code page decoder takes the rest, so that every malformed form
 // decodes exactly as everywhere else. (A well-formed sequence never borders on a malformed one
@@ -189,8 +280,19 @@ void AppendUtf8(const uint8_t* s, size_t n, std::u16string& out)
     char16_t* const start = out.data() + base;
     char16_t* o = start;
     size_t i = 0;
+#if defined(CSVQ_UTF8_AVX512)
+    static const bool simd = HasAvx512Utf8();
+#endif
     while (i < n)
     {
+#if defined(CSVQ_UTF8_AVX512)
+        if (simd && n - i >= 8)
+        {
+            i += DecodeUtf8Avx512(s + i, n - i, o);
+            if (i >= n)
+                break;
+        }
+#endif
         while (i + 8 <= n)
         {
             uint64_t word;

@@ -11,6 +11,19 @@
 
 using scantest::Bytes;
 
+// Fields shown as their UTF-16 units in hex, with a leading ^ when quoted.
+void PrintTo(const CSVField& field, std::ostream* out)
+{
+    *out << (field.quoted ? "^" : "") << "[";
+    for (char16_t c : field.text)
+    {
+        char unit[8];
+        std::snprintf(unit, sizeof(unit), " %04X", static_cast<unsigned>(c));
+        *out << unit;
+    }
+    *out << " ]";
+}
+
 namespace
 {
 // A field written as text, with a leading '^' for a quoted one.
@@ -308,6 +321,42 @@ TEST(CSVReaderPaths, ByteSplittingGivesTheDecodedPathsRecords)
             text[1] = 'x';  // keep the text 8-bit
         SeparatorKind kind = static_cast<SeparatorKind>(random() % 4);
         ExpectBothPathsAgree(folder, text, kind, random() % 4 == 0, random() % 3 == 0 ? 8 : 1000);
+        if (::testing::Test::HasFatalFailure())
+            return;
+    }
+}
+}
+
+namespace
+{
+TEST(CSVReaderPaths, LongRunsOfMixedUtf8DecodeAlike)
+{
+    // Fields of up to 120 bytes of valid characters of every length and malformed forms, so that
+    // runs are decoded in many-byte steps and every cut between steps is met.
+    static const char* const kChars[] = {
+        "a", "Z", " ", "\xC3\xA9", "\xCE\xB1", "\xD0\x96", "\xDF\xBF", "\xE2\x82\xAC", "\xE6\x97\xA5",
+        "\xEF\xBF\xBD", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEE\x80\x80", "\xF0\x9F\x98\x80",
+        "\xF4\x8F\xBF\xBF", "\xE0\x80\x80", "\xED\xA0\x80", "\xC0\x80", "\xC1\xBF", "\x80", "\xBF",
+        "\xE2\x82", "\xF0\x9F\x98", "\xF5\x80\x80\x80", "\xFF", "\xC2"};
+    constexpr size_t kCount = sizeof(kChars) / sizeof(kChars[0]);
+    scantest::TempFolder folder;
+    std::mt19937 random(65001);
+    for (int file = 0; file < 6; ++file)
+    {
+        Bytes text;
+        for (int line = 0; line < 1500; ++line)
+        {
+            size_t target = random() % 121;
+            // Mostly well-formed text; now and then a malformed piece.
+            while (target > 0)
+            {
+                size_t which = random() % 8 == 0 ? random() % kCount : random() % 15;
+                text += kChars[which];
+                target = target > 3 ? target - 3 : 0;
+            }
+            text += (line % 3 == 0) ? "\r\n" : ";x\n";
+        }
+        ExpectBothPathsAgree(folder, text, SEPARATOR_SEMICOLON, false, 1000000);
         if (::testing::Test::HasFatalFailure())
             return;
     }
