@@ -299,3 +299,29 @@ TEST_F(TextFileReaderTest, WorkingCopyIsMadeBesideTheFileAndRemovedOnClose)
     EXPECT_FALSE(other.IsOpen());
 }
 }
+
+namespace
+{
+TEST_F(TextFileReaderTest, LineBytesAreTheUndecodedLines)
+{
+    ASSERT_TRUE(OpenText(Bytes("ab\0c\r\n\xC3\xA9\n", 9) + Bytes(2500000, 'z')));
+    std::vector<uint8_t> store{'k'};  // appended to, not replaced
+    std::vector<LineBytes> found;
+    ASSERT_TRUE(reader.ReadLineBytes(0, 2, store, found, status));
+    EXPECT_EQ(READLINES_OK, status);  // the long last line is read for its first 1,999,998 bytes
+    ASSERT_EQ(3u, found.size());
+    auto text = [&](const LineBytes& line) {
+        return std::string(store.begin() + static_cast<std::ptrdiff_t>(line.offset),
+                           store.begin() + static_cast<std::ptrdiff_t>(line.offset + line.length));
+    };
+    EXPECT_EQ("ab", text(found[0]));  // cut at the zero byte
+    EXPECT_EQ("\xC3\xA9\n", text(found[1]));
+    EXPECT_EQ(LTextFileReader::kMaxLineBytes, found[2].length);
+    EXPECT_EQ(IndexNode(1, 6, true), found[1].node);
+    EXPECT_EQ('k', store[0]);
+
+    EXPECT_FALSE(reader.ReadLineBytes(5, 3, store, found, status));
+    EXPECT_EQ(READLINES_BAD_RANGE, status);
+    EXPECT_EQ(3u, found.size());
+}
+}
