@@ -128,6 +128,16 @@ void CCSVQuibboAppDoc::GetRowText(int64_t row, std::u16string& text)
     m_core->GetRowText(row, text);
 }
 
+bool CCSVQuibboAppDoc::GetSegmentRows(int64_t row, std::vector<CSVRecord>& rows, int64_t& firstRow,
+                                      int64_t& totalEstimate)
+{
+    const CSVSegment* segment = m_core->GetSegment(row, true, firstRow, totalEstimate);
+    if (!segment)
+        return false;
+    rows = segment->rows;
+    return true;
+}
+
 IRowsSink* CCSVQuibboAppDoc::GetCommandView() const
 {
     if (CMainFrame* frame = GetMainFrame())

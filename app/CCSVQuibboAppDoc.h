@@ -33,6 +33,8 @@ public:
     // ICsvViewDocument
     void LoadRowsIntoView(IRowsSink* view, int64_t row, bool allowUnload) override;
     void GetRowText(int64_t row, std::u16string& text) override;
+    bool GetSegmentRows(int64_t row, std::vector<CSVRecord>& rows, int64_t& firstRow,
+                        int64_t& totalEstimate) override;
 
 private:
     class Services;

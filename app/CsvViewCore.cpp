@@ -160,8 +160,74 @@ void CsvViewCore::MergeRows(const std::vector<CSVRecord>& rows, int64_t firstRow
 
 void CsvViewCore::OnScroll(unsigned, int64_t, int, LGridScrollExtent)
 {
-    if (m_document && m_grid)
-        m_document->LoadRowsIntoView(this, static_cast<int64_t>(m_grid->GetTopRow()), true);
+    if (!m_document || !m_grid)
+        return;
+    const uint64_t top = m_grid->GetTopRow();
+    m_document->LoadRowsIntoView(this, static_cast<int64_t>(top), true);
+    // Merging only extends the boxes at their ends; a top row beyond them would leave the grid
+    // with nothing to show (and the next paint would fold everything away).
+    if (top > 0 && GetRoot() && !FindRowBox(top))
+        RebuildAroundTopRow(top);
+}
+
+LGridBox* CsvViewCore::FindRowBox(uint64_t row) const
+{
+    LGridBox* root = GetRoot();
+    if (!root)
+        return nullptr;
+    for (LGridBox* box : root->children)
+        if (box->rowNumber == row && IsRowBox(box))
+            return box;
+    return nullptr;
+}
+
+LCSVRowGridBox* CsvViewCore::MakePlaceholder(LGridBox* root, uint64_t rows)
+{
+    auto* holder = new LCSVRowGridBox(m_grid);
+    holder->kind = BOX_KIND_ROW;
+    holder->placeholder = true;
+    holder->rowNumber = 1;
+    holder->height = static_cast<int64_t>(rows) * (m_grid->GetRowHeight() + 2);
+    holder->parent = root;
+    root->children.push_back(holder);
+    return holder;
+}
+
+bool CsvViewCore::RebuildAroundTopRow(uint64_t top)
+{
+    if (!m_document || !m_grid)
+        return false;
+    std::vector<CSVRecord> rows;
+    int64_t firstRow = 0;
+    int64_t estimate = 0;
+    if (!m_document->GetSegmentRows(static_cast<int64_t>(top), rows, firstRow, estimate) || firstRow < 1)
+        return false;
+    const uint64_t first = static_cast<uint64_t>(firstRow);
+    if (top < first || top >= first + rows.size())
+        return false;
+
+    LGridBox* old = GetRoot();
+    uint64_t total = old ? old->totalRows : 0;
+    LGridSelection selection = m_grid->GetSelection();
+    ResetTree();
+    auto* root = new LCSVRowGridBox(m_grid);
+    root->kind = BOX_KIND_ROOT;
+    root->totalRows = total;
+    if (first > 1)
+        MakePlaceholder(root, first - 1);
+    uint64_t n = first;
+    for (const CSVRecord& record : rows)
+        AppendRowBox(root, record, n++);
+    if (estimate != 0)
+        SetTotalRows(root, estimate);
+    m_grid->SetTopRow(top);
+    m_grid->SetRootBox(root);
+    // The selection is kept by row numbers; the boxes of its rows come back as they are needed.
+    m_grid->GetSelection() = selection;
+    // The following segment too, when the top is near this one's end.
+    m_document->LoadRowsIntoView(this, static_cast<int64_t>(top), true);
+    m_grid->RecalcLayout();
+    return true;
 }
 
 void CsvViewCore::OnTopBoxDrawn(LGridBox* box)
@@ -295,15 +361,7 @@ void CsvViewCore::RebuildAtRow(int64_t row, const std::vector<CSVRecord>& rows, 
     root->totalRows = total;
     const uint64_t first = static_cast<uint64_t>(firstRow);
     if (firstRow > 100)
-    {
-        auto* holder = new LCSVRowGridBox(m_grid);
-        holder->kind = BOX_KIND_ROW;
-        holder->placeholder = true;
-        holder->rowNumber = 1;
-        holder->height = static_cast<int64_t>(first - 1) * (m_grid->GetRowHeight() + 2);
-        holder->parent = root;
-        root->children.push_back(holder);
-    }
+        MakePlaceholder(root, first - 1);
     bool hasTarget = false;
     uint64_t n = first;
     for (const CSVRecord& record : rows)

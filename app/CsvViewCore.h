@@ -24,6 +24,10 @@ public:
     virtual ~ICsvViewDocument() = default;
     virtual void LoadRowsIntoView(IRowsSink* view, int64_t row, bool allowUnload) = 0;
     virtual void GetRowText(int64_t row, std::u16string& text) = 0;
+    // The rows of the segment holding row (read as needed, releasing others as scrolling does),
+    // its first row and the total the view is to assume (0: unchanged); false for none.
+    virtual bool GetSegmentRows(int64_t row, std::vector<CSVRecord>& rows, int64_t& firstRow,
+                                int64_t& totalEstimate) = 0;
 };
 
 class CsvViewCore : public LGridViewManager, public LGridViewNodeFactory, public IRowsSink
@@ -60,6 +64,10 @@ public:
     LCSVRowGridBox* AppendRowBox(LGridBox* root, const CSVRecord& record, uint64_t row);
     // Replaces the tree by one segment (behind a placeholder unless it is the first) and selects row.
     void RebuildAtRow(int64_t row, const std::vector<CSVRecord>& rows, int64_t firstRow);
+    // After a scroll to a top row that no box carries (a thumb drag far past the boxes): the tree
+    // becomes that row's segment behind a placeholder, keeping the selection; false when the
+    // document has no such row.
+    bool RebuildAroundTopRow(uint64_t top);
 
     // The text of every selected row, one line each, without limits (Copy).
     std::u16string BuildCopyText();
@@ -93,6 +101,8 @@ public:
 
 private:
     LGridBox* GetRoot() const;
+    LGridBox* FindRowBox(uint64_t row) const;
+    LCSVRowGridBox* MakePlaceholder(LGridBox* root, uint64_t rows);
     void SetTotalRows(LGridBox* root, int64_t totalEstimate);
     void ShowRowDetails(const std::u16string& text);
     void ResetTree();

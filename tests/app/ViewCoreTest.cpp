@@ -139,6 +139,30 @@ TEST_F(ViewCoreTest, ScrollingBackRecreatesBoxesFromThePlaceholderAndFillsTheirS
     }
 }
 
+TEST_F(ViewCoreTest, AThumbDragFarPastTheBoxesShowsThatRowAndKeepsTheSelection)
+{
+    Open(100000);
+    grid.ScrollTo(2000);
+    Select(5, 5);
+    // A drag of the thumb to row 80,000: no box carries it, merging cannot reach it.
+    grid.ScrollTo(80000);
+    EXPECT_EQ(grid.GetTopRow(), 80000u) << "the paint found a box for the top row";
+    std::vector<int64_t> numbers = ChildNumbers(Root());
+    ASSERT_GE(numbers.size(), 2u);
+    EXPECT_EQ(numbers[0], -1);
+    EXPECT_NE(std::find(numbers.begin(), numbers.end(), 80000), numbers.end());
+    EXPECT_EQ(grid.GetTopBoxOffset(), uint64_t{79999} * RowPixels());
+    ASSERT_EQ(grid.GetSelection().size(), 1u);
+    EXPECT_EQ(grid.GetSelection().begin()->first, 5u) << "the selection stays";
+
+    // And back to the start: the first segment again, without re-creating 75,000 boxes.
+    grid.ScrollTo(10);
+    EXPECT_EQ(grid.GetTopRow(), 10u);
+    EXPECT_LE(Root()->children.size(), 10001u);
+    EXPECT_EQ(Root()->children.front()->rowNumber, 1u);
+    EXPECT_FALSE(AsRowBox(Root()->children.front())->placeholder);
+}
+
 TEST_F(ViewCoreTest, GoToLineFarAwayRebuildsBehindAPlaceholderAndSelectsTheRow)
 {
     Open(100000);

@@ -24,6 +24,15 @@ public:
         core.LoadRowsIntoView(view, row, allowUnload);
     }
     void GetRowText(int64_t row, std::u16string& text) override { core.GetRowText(row, text); }
+    bool GetSegmentRows(int64_t row, std::vector<CSVRecord>& rows, int64_t& firstRow,
+                        int64_t& totalEstimate) override
+    {
+        const CSVSegment* segment = core.GetSegment(row, true, firstRow, totalEstimate);
+        if (!segment)
+            return false;
+        rows = segment->rows;
+        return true;
+    }
     CsvDocumentCore& core;
 };
 

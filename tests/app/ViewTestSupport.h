@@ -139,6 +139,16 @@ public:
         }
     }
 
+    bool GetSegmentRows(int64_t row, std::vector<CSVRecord>& rows, int64_t& firstRow,
+                        int64_t& totalEstimate) override
+    {
+        int64_t s = GetSegment(row, firstRow, totalEstimate);
+        if (s < 0)
+            return false;
+        rows = Segment(s);
+        return true;
+    }
+
     void GetRowText(int64_t row, std::u16string& text) override
     {
         if (row < 1 || row > records)
