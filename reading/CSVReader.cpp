@@ -457,6 +457,12 @@ private:
 inline void AppendAscii(const uint8_t* s, size_t n, std::u16string& out)
 {
     const size_t base = out.size();
+    if (base == 0 && n < 64)
+    {
+        // A whole short field: built in one step, without zero-filling it first.
+        out = std::u16string(s, s + n);
+        return;
+    }
     out.resize(base + n);
     char16_t* o = out.data() + base;
     size_t i = 0;
