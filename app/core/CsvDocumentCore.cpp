@@ -138,21 +138,19 @@ int64_t CsvDocumentCore::FirstRowOf(size_t index) const
 }
 
 bool CsvDocumentCore::ReadPass(LCSVReader& from, std::vector<CSVRecord>& rows, int64_t maxRecords,
-                               bool logMultiLine)
+                               bool logMultiLine, std::vector<uint8_t>* verdicts)
 {
     rows.reserve(static_cast<size_t>(std::clamp<int64_t>(maxRecords, 0, kSegmentRecords)));
-    // Records of one file mostly have the same number of fields: room for as many as the last one
-    // spares the field vector its growth steps (and the slack they leave behind).
-    size_t fieldsExpected = 0;
+    // Each record is read into one reused record, then copied into a record of a released segment
+    // when one is left, whose field array and texts are reused: the segment cache then costs the
+    // allocator next to nothing, while records freed and allocated anew in memory that left the
+    // caches long ago cost as much as reading them.
+    scratchRecord.clear();
     for (int64_t count = 0; count < maxRecords; ++count)
     {
         const int64_t startLine = from.GetCurrentLine();
-        // One record of a released segment freed per record read: its blocks are reused at once.
-        if (pendingNext < pendingRows.size())
-            CSVRecord().swap(pendingRows[pendingNext++]);
-        CSVRecord record;
-        record.reserve(fieldsExpected);
-        if (!from.ReadRecord(record, false))
+        scratchRecord.clear();
+        if (!from.ReadRecord(scratchRecord, false))
         {
             // The end of the file, or a read that failed: both end the segment, only the failure is told.
             if (from.GetLastReadStatus() == READLINES_READ_ERROR)
@@ -168,10 +166,36 @@ bool CsvDocumentCore::ReadPass(LCSVReader& from, std::vector<CSVRecord>& rows, i
             Log(u"CSV line across several lines in file; CSV line = " + FormatNumber(from.GetRecordCount()) +
                 u"; File start = " + FormatNumber(startLine) + u"; File end = " + FormatNumber(endLine));
         }
-        fieldsExpected = record.size();
-        rows.push_back(std::move(record));
+        // While find next runs, each record is searched as soon as it is read, still in the cache.
+        if (verdicts)
+            verdicts->push_back(RowContains(scratchRecord, *scanNeedle));
+        if (pendingNext < pendingRows.size())
+        {
+            rows.push_back(TakePendingRow());
+            CopyRecord(scratchRecord, rows.back());
+        }
+        else
+        {
+            // Sized to the record itself: no slack is kept for 5,000 records.
+            rows.emplace_back(scratchRecord.begin(), scratchRecord.end());
+        }
     }
     return false;
+}
+
+void CsvDocumentCore::CopyRecord(const CSVRecord& source, CSVRecord& target)
+{
+    target.resize(source.size());
+    for (size_t i = 0; i < source.size(); ++i)
+    {
+        CSVField& field = target[i];
+        field.quoted = source[i].quoted;
+        // A text far larger than the new one (a long quoted field) is not kept around.
+        if (field.text.capacity() > 2 * source[i].text.size() + 64)
+            std::u16string(source[i].text).swap(field.text);
+        else
+            field.text = source[i].text;
+    }
 }
 
 bool CsvDocumentCore::ReadCSVFile(const std::string& filePath)
@@ -223,6 +247,7 @@ bool CsvDocumentCore::ReadCSVFile(const std::string& filePath)
     reader = std::move(fresh);
     segments.clear();
     loaded.clear();
+    findVerdicts.clear();
     segments.push_back(std::move(first));
     peakLoaded = 0;
     MarkLoaded(0);
@@ -267,14 +292,36 @@ void CsvDocumentCore::MarkLoaded(size_t index)
 
 void CsvDocumentCore::ReleaseSegment(size_t index)
 {
-    // The rows are freed while the next records are read (ReadPass), so that the allocator hands
-    // the blocks of a released record straight to a new one; freeing 5,000 records at once and
-    // allocating 5,000 more made the allocator sort and split its free lists all over again.
+    // The rows are reused by the next records read (ReadPass) and freed when the call ends.
     FreePendingRows();
     CSVSegment& segment = segments[index];
     pendingRows.swap(segment.rows);
     segment.unloaded = true;
     loaded.erase(index);
+    findVerdicts.erase(&segment);
+}
+
+CSVRecord CsvDocumentCore::TakePendingRow()
+{
+    // The released rows were read long ago and are out of the caches: fetch them a few records
+    // ahead, the field arrays first and their texts once those have arrived, so that the copies
+    // do not wait on memory one block at a time.
+    constexpr size_t kFieldsAhead = 32;
+    constexpr size_t kTextsAhead = 16;
+    const size_t size = pendingRows.size();
+    if (pendingNext + kFieldsAhead < size)
+    {
+        const CSVRecord& ahead = pendingRows[pendingNext + kFieldsAhead];
+        const char* fields = reinterpret_cast<const char*>(ahead.data());
+        for (size_t offset = 0; offset < ahead.size() * sizeof(CSVField); offset += 64)
+            __builtin_prefetch(fields + offset, 1);
+    }
+    if (pendingNext + kTextsAhead < size)
+    {
+        for (const CSVField& field : pendingRows[pendingNext + kTextsAhead])
+            __builtin_prefetch(field.text.data(), 1);
+    }
+    return std::move(pendingRows[pendingNext++]);
 }
 
 void CsvDocumentCore::FreePendingRows()
@@ -330,18 +377,22 @@ const CSVSegment* CsvDocumentCore::GetSegment(int64_t row, bool allowUnload, int
         for (;;)
         {
             CSVSegment next;
+            std::vector<uint8_t> verdicts;
             // Room for the segment about to be read is made first, so that the released rows are
             // freed while it is read. A pass that then finds the end of the file has released one
             // all the same, as releasing after each pass did.
             if (allowUnload)
                 TrimLoadedSegments(segments.size(), kMaxLoadedSegments - 1);
-            const bool ended = ReadPass(*reader, next.rows, kSegmentRecords, true);
+            const bool ended =
+                ReadPass(*reader, next.rows, kSegmentRecords, true, scanNeedle ? &verdicts : nullptr);
             if (!next.rows.empty())
             {
                 next.CSVEndLine = reader->GetRecordCount();
                 next.FileBufferEndLine = reader->GetCurrentLine() - 1;
                 totalEstimate = next.CSVEndLine + 10;
                 segments.push_back(std::move(next));
+                if (scanNeedle)
+                    findVerdicts[&segments.back()] = std::move(verdicts);
                 result = segments.size() - 1;
                 MarkLoaded(result);
             }
@@ -382,7 +433,13 @@ const CSVSegment* CsvDocumentCore::GetSegment(int64_t row, bool allowUnload, int
     if (allowUnload)
         TrimLoadedSegments(index, kMaxLoadedSegments - 1);
     reader->SetPosition(startLine, startCount);
-    ReadPass(*reader, segment.rows, segment.CSVEndLine - startCount, true);
+    std::vector<uint8_t>* verdicts = nullptr;
+    if (scanNeedle)
+    {
+        verdicts = &findVerdicts[&segment];
+        verdicts->clear();
+    }
+    ReadPass(*reader, segment.rows, segment.CSVEndLine - startCount, true, verdicts);
     segment.unloaded = false;
     MarkLoaded(index);
     if (allowUnload)
@@ -463,6 +520,17 @@ void CsvDocumentCore::OnFindNext(IRowsSink* view, const std::u16string& searchTe
     if (view && view->GetLastSelectedRow(selected) && selected < std::numeric_limits<int64_t>::max())
         next = selected + 1;
     FindNeedle needle(searchText, matchCase);
+    // Segments read during the search are searched while they are read (ReadPass).
+    struct ScanGuard
+    {
+        CsvDocumentCore& core;
+        ~ScanGuard()
+        {
+            core.scanNeedle = nullptr;
+            core.findVerdicts.clear();
+        }
+    } scanGuard{*this};
+    scanNeedle = &needle;
 
     for (;;)
     {
@@ -476,12 +544,15 @@ void CsvDocumentCore::OnFindNext(IRowsSink* view, const std::u16string& searchTe
             return;
         }
         const std::vector<CSVRecord>& rows = segment->rows;
+        const auto known = findVerdicts.find(segment);
+        const std::vector<uint8_t>* verdicts =
+            known != findVerdicts.end() && known->second.size() == rows.size() ? &known->second : nullptr;
         size_t offset = next > firstRow ? static_cast<size_t>(AsUnsigned(next) - AsUnsigned(firstRow)) : 0;
         for (; offset < rows.size(); ++offset)
         {
             const int64_t rowNumber = firstRow + static_cast<int64_t>(offset);
             next = rowNumber + 1;
-            const bool hit = RowContains(rows[offset], needle);
+            const bool hit = verdicts ? (*verdicts)[offset] != 0 : RowContains(rows[offset], needle);
             if (!hit)
                 continue;
             if (view && view->SelectRow(rowNumber, rows, firstRow, estimate) && services.rowDetails)

@@ -29,6 +29,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "CSVReader.h"
@@ -122,10 +123,14 @@ public:
 
 private:
     // Reads up to maxRecords records from the reader's position into rows; true when the file ended.
-    bool ReadPass(LCSVReader& from, std::vector<CSVRecord>& rows, int64_t maxRecords, bool logMultiLine);
+    // verdicts, when given, receives for each record read whether it holds scanNeedle.
+    bool ReadPass(LCSVReader& from, std::vector<CSVRecord>& rows, int64_t maxRecords, bool logMultiLine,
+                  std::vector<uint8_t>* verdicts = nullptr);
     void MarkLoaded(size_t index);
     void ReleaseSegment(size_t index);
+    CSVRecord TakePendingRow();
     void FreePendingRows();
+    static void CopyRecord(const CSVRecord& source, CSVRecord& target);
     // Releases loaded segments farthest from keep (and the one before it) until at most limit hold rows.
     void TrimLoadedSegments(size_t keep, size_t limit = kMaxLoadedSegments);
     int64_t FirstRowOf(size_t index) const;
@@ -145,9 +150,14 @@ private:
     // Indexes of the segments that hold rows.
     std::set<size_t> loaded;
     size_t peakLoaded = 0;
-    // Rows of a released segment still to be freed, from pendingNext on.
+    // Rows of a released segment still to be reused or freed, from pendingNext on.
     std::vector<CSVRecord> pendingRows;
     size_t pendingNext = 0;
+    // The record every read goes into before it is copied into a segment.
+    CSVRecord scratchRecord;
+    // While find next runs: its needle, and for the segments read meanwhile whether each row holds it.
+    FindNeedle* scanNeedle = nullptr;
+    std::unordered_map<const CSVSegment*, std::vector<uint8_t>> findVerdicts;
 };
 
 // value as text with "." between groups of three digits and a leading "-".

@@ -177,7 +177,12 @@ TEST(SegmentCacheModel, RandomCallsMatchAStraightRead)
                 const CSVRecord& record = reference[static_cast<size_t>(target - 1)];
                 if (record.empty())
                     break;
-                const std::u16string needle = record[0].text; // "r<target>"
+                std::u16string needle = record[0].text; // "r<target>"
+                // Match case on, or off with the needle in capitals: the same hit either way.
+                if (doc.core.GetMatchCase() != (random() % 2 == 0))
+                    doc.core.OnMatchCase();
+                if (!doc.core.GetMatchCase())
+                    needle[0] = u'R';
                 view.Select(target - 1 - static_cast<int64_t>(random() % 3));
                 if (view.selectedRow < 1)
                     view.hasSelection = false;
