@@ -263,21 +263,11 @@ bool HasAvx512Utf8()
 }
 #endif
 
-// Appends the UTF-8 bytes decoded to UTF-16. Well-formed sequences are decoded here; from the
-// first one that is not, the code page decoder takes the rest, so that every malformed form
-// decodes exactly as everywhere else. (A well-formed sequence never borders on a malformed one
-// inside itself, so decoding in two parts gives the same text as decoding at once.)
-void AppendUtf8(const uint8_t* s, size_t n, std::u16string& out)
+// Decodes the well-formed UTF-8 sequences from the start of the bytes into `start` (room for n
+// units) and returns the units written; `consumed` tells where the first malformed sequence
+// begins (n when there is none).
+size_t DecodeWellFormedUtf8(const uint8_t* s, size_t n, char16_t* const start, size_t& consumed)
 {
-    if (n == 0)
-        return;
-    const size_t base = out.size();
-    // Behind an opening quotation mark, room for the closing one too, so that it needs no
-    // second allocation.
-    if (base > 0 && out.capacity() < base + n + 1)
-        out.reserve(base + n + 1);
-    out.resize(base + n);  // never more units than bytes
-    char16_t* const start = out.data() + base;
     char16_t* o = start;
     size_t i = 0;
 #if defined(CSVQ_UTF8_AVX512)
@@ -362,13 +352,44 @@ void AppendUtf8(const uint8_t* s, size_t n, std::u16string& out)
                 }
             }
         }
-        std::u16string rest;
-        DecodeCodePage(65001, s + i, n - i, rest);
-        out.resize(base + static_cast<size_t>(o - start));
-        out += rest;
-        return;
+        break;
     }
-    out.resize(base + static_cast<size_t>(o - start));
+    consumed = std::min(i, n);
+    return static_cast<size_t>(o - start);
+}
+
+// Appends the UTF-8 bytes decoded to UTF-16. Well-formed sequences are decoded here; from the
+// first one that is not, the code page decoder takes the rest, so that every malformed form
+// decodes exactly as everywhere else. (Decoding stops only between sequences, so decoding in two
+// parts gives the same text as decoding at once.)
+void AppendUtf8(const uint8_t* s, size_t n, std::u16string& out)
+{
+    if (n == 0)
+        return;
+    const size_t base = out.size();
+    size_t consumed = 0;
+    if (base == 0 && n <= 256)
+    {
+        // A whole short field: decoded on the stack and built in one step.
+        char16_t units[256];
+        out.assign(units, DecodeWellFormedUtf8(s, n, units, consumed));
+    }
+    else
+    {
+        // Behind an opening quotation mark, room for the closing one too, so that it needs no
+        // second allocation.
+        if (base > 0 && out.capacity() < base + n + 1)
+            out.reserve(base + n + 1);
+        out.resize(base + n);  // never more units than bytes
+        out.resize(base + DecodeWellFormedUtf8(s, n, out.data() + base, consumed));
+    }
+    if (consumed < n)
+    {
+        // From the first malformed sequence on, the code page decoder decides.
+        std::u16string rest;
+        DecodeCodePage(65001, s + consumed, n - consumed, rest);
+        out += rest;
+    }
 }
 
 // Where the quote, the separator, LF, CR and the bytes of 0x80 or more lie in a line, 64 bytes
