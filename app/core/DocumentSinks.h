@@ -45,7 +45,9 @@ public:
     virtual void Error(const std::u16string& text) = 0;
 };
 
-// One view of the document: the grid that shows its rows. Row numbers count from 1.
+// One view of the document: the grid that shows its rows. Row numbers count from 1. The rows
+// handed over belong to the document: copy what is kept, they may be released or reused by the
+// document's next call that allows unloading.
 class IRowsSink
 {
 public:
