@@ -98,14 +98,14 @@ bool CCSVQuibboAppApp::InitViewer(bool showFrame)
 
     CreateAppFonts();
 
-    m_frame = new CMainFrame;
-    if (!m_frame->Create(m_docManager, GetAppDisplayName()))
+    auto* frame = new CMainFrame;
+    if (!frame->Create(m_docManager, GetAppDisplayName()))
     {
-        delete m_frame;
-        m_frame = nullptr;
+        delete frame;
         return false;
     }
-    SetTopWindow(m_frame);
+    m_frame = frame;
+    SetTopWindow(frame);
     if (showFrame)
     {
         m_frame->Show(true);
@@ -180,7 +180,8 @@ bool CCSVQuibboAppApp::RunCommandLine(const CommandLineDecision& decision)
         bool ok = PrintFile(wxString::FromUTF8(decision.files.front()), wxString::FromUTF8(decision.printerName));
         m_exitCode = ok ? 0 : 1;
         m_endAfterInit = true;
-        m_frame->Destroy();
+        if (m_frame)
+            m_frame->Destroy();
         return true;
     }
     case CommandLineAction::Nothing:
@@ -219,7 +220,7 @@ bool CCSVQuibboAppApp::PrintFile(const wxString& path, const wxString& printer)
     if (!printer.empty())
         data.GetPrintData().SetPrinterName(printer);
     wxPrinter wxprinter(&data);
-    bool ok = wxprinter.Print(m_frame, printout, false);
+    bool ok = wxprinter.Print(m_frame.get(), printout, false);
     delete printout;
     return ok;
 }
@@ -284,6 +285,6 @@ void CCSVQuibboAppApp::OnUnhandledException()
 
 void CCSVQuibboAppApp::OnAppAbout(wxCommandEvent&)
 {
-    CAboutDlg dialog(m_frame);
+    CAboutDlg dialog(m_frame.get());
     dialog.ShowModal();
 }

@@ -4,13 +4,14 @@
 #pragma once
 
 #include <wx/app.h>
+#include <wx/weakref.h>
 
 #include <memory>
 #include <vector>
 
+#include "CMainFrame.h"
 #include "CommandLine.h"
 
-class CMainFrame;
 class wxDocManager;
 class CCSVQuibboDocManager;
 class COpenSwitchServer;
@@ -34,7 +35,7 @@ public:
     // Opens a path as a document, activating it when it is open already.
     void OpenFile(const wxString& path);
 
-    CMainFrame* GetMainFrame() const { return m_frame; }
+    CMainFrame* GetMainFrame() const { return m_frame.get(); }
     wxDocManager* GetDocManager() const;
 
     // The configuration file: $XDG_CONFIG_HOME/Norvanecom/CSV Quibbo.conf.
@@ -47,7 +48,8 @@ private:
     void StartServer();
 
     CCSVQuibboDocManager* m_docManager = nullptr;
-    CMainFrame* m_frame = nullptr;
+    // Null once the frame has been destroyed.
+    wxWeakRef<CMainFrame> m_frame;
     std::unique_ptr<COpenSwitchInstance> m_instance;
     std::unique_ptr<COpenSwitchServer> m_server;
     bool m_endAfterInit = false;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <wx/clipbrd.h>
+#include <wx/config.h>
 #include <wx/dataobj.h>
 #include <wx/dcmemory.h>
 #include <wx/filehistory.h>
@@ -53,6 +54,8 @@ class AppWindowTest : public ::testing::Test
 protected:
     void TearDown() override
     {
+        if (!App().GetMainFrame())
+            return;
         App().GetDocManager()->CloseDocuments(true);
         Pump(50);
         g_messageBoxes.texts.clear();
@@ -546,6 +549,15 @@ TEST_F(AppWindowTest, PrintoutDrawsTheGridOnOnePage)
     EXPECT_TRUE(rowColour);
 }
 
+TEST_F(AppWindowTest, WideningThePropertiesPaneWidensTheEncodingList)
+{
+    CPropertyView* props = Frame().GetPropertiesPane();
+    wxChoice* list = props->GetEncodingList();
+    props->SetSize(props->GetSize().x + 120, props->GetSize().y);
+    Pump(50);
+    EXPECT_EQ(list->GetPosition().x + list->GetSize().x, props->GetClientSize().x - 4);
+}
+
 TEST_F(AppWindowTest, FileViewPropertiesSaysSoAndOtherCommandsStayThere)
 {
     CFileView* files = Frame().GetFileViewPane();
@@ -561,6 +573,24 @@ TEST_F(AppWindowTest, FileViewPropertiesSaysSoAndOtherCommandsStayThere)
         EXPECT_TRUE(files->GetEventHandler()->ProcessEvent(event)) << id;
     }
     EXPECT_EQ(g_messageBoxes.texts.size(), 1u);
+}
+
+} // namespace
+
+namespace {
+
+// Last: it closes the main window.
+TEST_F(AppWindowTest, ClosingTheMainWindowWithDocumentsOpenClosesThemAll)
+{
+    ASSERT_NE(Open(WriteCsv("closing1.csv", 12000)), nullptr);
+    Command(ID_WINDOW_NEW);
+    ASSERT_NE(Open(WriteCsv("closing2.csv", 20)), nullptr);
+    Frame().Close(true);
+    Pump(200);
+    EXPECT_TRUE(App().GetDocManager()->GetDocumentsVector().empty());
+    EXPECT_EQ(App().GetMainFrame(), nullptr);
+    // The layout was saved for the next start.
+    EXPECT_TRUE(wxConfigBase::Get()->HasEntry("/Workspace/Perspective"));
 }
 
 } // namespace
