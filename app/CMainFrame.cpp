@@ -224,6 +224,12 @@ CMainFrame::~CMainFrame()
         if (m_recentMenu)
             manager->FileHistoryRemoveMenu(m_recentMenu);
     m_manager.UnInit();
+    if (!m_documentMenusShown)
+    {
+        // Not in the menu bar, so nobody else deletes them.
+        delete m_editMenu;
+        delete m_windowMenu;
+    }
 }
 
 bool CMainFrame::Create(wxDocManager* manager, const wxString& title)
