@@ -10,6 +10,7 @@
 #include <wx/print.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
+#include <wx/utils.h>
 #include <wx/stdpaths.h>
 #include <wx/button.h>
 #include <wx/statbmp.h>
@@ -160,10 +161,18 @@ bool CCSVQuibboAppApp::RunCommandLine(const CommandLineDecision& decision)
         std::vector<wxString> files;
         for (const std::string& f : decision.files)
             files.push_back(wxString::FromUTF8(f));
-        if (m_instance->IsAnotherRunning() && ForwardFilesToRunningViewer(files))
+        if (m_instance->IsAnotherRunning())
         {
-            m_endAfterInit = true;
-            return true;
+            // The other viewer may still be starting and not listen yet: give it a moment.
+            for (int attempt = 0; attempt < 20; ++attempt)
+            {
+                if (ForwardFilesToRunningViewer(files))
+                {
+                    m_endAfterInit = true;
+                    return true;
+                }
+                wxMilliSleep(100);
+            }
         }
         if (!InitViewer(true))
             return false;

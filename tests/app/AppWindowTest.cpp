@@ -343,6 +343,28 @@ TEST_F(AppWindowTest, ApplyInPropertiesRereadsTheActiveDocumentAndTabsShowTheirO
     EXPECT_EQ(props->GetEncodingList()->GetSelection(), 0);
 }
 
+TEST_F(AppWindowTest, AFileThatCannotBeReadIsReportedAndOpensNothing)
+{
+    App().OpenFile(wxString::FromUTF8(g_testHome + "/missing.csv"));
+    Pump(100);
+    EXPECT_TRUE(App().GetDocManager()->GetDocumentsVector().empty());
+    ASSERT_EQ(g_messageBoxes.texts.size(), 1u);
+    EXPECT_NE(g_messageBoxes.texts[0].Find("missing.csv"), wxNOT_FOUND) << g_messageBoxes.texts[0];
+    EXPECT_TRUE(g_messageBoxes.styles[0] & wxICON_ERROR);
+    EXPECT_EQ(Frame().GetMenuBar()->GetMenuCount(), 3u);
+
+    // Binary data opens as text without harm.
+    std::string binary = g_testHome + "/binary.dat";
+    {
+        std::ofstream out(binary, std::ios::binary);
+        for (int i = 0; i < 100000; ++i)
+            out.put(static_cast<char>((i * 7919) & 0xFF));
+    }
+    EXPECT_NE(Open(binary), nullptr);
+    ActiveView()->GetGrid()->Redraw();
+    Pump(50);
+}
+
 TEST_F(AppWindowTest, RecentFilesHoldFour)
 {
     for (int i = 0; i < 5; ++i)
