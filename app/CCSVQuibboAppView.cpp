@@ -95,7 +95,9 @@ bool CCSVQuibboAppView::OnCreate(wxDocument* doc, long)
     auto* frame = new CChildFrame(doc, this, mainFrame, doc->GetUserReadableName());
 
     m_grid = new LGridView(&m_core, &m_core);
-    LGridFontSpec popupFont = ToGridFont(MakeAppFontDescriptions(wxWindow::FromDIP(16, nullptr))[1]);
+    FontDescription f2 = MakeAppFontDescriptions(wxWindow::FromDIP(16, nullptr))[1];
+    f2.face = ResolveFontFace(f2.face);
+    LGridFontSpec popupFont = ToGridFont(f2);
     if (!m_grid->Create(frame, IDC_GRID_VIEW, wxDefaultPosition, wxDefaultSize, &popupFont))
     {
         delete m_grid;

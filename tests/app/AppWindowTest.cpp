@@ -613,6 +613,9 @@ TEST_F(AppWindowTest, ClosingTheMainWindowWithDocumentsOpenClosesThemAll)
     EXPECT_EQ(App().GetMainFrame(), nullptr);
     // The layout was saved for the next start.
     EXPECT_TRUE(wxConfigBase::Get()->HasEntry("/Workspace/Perspective"));
+    wxConfigBase::Get()->Flush();
+    EXPECT_TRUE(wxFileExists(CCSVQuibboAppApp::ConfigFilePath())) << CCSVQuibboAppApp::ConfigFilePath();
+    EXPECT_TRUE(CCSVQuibboAppApp::ConfigFilePath().EndsWith("/Norvanecom/CSV Quibbo.conf"));
 }
 
 } // namespace
