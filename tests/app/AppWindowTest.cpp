@@ -207,8 +207,11 @@ TEST_F(AppWindowTest, MenusAndCommandStatesWithoutAndWithADocument)
     Frame().GetEventHandler()->ProcessEvent(check);
     EXPECT_TRUE(check.GetChecked());
 
-    App().GetDocManager()->CloseDocuments(true);
+    // Closing the tab closes the document.
+    ASSERT_NE(Frame().GetActiveChild(), nullptr);
+    Frame().GetActiveChild()->Close();
     Pump(100);
+    EXPECT_TRUE(App().GetDocManager()->GetDocumentsVector().empty());
     EXPECT_EQ(Frame().GetMenuBar()->GetMenuCount(), 3u);
     EXPECT_EQ(Frame().GetTitle(), "CSV Quibbo");
 }
