@@ -22,12 +22,12 @@ namespace {
 
 LGridFontSpec ToGridFont(const FontDescription& description)
 {
-    LGridFontSpec spec;
-    spec.face = description.face;
-    spec.height = description.height;
-    spec.weight = description.weight;
-    spec.italic = description.italic;
-    return spec;
+    LGridFontSpec font;
+    font.face = description.face;
+    font.height = description.height;
+    font.weight = description.weight;
+    font.italic = description.italic;
+    return font;
 }
 
 // Prints what the grid shows, scaled to the page width.
