@@ -136,14 +136,15 @@ int RunRecords(const std::vector<std::string>& args)
     int64_t records = 0;
     uint64_t fields = 0;
     uint64_t characters = 0;
+    // One record read again and again, as the document reads before it copies into its rows.
+    CSVRecord record;
     for (;;)
     {
         // Segment by segment, as the document pages: each segment starts at the recorded line
         // and record count of the previous one's end.
         if (records % kSegmentRecords == 0)
             reader.SetPosition(reader.GetCurrentLine(), records);
-        CSVRecord record;
-        if (!reader.ReadRecord(record, false))
+        if (!reader.ReadRecordInto(record, false))
             break;
         ++records;
         fields += record.size();

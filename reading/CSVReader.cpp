@@ -12,6 +12,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 namespace
 {
@@ -32,64 +35,195 @@ char16_t SeparatorChar(SeparatorKind kind)
     }
 }
 
-// Bit c set for the characters that end a plain run: the quote, the separator, CR and LF
-// (all below 64).
-uint64_t SpecialMask(char16_t separator)
+// The fields of the record being read: out[0, used) are its fields so far. Field objects behind
+// them (left by the previous record of a reused record) and the spare texts are taken before new
+// ones are made, so that their text buffers serve again.
+struct RecordFields
 {
-    return (uint64_t(1) << kQuoteMark) | (uint64_t(1) << separator) | (uint64_t(1) << kLineFeed) |
-           (uint64_t(1) << kCarriageReturn);
+    CSVRecord& out;
+    size_t used;
+    std::vector<std::u16string>* spare;  // null: fields are only appended
+
+    bool Empty() const { return used == 0; }
+    CSVField& Back() { return out[used - 1]; }
+
+    // Starts the next field, empty and not quoted.
+    std::u16string& Next()
+    {
+        if (used < out.size())
+        {
+            CSVField& field = out[used++];
+            if (field.text.capacity() > kKeptTextUnits)
+                std::u16string().swap(field.text);  // a huge text is not kept for later records
+            else
+                field.text.clear();
+            field.quoted = false;
+            return field.text;
+        }
+        out.emplace_back();
+        ++used;
+        std::u16string& text = out.back().text;
+        if (spare && !spare->empty())
+        {
+            text.swap(spare->back());
+            spare->pop_back();
+            text.clear();
+        }
+        return text;
+    }
+
+    static constexpr size_t kKeptTextUnits = 4096;
+};
+
+// Where the quote, CR and LF (`quoteOrBreak`) and the separator lie in a line of units, one bit
+// per unit in words of 64, so that the end of each plain run is found with a few bit operations.
+class UnitMasks
+{
+public:
+    UnitMasks(const char16_t* t, size_t n, char16_t separator)
+    {
+        const size_t words = (n + 63) / 64;
+        uint64_t* store = local;
+        if (words > kLocalWords)
+        {
+            heap.resize(2 * words);
+            store = heap.data();
+        }
+        quoteOrBreak = store;
+        separators = store + words;
+        Build()(t, n, separator, quoteOrBreak, separators);
+    }
+
+    // The first unit at or after j that ends a run (the separator only outside quotes), or n.
+    size_t RunEnd(size_t j, size_t n, bool inQuotes) const
+    {
+        size_t word = j >> 6;
+        uint64_t stop = (quoteOrBreak[word] | (inQuotes ? 0 : separators[word])) & (~uint64_t(0) << (j & 63));
+        const size_t words = (n + 63) / 64;
+        while (!stop)
+        {
+            if (++word >= words)
+                return n;
+            stop = quoteOrBreak[word] | (inQuotes ? 0 : separators[word]);
+        }
+        return (word << 6) + static_cast<size_t>(__builtin_ctzll(stop));
+    }
+
+private:
+    using BuildFunction = void (*)(const char16_t*, size_t, char16_t, uint64_t*, uint64_t*);
+    static BuildFunction Build();
+
+    static constexpr size_t kLocalWords = 32;  // lines of up to 1,024 units need no allocation
+    uint64_t local[2 * kLocalWords];
+    std::vector<uint64_t> heap;
+    uint64_t* quoteOrBreak;
+    uint64_t* separators;
+};
+
+// The bits of the units from `from` to n (fewer than 64) one at a time.
+inline void TailMasks(const char16_t* t, size_t from, size_t n, char16_t separator, uint64_t& qb, uint64_t& sp)
+{
+    qb = sp = 0;
+    for (size_t k = from; k < n; ++k)
+    {
+        const char16_t c = t[k];
+        qb |= uint64_t(c == kQuoteMark || c == kLineFeed || c == kCarriageReturn) << (k - from);
+        sp |= uint64_t(c == separator) << (k - from);
+    }
 }
 
-inline bool IsSpecial(char16_t c, uint64_t mask)
+void BuildMasksSse2(const char16_t* t, size_t n, char16_t separator, uint64_t* qb, uint64_t* sp)
 {
-    return c < 64 && ((mask >> c) & 1);
-}
-
-// Skips plain characters 8 at a time: stops at or before the first quote, `sep`, LF or CR.
-inline size_t SkipPlain(const char16_t* t, size_t j, size_t n, char16_t sep)
-{
+    size_t i = 0;
+    size_t word = 0;
 #if defined(__SSE2__)
     const __m128i quote = _mm_set1_epi16(static_cast<short>(kQuoteMark));
-    const __m128i separator = _mm_set1_epi16(static_cast<short>(sep));
+    const __m128i sepUnit = _mm_set1_epi16(static_cast<short>(separator));
     const __m128i lf = _mm_set1_epi16(static_cast<short>(kLineFeed));
     const __m128i cr = _mm_set1_epi16(static_cast<short>(kCarriageReturn));
-    while (n - j >= 8)
+    for (; i + 64 <= n; i += 64, ++word)
     {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + j));
-        __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, quote), _mm_cmpeq_epi16(v, separator)),
-                                   _mm_or_si128(_mm_cmpeq_epi16(v, lf), _mm_cmpeq_epi16(v, cr)));
-        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
-        if (mask)
-            return j + static_cast<size_t>(__builtin_ctz(mask)) / 2;
-        j += 8;
+        uint64_t q = 0;
+        uint64_t s = 0;
+        for (int part = 0; part < 4; ++part)
+        {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i + 16 * part));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i + 16 * part + 8));
+            const __m128i qa = _mm_or_si128(_mm_cmpeq_epi16(a, quote), _mm_or_si128(_mm_cmpeq_epi16(a, lf), _mm_cmpeq_epi16(a, cr)));
+            const __m128i qbv = _mm_or_si128(_mm_cmpeq_epi16(b, quote), _mm_or_si128(_mm_cmpeq_epi16(b, lf), _mm_cmpeq_epi16(b, cr)));
+            const unsigned qm = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(qa, qbv)));
+            const unsigned sm = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_packs_epi16(_mm_cmpeq_epi16(a, sepUnit), _mm_cmpeq_epi16(b, sepUnit))));
+            q |= static_cast<uint64_t>(qm) << (16 * part);
+            s |= static_cast<uint64_t>(sm) << (16 * part);
+        }
+        qb[word] = q;
+        sp[word] = s;
     }
-#else
-    (void)t;
-    (void)n;
-    (void)sep;
 #endif
-    return j;
+    if (i < n)
+        TailMasks(t, i, n, separator, qb[word], sp[word]);
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx512f,avx512bw"))) void BuildMasksAvx512(const char16_t* t, size_t n, char16_t separator,
+                                                                   uint64_t* qb, uint64_t* sp)
+{
+    const __m512i quote = _mm512_set1_epi16(static_cast<short>(kQuoteMark));
+    const __m512i sepUnit = _mm512_set1_epi16(static_cast<short>(separator));
+    const __m512i lf = _mm512_set1_epi16(static_cast<short>(kLineFeed));
+    const __m512i cr = _mm512_set1_epi16(static_cast<short>(kCarriageReturn));
+    size_t word = 0;
+    for (size_t i = 0; i < n; i += 64, ++word)
+    {
+        const size_t left = n - i;
+        const __mmask32 lowValid = left >= 32 ? ~__mmask32(0) : static_cast<__mmask32>((uint64_t(1) << left) - 1);
+        const __mmask32 highValid = left >= 64   ? ~__mmask32(0)
+                                    : left <= 32 ? __mmask32(0)
+                                                 : static_cast<__mmask32>((uint64_t(1) << (left - 32)) - 1);
+        const __m512i a = _mm512_maskz_loadu_epi16(lowValid, t + i);
+        const __m512i b = _mm512_maskz_loadu_epi16(highValid, t + i + 32);
+        const uint64_t qa = _mm512_cmpeq_epi16_mask(a, quote) | _mm512_cmpeq_epi16_mask(a, lf) | _mm512_cmpeq_epi16_mask(a, cr);
+        const uint64_t qbv = _mm512_cmpeq_epi16_mask(b, quote) | _mm512_cmpeq_epi16_mask(b, lf) | _mm512_cmpeq_epi16_mask(b, cr);
+        // Units behind the line load as 0, which is never one of these characters.
+        qb[word] = (qa & lowValid) | ((qbv & highValid) << 32);
+        sp[word] = (_mm512_cmpeq_epi16_mask(a, sepUnit) & lowValid) |
+                   (static_cast<uint64_t>(_mm512_cmpeq_epi16_mask(b, sepUnit) & highValid) << 32);
+    }
+}
+#endif
+
+UnitMasks::BuildFunction UnitMasks::Build()
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    static const BuildFunction chosen = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") ? BuildMasksAvx512
+                                                                                       : BuildMasksSse2;
+    }();
+    return chosen;
+#else
+    return BuildMasksSse2;
+#endif
 }
 
 // Splits one line into fields appended to `out`. When `continueLast` is set and `out` has a
 // field, the line's first field continues that field (joined with LF, or with the LF runs at its
 // ends trimmed) and its quoted flag is dropped. Returns the number of characters added.
-size_t ParseInto(const std::u16string& line, CSVRecord& out, bool& inQuotes, bool continueLast,
+size_t ParseInto(const std::u16string& line, RecordFields& out, bool& inQuotes, bool continueLast,
                  bool joinWithoutNewline, char16_t separator)
 {
     const size_t n = line.size();
     if (n == 0)
         return 0;
     const char16_t* t = line.data();
-    const uint64_t plainStop = SpecialMask(separator);
-    const uint64_t quotedStop = (uint64_t(1) << kQuoteMark) | (uint64_t(1) << kLineFeed) | (uint64_t(1) << kCarriageReturn);
 
     size_t added = 0;
     bool continuation = false;
     std::u16string* field;
-    if (continueLast && !out.empty())
+    if (continueLast && !out.Empty())
     {
-        field = &out.back().text;
+        field = &out.Back().text;
         if (joinWithoutNewline)
         {
             size_t end = field->find_last_not_of(kLineFeed);
@@ -106,20 +240,17 @@ size_t ParseInto(const std::u16string& line, CSVRecord& out, bool& inQuotes, boo
     }
     else
     {
-        out.emplace_back();
-        field = &out.back().text;
+        field = &out.Next();
     }
     size_t fieldStart = field->size();
     bool quoted = false;
 
+    const UnitMasks masks(t, n, separator);
     size_t j = 0;
     while (j < n)
     {
-        const uint64_t stop = inQuotes ? quotedStop : plainStop;
         size_t run = j;
-        j = SkipPlain(t, j, n, inQuotes ? kQuoteMark : separator);
-        while (j < n && !IsSpecial(t[j], stop))
-            ++j;
+        j = masks.RunEnd(j, n, inQuotes);
         if (j > run)
         {
             field->append(t + run, j - run);
@@ -147,10 +278,9 @@ size_t ParseInto(const std::u16string& line, CSVRecord& out, bool& inQuotes, boo
         else if (c == separator && !inQuotes)
         {
             if (!continuation)
-                out.back().quoted = quoted;
+                out.Back().quoted = quoted;
             continuation = false;
-            out.emplace_back();
-            field = &out.back().text;
+            field = &out.Next();
             fieldStart = 0;
             quoted = false;
         }
@@ -163,7 +293,7 @@ size_t ParseInto(const std::u16string& line, CSVRecord& out, bool& inQuotes, boo
         ++j;
     }
     if (!continuation)
-        out.back().quoted = quoted;
+        out.Back().quoted = quoted;
     return added;
 }
 
@@ -175,7 +305,6 @@ inline bool IsContinuation(uint8_t b)
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define CSVQ_UTF8_AVX512 1
-#include <immintrin.h>
 
 // Well-formed one-, two- and three-byte UTF-8 sequences decoded 32 bytes at a time (AVX-512 with
 // VBMI2 compression). Stops before the first chunk that holds anything else (four-byte or
@@ -368,9 +497,9 @@ void AppendUtf8(const uint8_t* s, size_t n, std::u16string& out)
         return;
     const size_t base = out.size();
     size_t consumed = 0;
-    if (base == 0 && n <= 256)
+    if (base == 0 && n <= 256 && out.capacity() < n)
     {
-        // A whole short field: decoded on the stack and built in one step.
+        // A whole short field without room for it: decoded on the stack and built in one step.
         char16_t units[256];
         out.assign(units, DecodeWellFormedUtf8(s, n, units, consumed));
     }
@@ -392,210 +521,6 @@ void AppendUtf8(const uint8_t* s, size_t n, std::u16string& out)
     }
 }
 
-// Where the quote, the separator, LF, CR and the bytes of 0x80 or more lie in a line, 64 bytes
-// at a time, so that the end of each run of plain bytes is found with a few bit operations.
-// The 64 bytes behind the line must be readable (the window's byte store is padded).
-class LineMasks
-{
-public:
-    LineMasks(const uint8_t* t, size_t n, uint8_t sep) : t(t), n(n), sep(sep) {}
-
-    // The first byte at or after j that ends a run (the separator only outside quotes), or n;
-    // `nonAscii` tells whether the run before it holds a byte of 0x80 or more.
-    size_t RunEnd(size_t j, bool inQuotes, bool& nonAscii)
-    {
-        nonAscii = false;
-        while (j < n)
-        {
-            const size_t block = j >> 6;
-            if (block != loaded)
-                Load(block);
-            const uint64_t from = ~uint64_t(0) << (j & 63);
-            const uint64_t stop = (inQuotes ? quoteOrBreak : quoteOrBreak | separator) & from;
-            if (stop)
-            {
-                const unsigned at = static_cast<unsigned>(__builtin_ctzll(stop));
-                if (high & from & ((uint64_t(1) << at) - 1))
-                    nonAscii = true;
-                return std::min(n, (block << 6) + at);
-            }
-            if (high & from)
-                nonAscii = true;
-            j = (block + 1) << 6;
-        }
-        return n;
-    }
-
-private:
-    void Load(size_t block)
-    {
-        loaded = block;
-        const size_t at = block << 6;
-        const uint8_t* p = t + at;
-        // Bits for the bytes behind the line's end are cleared below.
-        const uint64_t inLine = n - at >= 64 ? ~uint64_t(0) : (uint64_t(1) << (n - at)) - 1;
-#if defined(__SSE2__)
-        const __m128i quote = _mm_set1_epi8('"');
-        const __m128i sepChar = _mm_set1_epi8(static_cast<char>(sep));
-        const __m128i lf = _mm_set1_epi8('\n');
-        const __m128i cr = _mm_set1_epi8('\r');
-        quoteOrBreak = separator = high = 0;
-        for (int part = 0; part < 4; ++part)
-        {
-            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * part));
-            __m128i qb = _mm_or_si128(_mm_cmpeq_epi8(v, quote),
-                                      _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)));
-            const int shift = 16 * part;
-            quoteOrBreak |= static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(qb))) << shift;
-            separator |= static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, sepChar)))) << shift;
-            high |= static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(v))) << shift;
-        }
-#else
-        quoteOrBreak = separator = high = 0;
-        for (int k = 0; k < 64; ++k)
-        {
-            const uint8_t c = p[k];
-            quoteOrBreak |= uint64_t(c == '"' || c == '\n' || c == '\r') << k;
-            separator |= uint64_t(c == sep) << k;
-            high |= uint64_t(c >= 0x80) << k;
-        }
-#endif
-        quoteOrBreak &= inLine;
-        separator &= inLine;
-        high &= inLine;
-    }
-
-    const uint8_t* const t;
-    const size_t n;
-    const uint8_t sep;
-    size_t loaded = SIZE_MAX;
-    uint64_t quoteOrBreak = 0;
-    uint64_t separator = 0;
-    uint64_t high = 0;
-};
-
-// Appends ASCII bytes as UTF-16.
-inline void AppendAscii(const uint8_t* s, size_t n, std::u16string& out)
-{
-    const size_t base = out.size();
-    if (base == 0 && n < 64)
-    {
-        // A whole short field: built in one step, without zero-filling it first.
-        out = std::u16string(s, s + n);
-        return;
-    }
-    out.resize(base + n);
-    char16_t* o = out.data() + base;
-    size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
-    for (; i + 16 <= n; i += 16)
-    {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + i), _mm_unpacklo_epi8(v, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + i + 8), _mm_unpackhi_epi8(v, zero));
-    }
-#endif
-    for (; i < n; ++i)
-        o[i] = s[i];
-}
-
-// ParseInto over the bytes of a line of 8-bit text read as UTF-8. The quote, the separators,
-// CR and LF are single bytes that no other character's bytes contain, and every other byte
-// decodes to characters that are none of them, so splitting the bytes and decoding each run
-// gives the same fields as splitting the decoded line.
-size_t ParseBytesInto(const uint8_t* t, size_t n, CSVRecord& out, bool& inQuotes,
-                      bool continueLast, bool joinWithoutNewline, char16_t separator)
-{
-    if (n == 0)
-        return 0;
-    const uint8_t sep = static_cast<uint8_t>(separator);
-
-    size_t added = 0;
-    bool continuation = false;
-    std::u16string* field;
-    if (continueLast && !out.empty())
-    {
-        field = &out.back().text;
-        if (joinWithoutNewline)
-        {
-            size_t end = field->find_last_not_of(kLineFeed);
-            field->erase(end == std::u16string::npos ? 0 : end + 1);
-            size_t begin = field->find_first_not_of(kLineFeed);
-            field->erase(0, begin == std::u16string::npos ? field->size() : begin);
-        }
-        else
-        {
-            field->push_back(kLineFeed);
-            ++added;
-        }
-        continuation = true;
-    }
-    else
-    {
-        out.emplace_back();
-        field = &out.back().text;
-    }
-    size_t fieldStart = field->size();
-    bool quoted = false;
-
-    LineMasks masks(t, n, sep);
-    size_t j = 0;
-    while (j < n)
-    {
-        size_t run = j;
-        bool nonAscii;
-        j = masks.RunEnd(j, inQuotes, nonAscii);
-        if (j > run)
-        {
-            size_t before = field->size();
-            if (nonAscii)
-                AppendUtf8(t + run, j - run, *field);
-            else
-                AppendAscii(t + run, j - run, *field);
-            added += field->size() - before;
-        }
-        if (j == n)
-            break;
-        const uint8_t c = t[j];
-        if (c == kQuoteMark)
-        {
-            const bool lastChar = j + 1 == n;
-            if (inQuotes)
-            {
-                if (lastChar || t[j + 1] == sep || t[j + 1] == kLineFeed ||
-                    t[j + 1] == kCarriageReturn)
-                    inQuotes = false;
-            }
-            else if (field->size() == fieldStart && (lastChar || t[j + 1] != kQuoteMark))
-            {
-                inQuotes = true;
-                quoted = true;
-            }
-            field->push_back(kQuoteMark);
-            ++added;
-        }
-        else if (c == sep && !inQuotes)
-        {
-            if (!continuation)
-                out.back().quoted = quoted;
-            continuation = false;
-            out.emplace_back();
-            field = &out.back().text;
-            fieldStart = 0;
-            quoted = false;
-        }
-        else if (c != kLineFeed && c != kCarriageReturn)
-        {
-            field->push_back(static_cast<char16_t>(c));
-            ++added;
-        }
-        ++j;
-    }
-    if (!continuation)
-        out.back().quoted = quoted;
-    return added;
-}
 }
 
 LCSVReader::LCSVReader() = default;
@@ -664,9 +589,43 @@ bool LCSVReader::ReadRecord(CSVRecord& out, bool joinWithoutNewline)
 {
     if (!textFile.IsOpen())
         return false;
-    lastRecordCut = false;
     if (out.empty() && out.capacity() < fieldsHint)
         out.reserve(fieldsHint);
+    size_t used = out.size();
+    const bool result = ReadFields(out, used, nullptr, joinWithoutNewline);
+    StripQuotes(out);
+    fieldsHint = std::min<size_t>(out.size(), 1024);
+    return result;
+}
+
+bool LCSVReader::ReadRecordInto(CSVRecord& record, bool joinWithoutNewline)
+{
+    size_t used = 0;
+    bool result = false;
+    if (textFile.IsOpen())
+    {
+        if (record.capacity() < fieldsHint)
+            record.reserve(fieldsHint);
+        result = ReadFields(record, used, &spareTexts, joinWithoutNewline);
+    }
+    // The field objects behind this record's fields keep their text buffers for later records.
+    for (size_t i = used; i < record.size(); ++i)
+    {
+        std::u16string& text = record[i].text;
+        if (spareTexts.size() < kMaxSpareTexts && text.capacity() > 7 && text.capacity() <= kMaxSpareTextUnits)
+            spareTexts.push_back(std::move(text));
+    }
+    record.erase(record.begin() + static_cast<std::ptrdiff_t>(used), record.end());
+    StripQuotes(record);
+    fieldsHint = std::min<size_t>(record.size(), 1024);
+    return result;
+}
+
+bool LCSVReader::ReadFields(CSVRecord& out, size_t& used, std::vector<std::u16string>* spare,
+                            bool joinWithoutNewline)
+{
+    lastRecordCut = false;
+    RecordFields fields{out, used, spare};
     const char16_t separator = SeparatorChar(separatorKind);
     bool inQuotes = false;
     bool continuing = false;
@@ -685,12 +644,16 @@ bool LCSVReader::ReadRecord(CSVRecord& out, bool joinWithoutNewline)
         if (cacheHoldsBytes)
         {
             const LineBytes& line = lineBytes[at];
-            recordChars += ParseBytesInto(byteStore.data() + line.offset, line.length, out,
-                                          inQuotes, continuing, joinWithoutNewline, separator);
+            // The line's bytes decoded into one reused buffer: the same text as the decoded
+            // window holds, without a string per line.
+            lineScratch.clear();
+            AppendUtf8(byteStore.data() + line.offset, line.length, lineScratch);
+            recordChars += ParseInto(lineScratch, fields, inQuotes, continuing, joinWithoutNewline,
+                                     separator);
         }
         else
         {
-            recordChars += ParseInto(lineCache[at].text, out, inQuotes, continuing,
+            recordChars += ParseInto(lineCache[at].text, fields, inQuotes, continuing,
                                      joinWithoutNewline, separator);
         }
         ++currentLine;
@@ -711,15 +674,15 @@ bool LCSVReader::ReadRecord(CSVRecord& out, bool joinWithoutNewline)
             break;
         }
     }
-    StripQuotes(out);
-    fieldsHint = std::min<size_t>(out.size(), 1024);
+    used = fields.used;
     return result;
 }
 
 void LCSVReader::ParseLine(const std::u16string& line, CSVRecord& fields, bool& inQuotes) const
 {
     fields.clear();
-    ParseInto(line, fields, inQuotes, false, false, SeparatorChar(separatorKind));
+    RecordFields into{fields, 0, nullptr};
+    ParseInto(line, into, inQuotes, false, false, SeparatorChar(separatorKind));
 }
 
 void LCSVReader::StripQuotes(CSVRecord& record)

@@ -52,6 +52,10 @@ public:
     // file is closed or cannot be read (see GetLastReadStatus), and when a quote stays open to
     // the end of the file (`out` then keeps what was read).
     bool ReadRecord(CSVRecord& out, bool joinWithoutNewline);
+    // Reads the next record into `record`, replacing what it held: the same fields, result and
+    // position as ReadRecord into an empty record, but the field objects already in `record`
+    // are reused, so that a record read again and again keeps its text buffers.
+    bool ReadRecordInto(CSVRecord& record, bool joinWithoutNewline);
     // Splits one physical line into `fields` (cleared first); `inQuotes` carries an open quote.
     void ParseLine(const std::u16string& line, CSVRecord& fields, bool& inQuotes) const;
     static void StripQuotes(CSVRecord& record);
@@ -74,12 +78,20 @@ public:
 
     // Test hook: the record length at which an open quote ends a record.
     void SetMaxRecordChars(size_t chars) { maxRecordChars = chars; }
-    // Test hook: 8-bit text read as UTF-8 is split into fields before it is decoded (the same
-    // records, faster); false makes every line go through the decoded path.
+    // Test hook: 8-bit text read as UTF-8 is kept as the window's bytes and each line decoded
+    // into one reused buffer as it is parsed (the same records, faster); false makes every line
+    // go through the decoded window.
     void SetByteParsing(bool enabled) { byteParsing = enabled; }
 
 private:
     bool FillWindow();
+    // Parses the next record's lines into out[used, ...), reusing the field objects there and
+    // the spare texts; `used` ends as the record's field count.
+    bool ReadFields(CSVRecord& out, size_t& used, std::vector<std::u16string>* spare,
+                    bool joinWithoutNewline);
+
+    static constexpr size_t kMaxSpareTexts = 1024;
+    static constexpr size_t kMaxSpareTextUnits = 4096;
 
     std::string path;
     LTextFileReader textFile;
@@ -93,6 +105,8 @@ private:
     std::vector<uint8_t> byteStore;
     bool byteParsing = true;
     size_t fieldsHint = 0;                // fields of the last record: reserved for the next
+    std::u16string lineScratch;
+    std::vector<std::u16string> spareTexts;  // text buffers of fields a shorter record left
     SeparatorKind separatorKind = SEPARATOR_SEMICOLON;
     ReadLinesStatus lastStatus = READLINES_OK;
     bool lastRecordCut = false;

@@ -362,3 +362,107 @@ TEST(CSVReaderPaths, LongRunsOfMixedUtf8DecodeAlike)
     }
 }
 }
+
+namespace
+{
+struct ReadStep
+{
+    bool ok;
+    CSVRecord record;
+    int64_t line;
+    int64_t count;
+    bool cut;
+    ReadLinesStatus status;
+
+    bool operator==(const ReadStep&) const = default;
+};
+
+void PrintTo(const ReadStep& step, std::ostream* out)
+{
+    *out << (step.ok ? "ok " : "false ") << ::testing::PrintToString(step.record) << " line " << step.line
+         << " count " << step.count << (step.cut ? " cut" : "") << " status " << step.status;
+}
+
+// Every step of reading a file to its end, each record read fresh or into one reused record
+// that starts out holding stale fields.
+std::vector<ReadStep> ReadSteps(const std::string& file, SeparatorKind kind, bool bytes, bool join,
+                                size_t cap, bool reuse)
+{
+    std::vector<ReadStep> steps;
+    LCSVReader reader;
+    LMemChunkBuffer none;
+    if (!reader.Open(file.c_str(), none, nullptr))
+        return steps;
+    reader.SetSeparatorKind(kind);
+    reader.SetByteParsing(bytes);
+    reader.SetMaxRecordChars(cap);
+    CSVRecord reused{{u"stale", true}, {std::u16string(40, u'x'), false}, {u"\"q\"", true}};
+    for (int guard = 0; guard < 100000; ++guard)
+    {
+        CSVRecord fresh;
+        CSVRecord& record = reuse ? reused : fresh;
+        const bool ok = reuse ? reader.ReadRecordInto(record, join) : reader.ReadRecord(record, join);
+        steps.push_back({ok, record, reader.GetCurrentLine(), reader.GetRecordCount(),
+                         reader.WasLastRecordCut(), reader.GetLastReadStatus()});
+        if (!ok)
+            break;
+    }
+    return steps;
+}
+
+TEST(CSVReaderReuse, ReusedRecordGivesTheFreshRecordsFields)
+{
+    // Records of varying field counts, fields of varying lengths (inline and allocated texts),
+    // quoted fields across lines, malformed UTF-8 and NULs.
+    static const char* const kPieces[] = {
+        "\"", "\"\"", ";", ";", ",", "\t", "\r\n", "\n", "\n", "a", "\xC3\xA9\xCE\xB1",
+        "\xF0\x9F\x98\x80", "\xE0\x80\x80", "\xFF", "0123456789abcdef0123456789",
+        "\xD0\x96\xD0\x96\xD0\x96\xD0\x96\xD0\x96\xD0\x96\xD0\x96\xD0\x96\xD0\x96"};
+    constexpr size_t kCount = sizeof(kPieces) / sizeof(kPieces[0]);
+    scantest::TempFolder folder;
+    std::mt19937 random(4242);
+    for (int round = 0; round < 400; ++round)
+    {
+        Bytes text;
+        const int pieces = static_cast<int>(random() % 200);
+        for (int i = 0; i < pieces; ++i)
+        {
+            const size_t which = random() % (kCount + 1);
+            if (which == kCount)
+                text += std::string(random() % 300, static_cast<char>('A' + random() % 26));
+            else
+                text += kPieces[which];
+        }
+        if (random() % 10 == 0)
+            text.push_back('\0');
+        const std::string file = folder.Write("reuse.csv", text);
+        const SeparatorKind kind = static_cast<SeparatorKind>(random() % 3);
+        const bool bytes = random() % 3 != 0;
+        const bool join = random() % 4 == 0;
+        const size_t cap = random() % 3 == 0 ? 50 : 1000000;
+        const std::vector<ReadStep> fresh = ReadSteps(file, kind, bytes, join, cap, false);
+        const std::vector<ReadStep> reused = ReadSteps(file, kind, bytes, join, cap, true);
+        ASSERT_EQ(fresh, reused) << ::testing::PrintToString(text);
+    }
+}
+
+TEST_F(CSVReaderTest, ReusedRecordShrinksAndGrowsWithTheFieldCount)
+{
+    const std::string longA(100, 'a');
+    const std::string longB(30, 'b');
+    ASSERT_TRUE(OpenText(longA + ";" + longA + ";" + longA + ";x\n" + "\"q\";b\n" + longB + ";" + longB +
+                         ";;\"" + longB + "\n" + longB + "\";" + longA + "\nz"));
+    CSVRecord record{{u"stale", true}};
+    std::vector<std::string> seen;
+    while (reader.ReadRecordInto(record, false))
+        seen.push_back(Show(record));
+    EXPECT_EQ((std::vector<std::string>{"[" + longA + "|" + longA + "|" + longA + "|x]", "[^q|b]",
+                                        "[" + longB + "|" + longB + "||^" + longB + "\\n" + longB + "|" + longA +
+                                            "]",
+                                        "[z]"}),
+              seen);
+    // At the end of the file the record is emptied, as a fresh one would stay.
+    EXPECT_TRUE(record.empty());
+    EXPECT_EQ(4, reader.GetRecordCount());
+}
+}
