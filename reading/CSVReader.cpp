@@ -48,9 +48,9 @@ struct RecordFields
     CSVField& Back() { return out[used - 1]; }
 
     // Starts the next field, empty and not quoted.
-    std::u16string& Next()
+    __attribute__((always_inline)) std::u16string& Next()
     {
-        if (used < out.size())
+        if (used < out.size()) [[likely]]
         {
             CSVField& field = out[used++];
             if (field.text.capacity() > kKeptTextUnits)
@@ -60,6 +60,12 @@ struct RecordFields
             field.quoted = false;
             return field.text;
         }
+        return Append();
+    }
+
+    // A new field object behind the others, with a spare text's buffer when there is one.
+    __attribute__((noinline)) std::u16string& Append()
+    {
         out.emplace_back();
         ++used;
         std::u16string& text = out.back().text;
