@@ -2,6 +2,7 @@
 
 #include <vector>
 
+
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
 
@@ -70,71 +71,69 @@ std::u16string ToLowerCase(const std::u16string& text)
 FindNeedle::FindNeedle(const std::u16string& text, bool caseSensitive)
     : needle(caseSensitive ? text : ToLowerCase(text))
     , matchCase(caseSensitive)
-    , starts(0x10000 / 8, 0)
+    , lower(LowerCaseTable())
 {
     if (needle.empty())
         return;
+    for (const char16_t unit : needle)
+    {
+        if (!matchCase && U16_IS_SURROGATE(unit))
+            viaFolding = true;
+    }
     if (matchCase)
     {
-        Mark(needle[0]);
-        return;
+        starts[startCount++] = needle[0];
     }
-    const char16_t* table = LowerCaseTable();
-    for (uint32_t unit = 0; unit <= 0xFFFF; ++unit)
+    else if (!viaFolding)
     {
-        if (table[unit] == needle[0] || table[unit] == 0)
-            Mark(static_cast<char16_t>(unit));
+        // Every unit whose lower case is the needle's first unit (NUL only for a NUL).
+        for (uint32_t unit = 0; unit <= 0xFFFF; ++unit)
+        {
+            const char16_t folds = unit == 0 ? 0 : lower[unit];
+            if ((unit == 0 || folds != 0) && folds == needle[0])
+            {
+                if (startCount == kMaxStarts)
+                {
+                    // More than this never happens with today's case mappings; stay correct anyway.
+                    viaFolding = true;
+                    break;
+                }
+                starts[startCount++] = static_cast<char16_t>(unit);
+            }
+        }
+        // The lower-cased needle's first unit always lowers to itself, so it is among them; the
+        // table may still tell otherwise for a unit it leaves alone (0 there).
+        if (startCount == 0)
+            viaFolding = true;
     }
+    for (size_t i = startCount; i < kMaxStarts; ++i)
+        starts[i] = starts[0];
+#if defined(__SSE2__)
+    for (size_t i = 0; i < kMaxStarts; ++i)
+        startBlocks[i] = _mm_set1_epi16(static_cast<short>(starts[i]));
+#endif
 }
 
-void FindNeedle::Mark(char16_t unit)
-{
-    starts[unit >> 3] |= static_cast<uint8_t>(1u << (unit & 7));
-}
-
-size_t FindNeedle::NextCandidate(const char16_t* text, size_t from, size_t length) const
-{
-    for (size_t i = from; i < length; ++i)
-    {
-        if (MayStartAt(text[i]))
-            return i;
-    }
-    return std::u16string::npos;
-}
-
-bool FindNeedle::FoundFromCandidates(const std::u16string& text)
+bool FindNeedle::MatchesAt(const char16_t* text) const
 {
     const size_t n = needle.size();
-    const char16_t* data = text.data();
-    const size_t length = text.size();
-    const char16_t* table = LowerCaseTable();
-    for (size_t at = NextCandidate(data, 0, length); at != std::u16string::npos && at + n <= length;
-         at = NextCandidate(data, at + 1, length))
+    if (matchCase)
+        return std::char_traits<char16_t>::compare(text, needle.data(), n) == 0;
+    // The first unit is a start unit already. A surrogate lowers to a surrogate, which this
+    // needle does not hold; NUL lowers to NUL.
+    for (size_t k = 1; k < n; ++k)
     {
-        if (matchCase)
-        {
-            if (text.compare(at, n, needle) == 0)
-                return true;
-            continue;
-        }
-        // Before the first unit the table does not settle, folded and original positions agree,
-        // so the needle can be compared in place, unit by unit.
-        size_t k = 0;
-        for (; k < n; ++k)
-        {
-            const char16_t lower = table[data[at + k]];
-            if (lower == 0 || lower != needle[k])
-                break;
-        }
-        if (k == n)
-            return true;
-        if (table[data[at + k]] == 0)
-        {
-            // A unit that needs the slow path (a pair, a NUL): fold the whole text and search it.
-            folded.clear();
-            AppendLowerCase(data, length, folded);
-            return folded.find(needle) != std::u16string::npos;
-        }
+        const char16_t unit = text[k];
+        const char16_t folds = unit == 0 ? 0 : lower[unit];
+        if (folds != needle[k] || (folds == 0 && unit != 0))
+            return false;
     }
-    return false;
+    return true;
+}
+
+bool FindNeedle::FoundByFolding(const char16_t* text, size_t length)
+{
+    folded.clear();
+    AppendLowerCase(text, length, folded);
+    return folded.find(needle) != std::u16string::npos;
 }

@@ -9,14 +9,24 @@
 #include <string>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // Appends the lower-cased text to out.
 void AppendLowerCase(const char16_t* text, size_t length, std::u16string& out);
 std::u16string ToLowerCase(const std::u16string& text);
 
 // One search text, prepared for many fields: FoundIn(text) tells whether the text holds it, with
 // match case as given, or else after both sides were lower-cased. Same answers as folding the
-// whole text and searching it, faster: the text is scanned for the units that can start a match,
-// and only those places are compared.
+// whole text and searching it, faster: the text is scanned in place, eight units at a time, for
+// the units that fold to the needle's first unit, and only those places are compared.
+//
+// Why in place works: lower-casing maps a unit of the basic plane (not a surrogate) to one unit of
+// the basic plane, and leaves surrogates as surrogates (a pair maps to a pair, a lone one to
+// itself). So for a needle without surrogates, a match in the folded text is a run of plain units
+// whose lower cases are the needle, at the same place in the text. A needle with surrogates folds
+// the text (into a reused buffer) and searches that.
 class FindNeedle
 {
 public:
@@ -25,33 +35,151 @@ public:
 
     const std::u16string& GetText() const { return needle; }
 
-    bool FoundIn(const std::u16string& text)
+    bool FoundIn(const std::u16string& text) { return FoundIn(text.data(), text.size(), text.capacity() + 1); }
+    // storage: the units readable from text on (its buffer's size, at least length).
+    bool FoundIn(const char16_t* text, size_t length, size_t storage)
     {
-        // Folding never lengthens a text.
-        if (needle.empty() || text.size() < needle.size())
-            return needle.empty();
-        return AnyCandidate(text.data(), text.size()) && FoundFromCandidates(text);
+        if (needle.empty())
+            return true;
+#if defined(__SSE2__)
+        if (!viaFolding && storage >= 8 && needle.size() <= 8)
+            return ScanBlocks(text, length);
+#endif
+        // Folding never changes the length of a text.
+        if (length < needle.size())
+            return false;
+        if (viaFolding)
+            return FoundByFolding(text, length);
+        return Scan(text, length, storage);
+    }
+
+    // Whether any of the fields (objects with a text member) holds the needle.
+    template <typename Fields>
+    bool FoundInAnyField(const Fields& fields)
+    {
+        for (const auto& field : fields)
+        {
+            if (FoundIn(field.text))
+                return true;
+        }
+        return false;
     }
 
 private:
-    void Mark(char16_t unit);
-    bool MayStartAt(char16_t unit) const { return (starts[unit >> 3] >> (unit & 7)) & 1u; }
-    // Without a branch per unit: most texts hold no unit that can start a match.
-    bool AnyCandidate(const char16_t* text, size_t length) const
+    bool Scan(const char16_t* text, size_t length, size_t storage) const
     {
-        const uint8_t* map = starts.data();
-        unsigned any = 0;
-        for (size_t i = 0; i < length; ++i)
-            any |= map[text[i] >> 3] >> (text[i] & 7);
-        return any & 1u;
+        size_t at = 0;
+#if defined(__SSE2__)
+        // Eight places per block. A block may reach past the text into its buffer (a string's
+        // buffer holds its capacity and the terminator) or, at the buffer's end, start before
+        // `at`: the places outside [at, last] are masked off.
+        if (storage >= 8)
+        {
+            // The first block without a branch on the length: most fields fit in it.
+            const size_t places = length + 1 > needle.size() ? length + 1 - needle.size() : 0;
+            unsigned bits = BlockHits(text) & ((1u << (2 * (places < 8 ? places : 8))) - 1);
+            if (bits != 0 && HitInBlock(text, bits))
+                return true;
+            if (places <= 8)
+                return false;
+            at = 8;
+        }
+        const size_t last = length - needle.size(); // the last place a match can start
+        while (at <= last)
+        {
+            size_t base = at;
+            if (at + 8 > storage)
+            {
+                if (length < 8)
+                    break;
+                base = length - 8;
+            }
+            unsigned bits = BlockHits(text + base);
+            bits &= ~0u << (2 * (at - base));
+            if (last - base < 7)
+                bits &= (1u << (2 * (last - base + 1))) - 1;
+            if (bits != 0 && HitInBlock(text + base, bits))
+                return true;
+            at = base + 8;
+        }
+#else
+        const size_t last = length - needle.size();
+        (void)storage;
+#endif
+        for (; at <= last; ++at)
+        {
+            const char16_t unit = text[at];
+            if ((unit == starts[0] || unit == starts[1] || unit == starts[2] || unit == starts[3]) &&
+                MatchesAt(text + at))
+                return true;
+        }
+        return false;
     }
-    size_t NextCandidate(const char16_t* text, size_t from, size_t length) const;
-    bool FoundFromCandidates(const std::u16string& text);
+#if defined(__SSE2__)
+    // Two bits for each of the first `lanes` units of a block (none for lanes <= 0, all for >= 8).
+    static unsigned LaneMask(ptrdiff_t lanes)
+    {
+        lanes = lanes < 0 ? 0 : lanes > 8 ? 8 : lanes;
+        return (1u << (2 * lanes)) - 1;
+    }
+    // A needle of at most eight units in a text whose buffer holds at least eight: with few
+    // branches, as fields are many and short. The first block and the last (the eight units
+    // before the end, or the first again) cover a text of up to 16 units; longer ones scan the
+    // blocks between. Places where a match would not fit are masked off, even all of them.
+    bool ScanBlocks(const char16_t* text, size_t length) const
+    {
+        const ptrdiff_t places = static_cast<ptrdiff_t>(length) - static_cast<ptrdiff_t>(needle.size()) + 1;
+        const size_t lastBlock = length >= 8 ? length - 8 : 0;
+        const unsigned first = BlockHits(text) & LaneMask(places);
+        const unsigned last = BlockHits(text + lastBlock) & LaneMask(places - static_cast<ptrdiff_t>(lastBlock));
+        if ((first | last) != 0 && (HitInBlock(text, first) || HitInBlock(text + lastBlock, last)))
+            return true;
+        if (length <= 16)
+            return false;
+        for (size_t at = 8; at < lastBlock; at += 8)
+        {
+            const unsigned bits = BlockHits(text + at) & LaneMask(places - static_cast<ptrdiff_t>(at));
+            if (bits != 0 && HitInBlock(text + at, bits))
+                return true;
+        }
+        return false;
+    }
+    // Two bits for each of the eight units from block on that may start a match.
+    unsigned BlockHits(const char16_t* block) const
+    {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+        const __m128i hits =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, startBlocks[0]), _mm_cmpeq_epi16(units, startBlocks[1])),
+                         _mm_or_si128(_mm_cmpeq_epi16(units, startBlocks[2]), _mm_cmpeq_epi16(units, startBlocks[3])));
+        return static_cast<unsigned>(_mm_movemask_epi8(hits));
+    }
+    bool HitInBlock(const char16_t* block, unsigned bits) const
+    {
+        while (bits != 0)
+        {
+            const unsigned bit = static_cast<unsigned>(__builtin_ctz(bits));
+            if (MatchesAt(block + bit / 2))
+                return true;
+            bits &= ~(3u << bit);
+        }
+        return false;
+    }
+#endif
+    bool MatchesAt(const char16_t* text) const;
+    bool FoundByFolding(const char16_t* text, size_t length);
 
     std::u16string needle;
     bool matchCase;
-    // A bitmap of the 65,536 units that may start a match: those that fold to the needle's first
-    // unit and, folding, those the per-unit table does not settle (NUL, surrogates).
-    std::vector<uint8_t> starts;
+    bool viaFolding = false;
+    // The units that can start a match (those whose lower case is the needle's first unit), the
+    // list padded with repeats of the first.
+    static constexpr size_t kMaxStarts = 4;
+    char16_t starts[kMaxStarts] = {};
+    size_t startCount = 0;
+#if defined(__SSE2__)
+    __m128i startBlocks[kMaxStarts] = {}; // each start unit in all eight lanes
+#endif
+    // The lower case of each unit of the basic plane; 0 for NUL, surrogates and units it leaves.
+    const char16_t* lower = nullptr;
     std::u16string folded;
 };

@@ -137,28 +137,39 @@ int64_t CsvDocumentCore::FirstRowOf(size_t index) const
     return index == 0 ? 1 : segments[index - 1].CSVEndLine + 1;
 }
 
-bool CsvDocumentCore::ReadPass(LCSVReader& from, std::vector<CSVRecord>& rows, int64_t maxRecords,
-                               bool logMultiLine, std::vector<uint8_t>* verdicts)
+bool CsvDocumentCore::ReadPass(LCSVReader& from, std::vector<CSVRecord>* rows, int64_t maxRecords,
+                               bool logMultiLine, std::vector<uint8_t>* verdicts, bool logErrors)
 {
-    rows.reserve(static_cast<size_t>(std::clamp<int64_t>(maxRecords, 0, kSegmentRecords)));
-    // Each record is read into one reused record, then copied into a record of a released segment
-    // when one is left, whose field array and texts are reused: the segment cache then costs the
-    // allocator next to nothing, while records freed and allocated anew in memory that left the
-    // caches long ago cost as much as reading them.
-    scratchRecord.clear();
+    if (rows)
+        rows->reserve(static_cast<size_t>(std::clamp<int64_t>(maxRecords, 0, kSegmentRecords)));
+    // Each record is read straight into a record of a released segment when one is left, whose
+    // field array and texts are reused: the segment cache then costs the allocator next to nothing.
+    // Without rows, into one reused record.
+    bool ended = false;
     for (int64_t count = 0; count < maxRecords; ++count)
     {
         const int64_t startLine = from.GetCurrentLine();
-        scratchRecord.clear();
-        if (!from.ReadRecord(scratchRecord, false))
+        CSVRecord* record = &scratchRecord;
+        if (rows)
         {
+            if (pendingNext < pendingRows.size())
+                rows->push_back(TakePendingRow());
+            else
+                rows->emplace_back();
+            record = &rows->back();
+        }
+        if (!from.ReadRecordInto(*record, false))
+        {
+            if (rows)
+                rows->pop_back();
             // The end of the file, or a read that failed: both end the segment, only the failure is told.
-            if (from.GetLastReadStatus() == READLINES_READ_ERROR)
+            if (logErrors && from.GetLastReadStatus() == READLINES_READ_ERROR)
             {
                 Log(u"Read error in file = " + Utf8ToUtf16(from.GetPath()) + u"; " +
                     Utf8ToUtf16(from.GetTextFile().GetLastError()));
             }
-            return true;
+            ended = true;
+            break;
         }
         const int64_t endLine = from.GetCurrentLine();
         if (logMultiLine && endLine - startLine > 1)
@@ -168,33 +179,33 @@ bool CsvDocumentCore::ReadPass(LCSVReader& from, std::vector<CSVRecord>& rows, i
         }
         // While find next runs, each record is searched as soon as it is read, still in the cache.
         if (verdicts)
-            verdicts->push_back(RowContains(scratchRecord, *scanNeedle));
-        if (pendingNext < pendingRows.size())
+            verdicts->push_back(RowContains(*record, *scanNeedle));
+        if (rows)
+            TrimSlack(*record);
+    }
+    // One long field read without rows is not kept around in the reused record either.
+    for (const CSVField& field : scratchRecord)
+    {
+        if (field.text.capacity() > kMaxKeptTextUnits)
         {
-            rows.push_back(TakePendingRow());
-            CopyRecord(scratchRecord, rows.back());
-        }
-        else
-        {
-            // Sized to the record itself: no slack is kept for 5,000 records.
-            rows.emplace_back(scratchRecord.begin(), scratchRecord.end());
+            CSVRecord().swap(scratchRecord);
+            break;
         }
     }
-    return false;
+    return ended;
 }
 
-void CsvDocumentCore::CopyRecord(const CSVRecord& source, CSVRecord& target)
+void CsvDocumentCore::TrimSlack(CSVRecord& record)
 {
-    target.resize(source.size());
-    for (size_t i = 0; i < source.size(); ++i)
+    // A reused record keeps the buffers of the one it held before: one far larger than its new
+    // content (a long quoted field, many more fields) is given back, so that the rows held stay
+    // near the size of the records they hold.
+    if (record.capacity() > 2 * record.size() + 16)
+        record.shrink_to_fit();
+    for (CSVField& field : record)
     {
-        CSVField& field = target[i];
-        field.quoted = source[i].quoted;
-        // A text far larger than the new one (a long quoted field) is not kept around.
-        if (field.text.capacity() > 2 * source[i].text.size() + 64)
-            std::u16string(source[i].text).swap(field.text);
-        else
-            field.text = source[i].text;
+        if (field.text.capacity() > 2 * field.text.size() + 64)
+            field.text.shrink_to_fit();
     }
 }
 
@@ -230,7 +241,7 @@ bool CsvDocumentCore::ReadCSVFile(const std::string& filePath)
         fresh->GetTextFile().SetCodePage(codePage);
 
     CSVSegment first;
-    ReadPass(*fresh, first.rows, kSegmentRecords, false);
+    ReadPass(*fresh, &first.rows, kSegmentRecords, false);
     first.CSVEndLine = fresh->GetRecordCount();
     first.FileBufferEndLine = fresh->GetCurrentLine() - 1;
     // Not a single record because the file could not be read: a failure, not an empty document.
@@ -247,6 +258,7 @@ bool CsvDocumentCore::ReadCSVFile(const std::string& filePath)
     reader = std::move(fresh);
     segments.clear();
     loaded.clear();
+    rowless.clear();
     findVerdicts.clear();
     segments.push_back(std::move(first));
     peakLoaded = 0;
@@ -292,15 +304,17 @@ void CsvDocumentCore::MarkLoaded(size_t index)
 
 void CsvDocumentCore::ReleaseSegment(size_t index)
 {
-    // The rows are reused by the next records read (ReadPass) and freed when the call ends.
-    FreePendingRows();
     CSVSegment& segment = segments[index];
-    pendingRows.swap(segment.rows);
+    if (rowless.erase(index) == 0)
+    {
+        // The rows are reused by the next records read (ReadPass) and freed when the call ends.
+        FreePendingRows();
+        pendingRows.swap(segment.rows);
+    }
     segment.unloaded = true;
     loaded.erase(index);
     findVerdicts.erase(&segment);
 }
-
 CSVRecord CsvDocumentCore::TakePendingRow()
 {
     // The released rows were read long ago and are out of the caches: fetch them a few records
@@ -350,13 +364,57 @@ void CsvDocumentCore::TrimLoadedSegments(size_t keep, size_t limit)
     }
 }
 
+void CsvDocumentCore::FillRowlessSegments()
+{
+    // Ascending, so that segments next to each other are read in one run.
+    for (const size_t index : rowless)
+    {
+        CSVSegment& segment = segments[index];
+        const int64_t startLine = index == 0 ? 0 : segments[index - 1].FileBufferEndLine + 1;
+        const int64_t startCount = index == 0 ? 0 : segments[index - 1].CSVEndLine;
+        if (reader->GetCurrentLine() != startLine || reader->GetRecordCount() != startCount)
+            reader->SetPosition(startLine, startCount);
+        // Its pass has told the records across several lines and any read failure already. A file
+        // changed on disk since gives what it now holds, as a reload would.
+        ReadPass(*reader, &segment.rows, segment.CSVEndLine - startCount, false, nullptr, false);
+    }
+    rowless.clear();
+}
+
+void CsvDocumentCore::DropRowlessSegments()
+{
+    for (const size_t index : rowless)
+    {
+        segments[index].unloaded = true;
+        loaded.erase(index);
+        findVerdicts.erase(&segments[index]);
+    }
+    rowless.clear();
+}
+
 const CSVSegment* CsvDocumentCore::GetSegment(int64_t row, bool allowUnload, int64_t& firstRow,
                                               int64_t& totalEstimate)
+{
+    size_t index = kNoSegment;
+    try
+    {
+        index = LocateSegment(row, allowUnload, firstRow, totalEstimate);
+        FillRowlessSegments();
+    }
+    catch (...)
+    {
+        DropRowlessSegments();
+        throw;
+    }
+    return index == kNoSegment ? nullptr : &segments[index];
+}
+
+size_t CsvDocumentCore::LocateSegment(int64_t row, bool allowUnload, int64_t& firstRow, int64_t& totalEstimate)
 {
     firstRow = 0;
     totalEstimate = 0;
     if (segments.empty())
-        return nullptr;
+        return kNoSegment;
     const uint64_t wanted = AsUnsigned(row);
     // Rows released in this call and not yet freed by reading are freed when it returns.
     struct PendingGuard
@@ -364,6 +422,10 @@ const CSVSegment* CsvDocumentCore::GetSegment(int64_t row, bool allowUnload, int
         CsvDocumentCore& core;
         ~PendingGuard() { core.FreePendingRows(); }
     } pendingGuard{*this};
+    // A pass read while find next runs is searched as it is read; after the search's first passes,
+    // it keeps no rows (those still loaded when the search ends are read again).
+    const bool findWithoutRows = passesWithoutRows && scanNeedle && allowUnload &&
+                                 findPasses >= kMaxLoadedSegments;
 
     if (wanted > AsUnsigned(segments.back().CSVEndLine))
     {
@@ -373,19 +435,31 @@ const CSVSegment* CsvDocumentCore::GetSegment(int64_t row, bool allowUnload, int
         const uint64_t stopAfter = wanted > std::numeric_limits<uint64_t>::max() - kReadAhead
                                        ? std::numeric_limits<uint64_t>::max()
                                        : wanted + kReadAhead;
+        // Were every pass full, this many would be read; releasing from the front, all but the last
+        // kMaxLoadedSegments of them are released again before the call returns, so those keep
+        // only their bounds. The file may end sooner: then the ones still loaded are read again.
+        const uint64_t expectedPasses = (stopAfter - AsUnsigned(lastEnd)) / kSegmentRecords + 1;
+        uint64_t pass = 0;
         size_t result = segments.size();
         for (;;)
         {
+            ++pass;
             CSVSegment next;
             std::vector<uint8_t> verdicts;
+            const bool withoutRows =
+                allowUnload && passesWithoutRows &&
+                (findWithoutRows || (expectedPasses > kMaxLoadedSegments && pass <= expectedPasses - kMaxLoadedSegments));
             // Room for the segment about to be read is made first, so that the released rows are
             // freed while it is read. A pass that then finds the end of the file has released one
             // all the same, as releasing after each pass did.
             if (allowUnload)
                 TrimLoadedSegments(segments.size(), kMaxLoadedSegments - 1);
-            const bool ended =
-                ReadPass(*reader, next.rows, kSegmentRecords, true, scanNeedle ? &verdicts : nullptr);
-            if (!next.rows.empty())
+            const int64_t countBefore = reader->GetRecordCount();
+            const bool ended = ReadPass(*reader, withoutRows ? nullptr : &next.rows, kSegmentRecords, true,
+                                        scanNeedle ? &verdicts : nullptr);
+            if (scanNeedle)
+                ++findPasses;
+            if (reader->GetRecordCount() > countBefore)
             {
                 next.CSVEndLine = reader->GetRecordCount();
                 next.FileBufferEndLine = reader->GetCurrentLine() - 1;
@@ -395,6 +469,11 @@ const CSVSegment* CsvDocumentCore::GetSegment(int64_t row, bool allowUnload, int
                     findVerdicts[&segments.back()] = std::move(verdicts);
                 result = segments.size() - 1;
                 MarkLoaded(result);
+                if (withoutRows)
+                {
+                    rowless.insert(result);
+                    ++rowlessPassCount;
+                }
             }
             if (allowUnload)
                 TrimLoadedSegments(segments.size() - 1);
@@ -406,10 +485,10 @@ const CSVSegment* CsvDocumentCore::GetSegment(int64_t row, bool allowUnload, int
         if (result == segments.size())
         {
             firstRow = lastEnd + 1;
-            return nullptr;
+            return kNoSegment;
         }
         firstRow = FirstRowOf(result);
-        return &segments[result];
+        return result;
     }
 
     // The row lies within the list: the first segment that ends at or after it.
@@ -423,7 +502,7 @@ const CSVSegment* CsvDocumentCore::GetSegment(int64_t row, bool allowUnload, int
     {
         if (allowUnload)
             TrimLoadedSegments(index);
-        return &segment;
+        return index;
     }
 
     // A released segment is read again from the line after the previous segment's last line, with
@@ -439,17 +518,24 @@ const CSVSegment* CsvDocumentCore::GetSegment(int64_t row, bool allowUnload, int
         verdicts = &findVerdicts[&segment];
         verdicts->clear();
     }
-    ReadPass(*reader, segment.rows, segment.CSVEndLine - startCount, true, verdicts);
+    ReadPass(*reader, findWithoutRows ? nullptr : &segment.rows, segment.CSVEndLine - startCount, true, verdicts);
+    if (scanNeedle)
+        ++findPasses;
     segment.unloaded = false;
     MarkLoaded(index);
+    if (findWithoutRows)
+    {
+        rowless.insert(index);
+        ++rowlessPassCount;
+    }
     if (allowUnload)
         TrimLoadedSegments(index);
     Log(u"Segment reloaded; CSVEndLine = " + FormatNumber(segment.CSVEndLine) + u"; FileBufferEndLine = " +
         FormatNumber(segment.FileBufferEndLine));
     // The file changed on disk when the segment came back short: it counts as loaded, but is no result.
     if (reader->GetRecordCount() != segment.CSVEndLine)
-        return nullptr;
-    return &segment;
+        return kNoSegment;
+    return index;
 }
 
 void CsvDocumentCore::LoadRowsIntoView(IRowsSink* view, int64_t row, bool allowUnload)
@@ -503,12 +589,7 @@ void CsvDocumentCore::GetRowText(int64_t row, std::u16string& text)
 bool CsvDocumentCore::RowContains(const CSVRecord& record, FindNeedle& needle)
 {
     // Field by field: a match never spans two fields.
-    for (const CSVField& field : record)
-    {
-        if (needle.FoundIn(field.text))
-            return true;
-    }
-    return false;
+    return needle.FoundInAnyField(record);
 }
 
 void CsvDocumentCore::OnFindNext(IRowsSink* view, const std::u16string& searchText)
@@ -526,36 +607,46 @@ void CsvDocumentCore::OnFindNext(IRowsSink* view, const std::u16string& searchTe
         CsvDocumentCore& core;
         ~ScanGuard()
         {
+            // Only an exception leaves segments without their rows here.
+            core.DropRowlessSegments();
             core.scanNeedle = nullptr;
             core.findVerdicts.clear();
         }
     } scanGuard{*this};
     scanNeedle = &needle;
+    findPasses = 0;
 
     for (;;)
     {
         int64_t firstRow = 0;
         int64_t estimate = 0;
-        const CSVSegment* segment = GetSegment(next, true, firstRow, estimate);
-        if (!segment)
+        const size_t index = LocateSegment(next, true, firstRow, estimate);
+        if (index == kNoSegment)
         {
+            FillRowlessSegments();
             if (services.notifier)
                 services.notifier->Info(u"End of document reached. No more occurrences found.");
             return;
         }
+        const CSVSegment* segment = &segments[index];
         const std::vector<CSVRecord>& rows = segment->rows;
         const auto known = findVerdicts.find(segment);
+        // A segment read without rows has only its verdicts.
+        const bool withoutRows = rowless.count(index) != 0;
         const std::vector<uint8_t>* verdicts =
-            known != findVerdicts.end() && known->second.size() == rows.size() ? &known->second : nullptr;
+            known != findVerdicts.end() && (withoutRows || known->second.size() == rows.size()) ? &known->second
+                                                                                             : nullptr;
+        const size_t count = withoutRows ? (verdicts ? verdicts->size() : 0) : rows.size();
         size_t offset = next > firstRow ? static_cast<size_t>(AsUnsigned(next) - AsUnsigned(firstRow)) : 0;
-        for (; offset < rows.size(); ++offset)
+        for (; offset < count; ++offset)
         {
             const int64_t rowNumber = firstRow + static_cast<int64_t>(offset);
             next = rowNumber + 1;
             const bool hit = verdicts ? (*verdicts)[offset] != 0 : RowContains(rows[offset], needle);
             if (!hit)
                 continue;
-            if (view && view->SelectRow(rowNumber, rows, firstRow, estimate) && services.rowDetails)
+            FillRowlessSegments();
+            if (view && view->SelectRow(rowNumber, segment->rows, firstRow, estimate) && services.rowDetails)
                 services.rowDetails->FindText(needle.GetText(), matchCase);
             return;
         }

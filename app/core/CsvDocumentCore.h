@@ -120,17 +120,33 @@ public:
     void ResetPeakLoadedSegmentCount() { peakLoaded = loaded.size(); }
     // The reader's separator kind (that of the last successful read).
     int32_t GetSeparatorKind() const;
+    // Test hook: false makes every pass store its rows, even one released before the call returns.
+    void SetPassesWithoutRows(bool enabled) { passesWithoutRows = enabled; }
+    // Passes read that kept only bounds, since the document was created.
+    uint64_t GetPassesWithoutRowsCount() const { return rowlessPassCount; }
 
 private:
-    // Reads up to maxRecords records from the reader's position into rows; true when the file ended.
-    // verdicts, when given, receives for each record read whether it holds scanNeedle.
-    bool ReadPass(LCSVReader& from, std::vector<CSVRecord>& rows, int64_t maxRecords, bool logMultiLine,
-                  std::vector<uint8_t>* verdicts = nullptr);
+    static constexpr size_t kNoSegment = static_cast<size_t>(-1);
+    // A text longer than this in the reused record is freed after the pass.
+    static constexpr size_t kMaxKeptTextUnits = 65536;
+
+    // Reads up to maxRecords records from the reader's position into rows, or with rows null only
+    // counts them; true when the file ended. verdicts, when given, receives for each record read
+    // whether it holds scanNeedle. A read failure is logged when logErrors is set.
+    bool ReadPass(LCSVReader& from, std::vector<CSVRecord>* rows, int64_t maxRecords, bool logMultiLine,
+                  std::vector<uint8_t>* verdicts = nullptr, bool logErrors = true);
+    // GetSegment without filling the segments it counted as loaded but read without rows: the
+    // index of the result or kNoSegment. FillRowlessSegments must follow before rows are handed out.
+    size_t LocateSegment(int64_t row, bool allowUnload, int64_t& firstRow, int64_t& totalEstimate);
+    // Reads the rows of the loaded segments whose pass kept only bounds, from those bounds.
+    void FillRowlessSegments();
+    // Without reading: such segments count as released (a call that ends by an exception).
+    void DropRowlessSegments();
     void MarkLoaded(size_t index);
     void ReleaseSegment(size_t index);
     CSVRecord TakePendingRow();
     void FreePendingRows();
-    static void CopyRecord(const CSVRecord& source, CSVRecord& target);
+    static void TrimSlack(CSVRecord& record);
     // Releases loaded segments farthest from keep (and the one before it) until at most limit hold rows.
     void TrimLoadedSegments(size_t keep, size_t limit = kMaxLoadedSegments);
     int64_t FirstRowOf(size_t index) const;
@@ -153,7 +169,15 @@ private:
     // Rows of a released segment still to be reused or freed, from pendingNext on.
     std::vector<CSVRecord> pendingRows;
     size_t pendingNext = 0;
-    // The record every read goes into before it is copied into a segment.
+    // Loaded segments whose rows were not stored: a pass expected to be released before the call
+    // returns keeps only its bounds; the ones still loaded at the end are read again.
+    std::set<size_t> rowless;
+    bool passesWithoutRows = true;
+    uint64_t rowlessPassCount = 0;
+    // Passes read by the find next running now: after the first kMaxLoadedSegments, its passes
+    // keep no rows (each is searched while it is read).
+    size_t findPasses = 0;
+    // The record a pass without rows reads into.
     CSVRecord scratchRecord;
     // While find next runs: its needle, and for the segments read meanwhile whether each row holds it.
     FindNeedle* scanNeedle = nullptr;

@@ -127,7 +127,9 @@ TEST(FindNeedle, AgreesWithFoldingTheWholeText)
         if (round % 2 == 0 && text.size() >= 2)
         {
             const size_t at = random() % (text.size() - 1);
-            needle = text.substr(at, 1 + random() % std::min<size_t>(4, text.size() - at));
+            // Mostly short, now and then longer than the eight units a block holds.
+            const size_t longest = round % 10 == 0 ? 12 : 4;
+            needle = text.substr(at, 1 + random() % std::min<size_t>(longest, text.size() - at));
         }
         for (bool matchCase : {false, true})
         {
@@ -141,4 +143,24 @@ TEST(FindNeedle, AgreesWithFoldingTheWholeText)
         }
     }
     EXPECT_GT(found, 5000);
+}
+
+// A text whose buffer still holds an older, longer text: what lies past its end is never matched.
+TEST(FindNeedle, IgnoresWhatTheBufferHoldsPastTheText)
+{
+    for (bool matchCase : {false, true})
+    {
+        for (size_t keep = 0; keep <= 40; ++keep)
+        {
+            std::u16string text(40, u'a');
+            text.replace(text.size() - 6, 6, u"zzzqqq");
+            const std::u16string older = text;
+            text.resize(keep); // the buffer keeps the older units past the new end
+            FindNeedle needle(u"zzzqqq", matchCase);
+            EXPECT_EQ(needle.FoundIn(text), older.substr(0, keep).find(u"zzzqqq") != std::u16string::npos)
+                << "kept " << keep;
+            FindNeedle other(u"AAAAAAAAAAA", matchCase); // longer than a block
+            EXPECT_EQ(other.FoundIn(text), !matchCase && keep >= 11) << "kept " << keep;
+        }
+    }
 }

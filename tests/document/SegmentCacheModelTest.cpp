@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <random>
+#include <tuple>
 
 #include "CsvDocumentCore.h"
 #include "DocumentTestSupport.h"
@@ -303,4 +304,155 @@ TEST(SegmentCacheModel, FindEndsWhenTheFileShrankUnderReleasedSegments)
     EXPECT_EQ(Narrow(text), "r60000;3;v60000");
     doc.core.OnGoToLine(&view, u"7000");
     doc.core.LoadRowsIntoView(&view, 7000, true);
+}
+
+namespace {
+// Everything a caller can see of a document after a call.
+void ExpectSameState(const RecordedDocument& fast, const RecordedDocument& plain, const ViewRecorder& fastView,
+                     const ViewRecorder& plainView)
+{
+    const auto& a = fast.core.GetSegments();
+    const auto& b = plain.core.GetSegments();
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); ++i)
+    {
+        ASSERT_EQ(a[i].FileBufferEndLine, b[i].FileBufferEndLine) << "segment " << i;
+        ASSERT_EQ(a[i].CSVEndLine, b[i].CSVEndLine) << "segment " << i;
+        ASSERT_EQ(a[i].unloaded, b[i].unloaded) << "segment " << i;
+        ASSERT_EQ(a[i].rows, b[i].rows) << "segment " << i;
+    }
+    ASSERT_EQ(fast.core.GetLoadedSegmentCount(), plain.core.GetLoadedSegmentCount());
+    ASSERT_EQ(fast.core.GetPeakLoadedSegmentCount(), plain.core.GetPeakLoadedSegmentCount());
+    ASSERT_EQ(fast.log.lines, plain.log.lines);
+    ASSERT_EQ(fast.notifier.infos, plain.notifier.infos);
+    ASSERT_EQ(fast.rowDetails.finds, plain.rowDetails.finds);
+    ASSERT_EQ(fastView.calls.size(), plainView.calls.size());
+    for (size_t i = 0; i < fastView.calls.size(); ++i)
+    {
+        const ViewRecorder::Call& x = fastView.calls[i];
+        const ViewRecorder::Call& y = plainView.calls[i];
+        ASSERT_EQ(std::tie(x.kind, x.row, x.firstRow, x.estimate, x.rowCount),
+                  std::tie(y.kind, y.row, y.firstRow, y.estimate, y.rowCount))
+            << "view call " << i;
+    }
+    ASSERT_EQ(fastView.hasSelection, plainView.hasSelection);
+    ASSERT_EQ(fastView.selectedRow, plainView.selectedRow);
+}
+} // namespace
+
+// Passes released before the call returns keep only their bounds, and the ones still loaded at the
+// end are read again: the same segments, rows, bounds, log lines, view calls and reloads as a
+// document that stores every pass.
+TEST(SegmentCacheModel, PassesWithoutRowsLeaveWhatStoringEveryPassLeaves)
+{
+    TempDir dir;
+    FixtureOptions options;
+    options.finalBreak = true;
+    for (int64_t r : {3, 5000, 5001, 26000, 61234, 99999, 118000, 160001})
+        options.multiLine.insert(r);
+    const std::string path = dir.Write("twins.csv", MakeRecords(200000, options));
+    const std::vector<CSVRecord> reference = ReadAllRecords(path);
+    const int64_t total = static_cast<int64_t>(reference.size());
+
+    for (unsigned seed : {11u, 12u})
+    {
+        SCOPED_TRACE(seed);
+        std::mt19937_64 random(seed);
+        RecordedDocument fast;
+        RecordedDocument plain;
+        plain.core.SetPassesWithoutRows(false);
+        ViewRecorder fastView;
+        ViewRecorder plainView;
+        fast.core.AddView(&fastView);
+        plain.core.AddView(&plainView);
+        ASSERT_TRUE(fast.core.ReadCSVFile(path));
+        ASSERT_TRUE(plain.core.ReadCSVFile(path));
+        SegmentChecker checker(fast.core, reference);
+        auto pickRow = [&]() -> int64_t {
+            switch (random() % 8)
+            {
+            case 0:
+                return total + static_cast<int64_t>(random() % 30000); // past the end: the file ends first
+            case 1:
+                return -1;
+            case 2:
+                return total;
+            default:
+                return 1 + static_cast<int64_t>(random() % static_cast<uint64_t>(total));
+            }
+        };
+        for (int step = 0; step < 160; ++step)
+        {
+            const int64_t row = pickRow();
+            const bool allowUnload = random() % 3 != 0;
+            switch (random() % 7)
+            {
+            case 0:
+            {
+                // Read anew, so that long forward passes come again.
+                ASSERT_TRUE(fast.core.ReadCSVFile(path));
+                ASSERT_TRUE(plain.core.ReadCSVFile(path));
+                break;
+            }
+            case 1:
+            {
+                int64_t firstA = 0;
+                int64_t estimateA = 0;
+                int64_t firstB = 0;
+                int64_t estimateB = 0;
+                const CSVSegment* a = fast.core.GetSegment(row, allowUnload, firstA, estimateA);
+                const CSVSegment* b = plain.core.GetSegment(row, allowUnload, firstB, estimateB);
+                ASSERT_EQ(a == nullptr, b == nullptr);
+                ASSERT_EQ(firstA, firstB);
+                ASSERT_EQ(estimateA, estimateB);
+                checker.CheckReturned(a, firstA);
+                break;
+            }
+            case 2:
+            {
+                std::u16string a;
+                std::u16string b;
+                fast.core.GetRowText(row, a);
+                plain.core.GetRowText(row, b);
+                ASSERT_EQ(a, b);
+                break;
+            }
+            case 3:
+                fast.core.LoadRowsIntoView(&fastView, row, allowUnload);
+                plain.core.LoadRowsIntoView(&plainView, row, allowUnload);
+                break;
+            case 4:
+            {
+                // A search from a random row for a record far ahead, or for nothing.
+                const int64_t from = random() % 4 == 0 ? 0 : 1 + static_cast<int64_t>(random() % 20000);
+                // Six digits name one record only: the hit lies more than 20 segments ahead.
+                const int64_t target = 130000 + static_cast<int64_t>(random() % 70000);
+                std::u16string needle = u"absent";
+                if (random() % 3 != 0)
+                    needle = u"R" + Widen(std::to_string(target));
+                for (ViewRecorder* view : {&fastView, &plainView})
+                {
+                    view->Select(from);
+                    view->hasSelection = from > 0;
+                }
+                fast.core.OnFindNext(&fastView, needle);
+                plain.core.OnFindNext(&plainView, needle);
+                break;
+            }
+            default:
+            {
+                const std::u16string text = Widen(std::to_string(row));
+                fast.core.OnGoToLine(&fastView, text);
+                plain.core.OnGoToLine(&plainView, text);
+                break;
+            }
+            }
+            checker.CheckList(false);
+            ExpectSameState(fast, plain, fastView, plainView);
+            if (HasFatalFailure())
+                return;
+        }
+        EXPECT_GT(fast.core.GetPassesWithoutRowsCount(), 20u);
+        EXPECT_EQ(plain.core.GetPassesWithoutRowsCount(), 0u);
+    }
 }
