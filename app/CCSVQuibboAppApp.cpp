@@ -98,6 +98,7 @@ bool CCSVQuibboAppApp::InitViewer(bool showFrame)
     m_docManager->FileHistoryLoad(*wxConfigBase::Get());
 
     CreateAppFonts();
+    CCSVQuibboAppView::PrepareGridFonts();
 
     auto* frame = new CMainFrame;
     if (!frame->Create(m_docManager, GetAppDisplayName()))

@@ -71,7 +71,30 @@ private:
     LGridView* m_grid;
 };
 
+// The grid's popup font and its cell font.
+LGridFontSpec PopupFontSpec()
+{
+    FontDescription f2 = MakeAppFontDescriptions(wxWindow::FromDIP(16, nullptr))[1];
+    f2.face = ResolveFontFace(f2.face);
+    return ToGridFont(f2);
+}
+
+LGridFontSpec GridFontSpec()
+{
+    const FontDescription& f6 = GetF6Description();
+    return ToGridFont(f6.height != 0 ? f6 : MakeAppFontDescriptions(16)[5]);
+}
+
 } // namespace
+
+void CCSVQuibboAppView::PrepareGridFonts()
+{
+    // The first grid of a run would otherwise wait for the toolkit to load and measure these.
+    GridMakeFont(PopupFontSpec());
+    const LGridFontSpec grid = GridFontSpec();
+    for (const LGridFontSpec& spec : {grid, grid.Italic(), grid.Small(), grid.Bold()})
+        GridMakeFont(spec);
+}
 
 wxIMPLEMENT_DYNAMIC_CLASS(CCSVQuibboAppView, wxView);
 
@@ -95,9 +118,7 @@ bool CCSVQuibboAppView::OnCreate(wxDocument* doc, long)
     auto* frame = new CChildFrame(doc, this, mainFrame, doc->GetUserReadableName());
 
     m_grid = new LGridView(&m_core, &m_core);
-    FontDescription f2 = MakeAppFontDescriptions(wxWindow::FromDIP(16, nullptr))[1];
-    f2.face = ResolveFontFace(f2.face);
-    LGridFontSpec popupFont = ToGridFont(f2);
+    LGridFontSpec popupFont = PopupFontSpec();
     if (!m_grid->Create(frame, IDC_GRID_VIEW, wxDefaultPosition, wxDefaultSize, &popupFont))
     {
         delete m_grid;
@@ -106,8 +127,7 @@ bool CCSVQuibboAppView::OnCreate(wxDocument* doc, long)
         return false;
     }
     m_grid->SetName("GridView");
-    const FontDescription& f6 = GetF6Description();
-    LGridFontSpec gridFont = ToGridFont(f6.height != 0 ? f6 : MakeAppFontDescriptions(16)[5]);
+    LGridFontSpec gridFont = GridFontSpec();
     m_grid->SetFont(&gridFont, true, true);
     m_grid->Bind(wxEVT_CONTEXT_MENU, &CCSVQuibboAppView::OnContextMenu, this);
     InstallFileDropTargets(m_grid);

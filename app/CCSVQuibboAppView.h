@@ -23,6 +23,9 @@ public:
     void OnActivateView(bool activate, wxView* activeView, wxView* deactiveView) override;
     wxPrintout* OnCreatePrintout() override;
 
+    // Loads the grid fonts once, at start-up, so that opening the first file does not wait for it.
+    static void PrepareGridFonts();
+
     CsvViewCore& GetCore() { return m_core; }
     LGridView* GetGrid() const { return m_grid; }
 
