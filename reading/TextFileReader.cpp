@@ -313,7 +313,11 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
         std::lower_bound(index.begin(), index.end(), first, byLine) - index.begin());
     startPos = (startPos >= 2 && startPos - 1 <= limitPos) ? startPos - 1 : 0;
     const IndexNode start = index[startPos];
-    const IndexNode limit = index[limitPos];
+    IndexNode limit = index[limitPos];
+    // Line breaks pair the same way whatever follows them, so a re-scan that stops at the line
+    // after `last` gives the same checkpoints up to it as one that goes on to the checkpoint.
+    if (!ignoreLineBreaks && last + 1 < limit.line)
+        limit.line = last + 1;
 
     int fd = -1;
     TextScanContext context;

@@ -1,12 +1,15 @@
 #include "CodePageDecoder.h"
 #include "EncodingTable.h"
+#include "LineIndex.h"
 #include "MemChunkBuffer.h"
 #include "ScanTestSupport.h"
 #include "TextFileReader.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -323,5 +326,63 @@ TEST_F(TextFileReaderTest, LineBytesAreTheUndecodedLines)
     EXPECT_FALSE(reader.ReadLineBytes(5, 3, store, found, status));
     EXPECT_EQ(READLINES_BAD_RANGE, status);
     EXPECT_EQ(3u, found.size());
+}
+}
+
+namespace
+{
+TEST(TextFileReaderWindows, WindowsMatchTheFullScansLines)
+{
+    // Texts of some 12,000 lines (several index intervals) with every kind of break, read in
+    // windows of random ranges: each entry is the bytes between two checkpoints of a full scan
+    // with a checkpoint per line.
+    static const char* const kPieces[] = {"\n", "\r", "\r\n", "\n\r", "\n\n", "\r\r", "a", "bc", "def"};
+    scantest::TempFolder folder;
+    std::mt19937 random(1104);
+    for (int round = 0; round < 12; ++round)
+    {
+        Bytes text;
+        while (text.size() < 60000)
+            text += kPieces[random() % 9];
+        const std::string file = folder.Write("windows.txt", text);
+
+        TextScanContext context;
+        IndexList all;
+        ASSERT_TRUE(BuildLineIndex(context, file.c_str(), nullptr, all, false, 1, false, Node(0, 0, true), nullptr));
+
+        LTextFileReader reader;
+        LMemChunkBuffer none;
+        ASSERT_TRUE(reader.Open(file.c_str(), none, nullptr, false, true, false));
+        const uint64_t lineCount = static_cast<uint64_t>(reader.GetLineCount());
+        for (int window = 0; window < 40; ++window)
+        {
+            const uint64_t first = random() % lineCount;
+            const uint64_t last = std::min<uint64_t>(lineCount, first + random() % (window % 2 ? 30 : 12000));
+            std::vector<LineEntry> lines;
+            ReadLinesStatus status = READLINES_OK;
+            ASSERT_TRUE(reader.ReadLines(first, last, lines, status, nullptr));
+
+            std::vector<LineEntry> expected;
+            for (size_t i = 0; i < all.size(); ++i)
+            {
+                // The end checkpoint of a text whose last line has no break repeats that
+                // line: the line is read to the end once.
+                if (all[i].line < first || all[i].line > last || (i > 0 && all[i - 1].line == all[i].line))
+                    continue;
+                const bool lastLine = i + 1 == all.size() || all[i + 1].line == all[i].line;
+                const uint64_t end = lastLine ? text.size() : all[i + 1].byteOffset;
+                if (end == all[i].byteOffset && !lastLine)
+                    continue;  // an empty span gives no entry
+                const Bytes bytes = text.substr(all[i].byteOffset, end - all[i].byteOffset);
+                expected.push_back({std::u16string(bytes.begin(), bytes.end()), all[i]});
+            }
+            ASSERT_EQ(expected.size(), lines.size()) << first << ".." << last;
+            for (size_t k = 0; k < lines.size(); ++k)
+            {
+                ASSERT_EQ(expected[k].node, lines[k].node) << first << ".." << last << " entry " << k;
+                ASSERT_TRUE(expected[k].text == lines[k].text) << first << ".." << last << " entry " << k;
+            }
+        }
+    }
 }
 }
