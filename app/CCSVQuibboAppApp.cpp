@@ -29,6 +29,7 @@
 #include "COutputWnd.h"
 #include "DesktopEntry.h"
 #include "OpenSwitch.h"
+#include "PrinterLookup.h"
 
 namespace {
 
@@ -215,24 +216,58 @@ void CCSVQuibboAppApp::StartServer()
         m_server.reset();
 }
 
-bool CCSVQuibboAppApp::PrintFile(const wxString& path, const wxString& printer)
+namespace {
+
+// Printing from the command line has no window to show its outcome in: the message goes to the
+// standard error and to a message box.
+void ReportPrintFailure(const wxString& text)
+{
+    wxFprintf(stderr, "%s\n", text);
+    AppMessageBox(text, wxOK | wxICON_ERROR);
+}
+
+} // namespace
+
+bool CCSVQuibboAppApp::PrintFile(const wxString& path, const wxString& printer, int printerLookupMs)
 {
     wxFileName name(path);
     name.MakeAbsolute();
-    wxDocument* doc = m_docManager->CreateDocument(name.GetFullPath(), wxDOC_SILENT);
+    const wxString file = name.GetFullPath();
+
+    // The toolkit's print operation would wait minutes for a printer that no service lists.
+    wxString target = printer;
+    PrinterLookup lookup = FindPrinter(printer.utf8_string(), printerLookupMs);
+    switch (lookup.result)
+    {
+    case PrinterLookupResult::Found:
+        target = wxString::FromUTF8(lookup.printer);
+        break;
+    case PrinterLookupResult::NoPrinter:
+        ReportPrintFailure(wxString::Format("No printer is available: \"%s\" was not printed.", file));
+        return false;
+    case PrinterLookupResult::NotFound:
+        ReportPrintFailure(wxString::Format("The printer \"%s\" was not found: \"%s\" was not printed.", printer, file));
+        return false;
+    case PrinterLookupResult::Unavailable:
+        break; // the print operation looks for the printer itself
+    }
+
+    wxDocument* doc = m_docManager->CreateDocument(file, wxDOC_SILENT);
     if (!doc)
         return false;
     wxView* view = doc->GetFirstView();
-    wxPrintout* printout = view ? view->OnCreatePrintout() : nullptr;
+    std::unique_ptr<wxPrintout> printout(view ? view->OnCreatePrintout() : nullptr);
     if (!printout)
         return false;
     wxPrintDialogData data(m_docManager->GetPageSetupDialogData().GetPrintData());
-    if (!printer.empty())
-        data.GetPrintData().SetPrinterName(printer);
+    if (!target.empty())
+        data.GetPrintData().SetPrinterName(target);
     wxPrinter wxprinter(&data);
-    bool ok = wxprinter.Print(m_frame.get(), printout, false);
-    delete printout;
-    return ok;
+    if (wxprinter.Print(m_frame.get(), printout.get(), false))
+        return true;
+    if (wxPrinter::GetLastError() == wxPRINTER_ERROR)
+        ReportPrintFailure(wxString::Format("\"%s\" could not be printed.", file));
+    return false;
 }
 
 int CCSVQuibboAppApp::OnRun()

@@ -35,6 +35,12 @@ public:
     // Opens a path as a document, activating it when it is open already.
     void OpenFile(const wxString& path);
 
+    // Prints a file without a dialog on the named printer, or the default one with an empty name.
+    // Without such a printer, or when printing fails, it says so and returns false; finding the
+    // printer waits at most printerLookupMs.
+    bool PrintFile(const wxString& path, const wxString& printer, int printerLookupMs = kPrinterLookupMs);
+    static constexpr int kPrinterLookupMs = 5000;
+
     CMainFrame* GetMainFrame() const { return m_frame.get(); }
     wxDocManager* GetDocManager() const;
 
@@ -44,7 +50,6 @@ public:
 private:
     void OnAppAbout(wxCommandEvent& event);
     bool RunCommandLine(const CommandLineDecision& decision);
-    bool PrintFile(const wxString& path, const wxString& printer);
     void StartServer();
 
     CCSVQuibboDocManager* m_docManager = nullptr;

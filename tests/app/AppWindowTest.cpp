@@ -17,6 +17,7 @@
 #include <wx/process.h>
 #include <wx/settings.h>
 
+#include <chrono>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -35,6 +36,7 @@
 #include "LCSVRowGridBox.h"
 #include "LGridView.h"
 #include "OpenSwitch.h"
+#include "PrinterLookup.h"
 #include "StringConvert.h"
 
 namespace {
@@ -572,6 +574,79 @@ TEST_F(AppWindowTest, PrintoutDrawsTheGridOnOnePage)
         for (int x = 0; x < 800 && !rowColour; x += 3)
             rowColour = image.GetRed(x, y) == 0xFF && image.GetGreen(x, y) == 0xE6 && image.GetBlue(x, y) == 0xC8;
     EXPECT_TRUE(rowColour);
+}
+
+// Printing without a dialog where no printer is listed (as on the build machines): it says so at
+// once, opens nothing and fails, instead of waiting inside the toolkit's print operation.
+TEST_F(AppWindowTest, PrintingWithoutAPrinterSaysSoAndFails)
+{
+    if (FindPrinter("", 5000).result == PrinterLookupResult::Found)
+        GTEST_SKIP() << "a printer is configured here; this would print";
+    const std::string path = WriteCsv("noprinter.csv", 3);
+    const wxString file = wxString::FromUTF8(path);
+    const size_t documents = App().GetDocManager()->GetDocumentsVector().size();
+    struct Case
+    {
+        const char* printer;
+        wxString message;
+    };
+    const Case cases[] = {
+        {"", "No printer is available: \"" + file + "\" was not printed."},
+        {"csvq-no-such-printer", "The printer \"csvq-no-such-printer\" was not found: \"" + file + "\" was not printed."},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.printer);
+        g_messageBoxes.texts.clear();
+        g_messageBoxes.styles.clear();
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(App().PrintFile(file, c.printer, 5000));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+        ASSERT_EQ(g_messageBoxes.texts.size(), 1u);
+        EXPECT_EQ(g_messageBoxes.texts[0], c.message);
+        EXPECT_TRUE(g_messageBoxes.styles[0] & wxICON_ERROR);
+        EXPECT_EQ(App().GetDocManager()->GetDocumentsVector().size(), documents);
+    }
+}
+
+// The print switch of a second process: the message comes within seconds (before, the process
+// sat in the toolkit's print operation for minutes). The process then waits on its message box,
+// so the test ends it.
+TEST_F(AppWindowTest, PrintSwitchWithoutAPrinterReportsAtOnce)
+{
+    if (FindPrinter("", 5000).result == PrinterLookupResult::Found)
+        GTEST_SKIP() << "a printer is configured here; this would print";
+    const std::string path = WriteCsv("noprinter-switch.csv", 3);
+    struct Watched : wxProcess
+    {
+        void OnTerminate(int, int) override { ended = true; }
+        bool ended = false;
+    };
+    // wx reports the end of the process to this object after the test has stopped waiting.
+    auto* process = new Watched;
+    process->Redirect();
+    wxString command = wxString::Format("\"%s\" /p \"%s\"", CSVQ_VIEWER_EXE, path);
+    long pid = wxExecute(command, wxEXEC_ASYNC, process);
+    ASSERT_GT(pid, 0);
+    std::string errors;
+    const wxString expected = "No printer is available: \"" + wxString::FromUTF8(path) + "\" was not printed.";
+    bool reported = PumpUntil(
+        [&]() {
+            wxInputStream* err = process->GetErrorStream();
+            while (err && err->CanRead())
+            {
+                char buffer[256];
+                err->Read(buffer, sizeof buffer);
+                errors.append(buffer, err->LastRead());
+            }
+            return wxString::FromUTF8(errors).Contains(expected);
+        },
+        30000);
+    EXPECT_TRUE(reported) << errors;
+    if (!process->ended)
+        wxProcess::Kill(static_cast<int>(pid), wxSIGKILL);
+    if (PumpUntil([process]() { return process->ended; }, 10000))
+        delete process;
 }
 
 TEST_F(AppWindowTest, WideningThePropertiesPaneWidensTheEncodingList)

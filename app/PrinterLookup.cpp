@@ -1,0 +1,133 @@
+#include "PrinterLookup.h"
+
+#include <dlfcn.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+// The toolkit's printer listing, looked up in the toolkit already loaded by the GUI library.
+using PrinterFunc = int (*)(void* printer, void* data);
+using DestroyFunc = void (*)(void* data);
+using EnumerateFunc = void (*)(PrinterFunc func, void* data, DestroyFunc destroy, int wait);
+using NameFunc = const char* (*)(void* printer);
+using FlagFunc = int (*)(void* printer);
+using IterationFunc = int (*)(void* context, int mayBlock);
+
+struct Toolkit
+{
+    EnumerateFunc enumerate = nullptr;
+    NameFunc name = nullptr;
+    FlagFunc isVirtual = nullptr;
+    FlagFunc isDefault = nullptr;
+    IterationFunc iteration = nullptr;
+
+    bool Ok() const { return enumerate && name && isVirtual && isDefault && iteration; }
+};
+
+template <class F>
+F Symbol(const char* name)
+{
+    return reinterpret_cast<F>(dlsym(RTLD_DEFAULT, name));
+}
+
+const Toolkit& GetToolkit()
+{
+    static const Toolkit toolkit = [] {
+        Toolkit t;
+        t.enumerate = Symbol<EnumerateFunc>("gtk_enumerate_printers");
+        t.name = Symbol<NameFunc>("gtk_printer_get_name");
+        t.isVirtual = Symbol<FlagFunc>("gtk_printer_is_virtual");
+        t.isDefault = Symbol<FlagFunc>("gtk_printer_is_default");
+        t.iteration = Symbol<IterationFunc>("g_main_context_iteration");
+        return t;
+    }();
+    return toolkit;
+}
+
+// Shared by the listing's callbacks and the waiting loop. The listing may go on after the wait
+// has given up, so it frees this itself when it ends (the destroy callback); a listing that never
+// ends leaves it behind.
+struct Search
+{
+    std::string wanted;
+    std::string wantedFound;
+    std::string defaultPrinter;
+    std::string firstPrinter;
+    bool finished = false;
+    bool abandoned = false;
+};
+
+int OnPrinter(void* printer, void* data)
+{
+    auto* search = static_cast<Search*>(data);
+    const Toolkit& toolkit = GetToolkit();
+    if (search->abandoned || toolkit.isVirtual(printer))
+        return search->abandoned ? 1 : 0;
+    const char* name = toolkit.name(printer);
+    if (!name || !*name)
+        return 0;
+    if (!search->wanted.empty())
+    {
+        if (search->wanted != name)
+            return 0;
+        search->wantedFound = name;
+        return 1;
+    }
+    if (toolkit.isDefault(printer))
+    {
+        search->defaultPrinter = name;
+        return 1;
+    }
+    if (search->firstPrinter.empty())
+        search->firstPrinter = name;
+    return 0;
+}
+
+void OnListingEnd(void* data)
+{
+    auto* search = static_cast<Search*>(data);
+    if (search->abandoned)
+        delete search;
+    else
+        search->finished = true;
+}
+
+} // namespace
+
+PrinterLookup FindPrinter(const std::string& wanted, int timeoutMs)
+{
+    PrinterLookup lookup;
+    const Toolkit& toolkit = GetToolkit();
+    if (!toolkit.Ok())
+        return lookup;
+
+    auto* search = new Search;
+    search->wanted = wanted;
+    toolkit.enumerate(&OnPrinter, search, &OnListingEnd, 0);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!search->finished && std::chrono::steady_clock::now() < end)
+    {
+        if (!toolkit.iteration(nullptr, 0))
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+
+    std::string found = !wanted.empty()                    ? search->wantedFound
+                        : !search->defaultPrinter.empty() ? search->defaultPrinter
+                                                           : search->firstPrinter;
+    if (!found.empty())
+    {
+        lookup.result = PrinterLookupResult::Found;
+        lookup.printer = found;
+    }
+    else
+    {
+        lookup.result = wanted.empty() ? PrinterLookupResult::NoPrinter : PrinterLookupResult::NotFound;
+    }
+    if (search->finished)
+        delete search;
+    else
+        search->abandoned = true;
+    return lookup;
+}
