@@ -111,6 +111,26 @@ FindNeedle::FindNeedle(const std::u16string& text, bool caseSensitive)
 #if defined(__SSE2__)
     for (size_t i = 0; i < kMaxStarts; ++i)
         startBlocks[i] = _mm_set1_epi16(static_cast<short>(starts[i]));
+    const unsigned bit = static_cast<unsigned>(starts[0] ^ starts[1]);
+    if (startCount <= 2 && (bit & (bit - 1)) == 0)
+    {
+        oneCompare = true;
+        startBlocks[0] = _mm_set1_epi16(static_cast<short>(starts[0] | bit));
+        startBlocks[1] = _mm_set1_epi16(static_cast<short>(bit));
+    }
+#endif
+    SetWideScan(true);
+}
+
+void FindNeedle::SetWideScan(bool enabled)
+{
+    wideScan = false;
+#if defined(CSVQ_FIND_AVX512)
+    static const bool hasAvx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                                  __builtin_cpu_supports("bmi2");
+    wideScan = enabled && hasAvx512 && !viaFolding && !needle.empty();
+#else
+    (void)enabled;
 #endif
 }
 

@@ -12,6 +12,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define CSVQ_FIND_AVX512 1
+#endif
 
 // Appends the lower-cased text to out.
 void AppendLowerCase(const char16_t* text, size_t length, std::u16string& out);
@@ -57,6 +61,10 @@ public:
     template <typename Fields>
     bool FoundInAnyField(const Fields& fields)
     {
+#if defined(CSVQ_FIND_AVX512)
+        if (wideScan)
+            return FoundInAnyFieldAvx512(fields);
+#endif
         for (const auto& field : fields)
         {
             if (FoundIn(field.text))
@@ -65,7 +73,80 @@ public:
         return false;
     }
 
+    // Test hook: false keeps the search off the AVX-512 path even where the processor has it.
+    void SetWideScan(bool enabled);
+
 private:
+#if defined(CSVQ_FIND_AVX512)
+    // 32 places per block, each block loaded under a mask that stops at the text's end: no field
+    // is read past its end. The loop only marks the fields holding a unit that may start a match
+    // (few do), with no call that would keep its values in memory; the marked fields are then
+    // searched one by one.
+    template <typename Fields>
+    __attribute__((target("avx512f,avx512bw,bmi2"))) bool FoundInAnyFieldAvx512(const Fields& fields)
+    {
+        return oneCompare ? MarkFieldsAvx512<true>(fields) : MarkFieldsAvx512<false>(fields);
+    }
+
+    template <bool Single, typename Fields>
+    __attribute__((target("avx512f,avx512bw,bmi2"))) bool MarkFieldsAvx512(const Fields& fields)
+    {
+        const __m512i first = _mm512_set1_epi16(static_cast<short>(starts[0]));
+        const __m512i second = _mm512_set1_epi16(static_cast<short>(starts[1]));
+        const __m512i third = _mm512_set1_epi16(static_cast<short>(starts[2]));
+        const __m512i fourth = _mm512_set1_epi16(static_cast<short>(starts[3]));
+        const __m512i bit = _mm512_set1_epi16(static_cast<short>(starts[0] ^ starts[1]));
+        const __m512i withBit = _mm512_or_si512(first, bit);
+        const ptrdiff_t n = static_cast<ptrdiff_t>(needle.size());
+        // Bit i % 64 for field i: set when the field may hold a match.
+        uint64_t marked = 0;
+        size_t index = 0;
+        for (const auto& field : fields)
+        {
+            const char16_t* text = field.text.data();
+            const ptrdiff_t places = static_cast<ptrdiff_t>(field.text.size()) - n + 1;
+            unsigned any = 0;
+            ptrdiff_t at = 0;
+            do
+            {
+                // Only the units where a match can start are loaded and compared. BZHI keeps all
+                // bits for a count of 32.
+                const ptrdiff_t here = places - at;
+                const __mmask32 lanes = _bzhi_u32(~0u, static_cast<unsigned>(here < 0 ? 0 : here < 32 ? here : 32));
+                const __m512i units = _mm512_maskz_loadu_epi16(lanes, text + at);
+                if constexpr (Single)
+                {
+                    any |= _mm512_mask_cmpeq_epi16_mask(lanes, _mm512_or_si512(units, bit), withBit);
+                }
+                else
+                {
+                    any |= _mm512_mask_cmpeq_epi16_mask(lanes, units, first) |
+                           _mm512_mask_cmpeq_epi16_mask(lanes, units, second) |
+                           _mm512_mask_cmpeq_epi16_mask(lanes, units, third) |
+                           _mm512_mask_cmpeq_epi16_mask(lanes, units, fourth);
+                }
+                at += 32;
+            } while (at < places);
+            marked |= static_cast<uint64_t>(any != 0) << (index & 63);
+            ++index;
+        }
+        return marked != 0 && SearchMarkedFields(fields, marked);
+    }
+#endif
+
+    template <typename Fields>
+    bool SearchMarkedFields(const Fields& fields, uint64_t marked)
+    {
+        size_t index = 0;
+        for (const auto& field : fields)
+        {
+            if (((marked >> (index & 63)) & 1u) != 0 && FoundIn(field.text))
+                return true;
+            ++index;
+        }
+        return false;
+    }
+
     bool Scan(const char16_t* text, size_t length, size_t storage) const
     {
         size_t at = 0;
@@ -126,7 +207,7 @@ private:
     // branches, as fields are many and short. The first block and the last (the eight units
     // before the end, or the first again) cover a text of up to 16 units; longer ones scan the
     // blocks between. Places where a match would not fit are masked off, even all of them.
-    bool ScanBlocks(const char16_t* text, size_t length) const
+    __attribute__((always_inline)) bool ScanBlocks(const char16_t* text, size_t length) const
     {
         const ptrdiff_t places = static_cast<ptrdiff_t>(length) - static_cast<ptrdiff_t>(needle.size()) + 1;
         const size_t lastBlock = length >= 8 ? length - 8 : 0;
@@ -148,6 +229,9 @@ private:
     unsigned BlockHits(const char16_t* block) const
     {
         const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+        if (oneCompare)
+            return static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_or_si128(units, startBlocks[1]), startBlocks[0])));
         const __m128i hits =
             _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, startBlocks[0]), _mm_cmpeq_epi16(units, startBlocks[1])),
                          _mm_or_si128(_mm_cmpeq_epi16(units, startBlocks[2]), _mm_cmpeq_epi16(units, startBlocks[3])));
@@ -177,8 +261,14 @@ private:
     char16_t starts[kMaxStarts] = {};
     size_t startCount = 0;
 #if defined(__SSE2__)
-    __m128i startBlocks[kMaxStarts] = {}; // each start unit in all eight lanes
+    // Each start unit in all eight lanes; or, when the start units are one unit and that unit
+    // with one bit set (a letter and its capital in ASCII), that unit with the bit set in [0]
+    // and the bit in [1], so that one compare of (unit | bit) finds both.
+    __m128i startBlocks[kMaxStarts] = {};
+    bool oneCompare = false;
 #endif
+    // The search runs on AVX-512 (the processor has it, and the needle needs no folding of the text).
+    bool wideScan = false;
     // The lower case of each unit of the basic plane; 0 for NUL, surrogates and units it leaves.
     const char16_t* lower = nullptr;
     std::u16string folded;

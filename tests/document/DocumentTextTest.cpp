@@ -119,7 +119,7 @@ TEST(FindNeedle, AgreesWithFoldingTheWholeText)
     int found = 0;
     for (int round = 0; round < 20000; ++round)
     {
-        const std::u16string text = randomText(40);
+        const std::u16string text = randomText(round % 4 == 0 ? 90 : 40);
         std::u16string needle = randomText(3);
         if (needle.empty())
             needle.push_back(u'k');
@@ -139,6 +139,16 @@ TEST(FindNeedle, AgreesWithFoldingTheWholeText)
             FindNeedle search(needle, matchCase);
             ASSERT_EQ(search.FoundIn(text), expected)
                 << "text " << Narrow(text) << " needle " << Narrow(needle) << " match case " << matchCase;
+            // The same text as the one field of a record, and behind a field that holds nothing,
+            // on each path that searches records.
+            const CSVRecord record = {CSVField{u"", false}, CSVField{text, true}};
+            for (bool wide : {true, false})
+            {
+                search.SetWideScan(wide);
+                ASSERT_EQ(search.FoundInAnyField(record), expected)
+                    << "text " << Narrow(text) << " needle " << Narrow(needle) << " match case " << matchCase
+                    << " wide " << wide;
+            }
             found += expected;
         }
     }
@@ -157,8 +167,9 @@ TEST(FindNeedle, IgnoresWhatTheBufferHoldsPastTheText)
             const std::u16string older = text;
             text.resize(keep); // the buffer keeps the older units past the new end
             FindNeedle needle(u"zzzqqq", matchCase);
-            EXPECT_EQ(needle.FoundIn(text), older.substr(0, keep).find(u"zzzqqq") != std::u16string::npos)
-                << "kept " << keep;
+            const bool expected = older.substr(0, keep).find(u"zzzqqq") != std::u16string::npos;
+            EXPECT_EQ(needle.FoundIn(text), expected) << "kept " << keep;
+            EXPECT_EQ(needle.FoundInAnyField(CSVRecord{CSVField{text, false}}), expected) << "kept " << keep;
             FindNeedle other(u"AAAAAAAAAAA", matchCase); // longer than a block
             EXPECT_EQ(other.FoundIn(text), !matchCase && keep >= 11) << "kept " << keep;
         }
