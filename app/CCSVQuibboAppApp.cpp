@@ -216,58 +216,20 @@ void CCSVQuibboAppApp::StartServer()
         m_server.reset();
 }
 
-namespace {
-
-// Printing from the command line has no window to show its outcome in: the message goes to the
-// standard error and to a message box.
-void ReportPrintFailure(const wxString& text)
-{
-    wxFprintf(stderr, "%s\n", text);
-    AppMessageBox(text, wxOK | wxICON_ERROR);
-}
-
-} // namespace
-
 bool CCSVQuibboAppApp::PrintFile(const wxString& path, const wxString& printer, int printerLookupMs)
 {
     wxFileName name(path);
     name.MakeAbsolute();
     const wxString file = name.GetFullPath();
-
-    // The toolkit's print operation would wait minutes for a printer that no service lists.
-    wxString target = printer;
-    PrinterLookup lookup = FindPrinter(printer.utf8_string(), printerLookupMs);
-    switch (lookup.result)
-    {
-    case PrinterLookupResult::Found:
-        target = wxString::FromUTF8(lookup.printer);
-        break;
-    case PrinterLookupResult::NoPrinter:
-        ReportPrintFailure(wxString::Format("No printer is available: \"%s\" was not printed.", file));
-        return false;
-    case PrinterLookupResult::NotFound:
-        ReportPrintFailure(wxString::Format("The printer \"%s\" was not found: \"%s\" was not printed.", printer, file));
-        return false;
-    case PrinterLookupResult::Unavailable:
-        break; // the print operation looks for the printer itself
-    }
-
-    wxDocument* doc = m_docManager->CreateDocument(file, wxDOC_SILENT);
-    if (!doc)
-        return false;
-    wxView* view = doc->GetFirstView();
-    std::unique_ptr<wxPrintout> printout(view ? view->OnCreatePrintout() : nullptr);
-    if (!printout)
-        return false;
-    wxPrintDialogData data(m_docManager->GetPageSetupDialogData().GetPrintData());
-    if (!target.empty())
-        data.GetPrintData().SetPrinterName(target);
-    wxPrinter wxprinter(&data);
-    if (wxprinter.Print(m_frame.get(), printout.get(), false))
-        return true;
-    if (wxPrinter::GetLastError() == wxPRINTER_ERROR)
-        ReportPrintFailure(wxString::Format("\"%s\" could not be printed.", file));
-    return false;
+    // The file is read only once the printer is known. Printing from the command line has no
+    // window to show its outcome in: messages go to the standard error as well.
+    auto makePrintout = [this, &file]() -> std::unique_ptr<wxPrintout> {
+        wxDocument* doc = m_docManager->CreateDocument(file, wxDOC_SILENT);
+        wxView* view = doc ? doc->GetFirstView() : nullptr;
+        return std::unique_ptr<wxPrintout>(view ? view->OnCreatePrintout() : nullptr);
+    };
+    return PrintWithoutDialog(m_frame.get(), makePrintout, m_docManager->GetPageSetupDialogData().GetPrintData(),
+                              printer, file, printerLookupMs, true);
 }
 
 int CCSVQuibboAppApp::OnRun()

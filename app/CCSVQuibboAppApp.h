@@ -11,6 +11,7 @@
 
 #include "CMainFrame.h"
 #include "CommandLine.h"
+#include "PrinterLookup.h"
 
 class wxDocManager;
 class CCSVQuibboDocManager;
@@ -39,7 +40,6 @@ public:
     // Without such a printer, or when printing fails, it says so and returns false; finding the
     // printer waits at most printerLookupMs.
     bool PrintFile(const wxString& path, const wxString& printer, int printerLookupMs = kPrinterLookupMs);
-    static constexpr int kPrinterLookupMs = 5000;
 
     CMainFrame* GetMainFrame() const { return m_frame.get(); }
     wxDocManager* GetDocManager() const;

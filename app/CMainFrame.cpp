@@ -11,6 +11,7 @@
 #include <wx/listbox.h>
 #include <wx/menu.h>
 #include <wx/persist/toplevel.h>
+#include <wx/print.h>
 #include <wx/printdlg.h>
 #include <wx/sizer.h>
 #include <wx/statusbr.h>
@@ -24,6 +25,7 @@
 #include "CRowDetails.h"
 #include "CToolbarBoxes.h"
 #include "LGridView.h"
+#include "PrinterLookup.h"
 
 namespace {
 
@@ -595,13 +597,11 @@ void CMainFrame::OnPrintDirect(wxCommandEvent&)
     wxView* view = manager ? manager->GetAnyUsableView() : nullptr;
     if (!view)
         return;
-    wxPrintout* printout = view->OnCreatePrintout();
-    if (!printout)
-        return;
-    wxPrintDialogData data(manager->GetPageSetupDialogData().GetPrintData());
-    wxPrinter printer(&data);
-    printer.Print(this, printout, false);
-    delete printout;
+    wxDocument* doc = view->GetDocument();
+    const wxString what = doc ? doc->GetUserReadableName() : wxString("CSV");
+    PrintWithoutDialog(
+        this, [view]() { return std::unique_ptr<wxPrintout>(view->OnCreatePrintout()); },
+        manager->GetPageSetupDialogData().GetPrintData(), wxString(), what, kPrinterLookupMs, false);
 }
 
 void CMainFrame::OnNothing(wxCommandEvent&)

@@ -2,8 +2,14 @@
 
 #include <dlfcn.h>
 
+#include <wx/cmndata.h>
+#include <wx/crt.h>
+#include <wx/print.h>
+
 #include <chrono>
 #include <thread>
+
+#include "CMessageBoxInterface.h"
 
 namespace {
 
@@ -130,4 +136,46 @@ PrinterLookup FindPrinter(const std::string& wanted, int timeoutMs)
     else
         search->abandoned = true;
     return lookup;
+}
+
+bool PrintWithoutDialog(wxWindow* parent, const std::function<std::unique_ptr<wxPrintout>()>& makePrintout,
+                        const wxPrintData& printData, const wxString& printer, const wxString& what, int timeoutMs,
+                        bool toStderr)
+{
+    auto report = [toStderr](const wxString& text) {
+        if (toStderr)
+            wxFprintf(stderr, "%s\n", text);
+        AppMessageBox(text, wxOK | wxICON_ERROR);
+    };
+
+    // The toolkit's print operation would wait minutes for a printer that no service lists.
+    wxString target = printer;
+    PrinterLookup lookup = FindPrinter(printer.utf8_string(), timeoutMs);
+    switch (lookup.result)
+    {
+    case PrinterLookupResult::Found:
+        target = wxString::FromUTF8(lookup.printer);
+        break;
+    case PrinterLookupResult::NoPrinter:
+        report(wxString::Format("No printer is available: \"%s\" was not printed.", what));
+        return false;
+    case PrinterLookupResult::NotFound:
+        report(wxString::Format("The printer \"%s\" was not found: \"%s\" was not printed.", printer, what));
+        return false;
+    case PrinterLookupResult::Unavailable:
+        break; // the print operation looks for the printer itself
+    }
+
+    std::unique_ptr<wxPrintout> printout = makePrintout();
+    if (!printout)
+        return false;
+    wxPrintDialogData data(printData);
+    if (!target.empty())
+        data.GetPrintData().SetPrinterName(target);
+    wxPrinter wxprinter(&data);
+    if (wxprinter.Print(parent, printout.get(), false))
+        return true;
+    if (wxPrinter::GetLastError() == wxPRINTER_ERROR)
+        report(wxString::Format("\"%s\" could not be printed.", what));
+    return false;
 }

@@ -4,7 +4,18 @@
 // GUI thread only (it runs the toolkit's events while it waits).
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
+
+#include <wx/string.h>
+
+class wxPrintData;
+class wxPrintout;
+class wxWindow;
+
+// How long printing without a dialog looks for its printer.
+inline constexpr int kPrinterLookupMs = 5000;
 
 enum class PrinterLookupResult
 {
@@ -23,3 +34,12 @@ struct PrinterLookup
 // The printer named `wanted` (exactly), or with an empty name the default printer, else the first
 // one listed. Print-to-file and other virtual printers do not count. Waits at most timeoutMs.
 PrinterLookup FindPrinter(const std::string& wanted, int timeoutMs);
+
+// Prints without a dialog on the named printer, or the default one with an empty name, after
+// finding it within timeoutMs; the printout is made only once the printer is known (null: nothing
+// to print, no message). Without such a printer, or when printing fails, the user is told through
+// the message boxes (and the standard error when toStderr), `what` naming what was to be printed.
+// Returns whether it printed.
+bool PrintWithoutDialog(wxWindow* parent, const std::function<std::unique_ptr<wxPrintout>()>& makePrintout,
+                        const wxPrintData& printData, const wxString& printer, const wxString& what, int timeoutMs,
+                        bool toStderr);

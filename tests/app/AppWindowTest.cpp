@@ -607,6 +607,15 @@ TEST_F(AppWindowTest, PrintingWithoutAPrinterSaysSoAndFails)
         EXPECT_TRUE(g_messageBoxes.styles[0] & wxICON_ERROR);
         EXPECT_EQ(App().GetDocManager()->GetDocumentsVector().size(), documents);
     }
+
+    // The quick print of the open file, from the window.
+    ASSERT_NE(Open(path), nullptr);
+    g_messageBoxes.texts.clear();
+    const auto start = std::chrono::steady_clock::now();
+    Command(ID_FILE_PRINT_DIRECT);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    ASSERT_EQ(g_messageBoxes.texts.size(), 1u);
+    EXPECT_EQ(g_messageBoxes.texts[0], "No printer is available: \"noprinter.csv\" was not printed.");
 }
 
 // The print switch of a second process: the message comes within seconds (before, the process
