@@ -40,19 +40,27 @@ char16_t SeparatorChar(SeparatorKind kind)
 // ones are made, so that their text buffers serve again.
 struct RecordFields
 {
+    RecordFields(CSVRecord& out, size_t used, std::vector<std::u16string>* spare)
+        : out(out), used(used), spare(spare), slots(out.data()), slotCount(out.size())
+    {
+    }
+
     CSVRecord& out;
     size_t used;
     std::vector<std::u16string>* spare;  // null: fields are only appended
+    // out's elements, kept here so that they need not be loaded again behind every text write.
+    CSVField* slots;
+    size_t slotCount;
 
     bool Empty() const { return used == 0; }
-    CSVField& Back() { return out[used - 1]; }
+    CSVField& Back() { return slots[used - 1]; }
 
     // Starts the next field, empty and not quoted.
     __attribute__((always_inline)) std::u16string& Next()
     {
-        if (used < out.size()) [[likely]]
+        if (used < slotCount) [[likely]]
         {
-            CSVField& field = out[used++];
+            CSVField& field = slots[used++];
             if (field.text.capacity() > kKeptTextUnits)
                 std::u16string().swap(field.text);  // a huge text is not kept for later records
             else
@@ -68,6 +76,8 @@ struct RecordFields
     {
         out.emplace_back();
         ++used;
+        slots = out.data();
+        slotCount = out.size();
         std::u16string& text = out.back().text;
         if (spare && !spare->empty())
         {
