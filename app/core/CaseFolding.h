@@ -88,6 +88,26 @@ private:
         return oneCompare ? MarkFieldsAvx512<true>(fields) : MarkFieldsAvx512<false>(fields);
     }
 
+    template <bool Single>
+    __attribute__((target("avx512f,avx512bw,bmi2"), always_inline)) static unsigned
+    MarkBlock(const char16_t* text, ptrdiff_t places, __m512i first, __m512i second, __m512i third, __m512i fourth,
+              __m512i bit, __m512i withBit)
+    {
+        const __mmask32 lanes = _bzhi_u32(~0u, static_cast<unsigned>(places));
+        const __m512i units = _mm512_maskz_loadu_epi16(lanes, text);
+        if constexpr (Single)
+        {
+            (void)first, (void)second, (void)third, (void)fourth;
+            return _mm512_mask_cmpeq_epi16_mask(lanes, _mm512_or_si512(units, bit), withBit);
+        }
+        else
+        {
+            (void)bit, (void)withBit;
+            return _mm512_mask_cmpeq_epi16_mask(lanes, units, first) | _mm512_mask_cmpeq_epi16_mask(lanes, units, second) |
+                   _mm512_mask_cmpeq_epi16_mask(lanes, units, third) | _mm512_mask_cmpeq_epi16_mask(lanes, units, fourth);
+        }
+    }
+
     template <bool Single, typename Fields>
     __attribute__((target("avx512f,avx512bw,bmi2"))) bool MarkFieldsAvx512(const Fields& fields)
     {
@@ -105,28 +125,19 @@ private:
         {
             const char16_t* text = field.text.data();
             const ptrdiff_t places = static_cast<ptrdiff_t>(field.text.size()) - n + 1;
-            unsigned any = 0;
-            ptrdiff_t at = 0;
-            do
+            // Only the units where a match can start are loaded and compared. BZHI keeps all
+            // bits for a count of 32.
+            unsigned any = MarkBlock<Single>(text, places < 0 ? 0 : places < 32 ? places : 32, first, second,
+                                             third, fourth, bit, withBit);
+            if (places > 32) [[unlikely]]
             {
-                // Only the units where a match can start are loaded and compared. BZHI keeps all
-                // bits for a count of 32.
-                const ptrdiff_t here = places - at;
-                const __mmask32 lanes = _bzhi_u32(~0u, static_cast<unsigned>(here < 0 ? 0 : here < 32 ? here : 32));
-                const __m512i units = _mm512_maskz_loadu_epi16(lanes, text + at);
-                if constexpr (Single)
+                for (ptrdiff_t at = 32; at < places; at += 32)
                 {
-                    any |= _mm512_mask_cmpeq_epi16_mask(lanes, _mm512_or_si512(units, bit), withBit);
+                    const ptrdiff_t here = places - at;
+                    any |= MarkBlock<Single>(text + at, here < 32 ? here : 32, first, second, third, fourth, bit,
+                                             withBit);
                 }
-                else
-                {
-                    any |= _mm512_mask_cmpeq_epi16_mask(lanes, units, first) |
-                           _mm512_mask_cmpeq_epi16_mask(lanes, units, second) |
-                           _mm512_mask_cmpeq_epi16_mask(lanes, units, third) |
-                           _mm512_mask_cmpeq_epi16_mask(lanes, units, fourth);
-                }
-                at += 32;
-            } while (at < places);
+            }
             marked |= static_cast<uint64_t>(any != 0) << (index & 63);
             ++index;
         }
