@@ -58,10 +58,12 @@ DISPLAY=":$display" HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/config" XDG_R
   "$viewer" --open "$demo_path" >"$scratch/viewer.log" 2>&1 &
 viewer_pid=$!
 
-# Wait until the window carries the file's name, then give it a moment to paint.
+# Wait until the window carries the file's name, then give it a moment to paint. xwd (x11-apps)
+# finds the window by its name; xwininfo would need a package that deps.sh does not install.
+title="$(basename "$demo") - CSV Quibbo"
 shown=""
 for _ in $(seq 1 120); do
-  if DISPLAY=":$display" xwininfo -root -tree 2>/dev/null | grep -q "demo.csv - CSV Quibbo"; then
+  if DISPLAY=":$display" xwd -silent -name "$title" >/dev/null 2>&1; then
     shown=yes
     break
   fi
@@ -77,5 +79,6 @@ if [ -z "$shown" ]; then
   exit 1
 fi
 sleep 2
-DISPLAY=":$display" xwd -root -silent | convert xwd:- build/screenshot.png
+# The window alone, not the rest of the screen.
+DISPLAY=":$display" xwd -silent -name "$title" | convert xwd:- build/screenshot.png
 echo "Screenshot of the viewer with $demo: $PWD/build/screenshot.png"
