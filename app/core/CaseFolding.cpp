@@ -78,7 +78,7 @@ FindNeedle::FindNeedle(const std::u16string& text, bool caseSensitive)
     for (const char16_t unit : needle)
     {
         if (!matchCase && U16_IS_SURROGATE(unit))
-            viaFolding = true;
+            viaFolding = needsSurrogate = true;
     }
     if (matchCase)
     {
@@ -153,6 +153,15 @@ bool FindNeedle::MatchesAt(const char16_t* text) const
 
 bool FindNeedle::FoundByFolding(const char16_t* text, size_t length)
 {
+    if (needsSurrogate)
+    {
+        // Only surrogates lower-case to surrogates: a text without any cannot hold this needle.
+        unsigned any = 0;
+        for (size_t i = 0; i < length; ++i)
+            any |= (text[i] & 0xF800u) == 0xD800u;
+        if (any == 0)
+            return false;
+    }
     folded.clear();
     AppendLowerCase(text, length, folded);
     return folded.find(needle) != std::u16string::npos;

@@ -268,6 +268,7 @@ private:
     std::u16string needle;
     bool matchCase;
     bool viaFolding = false;
+    bool needsSurrogate = false; // the lower-cased needle holds a surrogate
     // The units that can start a match (those whose lower case is the needle's first unit), the
     // list padded with repeats of the first.
     static constexpr size_t kMaxStarts = 4;
