@@ -1,6 +1,7 @@
 #include "LineIndex.h"
 
 #include "EncodingTable.h"
+#include "FileReads.h"
 #include "MemChunkBuffer.h"
 
 #include <algorithm>
@@ -40,36 +41,6 @@ inline uint16_t OtherBreak(uint16_t unit)
 inline LineEndingKind LoneKind(uint16_t unit)
 {
     return unit == kUnitCR ? LINE_ENDING_CR : LINE_ENDING_LF;
-}
-
-std::string ErrnoMessage(int error)
-{
-    char text[1024];
-    text[0] = '\0';
-    // The GNU variant may return a static string instead of filling the buffer.
-    const char* message = strerror_r(error, text, sizeof(text));
-    return message ? std::string(message) : std::string(text);
-}
-
-// Reads up to `size` bytes at `offset`, looping over short reads. Returns the count read
-// (fewer only at the end of the file) or -1 on error (errno kept).
-ssize_t ReadFully(int fd, uint8_t* into, size_t size, uint64_t offset)
-{
-    size_t done = 0;
-    while (done < size)
-    {
-        ssize_t got = pread(fd, into + done, size - done, static_cast<off_t>(offset + done));
-        if (got < 0)
-        {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (got == 0)
-            break;
-        done += static_cast<size_t>(got);
-    }
-    return static_cast<ssize_t>(done);
 }
 
 // A source of consecutive spans of the text: pread on a file, or the chunks of a buffer.
@@ -121,10 +92,10 @@ public:
             length = 0;
             return true;
         }
-        ssize_t got = ReadFully(fd, scratch, wanted, position);
+        ssize_t got = PreadFully(fd, scratch, wanted, position);
         if (got < 0)
         {
-            error = ErrnoMessage(errno);
+            error = ErrnoText(errno);
             return false;
         }
         bytes = scratch;
@@ -393,6 +364,30 @@ private:
             state.AddCheckpoint(end, true);
     }
 
+    // Counts the 8-bit break that starts at p[k] and sets `next` behind it. False when the scan
+    // of this span ends there: the break is its last unit (kept pending) or the scan stopped.
+    inline bool TakeBreak8(const uint8_t* p, size_t k, size_t n, uint64_t base, size_t& next)
+    {
+        const uint8_t unit = p[k];
+        next = k + 1;
+        if (next == n)
+        {
+            pending = true;
+            pendingUnit = unit;
+            return false;
+        }
+        if (p[next] == OtherBreak(unit))
+        {
+            ++next;
+            OnBreak(base + next, LINE_ENDING_PAIR);
+        }
+        else
+        {
+            OnBreak(base + next, LoneKind(unit));
+        }
+        return !state.stopped;
+    }
+
     void Span8(const uint8_t* p, size_t n, uint64_t base)
     {
         if (n == 0 || state.stopped)
@@ -432,24 +427,8 @@ private:
             while (mask)
             {
                 size_t k = i + static_cast<size_t>(__builtin_ctzll(mask));
-                uint8_t unit = p[k];
-                size_t next = k + 1;
-                if (next == n)
-                {
-                    pending = true;
-                    pendingUnit = unit;
-                    return;
-                }
-                if (p[next] == OtherBreak(unit))
-                {
-                    ++next;
-                    OnBreak(base + next, LINE_ENDING_PAIR);
-                }
-                else
-                {
-                    OnBreak(base + next, LoneKind(unit));
-                }
-                if (state.stopped)
+                size_t next;
+                if (!TakeBreak8(p, k, n, base, next))
                     return;
                 size_t consumed = next - i;
                 if (consumed >= 64)
@@ -466,29 +445,13 @@ private:
         }
         while (i < n)
         {
-            uint8_t unit = p[i];
-            if (unit != 13 && unit != 10)
+            if (p[i] != 13 && p[i] != 10)
             {
                 ++i;
                 continue;
             }
-            size_t next = i + 1;
-            if (next == n)
-            {
-                pending = true;
-                pendingUnit = unit;
-                return;
-            }
-            if (p[next] == OtherBreak(unit))
-            {
-                ++next;
-                OnBreak(base + next, LINE_ENDING_PAIR);
-            }
-            else
-            {
-                OnBreak(base + next, LoneKind(unit));
-            }
-            if (state.stopped)
+            size_t next;
+            if (!TakeBreak8(p, i, n, base, next))
                 return;
             i = next;
         }
@@ -879,7 +842,7 @@ bool ScanPath(TextScanContext& context, const char* path, const LMemChunkBuffer*
         int fd = open(path, O_RDONLY | O_CLOEXEC);
         if (fd < 0)
         {
-            context.error = ErrnoMessage(errno);
+            context.error = ErrnoText(errno);
             return false;
         }
         TextSource source(fd, start.byteOffset);

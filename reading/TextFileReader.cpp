@@ -2,6 +2,7 @@
 
 #include "CodePageDecoder.h"
 #include "EncodingTable.h"
+#include "FileReads.h"
 #include "MemChunkBuffer.h"
 
 #include <algorithm>
@@ -22,33 +23,6 @@ constexpr int32_t kUtf16CodePage = 1200;
 constexpr size_t kSpanBufferSize = 4u << 20;
 // Decoded strings kept for reuse between windows only up to this capacity.
 constexpr size_t kReuseTextCapacity = 1u << 16;
-
-std::string ErrnoText(int error)
-{
-    char text[1024];
-    text[0] = '\0';
-    const char* message = strerror_r(error, text, sizeof(text));
-    return message ? std::string(message) : std::string(text);
-}
-
-ssize_t PreadFully(int fd, uint8_t* into, size_t size, uint64_t offset)
-{
-    size_t done = 0;
-    while (done < size)
-    {
-        ssize_t got = pread(fd, into + done, size - done, static_cast<off_t>(offset + done));
-        if (got < 0)
-        {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (got == 0)
-            break;
-        done += static_cast<size_t>(got);
-    }
-    return static_cast<ssize_t>(done);
-}
 
 // 16-bit units (swapped for big-endian text) up to the first zero unit; an odd last byte is the
 // low half of a unit whose other half is the zero padding.
