@@ -456,3 +456,73 @@ TEST(SegmentCacheModel, PassesWithoutRowsLeaveWhatStoringEveryPassLeaves)
         EXPECT_EQ(plain.core.GetPassesWithoutRowsCount(), 0u);
     }
 }
+
+// Rows read into the reused rows of released segments: records of other field counts, long
+// quoted fields among short ones, and texts of every length still give the file's records.
+TEST(SegmentCacheModel, ReusedRowsHoldTheRecordsReadIntoThem)
+{
+    TempDir dir;
+    std::mt19937 random(5);
+    std::string bytes;
+    const int64_t count = 130000;
+    for (int64_t i = 1; i <= count; ++i)
+    {
+        const int fields = 1 + static_cast<int>(random() % 7);
+        for (int f = 0; f < fields; ++f)
+        {
+            if (f > 0)
+                bytes += ';';
+            if (random() % 500 == 0)
+                bytes += "\"" + std::string(300 + random() % 2000, 'q') + "\"";
+            else if (random() % 9 == 0)
+                bytes += "\xC3\xA9t\xC3\xA9"; // two-byte characters
+            else
+                bytes += std::string(random() % 40, static_cast<char>('a' + f));
+        }
+        if (i < count)
+            bytes += '\n';
+    }
+    const std::string path = dir.Write("shapes.csv", bytes);
+    const std::vector<CSVRecord> reference = ReadAllRecords(path);
+    ASSERT_EQ(reference.size(), static_cast<size_t>(count));
+
+    for (bool withoutRows : {true, false})
+    {
+        SCOPED_TRACE(withoutRows);
+        RecordedDocument doc;
+        doc.core.SetPassesWithoutRows(withoutRows);
+        ASSERT_TRUE(doc.core.ReadCSVFile(path));
+        SegmentChecker checker(doc.core, reference);
+        // Down in screen steps, to the end and back to the top: every segment is read into the rows
+        // of one released before.
+        for (int64_t row = 1; row <= count; row += 2000)
+        {
+            int64_t firstRow = 0;
+            int64_t estimate = 0;
+            const CSVSegment* segment = doc.core.GetSegment(row, true, firstRow, estimate);
+            checker.CheckReturned(segment, firstRow);
+        }
+        for (int64_t row = count; row >= 1; row -= 2000)
+        {
+            int64_t firstRow = 0;
+            int64_t estimate = 0;
+            const CSVSegment* segment = doc.core.GetSegment(row, true, firstRow, estimate);
+            checker.CheckReturned(segment, firstRow);
+        }
+        // A jump from the top to the end and a search through everything.
+        ASSERT_TRUE(doc.core.ReadCSVFile(path));
+        int64_t firstRow = 0;
+        int64_t estimate = 0;
+        const CSVSegment* last = doc.core.GetSegment(count, true, firstRow, estimate);
+        checker.CheckReturned(last, firstRow);
+        ViewRecorder view;
+        doc.core.OnFindNext(&view, u"absent");
+        for (int64_t row = 1; row <= count; row += 5000)
+        {
+            const CSVSegment* segment = doc.core.GetSegment(row, true, firstRow, estimate);
+            checker.CheckReturned(segment, firstRow);
+        }
+        if (HasFatalFailure())
+            return;
+    }
+}
