@@ -618,37 +618,36 @@ void LGridViewBase::SpliceBoxRange(LGridBoxList& from, LGridBoxList::iterator fi
 
 // ---------------------------------------------------------------- undo lists
 
-void LGridViewBase::ClearUndoList()
+namespace {
+
+// Discards and deletes every step of the stack, the open collection too: a collection holds
+// steps (and the boxes they own) like any other step.
+void ClearUndoStack(LGridViewUndoStack& stack, bool fromUndoStack)
 {
-    for (LGridViewUndoStep* step : m_undo.steps)
+    for (LGridViewUndoStep* step : stack.steps)
     {
-        step->Discard(true);
+        step->Discard(fromUndoStack);
         delete step;
     }
-    m_undo.steps.clear();
-    if (m_undo.openCollection)
+    stack.steps.clear();
+    if (stack.openCollection)
     {
-        // An open collection holds steps (and the boxes they own) like any other step.
-        m_undo.openCollection->Discard(true);
-        delete m_undo.openCollection;
-        m_undo.openCollection = nullptr;
+        stack.openCollection->Discard(fromUndoStack);
+        delete stack.openCollection;
+        stack.openCollection = nullptr;
     }
+}
+
+} // namespace
+
+void LGridViewBase::ClearUndoList()
+{
+    ClearUndoStack(m_undo, true);
 }
 
 void LGridViewBase::ClearRedoList()
 {
-    for (LGridViewUndoStep* step : m_redo.steps)
-    {
-        step->Discard(false);
-        delete step;
-    }
-    m_redo.steps.clear();
-    if (m_redo.openCollection)
-    {
-        m_redo.openCollection->Discard(false);
-        delete m_redo.openCollection;
-        m_redo.openCollection = nullptr;
-    }
+    ClearUndoStack(m_redo, false);
 }
 
 void LGridViewBase::PushUndoStep(LGridViewUndoStack& stack, LGridViewUndoStep* step)
