@@ -64,7 +64,9 @@ LGridKey KeyFromWx(int code)
     }
 }
 
-int TextHeightOf(const wxFont& font, wxWindow* window)
+} // namespace
+
+int GridTextHeight(const wxFont& font, wxWindow* window)
 {
     if (window && window->GetHandle())
     {
@@ -77,8 +79,6 @@ int TextHeightOf(const wxFont& font, wxWindow* window)
     dc.SetFont(font);
     return dc.GetFontMetrics().height;
 }
-
-} // namespace
 
 wxString GridToWxString(const std::u16string& text)
 {
@@ -129,7 +129,7 @@ wxFont GridMakeFont(const LGridFontSpec& spec)
     for (int pixels = spec.height; pixels > 1; --pixels)
     {
         wxFont font = make(pixels);
-        if (TextHeightOf(font, nullptr) <= spec.height)
+        if (GridTextHeight(font, nullptr) <= spec.height)
             return font;
     }
     return make(1);
@@ -248,7 +248,7 @@ void LGridView::SetFont(const LGridFontSpec* font, bool measure, bool redraw)
     if (m_editor)
         m_editor->SetFont(m_gridFont);
     if (measure)
-        m_rowHeight = GridRowHeightFromTextHeight(TextHeightOf(m_gridFont, this));
+        m_rowHeight = GridRowHeightFromTextHeight(GridTextHeight(m_gridFont, this));
     if (redraw && GetHandle())
     {
         RecalcLayout();

@@ -46,6 +46,9 @@ enum : int
 // A wxFont from font data: a negative height is the character height in pixels; a positive one
 // is the cell height, for which the largest font whose ascent + descent fits is taken.
 wxFont GridMakeFont(const LGridFontSpec& spec);
+// The height of a line of text in the font: measured on the window once it exists, else on a
+// memory bitmap.
+int GridTextHeight(const wxFont& font, wxWindow* window);
 // Text between the grid's UTF-16 strings and wx.
 wxString GridToWxString(const std::u16string& text);
 std::u16string GridFromWxString(const wxString& text);

@@ -9,24 +9,6 @@
 
 #include "LGridView.h"
 
-namespace {
-
-int TextHeightIn(wxWindow* window, const wxFont& font)
-{
-    if (window && window->GetHandle())
-    {
-        wxClientDC dc(window);
-        dc.SetFont(font);
-        return dc.GetFontMetrics().height;
-    }
-    wxBitmap bitmap(1, 1);
-    wxMemoryDC dc(bitmap);
-    dc.SetFont(font);
-    return dc.GetFontMetrics().height;
-}
-
-} // namespace
-
 LSuggestionsBox::LSuggestionsBox()
     : LSuggestionsBox(std::make_unique<LSuggestionsModel>())
 {
@@ -79,7 +61,7 @@ bool LSuggestionsBox::Create(wxWindow* parent, const LGridFontSpec* ownerFont, c
         m_regularFont = m_ownerFont;
         m_boldFont = m_ownerFont.Bold();
     }
-    m_textHeight = TextHeightIn(this, m_ownerFont);
+    m_textHeight = GridTextHeight(m_ownerFont, this);
     m_rowHeight = m_textHeight + 8;
     return true;
 }
