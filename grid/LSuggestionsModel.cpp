@@ -53,13 +53,26 @@ void LSuggestionsModel::AppendVisible(bool matching, size_t limit)
 {
     for (size_t i = 0; i < m_entries.size() && m_visible.size() < limit; ++i)
     {
-        if (m_shown[i] || Matches(m_entries[i]) != matching)
-            continue;
-        m_entries[i].hot = false;
-        m_entries[i].selected = false;
-        m_visible.push_back(i);
-        m_shown[i] = true;
+        if (!m_shown[i] && Matches(m_entries[i]) == matching)
+            ShowEntry(i);
     }
+}
+
+void LSuggestionsModel::AppendUnshown(size_t limit)
+{
+    for (size_t i = 0; i < m_entries.size() && m_visible.size() < limit; ++i)
+    {
+        if (!m_shown[i])
+            ShowEntry(i);
+    }
+}
+
+void LSuggestionsModel::ShowEntry(size_t index)
+{
+    m_entries[index].hot = false;
+    m_entries[index].selected = false;
+    m_visible.push_back(index);
+    m_shown[index] = true;
 }
 
 void LSuggestionsModel::Refilter()
@@ -70,19 +83,8 @@ void LSuggestionsModel::Refilter()
     const size_t limit = LimitOf(m_maxRows);
     if (!m_filter.empty())
         AppendVisible(true, limit);
-    if (m_visible.size() < limit)
-    {
-        // Every entry not yet on a row, matching or not (an empty filter skipped the first pass).
-        for (size_t i = 0; i < m_entries.size() && m_visible.size() < limit; ++i)
-        {
-            if (m_shown[i])
-                continue;
-            m_entries[i].hot = false;
-            m_entries[i].selected = false;
-            m_visible.push_back(i);
-            m_shown[i] = true;
-        }
-    }
+    // Every entry not yet on a row, matching or not (an empty filter skipped the first pass).
+    AppendUnshown(limit);
 }
 
 std::vector<std::u16string> LSuggestionsModel::GetVisibleTexts() const
@@ -232,14 +234,5 @@ void LSuggestionsModelFolderPaths::Refilter()
     m_shown.assign(m_entries.size(), false);
     // No empty-filter test: an empty filter matches every path.
     AppendVisible(true, LimitOf(m_maxRows));
-    const size_t fill = LimitOf(m_fillLimit);
-    for (size_t i = 0; i < m_entries.size() && m_visible.size() < fill; ++i)
-    {
-        if (m_shown[i])
-            continue;
-        m_entries[i].hot = false;
-        m_entries[i].selected = false;
-        m_visible.push_back(i);
-        m_shown[i] = true;
-    }
+    AppendUnshown(LimitOf(m_fillLimit));
 }

@@ -98,6 +98,10 @@ protected:
     // Appends entries to the visible rows in entry order, clearing their hot and selected
     // flags, until limit rows show; matching: take only matches, else only the rest.
     void AppendVisible(bool matching, size_t limit);
+    // The same for every entry not yet on a row, matching or not.
+    void AppendUnshown(size_t limit);
+    // Puts the entry on the next visible row, neither hot nor selected.
+    void ShowEntry(size_t index);
     virtual bool Matches(const SuggestionEntry& entry) const { return GetMatchPosition(entry.text) >= 0; }
 
     std::vector<SuggestionEntry> m_entries;
