@@ -55,11 +55,6 @@ std::u16string FromUtf8(const std::string& text)
     return out;
 }
 
-double Seconds(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 int RunGoto(const std::vector<std::string>& args)
 {
     if (args.size() != 2)
@@ -82,7 +77,7 @@ int RunGoto(const std::vector<std::string>& args)
     int64_t firstRow = 0;
     int64_t estimate = 0;
     const CSVSegment* segment = core.GetSegment(row, true, firstRow, estimate);
-    const double seconds = Seconds(start);
+    const double seconds = BenchSecondsSince(start);
 
     const long long records = static_cast<long long>(core.GetSegments().back().CSVEndLine);
     std::printf("{\"name\":\"goto\",\"file\":\"%s\",\"bytes\":%lld,\"row\":%lld,\"found\":%s,"
@@ -120,7 +115,7 @@ int RunFind(const std::vector<std::string>& args)
         return 1;
     }
     core.OnFindNext(&view, FromUtf8(args[1]));
-    const double seconds = Seconds(start);
+    const double seconds = BenchSecondsSince(start);
 
     const long long records = static_cast<long long>(core.GetSegments().back().CSVEndLine);
     std::printf("{\"name\":\"find\",\"file\":\"%s\",\"bytes\":%lld,\"hit_row\":%lld,\"records\":%lld,"

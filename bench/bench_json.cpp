@@ -17,20 +17,6 @@
 #include "json_grammarParser.h"
 
 namespace {
-struct Random
-{
-    uint64_t state;
-
-    uint64_t Next()
-    {
-        uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-        return z ^ (z >> 31);
-    }
-    uint32_t Below(uint32_t n) { return static_cast<uint32_t>(((Next() >> 32) * n) >> 32); }
-};
-
 const char* const kWords[] = {"alpha", "Bravo",        "café",      "Zürich",         "straße", "Москва",
                               "東京",  "数据",         "😀",         "naïve",          "echo",   "golf",
                               "delta", "line\\nbreak", "q\\\"uote", "\\u00e9t\\u00e9"};
@@ -63,7 +49,7 @@ int RunGenerate(const std::vector<std::string>& args)
                      std::strerror(errno));
         return 1;
     }
-    Random random{seed};
+    BenchRandom random{seed};
     std::string text = "{\"items\":[\n";
     uint64_t written = 0;
     uint64_t items = 0;
@@ -175,12 +161,18 @@ struct RunResult
     CountingEvents events;
 };
 
+// The paged file stream over the file at `path` (`widePath` is the same path, widened).
+pANTLR3_INPUT_STREAM OpenInput(const std::string& path, const std::wstring& widePath)
+{
+    return antlr3StringStreamFromFile(widePath.c_str(),
+                                      reinterpret_cast<unsigned char*>(const_cast<char*>(path.c_str())));
+}
+
 bool ParseOnce(const std::string& path, RunResult& result)
 {
     const std::wstring widePath(path.begin(), path.end());
     const auto start = std::chrono::steady_clock::now();
-    pANTLR3_INPUT_STREAM input = antlr3StringStreamFromFile(
-        widePath.c_str(), reinterpret_cast<unsigned char*>(const_cast<char*>(path.c_str())));
+    pANTLR3_INPUT_STREAM input = OpenInput(path, widePath);
     if (input == nullptr)
         return false;
     pjson_grammarLexer lexer = json_grammarLexerNew(input);
@@ -192,7 +184,7 @@ bool ParseOnce(const std::string& path, RunResult& result)
     lexer->events = &result.events;
     parser->events = &result.events;
     parser->jsonDocument(parser);
-    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    result.seconds = BenchSecondsSince(start);
     result.streamPeakBytes = reinterpret_cast<PagedFileStream*>(input)->peakMemoryBytes;
     result.tokens = tokens->tokens->count;
     parser->free(parser);
@@ -207,8 +199,7 @@ bool StreamOnce(const std::string& path, RunResult& result)
 {
     const std::wstring widePath(path.begin(), path.end());
     const auto start = std::chrono::steady_clock::now();
-    pANTLR3_INPUT_STREAM input = antlr3StringStreamFromFile(
-        widePath.c_str(), reinterpret_cast<unsigned char*>(const_cast<char*>(path.c_str())));
+    pANTLR3_INPUT_STREAM input = OpenInput(path, widePath);
     if (input == nullptr)
         return false;
     pANTLR3_INT_STREAM is = input->istream;
@@ -218,7 +209,7 @@ bool StreamOnce(const std::string& path, RunResult& result)
         is->consume(is);
         ++characters;
     }
-    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    result.seconds = BenchSecondsSince(start);
     result.streamPeakBytes = reinterpret_cast<PagedFileStream*>(input)->peakMemoryBytes;
     result.tokens = characters;
     input->close(input);

@@ -19,30 +19,6 @@ namespace
 {
 constexpr int64_t kSegmentRecords = 5000;
 
-std::string Quoted(const std::string& text)
-{
-    std::string json = "\"";
-    for (unsigned char c : text)
-    {
-        if (c == '"' || c == '\\')
-        {
-            json.push_back('\\');
-            json.push_back(static_cast<char>(c));
-        }
-        else if (c < 0x20)
-        {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            json += escape;
-        }
-        else
-        {
-            json.push_back(static_cast<char>(c));
-        }
-    }
-    return json + "\"";
-}
-
 bool FileSize(const std::string& path, uint64_t& size)
 {
     struct stat info;
@@ -50,16 +26,6 @@ bool FileSize(const std::string& path, uint64_t& size)
         return false;
     size = static_cast<uint64_t>(info.st_size);
     return true;
-}
-
-double SecondsSince(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double GigabytesPerSecond(uint64_t bytes, double seconds)
-{
-    return seconds > 0 ? static_cast<double>(bytes) / seconds / 1e9 : 0.0;
 }
 
 int RunIndex(const std::vector<std::string>& args)
@@ -81,7 +47,7 @@ int RunIndex(const std::vector<std::string>& args)
     LMemChunkBuffer none;
     reader.Open(path.c_str(), none, nullptr, false, true, false);
     const int64_t lines = reader.GetLineCount();
-    const double seconds = SecondsSince(start);
+    const double seconds = BenchSecondsSince(start);
     if (reader.GetIndex().empty())
     {
         std::fprintf(stderr, "csvq-bench index: %s: %s\n", path.c_str(),
@@ -91,8 +57,8 @@ int RunIndex(const std::vector<std::string>& args)
     std::printf("{\"command\":\"index\",\"file\":%s,\"bytes\":%llu,\"seconds\":%.4f,"
                 "\"gbPerSecond\":%.3f,\"lines\":%lld,\"checkpoints\":%zu,\"encodingFlags\":%d,"
                 "\"lineEnding\":%d,\"peakRssBytes\":%lld}\n",
-                Quoted(path).c_str(), static_cast<unsigned long long>(bytes), seconds,
-                GigabytesPerSecond(bytes, seconds), static_cast<long long>(lines),
+                BenchJsonString(path).c_str(), static_cast<unsigned long long>(bytes), seconds,
+                BenchGigabytesPerSecond(bytes, seconds), static_cast<long long>(lines),
                 reader.GetIndex().size(), reader.GetEncodingFlags(),
                 static_cast<int>(reader.GetLineEnding()), BenchPeakRssBytes());
     return 0;
@@ -151,7 +117,7 @@ int RunRecords(const std::vector<std::string>& args)
         for (const CSVField& field : record)
             characters += field.text.size();
     }
-    const double seconds = SecondsSince(start);
+    const double seconds = BenchSecondsSince(start);
     if (reader.GetLastReadStatus() == READLINES_READ_ERROR ||
         reader.GetLastReadStatus() == READLINES_NO_INDEX)
     {
@@ -162,8 +128,8 @@ int RunRecords(const std::vector<std::string>& args)
     std::printf("{\"command\":\"records\",\"file\":%s,\"bytes\":%llu,\"separator\":%ld,"
                 "\"encoding\":%ld,\"seconds\":%.4f,\"gbPerSecond\":%.3f,\"records\":%lld,"
                 "\"fields\":%llu,\"characters\":%llu,\"lines\":%lld,\"peakRssBytes\":%lld}\n",
-                Quoted(path).c_str(), static_cast<unsigned long long>(bytes), separator, encoding,
-                seconds, GigabytesPerSecond(bytes, seconds), static_cast<long long>(records),
+                BenchJsonString(path).c_str(), static_cast<unsigned long long>(bytes), separator, encoding,
+                seconds, BenchGigabytesPerSecond(bytes, seconds), static_cast<long long>(records),
                 static_cast<unsigned long long>(fields),
                 static_cast<unsigned long long>(characters),
                 static_cast<long long>(reader.GetCurrentLine()), BenchPeakRssBytes());

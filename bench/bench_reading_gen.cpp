@@ -44,21 +44,6 @@ constexpr size_t CountOf(const T (&)[N])
     return N;
 }
 
-// splitmix64: fast, and the same sequence on every machine for a seed.
-struct Random
-{
-    uint64_t state;
-
-    uint64_t Next()
-    {
-        uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-        return z ^ (z >> 31);
-    }
-    uint32_t Below(uint32_t n) { return static_cast<uint32_t>(((Next() >> 32) * n) >> 32); }
-};
-
 // Records are built in one block while the previous block is written by a helper thread.
 class OutputBuffer
 {
@@ -291,33 +276,9 @@ private:
     OutputBuffer& out;
     char sep;
     std::string_view eol;
-    Random random;
+    BenchRandom random;
     uint64_t lineBreaks = 0;
 };
-
-std::string JsonString(const std::string& text)
-{
-    std::string json = "\"";
-    for (unsigned char c : text)
-    {
-        if (c == '"' || c == '\\')
-        {
-            json.push_back('\\');
-            json.push_back(static_cast<char>(c));
-        }
-        else if (c < 0x20)
-        {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            json += escape;
-        }
-        else
-        {
-            json.push_back(static_cast<char>(c));
-        }
-    }
-    return json + "\"";
-}
 
 bool ParseOptions(const std::vector<std::string>& args, GenOptions& options)
 {
@@ -414,10 +375,10 @@ int RunGen(const std::vector<std::string>& args)
                      std::strerror(error ? error : EIO));
         return 1;
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds = BenchSecondsSince(start);
     std::printf("{\"command\":\"gen\",\"file\":%s,\"bytes\":%llu,\"records\":%llu,\"lineBreaks\":%llu,"
                 "\"seconds\":%.3f,\"separator\":\"%s\",\"eol\":\"%s\",\"seed\":%llu}\n",
-                JsonString(options.out).c_str(), static_cast<unsigned long long>(bytes),
+                BenchJsonString(options.out).c_str(), static_cast<unsigned long long>(bytes),
                 static_cast<unsigned long long>(records), static_cast<unsigned long long>(writer.LineBreaks()),
                 seconds, options.separatorName.c_str(), options.crlf ? "crlf" : "lf",
                 static_cast<unsigned long long>(options.seed));

@@ -53,6 +53,40 @@ long long BenchParseSize(const std::string& text)
     return value * scale;
 }
 
+std::string BenchJsonString(const std::string& text)
+{
+    std::string json = "\"";
+    for (unsigned char c : text)
+    {
+        if (c == '"' || c == '\\')
+        {
+            json.push_back('\\');
+            json.push_back(static_cast<char>(c));
+        }
+        else if (c < 0x20)
+        {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            json += escape;
+        }
+        else
+        {
+            json.push_back(static_cast<char>(c));
+        }
+    }
+    return json + "\"";
+}
+
+double BenchSecondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double BenchGigabytesPerSecond(uint64_t bytes, double seconds)
+{
+    return seconds > 0 ? static_cast<double>(bytes) / seconds / 1e9 : 0.0;
+}
+
 int main(int argc, char** argv)
 {
     if (argc >= 2)
