@@ -2,7 +2,6 @@
 
 #include <vector>
 
-
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
 

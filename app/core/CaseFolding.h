@@ -41,7 +41,10 @@ public:
     const std::u16string& GetText() const { return needle; }
 
     // A string's buffer holds its capacity and the terminator: blocks of eight may be read up to there.
-    bool FoundIn(const std::u16string& text) { return FoundIn(text.data(), text.size(), text.capacity() + 1); }
+    bool FoundIn(const std::u16string& text)
+    {
+        return FoundIn(text.data(), text.size(), text.capacity() + 1);
+    }
     // storage: the units readable from text on (its buffer's size, at least length).
     bool FoundIn(const char16_t* text, size_t length, size_t storage)
     {
@@ -92,8 +95,8 @@ private:
 
     template <bool Single>
     __attribute__((target("avx512f,avx512bw,bmi2"), always_inline)) static unsigned
-    MarkBlock(const char16_t* text, ptrdiff_t places, __m512i first, __m512i second, __m512i third, __m512i fourth,
-              __m512i bit, __m512i withBit)
+    MarkBlock(const char16_t* text, ptrdiff_t places, __m512i first, __m512i second, __m512i third,
+              __m512i fourth, __m512i bit, __m512i withBit)
     {
         const __mmask32 lanes = _bzhi_u32(~0u, static_cast<unsigned>(places));
         const __m512i units = _mm512_maskz_loadu_epi16(lanes, text);
@@ -105,8 +108,10 @@ private:
         else
         {
             (void)bit, (void)withBit;
-            return _mm512_mask_cmpeq_epi16_mask(lanes, units, first) | _mm512_mask_cmpeq_epi16_mask(lanes, units, second) |
-                   _mm512_mask_cmpeq_epi16_mask(lanes, units, third) | _mm512_mask_cmpeq_epi16_mask(lanes, units, fourth);
+            return _mm512_mask_cmpeq_epi16_mask(lanes, units, first) |
+                   _mm512_mask_cmpeq_epi16_mask(lanes, units, second) |
+                   _mm512_mask_cmpeq_epi16_mask(lanes, units, third) |
+                   _mm512_mask_cmpeq_epi16_mask(lanes, units, fourth);
         }
     }
 
@@ -129,15 +134,15 @@ private:
             const ptrdiff_t places = static_cast<ptrdiff_t>(field.text.size()) - n + 1;
             // Only the units where a match can start are loaded and compared. BZHI keeps all
             // bits for a count of 32.
-            unsigned any = MarkBlock<Single>(text, places < 0 ? 0 : places < 32 ? places : 32, first, second,
-                                             third, fourth, bit, withBit);
+            const ptrdiff_t firstPlaces = places < 0 ? 0 : places < 32 ? places : 32;
+            unsigned any = MarkBlock<Single>(text, firstPlaces, first, second, third, fourth, bit, withBit);
             if (places > 32) [[unlikely]]
             {
                 for (ptrdiff_t at = 32; at < places; at += 32)
                 {
                     const ptrdiff_t here = places - at;
-                    any |= MarkBlock<Single>(text + at, here < 32 ? here : 32, first, second, third, fourth, bit,
-                                             withBit);
+                    any |= MarkBlock<Single>(text + at, here < 32 ? here : 32, first, second, third, fourth,
+                                             bit, withBit);
                 }
             }
             marked |= static_cast<uint64_t>(any != 0) << (index & 63);
@@ -225,7 +230,8 @@ private:
         const ptrdiff_t places = static_cast<ptrdiff_t>(length) - static_cast<ptrdiff_t>(needle.size()) + 1;
         const size_t lastBlock = length >= 8 ? length - 8 : 0;
         const unsigned first = BlockHits(text) & LaneMask(places);
-        const unsigned last = BlockHits(text + lastBlock) & LaneMask(places - static_cast<ptrdiff_t>(lastBlock));
+        const unsigned last =
+            BlockHits(text + lastBlock) & LaneMask(places - static_cast<ptrdiff_t>(lastBlock));
         if ((first | last) != 0 && (HitInBlock(text, first) || HitInBlock(text + lastBlock, last)))
             return true;
         if (length <= 16)
@@ -245,9 +251,9 @@ private:
         if (oneCompare)
             return static_cast<unsigned>(
                 _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_or_si128(units, startBlocks[1]), startBlocks[0])));
-        const __m128i hits =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, startBlocks[0]), _mm_cmpeq_epi16(units, startBlocks[1])),
-                         _mm_or_si128(_mm_cmpeq_epi16(units, startBlocks[2]), _mm_cmpeq_epi16(units, startBlocks[3])));
+        const __m128i hits = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi16(units, startBlocks[0]), _mm_cmpeq_epi16(units, startBlocks[1])),
+            _mm_or_si128(_mm_cmpeq_epi16(units, startBlocks[2]), _mm_cmpeq_epi16(units, startBlocks[3])));
         return static_cast<unsigned>(_mm_movemask_epi8(hits));
     }
     bool HitInBlock(const char16_t* block, unsigned bits) const

@@ -315,6 +315,7 @@ void CsvDocumentCore::ReleaseSegment(size_t index)
     loaded.erase(index);
     findVerdicts.erase(&segment);
 }
+
 CSVRecord CsvDocumentCore::TakePendingRow()
 {
     // The released rows were read long ago and are out of the caches: fetch them a few records
@@ -409,7 +410,8 @@ const CSVSegment* CsvDocumentCore::GetSegment(int64_t row, bool allowUnload, int
     return index == kNoSegment ? nullptr : &segments[index];
 }
 
-size_t CsvDocumentCore::LocateSegment(int64_t row, bool allowUnload, int64_t& firstRow, int64_t& totalEstimate)
+size_t CsvDocumentCore::LocateSegment(int64_t row, bool allowUnload, int64_t& firstRow,
+                                      int64_t& totalEstimate)
 {
     firstRow = 0;
     totalEstimate = 0;
@@ -424,8 +426,8 @@ size_t CsvDocumentCore::LocateSegment(int64_t row, bool allowUnload, int64_t& fi
     } pendingGuard{*this};
     // A pass read while find next runs is searched as it is read; after the search's first passes,
     // it keeps no rows (those still loaded when the search ends are read again).
-    const bool findWithoutRows = passesWithoutRows && scanNeedle && allowUnload &&
-                                 findPasses >= kMaxLoadedSegments;
+    const bool findWithoutRows =
+        passesWithoutRows && scanNeedle && allowUnload && findPasses >= kMaxLoadedSegments;
 
     if (wanted > AsUnsigned(segments.back().CSVEndLine))
     {
@@ -446,9 +448,9 @@ size_t CsvDocumentCore::LocateSegment(int64_t row, bool allowUnload, int64_t& fi
             ++pass;
             CSVSegment next;
             std::vector<uint8_t> verdicts;
-            const bool withoutRows =
-                allowUnload && passesWithoutRows &&
-                (findWithoutRows || (expectedPasses > kMaxLoadedSegments && pass <= expectedPasses - kMaxLoadedSegments));
+            const bool withoutRows = allowUnload && passesWithoutRows &&
+                                     (findWithoutRows || (expectedPasses > kMaxLoadedSegments &&
+                                                          pass <= expectedPasses - kMaxLoadedSegments));
             // Room for the segment about to be read is made first, so that the released rows are
             // freed while it is read. A pass that then finds the end of the file has released one
             // all the same, as releasing after each pass did.
@@ -518,7 +520,8 @@ size_t CsvDocumentCore::LocateSegment(int64_t row, bool allowUnload, int64_t& fi
         verdicts = &findVerdicts[&segment];
         verdicts->clear();
     }
-    ReadPass(*reader, findWithoutRows ? nullptr : &segment.rows, segment.CSVEndLine - startCount, true, verdicts);
+    ReadPass(*reader, findWithoutRows ? nullptr : &segment.rows, segment.CSVEndLine - startCount, true,
+             verdicts);
     if (scanNeedle)
         ++findPasses;
     segment.unloaded = false;
@@ -634,8 +637,9 @@ void CsvDocumentCore::OnFindNext(IRowsSink* view, const std::u16string& searchTe
         // A segment read without rows has only its verdicts.
         const bool withoutRows = rowless.count(index) != 0;
         const std::vector<uint8_t>* verdicts =
-            known != findVerdicts.end() && (withoutRows || known->second.size() == rows.size()) ? &known->second
-                                                                                             : nullptr;
+            known != findVerdicts.end() && (withoutRows || known->second.size() == rows.size())
+                ? &known->second
+                : nullptr;
         const size_t count = withoutRows ? (verdicts ? verdicts->size() : 0) : rows.size();
         size_t offset = next > firstRow ? static_cast<size_t>(AsUnsigned(next) - AsUnsigned(firstRow)) : 0;
         for (; offset < count; ++offset)

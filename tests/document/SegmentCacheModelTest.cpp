@@ -308,8 +308,8 @@ TEST(SegmentCacheModel, FindEndsWhenTheFileShrankUnderReleasedSegments)
 
 namespace {
 // Everything a caller can see of a document after a call.
-void ExpectSameState(const RecordedDocument& fast, const RecordedDocument& plain, const ViewRecorder& fastView,
-                     const ViewRecorder& plainView)
+void ExpectSameState(const RecordedDocument& fast, const RecordedDocument& plain,
+                     const ViewRecorder& fastView, const ViewRecorder& plainView)
 {
     const auto& a = fast.core.GetSegments();
     const auto& b = plain.core.GetSegments();
