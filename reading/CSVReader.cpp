@@ -3,6 +3,7 @@
 #include "CodePageDecoder.h"
 #include "EncodingTable.h"
 #include "MemChunkBuffer.h"
+#include "Utf8Runs.h"
 
 #include <algorithm>
 #include <climits>
@@ -313,12 +314,6 @@ size_t ParseInto(const std::u16string& line, RecordFields& out, bool& inQuotes, 
     return added;
 }
 
-inline bool IsContinuation(uint8_t b)
-{
-    return (b & 0xC0) == 0x80;
-}
-
-
 #if defined(__x86_64__) && defined(__GNUC__)
 #define CSVQ_UTF8_AVX512 1
 
@@ -452,17 +447,7 @@ size_t DecodeWellFormedUtf8(const uint8_t* s, size_t n, char16_t* const start, s
                 break;
         }
 #endif
-        while (i + 8 <= n)
-        {
-            uint64_t word;
-            std::memcpy(&word, s + i, 8);
-            if (word & 0x8080808080808080ULL)
-                break;
-            for (int k = 0; k < 8; ++k)
-                o[k] = s[i + k];
-            o += 8;
-            i += 8;
-        }
+        i = CopyAsciiWords(s, i, n, o);
         if (i >= n)
             break;
         const uint8_t b = s[i];
@@ -475,7 +460,7 @@ size_t DecodeWellFormedUtf8(const uint8_t* s, size_t n, char16_t* const start, s
         if (b >= 0xC2 && b <= 0xDF)
         {
             // Runs of two-byte characters (Greek, Cyrillic, ...) stay in this loop.
-            while (i + 1 < n && IsContinuation(s[i + 1]))
+            while (i + 1 < n && IsUtf8Continuation(s[i + 1]))
             {
                 *o++ = static_cast<char16_t>(((s[i] & 0x1F) << 6) | (s[i + 1] & 0x3F));
                 i += 2;
@@ -488,7 +473,7 @@ size_t DecodeWellFormedUtf8(const uint8_t* s, size_t n, char16_t* const start, s
         else if (b >= 0xE0 && b <= 0xEF)
         {
             bool failed = false;
-            while (i + 2 < n && IsContinuation(s[i + 1]) && IsContinuation(s[i + 2]))
+            while (i + 2 < n && IsUtf8Continuation(s[i + 1]) && IsUtf8Continuation(s[i + 2]))
             {
                 uint32_t c = ((s[i] & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
                 if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))
@@ -506,8 +491,8 @@ size_t DecodeWellFormedUtf8(const uint8_t* s, size_t n, char16_t* const start, s
         }
         else if (b >= 0xF0 && b <= 0xF4)
         {
-            if (i + 3 < n && IsContinuation(s[i + 1]) && IsContinuation(s[i + 2]) &&
-                IsContinuation(s[i + 3]))
+            if (i + 3 < n && IsUtf8Continuation(s[i + 1]) && IsUtf8Continuation(s[i + 2]) &&
+                IsUtf8Continuation(s[i + 3]))
             {
                 uint32_t c = ((b & 0x07u) << 18) | ((s[i + 1] & 0x3Fu) << 12) |
                              ((s[i + 2] & 0x3Fu) << 6) | (s[i + 3] & 0x3Fu);

@@ -1,5 +1,7 @@
 #include "CodePageDecoder.h"
 
+#include "Utf8Runs.h"
+
 #include <unicode/ucnv.h>
 
 #include <array>
@@ -248,11 +250,6 @@ const PageInfo* FindPage(int32_t codePage, PageTables** tables)
     return nullptr;
 }
 
-bool IsContinuation(uint8_t b)
-{
-    return (b & 0xC0) == 0x80;
-}
-
 // UTF-8 as Windows decodes it: one U+FFFD per failed sequence, where a failed sequence is the
 // lead byte plus the continuation bytes accepted before the failure was seen. Overlong forms,
 // surrogates and values past U+10FFFF are seen after the second byte, so that byte is part of
@@ -264,17 +261,7 @@ size_t DecodeUtf8(const uint8_t* s, size_t n, char16_t* out)
     while (i < n)
     {
         // Runs of ASCII, eight bytes at a time.
-        while (i + 8 <= n)
-        {
-            uint64_t word;
-            std::memcpy(&word, s + i, 8);
-            if (word & 0x8080808080808080ULL)
-                break;
-            for (int k = 0; k < 8; ++k)
-                o[k] = s[i + k];
-            o += 8;
-            i += 8;
-        }
+        i = CopyAsciiWords(s, i, n, o);
         if (i >= n)
             break;
         const uint8_t b = s[i];
@@ -312,7 +299,7 @@ size_t DecodeUtf8(const uint8_t* s, size_t n, char16_t* out)
         bool failed = false;
         for (size_t k = 0; k < need; ++k)
         {
-            if (i >= n || !IsContinuation(s[i]))
+            if (i >= n || !IsUtf8Continuation(s[i]))
             {
                 failed = true;
                 break;
