@@ -715,14 +715,20 @@ bool Scan(TextScanContext& context, TextSource& source, IndexList& list, bool sp
 
     const uint8_t* bytes = nullptr;
     size_t length = 0;
+    // The next span into bytes/length, told to the progress; false on a read error.
+    auto readNext = [&](size_t wanted) {
+        if (!source.Next(scratch, wanted, bytes, length, context.error))
+        {
+            context.readError = true;
+            return false;
+        }
+        if (context.progress)
+            context.progress->OnBlockRead(static_cast<uint32_t>(length));
+        return true;
+    };
     uint64_t blockPos = source.Position();
-    if (!source.Next(scratch, firstRead, bytes, length, context.error))
-    {
-        context.readError = true;
+    if (!readNext(firstRead))
         return false;
-    }
-    if (context.progress)
-        context.progress->OnBlockRead(static_cast<uint32_t>(length));
 
     if (start.byteOffset == 0 && context.encodingFlags == 0)
         context.encodingFlags =
@@ -776,13 +782,8 @@ bool Scan(TextScanContext& context, TextSource& source, IndexList& list, bool sp
             carried = std::move(nextCarry);
             carriedPos = endPos - carried.size();
             blockPos = source.Position();
-            if (!source.Next(scratch, readSize, bytes, length, context.error))
-            {
-                context.readError = true;
+            if (!readNext(readSize))
                 return false;
-            }
-            if (context.progress)
-                context.progress->OnBlockRead(static_cast<uint32_t>(length));
             if (length == 0)
             {
                 scanner.Finish(endPos);
@@ -817,13 +818,8 @@ bool Scan(TextScanContext& context, TextSource& source, IndexList& list, bool sp
             return true;
         }
         blockPos = endPos;
-        if (!source.Next(scratch, bulk, bytes, length, context.error))
-        {
-            context.readError = true;
+        if (!readNext(bulk))
             return false;
-        }
-        if (context.progress)
-            context.progress->OnBlockRead(static_cast<uint32_t>(length));
         if (length == 0)
         {
             scanner.Finish(endPos);
