@@ -1029,14 +1029,21 @@ void LGridViewBase::OnPageKey()
         EndEdit(true);
 }
 
+bool LGridViewBase::EndEditForNextStep(LGridBox*& box, int& part)
+{
+    box = m_editBox;
+    part = m_editPart;
+    EndEdit(false);
+    return box->parent && m_nodeFactory && box->GetDataAccessor();
+}
+
 void LGridViewBase::OnTabKey()
 {
     if (IsEditing() && m_editBox)
     {
-        LGridBox* box = m_editBox;
-        const int part = m_editPart;
-        EndEdit(false);
-        if (!box->parent || !m_nodeFactory || !box->GetDataAccessor())
+        LGridBox* box = nullptr;
+        int part = 0;
+        if (!EndEditForNextStep(box, part))
             return;
         if (part != HIT_PART_BODY)
             BeginEdit(box, HIT_PART_BODY);
@@ -1063,10 +1070,9 @@ void LGridViewBase::OnEnterKey()
 {
     if (IsEditing() && m_editBox)
     {
-        LGridBox* box = m_editBox;
-        const int part = m_editPart;
-        EndEdit(false);
-        if (!box->parent || !m_nodeFactory || !box->GetDataAccessor())
+        LGridBox* box = nullptr;
+        int part = 0;
+        if (!EndEditForNextStep(box, part))
             return;
         if (part == HIT_PART_ROW)
             BeginEdit(box, HIT_PART_NO_TEXT);

@@ -173,6 +173,9 @@ public:
     void OnPageKey();
     virtual void OnTabKey();
     virtual void OnEnterKey();
+    // Tab and Enter on an open edit: ends it and gives its box and part. False when that box can
+    // take no next step (it left the tree, or there is no node factory, or it holds no data).
+    bool EndEditForNextStep(LGridBox*& box, int& part);
     // Consults the owner and clears the selection; only part 3 opens the editor (OpenEditor).
     virtual bool BeginEdit(LGridBox* box, int part);
     // Writes text through the box's text accessor (part 1 the value text, part 3 the body text)
