@@ -7,6 +7,20 @@
 
 #include "LGridTypes.h"
 
+namespace {
+
+// The part of a step of delta from position p that keeps the position within 0..bound.
+int64_t MoveWithin(int64_t p, int64_t delta, int64_t bound)
+{
+    if (p + delta > bound)
+        return bound - p;
+    if (p + delta < 0)
+        return -p;
+    return delta;
+}
+
+} // namespace
+
 int GridSaturateToInt(double value)
 {
     if (std::isnan(value))
@@ -147,12 +161,7 @@ void LGridScrollModel::ScrollVertical(int code, int position, int trackPosition,
     default:
         return;
     }
-    const int64_t bound = VerticalMaxPosition();
-    int64_t move = delta;
-    if (p + delta > bound)
-        move = bound - p;
-    else if (p + delta < 0)
-        move = -p;
+    const int64_t move = MoveWithin(p, delta, VerticalMaxPosition());
     if (move != 0)
         verticalPosition = static_cast<int>(p + move);
 }
@@ -187,12 +196,7 @@ int LGridScrollModel::ScrollHorizontal(int code, int position, int trackPosition
     default:
         return 0;
     }
-    const int64_t bound = HorizontalMaxPosition();
-    int64_t move = delta;
-    if (p + delta > bound)
-        move = bound - p;
-    else if (p + delta < 0)
-        move = -p;
+    const int64_t move = MoveWithin(p, delta, HorizontalMaxPosition());
     if (move == 0)
         return 0;
     horizontalPosition = static_cast<int>(p + move);
