@@ -6,21 +6,8 @@ namespace {
 
 using Range = std::pair<uint64_t, uint64_t>;
 
-struct KeyFixture : ::testing::Test
+struct KeyFixture : TenRowsFixture
 {
-    TestManager manager;
-    FakeGrid grid{&manager, 600, 400};
-    TestBox* root = nullptr;
-    int deleted = 0;
-
-    void SetUp() override
-    {
-        root = MakeRows(&grid, 1, 10, &deleted);
-        grid.SetVerticalUnitsPerRow(10000.0f);
-        grid.SetRootBox(root);
-        manager.log.clear();
-    }
-    TestBox* Box(uint64_t row) { return static_cast<TestBox*>(ChildWithRow(root, row)); }
     std::vector<uint64_t> Children(LGridBox* parent)
     {
         std::vector<uint64_t> rows;

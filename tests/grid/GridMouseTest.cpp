@@ -7,23 +7,10 @@ namespace {
 using Range = std::pair<uint64_t, uint64_t>;
 
 // Ten rows of 20 px under the root (row r at y 20 (r - 1)); client 600 x 400.
-struct MouseFixture : ::testing::Test
+struct MouseFixture : TenRowsFixture
 {
-    TestManager manager;
-    FakeGrid grid{&manager, 600, 400};
-    TestBox* root = nullptr;
-    int deleted = 0;
-
-    void SetUp() override
-    {
-        root = MakeRows(&grid, 1, 10, &deleted);
-        grid.SetVerticalUnitsPerRow(10000.0f);
-        grid.SetRootBox(root);
-        manager.log.clear();
-    }
     static int YOf(uint64_t row) { return static_cast<int>(20 * (row - 1) + 5); }
     void Click(uint64_t row, unsigned flags = 0) { grid.HandleLButtonUp(flags, 30, YOf(row), false); }
-    TestBox* Box(uint64_t row) { return static_cast<TestBox*>(ChildWithRow(root, row)); }
 };
 
 } // namespace

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "LGridBox.h"
 #include "LGridViewBase.h"
 #include "LGridViewManager.h"
@@ -356,3 +358,22 @@ inline std::vector<std::pair<uint64_t, uint64_t>> Ranges(LGridViewBase& grid)
 {
     return {grid.GetSelection().begin(), grid.GetSelection().end()};
 }
+
+// Rows 1 to 10 under the root of a 600 x 400 grid, 10,000 scroll units a row; the owner's log
+// starts empty.
+struct TenRowsFixture : ::testing::Test
+{
+    TestManager manager;
+    FakeGrid grid{&manager, 600, 400};
+    TestBox* root = nullptr;
+    int deleted = 0;
+
+    void SetUp() override
+    {
+        root = MakeRows(&grid, 1, 10, &deleted);
+        grid.SetVerticalUnitsPerRow(10000.0f);
+        grid.SetRootBox(root);
+        manager.log.clear();
+    }
+    TestBox* Box(uint64_t row) { return static_cast<TestBox*>(ChildWithRow(root, row)); }
+};

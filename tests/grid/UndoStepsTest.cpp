@@ -11,28 +11,16 @@ namespace {
 
 using Range = std::pair<uint64_t, uint64_t>;
 
-struct UndoFixture : ::testing::Test
+struct UndoFixture : TenRowsFixture
 {
-    TestManager manager;
-    FakeGrid grid{&manager, 600, 400};
-    TestBox* root = nullptr;
-    int deleted = 0;
     std::vector<TestAccessor*> accessors;
 
-    void SetUp() override
-    {
-        root = MakeRows(&grid, 1, 10, &deleted);
-        grid.SetVerticalUnitsPerRow(10000.0f);
-        grid.SetRootBox(root);
-        manager.log.clear();
-    }
     void TearDown() override
     {
         grid.SetRootBox(nullptr);
         for (TestAccessor* accessor : accessors)
             delete accessor;
     }
-    TestBox* Box(uint64_t row) { return static_cast<TestBox*>(ChildWithRow(root, row)); }
     TestAccessor* GiveAccessor(LGridBox* box, const std::u16string& value, const std::u16string& body)
     {
         auto* accessor = new TestAccessor();
