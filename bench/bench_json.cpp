@@ -95,7 +95,8 @@ int RunGenerate(const std::vector<std::string>& args)
         std::fprintf(stderr, "csvq-bench json-gen: cannot write %s\n", args[0].c_str());
         return 1;
     }
-    std::printf("{\"command\":\"json-gen\",\"file\":\"%s\",\"bytes\":%llu,\"items\":%llu}\n", args[0].c_str(),
+    std::printf("{\"command\":\"json-gen\",\"file\":%s,\"bytes\":%llu,\"items\":%llu}\n",
+                BenchJsonString(args[0]).c_str(),
                 static_cast<unsigned long long>(written), static_cast<unsigned long long>(items));
     return 0;
 }
