@@ -8,10 +8,9 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include <unicode/ustring.h>
-
 #include "BenchRegistry.h"
 #include "CsvDocumentCore.h"
+#include "TextConvert.h"
 
 namespace {
 struct Quiet : ILogSink, INotifier
@@ -44,17 +43,6 @@ long long FileSize(const std::string& path)
     return ::stat(path.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
 }
 
-std::u16string FromUtf8(const std::string& text)
-{
-    std::u16string out(text.size() + 1, u'\0');
-    int32_t length = 0;
-    UErrorCode status = U_ZERO_ERROR;
-    u_strFromUTF8WithSub(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()), &length,
-                         text.data(), static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
-    out.resize(U_SUCCESS(status) ? static_cast<size_t>(length) : 0);
-    return out;
-}
-
 int RunGoto(const std::vector<std::string>& args)
 {
     if (args.size() != 2)
@@ -63,7 +51,7 @@ int RunGoto(const std::vector<std::string>& args)
         return 2;
     }
     const std::string& path = args[0];
-    const int64_t row = ParseRecordNumber(FromUtf8(args[1]));
+    const int64_t row = ParseRecordNumber(Utf8ToUtf16(args[1]));
     const long long bytes = FileSize(path);
     Quiet quiet;
     CsvDocumentCore core(CsvDocumentServices{&quiet, nullptr, nullptr, &quiet});
@@ -114,7 +102,7 @@ int RunFind(const std::vector<std::string>& args)
         std::fprintf(stderr, "cannot read %s\n", path.c_str());
         return 1;
     }
-    core.OnFindNext(&view, FromUtf8(args[1]));
+    core.OnFindNext(&view, Utf8ToUtf16(args[1]));
     const double seconds = BenchSecondsSince(start);
 
     const long long records = static_cast<long long>(core.GetSegments().back().CSVEndLine);

@@ -1,4 +1,5 @@
 #include "PathHelpers.h"
+#include "TextConvert.h"
 
 #include <unicode/ustring.h>
 
@@ -30,26 +31,6 @@ std::u16string ToLower(const std::u16string& text)
         return text;
     lower.resize(static_cast<size_t>(length));
     return lower;
-}
-
-std::string ToUtf8(const std::u16string& text)
-{
-    std::string utf8;
-    if (text.empty())
-        return utf8;
-    int32_t length = 0;
-    UErrorCode status = U_ZERO_ERROR;
-    u_strToUTF8WithSub(nullptr, 0, &length, text.data(), static_cast<int32_t>(text.size()), 0xFFFD, nullptr,
-                       &status);
-    if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status))
-        return utf8;
-    utf8.resize(static_cast<size_t>(length));
-    status = U_ZERO_ERROR;
-    u_strToUTF8WithSub(utf8.data(), length, &length, text.data(), static_cast<int32_t>(text.size()), 0xFFFD,
-                       nullptr, &status);
-    if (U_FAILURE(status))
-        utf8.clear();
-    return utf8;
 }
 
 bool StartsWith(std::u16string_view text, std::u16string_view prefix)
@@ -99,7 +80,7 @@ bool IsShellParsablePath(const char16_t* path)
     std::u16string full = path ? path : u"";
     if (IsUrlPath(full))
         return false;
-    std::string utf8 = ToUtf8(full);
+    std::string utf8 = Utf16ToUtf8(full);
     if (IsRelativePath(path))
     {
         if (char* folder = getcwd(nullptr, 0))

@@ -9,28 +9,14 @@
 #include <unistd.h>
 #include <utility>
 
-#include <unicode/ustring.h>
-
 #include "EncodingTable.h"
 #include "MemChunkBuffer.h"
+#include "TextConvert.h"
 
 namespace {
 constexpr uint64_t AsUnsigned(int64_t value)
 {
     return static_cast<uint64_t>(value);
-}
-
-std::u16string Utf8ToUtf16(const std::string& text)
-{
-    std::u16string out(text.size(), u'\0');
-    int32_t length = 0;
-    UErrorCode status = U_ZERO_ERROR;
-    u_strFromUTF8WithSub(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()), &length,
-                         text.data(), static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
-    if (U_FAILURE(status))
-        return std::u16string(text.begin(), text.end());
-    out.resize(static_cast<size_t>(length));
-    return out;
 }
 
 std::u16string SystemReason(int error)

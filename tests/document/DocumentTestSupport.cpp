@@ -5,33 +5,19 @@
 #include <stdexcept>
 #include <unistd.h>
 
-#include <unicode/ustring.h>
-
 #include "CSVReader.h"
 #include "MemChunkBuffer.h"
+#include "TextConvert.h"
 
 namespace documenttest {
 std::string Narrow(const std::u16string& text)
 {
-    std::string out(text.size() * 3 + 1, '\0');
-    int32_t length = 0;
-    UErrorCode status = U_ZERO_ERROR;
-    u_strToUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &length,
-                       reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()), 0xFFFD,
-                       nullptr, &status);
-    out.resize(U_SUCCESS(status) ? static_cast<size_t>(length) : 0);
-    return out;
+    return Utf16ToUtf8(text);
 }
 
 std::u16string Widen(const std::string& text)
 {
-    std::u16string out(text.size() + 1, u'\0');
-    int32_t length = 0;
-    UErrorCode status = U_ZERO_ERROR;
-    u_strFromUTF8WithSub(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()), &length,
-                         text.data(), static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
-    out.resize(U_SUCCESS(status) ? static_cast<size_t>(length) : 0);
-    return out;
+    return Utf8ToUtf16(text);
 }
 
 TempDir::TempDir()
