@@ -1,0 +1,23 @@
+// The file list's sort state machine: which column a sort request sorts, in which direction,
+// with which comparison mode, and the state it leaves behind. The state is the current column's
+// sort key with bit 0 set for descending.
+#pragma once
+
+#include <vector>
+
+struct ExplorerSortPlan
+{
+    bool sort = false;     // false: the request does nothing
+    int column = -1;
+    bool descending = false;
+    int compareMode = -1;  // the record comparator's mode; -1 sorts by the column's cell texts
+    int newState = 0;
+    bool operator==(const ExplorerSortPlan&) const = default;
+};
+
+// The comparator mode of a sort key and direction; -1 for a key without one.
+int CompareModeForSortKey(int key, bool descending);
+
+// column -1 re-sorts the current column. A click on the current column while it is ascending
+// (not forced) turns it descending; everything else sorts ascending.
+ExplorerSortPlan PlanSortByColumn(const std::vector<int>& sortKeys, int sortState, int column, bool force);

@@ -1,0 +1,171 @@
+// The explorer window's layout numbers, its Tab ring and the file list's sort state machine.
+#include <gtest/gtest.h>
+
+#include "ExplorerLayout.h"
+#include "ExplorerSortState.h"
+#include "ExplorerTabRing.h"
+
+namespace {
+
+ExplorerSizeInput FirstSizeInput(int textHeight, int width, int height)
+{
+    const ExplorerCreationLayout created = ComputeExplorerCreationLayout(textHeight);
+    ExplorerSizeInput input;
+    input.clientWidth = width;
+    input.clientHeight = height;
+    input.pathBox = created.pathBox;
+    input.fromDocumentButtonWidth = created.fromDocumentButton.width;
+    input.flatListCheck = created.flatListCheck;
+    input.searchBoxHeight = created.searchBox.height;
+    return input;
+}
+
+TEST(ExplorerLayout, CreationRectanglesFollowTheTextHeight)
+{
+    const ExplorerCreationLayout h16 = ComputeExplorerCreationLayout(16);
+    EXPECT_EQ(h16.rowHeight, 24);
+    EXPECT_EQ(h16.pathBox, (ExplorerRect{52, 2, 448, 22}));
+    EXPECT_EQ(h16.flatListCheck, (ExplorerRect{4, 26, 176, 14}));
+    EXPECT_EQ(h16.searchBox, (ExplorerRect{4, 44, 606, 20}));
+    EXPECT_EQ(h16.list, (ExplorerRect{4, 66, 396, 134}));
+    EXPECT_EQ(h16.fromDocumentButton, (ExplorerRect{524, 3, 23, 23}));
+
+    // A taller font: the first row grows past its minimum of 24.
+    const ExplorerCreationLayout h22 = ComputeExplorerCreationLayout(22);
+    EXPECT_EQ(h22.rowHeight, 28);
+    EXPECT_EQ(h22.pathBox.Bottom(), 28);
+    EXPECT_EQ(h22.flatListCheck, (ExplorerRect{4, 30, 176, 20}));
+    EXPECT_EQ(h22.searchBox, (ExplorerRect{4, 54, 606, 26}));
+}
+
+TEST(ExplorerLayout, FirstSizeOf600By400)
+{
+    const ExplorerSizeLayout out = ComputeExplorerSizeLayout(FirstSizeInput(16, 600, 400));
+    EXPECT_EQ(out.fromDocumentButton, (ExplorerRect{575, 2, 22, 22}));
+    EXPECT_EQ(out.upButton, (ExplorerRect{551, 2, 22, 22}));
+    EXPECT_EQ(out.pathBox, (ExplorerRect{52, 2, 497, 22}));
+    EXPECT_EQ(out.searchBox, (ExplorerRect{4, 46, 576, 20}));
+    EXPECT_EQ(out.resetButton, (ExplorerRect{581, 46, 20, 20}));
+    ASSERT_TRUE(out.hasList);
+    EXPECT_EQ(out.list, (ExplorerRect{1, 70, 598, 329}));
+}
+
+TEST(ExplorerLayout, LaterSizeUsesTheButtonsCurrentWidth)
+{
+    ExplorerSizeInput input = FirstSizeInput(16, 600, 400);
+    const ExplorerSizeLayout first = ComputeExplorerSizeLayout(input);
+    input.pathBox = first.pathBox;
+    input.fromDocumentButtonWidth = first.fromDocumentButton.width;
+    const ExplorerSizeLayout second = ComputeExplorerSizeLayout(input);
+    EXPECT_EQ(second.fromDocumentButton.x, 576);
+    EXPECT_EQ(second.upButton.x, 552);
+    EXPECT_EQ(second.pathBox.width, 498);
+}
+
+TEST(ExplorerLayout, NarrowClientNeverGivesNegativeSizes)
+{
+    for (int width : {0, 10, 60, 100})
+    {
+        const ExplorerSizeLayout out = ComputeExplorerSizeLayout(FirstSizeInput(16, width, 30));
+        EXPECT_EQ(out.pathBox.width, 0) << width;
+        EXPECT_GE(out.searchBox.width, 0) << width;
+        EXPECT_GE(out.list.width, 0) << width;
+        EXPECT_GE(out.list.height, 0) << width;
+    }
+    EXPECT_EQ(ComputeExplorerSizeLayout(FirstSizeInput(16, 10, 30)).searchBox.width, 0);
+    ExplorerSizeInput noList = FirstSizeInput(16, 600, 400);
+    noList.hasList = false;
+    EXPECT_FALSE(ComputeExplorerSizeLayout(noList).hasList);
+}
+
+TEST(ExplorerTabRing, EveryStopOfTheRing)
+{
+    using C = ExplorerControl;
+    struct Case
+    {
+        C from;
+        ExplorerTabStep tab;
+        ExplorerTabStep shiftTab;
+    };
+    const Case cases[] = {
+        {C::Back, {C::Forward, false}, {C::List, false}},
+        {C::Forward, {C::PathBox, false}, {C::Back, false}},
+        {C::PathBox, {C::Up, false}, {C::Forward, false}},
+        {C::Up, {C::FromDocument, false}, {C::PathBox, false}},
+        {C::FromDocument, {C::FlatListCheck, false}, {C::Up, false}},
+        {C::FlatListCheck, {C::SearchBox, true}, {C::FromDocument, false}},
+        {C::SearchBox, {C::ResetButton, false}, {C::FlatListCheck, false}},
+        {C::ResetButton, {C::List, false}, {C::SearchBox, true}},
+        {C::List, {C::PathBox, true}, {C::ResetButton, false}},
+        {C::Other, {C::Other, false}, {C::Other, false}},
+    };
+    for (const Case& c : cases)
+    {
+        EXPECT_EQ(NextTabStop(c.from, false), c.tab) << static_cast<int>(c.from);
+        EXPECT_EQ(NextTabStop(c.from, true), c.shiftTab) << static_cast<int>(c.from);
+    }
+    // Tab goes round from the path box through the list back to it; the history buttons are
+    // reached only with Shift+Tab from the list.
+    C at = C::PathBox;
+    for (int i = 0; i < 6; ++i)
+    {
+        at = NextTabStop(at, false).target;
+        EXPECT_NE(at, C::PathBox);
+    }
+    EXPECT_EQ(NextTabStop(at, false).target, C::PathBox);
+    EXPECT_EQ(NextTabStop(NextTabStop(C::List, true).target, true).target, C::SearchBox);
+}
+
+const std::vector<int> KEYS{2, 4, 6, 8};
+
+TEST(ExplorerSortState, ClicksOnTheCurrentColumnToggle)
+{
+    int state = 2;
+    ExplorerSortPlan plan = PlanSortByColumn(KEYS, state, 0, false);
+    EXPECT_EQ(plan, (ExplorerSortPlan{true, 0, true, 3, 3}));
+    state = plan.newState;
+    plan = PlanSortByColumn(KEYS, state, 0, false);
+    EXPECT_EQ(plan, (ExplorerSortPlan{true, 0, false, 2, 2}));
+}
+
+TEST(ExplorerSortState, OtherColumnsResortsAndForcedCallsSortAscending)
+{
+    struct Case
+    {
+        int state;
+        int column;
+        bool force;
+        ExplorerSortPlan expected;
+    };
+    const Case cases[] = {
+        {2, 2, false, {true, 2, false, 8, 6}},   // "Size" ascending
+        {7, 3, false, {true, 3, false, 6, 8}},   // "Size" descending, "Modified" clicked
+        {8, 3, false, {true, 3, true, 7, 9}},    // "Modified" ascending, clicked: descending
+        {9, 3, false, {true, 3, false, 6, 8}},   // and back
+        {5, 1, false, {true, 1, false, 10, 4}},  // "Valid" descending, clicked: ascending
+        {4, 1, false, {true, 1, true, 11, 5}},
+        {3, -1, false, {true, 0, false, 2, 2}},  // a re-sort is ascending
+        {2, 0, true, {true, 0, false, 2, 2}},    // forced: ascending
+        {9, -1, true, {true, 3, false, 6, 8}},
+        {12, 0, false, {false, -1, false, -1, 12}}, // no column has the state's key
+        {2, 7, false, {false, -1, false, -1, 2}},   // no such column
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PlanSortByColumn(KEYS, c.state, c.column, c.force), c.expected)
+            << c.state << " " << c.column << " " << c.force;
+    EXPECT_FALSE(PlanSortByColumn({}, 2, 0, false).sort);
+}
+
+TEST(ExplorerSortState, KeysWithoutAModeSortByText)
+{
+    const std::vector<int> keys{2, 12};
+    const ExplorerSortPlan plan = PlanSortByColumn(keys, 2, 1, false);
+    EXPECT_TRUE(plan.sort);
+    EXPECT_EQ(plan.compareMode, -1);
+    EXPECT_EQ(plan.newState, 12);
+    const ExplorerSortPlan again = PlanSortByColumn(keys, plan.newState, 1, false);
+    EXPECT_TRUE(again.descending);
+    EXPECT_EQ(again.newState, 13);
+}
+
+} // namespace
