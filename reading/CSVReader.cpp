@@ -281,6 +281,17 @@ size_t ParseInto(const std::u16string& line, RecordFields& out, bool& inQuotes, 
             const bool lastChar = j + 1 == n;
             if (inQuotes)
             {
+                if (!lastChar && t[j + 1] == kQuoteMark)
+                {
+                    // Two in a row inside quotes are one escaped quotation mark: both stay in the
+                    // text, and neither closes the field, whatever follows them.
+                    field->append(2, kQuoteMark);
+                    added += 2;
+                    j += 2;
+                    continue;
+                }
+                // A single one closes the field at the end of the line or before the separator,
+                // CR or LF; elsewhere it is text.
                 if (lastChar || t[j + 1] == separator || t[j + 1] == kLineFeed || t[j + 1] == kCarriageReturn)
                     inQuotes = false;
             }

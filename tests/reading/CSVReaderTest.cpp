@@ -1,10 +1,17 @@
 #include "CSVReader.h"
+#include "CsvGen.h"
 #include "MemChunkBuffer.h"
 #include "ScanTestSupport.h"
+#include "TextConvert.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+#include <utility>
 #include <random>
 #include <string>
 #include <vector>
@@ -114,6 +121,51 @@ TEST_F(CSVReaderTest, RecordTable)
     }
 }
 
+TEST_F(CSVReaderTest, DoubledQuotesInsideQuotesNeverCloseTheField)
+{
+    // Inside an open quoted field two quotation marks in a row are one escaped quotation mark,
+    // whatever follows them; a single one closes the field before the separator, CR or LF.
+    struct Case
+    {
+        Bytes file;
+        std::vector<std::string> records;
+        int64_t lines;
+    };
+    const Case cases[] = {
+        // before the separator
+        {"\"he said \"\"yes\"\"; then left\";x\n", {"[^he said \"\"yes\"\"; then left|x]", "[]"}, 2},
+        // before CR LF and before LF: the field goes on on the next line
+        {"\"a \"\"yes\"\"\r\nb\";c\r\n", {"[^a \"\"yes\"\"\\nb|c]", "[]"}, 3},
+        {"\"a \"\"yes\"\"\nb\";c", {"[^a \"\"yes\"\"\\nb|c]"}, 2},
+        // at the end of a line, and at the end of the file
+        {"\"a\"\"\nb\";c", {"[^a\"\"\\nb|c]"}, 2},
+        // at a field's start: opens nothing
+        {"\"\";x\n\"\"a;b", {"[|x]", "[a|b]"}, 2},
+        // in an unquoted field: text
+        {"a\"\"b;c\"\";d", {"[a\"\"b|c|d]"}, 1},
+        // three in a row: one escaped, then the closing one
+        {"\"a\"\"\";b", {"[^a|b]"}, 1},
+        {"\"a\"\"\"\r\nb", {"[^a]", "[b]"}, 2},
+        {"\"a\"\"\" x\";b", {"[^a\"\"\" x|b]"}, 1},
+        // four in a row: two escaped, the field stays open
+        {"\"a\"\"\"\";b\nc\";d", {"[^a\"\"\"\";b\\nc|d]"}, 2},
+        // the comma as separator
+        {"\"x \"\"y\"\", z\",w", {"[^x \"\"y\"\", z|w]"}, 1},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(::testing::PrintToString(c.file));
+        const bool comma = c.file.find(',') != Bytes::npos;
+        for (bool bytes : {true, false})
+        {
+            ASSERT_TRUE(OpenText(c.file, comma ? SEPARATOR_COMMA : SEPARATOR_SEMICOLON));
+            reader.SetByteParsing(bytes);
+            EXPECT_EQ(c.records, ReadAll());
+            EXPECT_EQ(c.lines, reader.GetCurrentLine());
+        }
+    }
+}
+
 TEST_F(CSVReaderTest, CountsAndPositionAfterEachRecord)
 {
     ASSERT_TRUE(OpenText("a;b\r\n\"c\r\nd\";e\r\nf\r\n"));
@@ -169,6 +221,9 @@ TEST_F(CSVReaderTest, ParseLineFollowsTheQuoteRules)
         {u"x\"\r\n", true, "[x\"]", false},          // closes before CR
         {u"\"", false, "[^\"]", true},               // last in the line: opens
         {u"\"\"a", false, "[\"\"a]", false},         // a doubled quote opens nothing
+        {u"x\"\";y\r\n", true, "[x\"\";y]", true},  // an escaped quote closes nothing
+        {u"x\"\"", true, "[x\"\"]", true},
+        {u"x\"\"\"\n", true, "[x\"\"\"]", false},      // escaped, then the closing one
         {u"a\"b", false, "[a\"b]", false},
         {u"", true, "[]", true},                     // an empty text: no field, state kept
     };
@@ -465,5 +520,68 @@ TEST_F(CSVReaderTest, ReusedRecordShrinksAndGrowsWithTheFieldCount)
     // At the end of the file the record is emptied, as a fresh one would stay.
     EXPECT_TRUE(record.empty());
     EXPECT_EQ(4, reader.GetRecordCount());
+}
+}
+
+namespace
+{
+TEST(CSVReaderGenerated, EveryGeneratedRecordHasTenFields)
+{
+    // Files of the benchmark generator: quoted fields hold separators, escaped quotation marks
+    // (also right before a separator and right before a line break) and line breaks.
+    scantest::TempFolder folder;
+    const std::pair<char, bool> shapes[] = {{';', false}, {',', true}};
+    for (const auto& [separator, crlf] : shapes)
+    {
+        csvgen::GenOptions options;
+        options.size = 3 << 20;
+        options.separator = separator;
+        options.crlf = crlf;
+        options.seed = 15;
+        const std::string file = folder.path + "/gen.csv";
+        const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        ASSERT_GE(fd, 0);
+        csvgen::GenResult written;
+        ASSERT_TRUE(csvgen::WriteCsv(fd, options, written));
+        close(fd);
+        ASSERT_GT(written.records, 10000u);
+
+        // The shapes that split records when an escaped quotation mark closed a field.
+        std::ifstream in(file, std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string eol = crlf ? "\r\n" : "\n";
+        EXPECT_NE(std::string::npos, text.find(std::string("\"\"") + separator + ' '));
+        EXPECT_NE(std::string::npos, text.find("\"\"" + eol));
+
+        for (bool bytes : {true, false})
+        {
+            SCOPED_TRACE(std::string("separator ") + separator + (bytes ? ", byte path" : ", decoded path"));
+            LCSVReader reader;
+            LMemChunkBuffer none;
+            ASSERT_TRUE(reader.Open(file.c_str(), none, nullptr));
+            reader.SetSeparatorKind(separator == ',' ? SEPARATOR_COMMA : SEPARATOR_SEMICOLON);
+            reader.SetByteParsing(bytes);
+            CSVRecord record;
+            uint64_t records = 0;
+            uint64_t wrong = 0;
+            while (reader.ReadRecordInto(record, false))
+            {
+                ++records;
+                if (records > written.records)
+                {
+                    // The empty line behind the final break.
+                    EXPECT_TRUE(record.empty());
+                    continue;
+                }
+                // Each data record starts with its number: a record split in two shows here too.
+                const std::u16string id = records == 1 ? u"id" : Utf8ToUtf16(std::to_string(records - 1));
+                if (record.size() != 10 || record[0].text != id)
+                    ++wrong;
+            }
+            EXPECT_EQ(0u, wrong);
+            EXPECT_EQ(written.records + 1, records);
+            EXPECT_EQ(static_cast<int64_t>(written.lineBreaks + 1), reader.GetCurrentLine());
+        }
+    }
 }
 }
