@@ -3,6 +3,7 @@
 #include "CodePageDecoder.h"
 #include "EncodingTable.h"
 #include "MemChunkBuffer.h"
+#include "SimdCap.h"
 #include "Utf8Runs.h"
 
 #include <algorithm>
@@ -137,7 +138,7 @@ private:
     uint64_t* separators;
 };
 
-// The bits of the units from `from` to n (fewer than 64) one at a time.
+// The bits of the units from `from` to n (at most 64) one at a time.
 inline void TailMasks(const char16_t* t, size_t from, size_t n, char16_t separator, uint64_t& qb, uint64_t& sp)
 {
     qb = sp = 0;
@@ -147,6 +148,12 @@ inline void TailMasks(const char16_t* t, size_t from, size_t n, char16_t separat
         qb |= uint64_t(c == kQuoteMark || c == kLineFeed || c == kCarriageReturn) << (k - from);
         sp |= uint64_t(c == separator) << (k - from);
     }
+}
+
+void BuildMasksPortable(const char16_t* t, size_t n, char16_t separator, uint64_t* qb, uint64_t* sp)
+{
+    for (size_t i = 0, word = 0; i < n; i += 64, ++word)
+        TailMasks(t, i, std::min(n, i + 64), separator, qb[word], sp[word]);
 }
 
 void BuildMasksSse2(const char16_t* t, size_t n, char16_t separator, uint64_t* qb, uint64_t* sp)
@@ -178,8 +185,7 @@ void BuildMasksSse2(const char16_t* t, size_t n, char16_t separator, uint64_t* q
         sp[word] = s;
     }
 #endif
-    if (i < n)
-        TailMasks(t, i, n, separator, qb[word], sp[word]);
+    BuildMasksPortable(t + i, n - i, separator, qb + word, sp + word);
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -215,12 +221,13 @@ UnitMasks::BuildFunction UnitMasks::Build()
 #if defined(__x86_64__) && defined(__GNUC__)
     static const BuildFunction chosen = [] {
         __builtin_cpu_init();
-        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") ? BuildMasksAvx512
-                                                                                       : BuildMasksSse2;
+        if (SimdAllows(SimdLevel::Avx512) && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw"))
+            return BuildMasksAvx512;
+        return SimdAllows(SimdLevel::Sse2) ? BuildMasksSse2 : BuildMasksPortable;
     }();
     return chosen;
 #else
-    return BuildMasksSse2;
+    return BuildMasksPortable;
 #endif
 }
 
@@ -432,7 +439,7 @@ DecodeUtf8Avx512(const uint8_t* s, size_t n, char16_t*& o)
 bool HasAvx512Utf8()
 {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+    return SimdAllows(SimdLevel::Avx512) && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
            __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi2") &&
            __builtin_cpu_supports("bmi2");
 }

@@ -3,6 +3,7 @@
 #include "EncodingTable.h"
 #include "FileReads.h"
 #include "MemChunkBuffer.h"
+#include "SimdCap.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -172,9 +173,17 @@ public:
     bool stopped = false;
 };
 
+// Bit i set when byte i of the 64 is CR or LF: the portable loop, and SSE2 where it may be used.
+inline uint64_t BreakMask64Portable(const uint8_t* p)
+{
+    uint64_t bits = 0;
+    for (int i = 0; i < 64; ++i)
+        bits |= uint64_t(p[i] == 13 || p[i] == 10) << i;
+    return bits;
+}
+
 #if defined(__SSE2__)
-// Bit i set when byte i of the 64 is CR or LF.
-inline uint64_t BreakMask64(const uint8_t* p)
+inline uint64_t BreakMask64Sse2(const uint8_t* p)
 {
     const __m128i cr = _mm_set1_epi8(13);
     const __m128i lf = _mm_set1_epi8(10);
@@ -192,14 +201,21 @@ inline uint64_t BreakMask64(const uint8_t* p)
     bits |= static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(md))) << 48;
     return bits;
 }
+
+inline bool VectorBreakMask()
+{
+    static const bool allowed = SimdAllows(SimdLevel::Sse2);
+    return allowed;
+}
+
+inline uint64_t BreakMask64(const uint8_t* p)
+{
+    return VectorBreakMask() ? BreakMask64Sse2(p) : BreakMask64Portable(p);
+}
 #else
 inline uint64_t BreakMask64(const uint8_t* p)
 {
-    uint64_t bits = 0;
-    for (int i = 0; i < 64; ++i)
-        if (p[i] == 13 || p[i] == 10)
-            bits |= uint64_t(1) << i;
-    return bits;
+    return BreakMask64Portable(p);
 }
 #endif
 
@@ -233,6 +249,22 @@ inline bool CountBlock(BlockMasks masks, uint64_t& count, uint64_t& room, int (*
 int PortablePopcount(uint64_t value)
 {
     return __builtin_popcountll(value);
+}
+
+size_t SkipBlocksPortable(const uint8_t* p, size_t i, size_t n, uint64_t& count, uint64_t room)
+{
+    for (; n - i >= 64; i += 64)
+    {
+        BlockMasks masks{0, 0};
+        for (int k = 0; k < 64; ++k)
+        {
+            masks.cr |= uint64_t(p[i + k] == 13) << k;
+            masks.lf |= uint64_t(p[i + k] == 10) << k;
+        }
+        if (!CountBlock(masks, count, room, PortablePopcount))
+            break;
+    }
+    return i;
 }
 
 #if defined(__SSE2__)
@@ -293,9 +325,11 @@ using SkipBlocksFn = size_t (*)(const uint8_t*, size_t, size_t, uint64_t&, uint6
 SkipBlocksFn ChooseSkipBlocks()
 {
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt"))
+    if (SimdAllows(SimdLevel::Avx2) && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt"))
         return SkipBlocksAvx2;
-    return SkipBlocksSse2;
+    if (SimdAllows(SimdLevel::Sse2))
+        return SkipBlocksSse2;
+    return SkipBlocksPortable;
 }
 
 inline size_t SkipBlocks(const uint8_t* p, size_t i, size_t n, uint64_t& count, uint64_t room)
@@ -306,18 +340,7 @@ inline size_t SkipBlocks(const uint8_t* p, size_t i, size_t n, uint64_t& count, 
 #else
 inline size_t SkipBlocks(const uint8_t* p, size_t i, size_t n, uint64_t& count, uint64_t room)
 {
-    for (; n - i >= 64; i += 64)
-    {
-        BlockMasks masks{0, 0};
-        for (int k = 0; k < 64; ++k)
-        {
-            masks.cr |= uint64_t(p[i + k] == 13) << k;
-            masks.lf |= uint64_t(p[i + k] == 10) << k;
-        }
-        if (!CountBlock(masks, count, room, PortablePopcount))
-            break;
-    }
-    return i;
+    return SkipBlocksPortable(p, i, n, count, room);
 }
 #endif
 
@@ -328,8 +351,9 @@ public:
     BreakScanner(ScanState& state, bool sixteenBit, bool littleEndian)
         : state(state), sixteenBit(sixteenBit), littleEndian(littleEndian)
     {
-        // A limit at the start line stops the scan at the first unit.
-        stopAtFirstUnit = state.limitActive && state.nodeLine >= state.limitLine;
+        // A limit at the start line holds from the start: the limit is tested after each unit,
+        // so the first unit (with the partner that pairs with it) is the only one handled.
+        firstUnitEndsScan = state.limitActive && state.nodeLine >= state.limitLine;
     }
 
     void Feed(const uint8_t* p, size_t n, uint64_t base)
@@ -351,6 +375,11 @@ public:
             state.SetKind(LoneKind(pendingUnit));
             pending = false;
             ++state.count;
+            if (firstUnitEndsScan)
+            {
+                state.stopped = true;  // it was the first unit: the limit ends the scan here
+                return;
+            }
         }
         state.stopped = false;  // a kind found only here does not stop the end
         state.Finish(textEnd);
@@ -392,11 +421,6 @@ private:
     {
         if (n == 0 || state.stopped)
             return;
-        if (stopAtFirstUnit)
-        {
-            state.stopped = true;
-            return;
-        }
         size_t i = 0;
         if (pending)
         {
@@ -410,8 +434,18 @@ private:
             {
                 OnBreak(base, LoneKind(pendingUnit));
             }
+            if (firstUnitEndsScan)
+                state.stopped = true;
             if (state.stopped)
                 return;
+        }
+        if (firstUnitEndsScan)
+        {
+            size_t next;
+            if ((p[0] == 13 || p[0] == 10) && !TakeBreak8(p, 0, n, base, next) && pending)
+                return;  // the text's next unit (or its end) settles it
+            state.stopped = true;
+            return;
         }
         while (n - i >= 64)
         {
@@ -492,11 +526,6 @@ private:
     {
         for (size_t k = 0; k + 1 < n; k += 2)
         {
-            if (stopAtFirstUnit)
-            {
-                state.stopped = true;
-                return;
-            }
             uint16_t unit = Unit16(p + k);
             if (pending)
             {
@@ -504,16 +533,27 @@ private:
                 if (unit == OtherBreak(pendingUnit))
                 {
                     OnBreak(base + k + 2, LINE_ENDING_PAIR);
+                    if (firstUnitEndsScan)
+                        state.stopped = true;
                     if (state.stopped)
                         return;
                     continue;
                 }
                 OnBreak(base + k, LoneKind(pendingUnit));
+                if (firstUnitEndsScan)
+                    state.stopped = true;
                 if (state.stopped)
                     return;
             }
             if (unit != kUnitCR && unit != kUnitLF)
+            {
+                if (firstUnitEndsScan)
+                {
+                    state.stopped = true;
+                    return;
+                }
                 continue;
+            }
             if (k + 3 >= n)
             {
                 pending = true;
@@ -529,6 +569,8 @@ private:
             {
                 OnBreak(base + k + 2, LoneKind(unit));
             }
+            if (firstUnitEndsScan)
+                state.stopped = true;
             if (state.stopped)
                 return;
         }
@@ -537,7 +579,7 @@ private:
     ScanState& state;
     const bool sixteenBit;
     const bool littleEndian;
-    bool stopAtFirstUnit = false;
+    bool firstUnitEndsScan = false;
     bool pending = false;
     uint16_t pendingUnit = 0;
     bool hasCarry = false;

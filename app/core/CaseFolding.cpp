@@ -1,5 +1,7 @@
 #include "CaseFolding.h"
 
+#include "SimdCap.h"
+
 #include <vector>
 
 #include <unicode/uchar.h>
@@ -108,6 +110,7 @@ FindNeedle::FindNeedle(const std::u16string& text, bool caseSensitive)
     for (size_t i = startCount; i < kMaxStarts; ++i)
         starts[i] = starts[0];
 #if defined(__SSE2__)
+    blockScan = SimdAllows(SimdLevel::Sse2);
     for (size_t i = 0; i < kMaxStarts; ++i)
         startBlocks[i] = _mm_set1_epi16(static_cast<short>(starts[i]));
     const unsigned bit = static_cast<unsigned>(starts[0] ^ starts[1]);
@@ -125,7 +128,7 @@ void FindNeedle::SetWideScan(bool enabled)
 {
     wideScan = false;
 #if defined(CSVQ_FIND_AVX512)
-    static const bool hasAvx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+    static const bool hasAvx512 = SimdAllows(SimdLevel::Avx512) && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                                   __builtin_cpu_supports("bmi2");
     wideScan = enabled && hasAvx512 && !viaFolding && !needle.empty();
 #else

@@ -51,7 +51,7 @@ public:
         if (needle.empty())
             return true;
 #if defined(__SSE2__)
-        if (!viaFolding && storage >= 8 && needle.size() <= 8)
+        if (blockScan && !viaFolding && storage >= 8 && needle.size() <= 8)
             return ScanBlocks(text, length);
 #endif
         // Folding never changes the length of a text.
@@ -172,7 +172,7 @@ private:
         // Eight places per block. A block may reach past the text into its buffer (a string's
         // buffer holds its capacity and the terminator) or, at the buffer's end, start before
         // `at`: the places outside [at, last] are masked off.
-        if (storage >= 8)
+        if (blockScan && storage >= 8)
         {
             // The first block without a branch on the length: most fields fit in it.
             const size_t places = length + 1 > needle.size() ? length + 1 - needle.size() : 0;
@@ -184,7 +184,7 @@ private:
             at = 8;
         }
         const size_t last = length - needle.size(); // the last place a match can start
-        while (at <= last)
+        while (blockScan && at <= last)
         {
             size_t base = at;
             if (at + 8 > storage)
@@ -286,6 +286,8 @@ private:
     // and the bit in [1], so that one compare of (unit | bit) finds both.
     __m128i startBlocks[kMaxStarts] = {};
     bool oneCompare = false;
+    // Blocks of eight are compared with SSE2 (unless the vector level is capped below it).
+    bool blockScan = true;
 #endif
     // The search runs on AVX-512 (the processor has it, and the needle needs no folding of the text).
     bool wideScan = false;

@@ -107,6 +107,16 @@ TEST(BuildLineIndex, EdgeCaseTable)
          {Node(0, 0, true), Node(5000, 10000, true)}, -1, LINE_ENDING_LF, 0x10},
         {"limit at the start line", "a", 1, false, true, Node(0, 1, false), {Node(0, 0, true)},
          -1, LINE_ENDING_NONE, 0x10},
+        // The first unit is handled before the limit is tested: a break there is counted, gets its
+        // checkpoint and sets the kind.
+        {"limit at the start line, LF first", "\na", 1, false, true, Node(0, 1, false),
+         {Node(0, 0, true), Node(1, 1, true)}, -1, LINE_ENDING_LF, 0x10},
+        {"limit at the start line, CR LF first", "\r\na", 1, false, true, Node(0, 1, false),
+         {Node(0, 0, true), Node(1, 2, true)}, -1, LINE_ENDING_PAIR, 0x10},
+        {"limit at the start line, a lone CR as the whole text", "\r", 1, false, true,
+         Node(0, 1, false), {Node(0, 0, true)}, -1, LINE_ENDING_CR, 0x10},
+        {"limit at the start line, UTF-16 LF first", Bytes("\xFF\xFE\x0A\x00\x61\x00", 6), 1, false,
+         true, Node(0, 1, false), {Node(0, 2, true), Node(1, 4, true)}, -1, LINE_ENDING_LF, 0x23},
     };
 
     scantest::TempFolder folder;
@@ -260,7 +270,8 @@ TEST(PreScanText, GivesFlagsAndTheFirstBreaksKind)
         int32_t flags;
         LineEndingKind kind;
     };
-    Bytes crAtReadEnd(32767, 'x');
+    // CR as the last byte of the first bulk read (1 MiB), LF as the first of the next.
+    Bytes crAtReadEnd(1024 * 1024 - 1, 'x');
     crAtReadEnd += "\r\n";
     const Case cases[] = {
         {"a\r\nb", 0x10, LINE_ENDING_PAIR},
