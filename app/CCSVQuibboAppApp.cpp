@@ -24,10 +24,12 @@
 #include "CCSVQuibboAppDoc.h"
 #include "CCSVQuibboAppView.h"
 #include "CCSVQuibboDocManager.h"
+#include "CExplorerNotifier.h"
 #include "CMainFrame.h"
 #include "CMessageBoxInterface.h"
 #include "COutputWnd.h"
 #include "DesktopEntry.h"
+#include "ExplorerThreadEvents.h"
 #include "OpenSwitch.h"
 #include "PrinterLookup.h"
 
@@ -67,7 +69,10 @@ CCSVQuibboAppApp::CCSVQuibboAppApp()
     SetAppDisplayName("CSV Quibbo");
 }
 
-CCSVQuibboAppApp::~CCSVQuibboAppApp() = default;
+CCSVQuibboAppApp::~CCSVQuibboAppApp()
+{
+    m_explorer.Shutdown();
+}
 
 wxString CCSVQuibboAppApp::ConfigFilePath()
 {
@@ -108,6 +113,7 @@ bool CCSVQuibboAppApp::InitViewer(bool showFrame)
         return false;
     }
     m_frame = frame;
+    ConnectExplorerServices(frame);
     SetTopWindow(frame);
     if (showFrame)
     {
@@ -244,6 +250,7 @@ int CCSVQuibboAppApp::OnRun()
 
 int CCSVQuibboAppApp::OnExit()
 {
+    ConnectExplorerServices(nullptr);
     m_server.reset();
     m_instance.reset();
     if (wxTheClipboard->IsOpened())

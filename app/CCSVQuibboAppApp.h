@@ -10,7 +10,10 @@
 #include <vector>
 
 #include "CMainFrame.h"
+#include "CToolsCollection.h"
 #include "CommandLine.h"
+#include "ExplorerServices.h"
+#include "LAppInterface.h"
 #include "PrinterLookup.h"
 
 class wxDocManager;
@@ -18,7 +21,10 @@ class CCSVQuibboDocManager;
 class COpenSwitchServer;
 class COpenSwitchInstance;
 
-class CCSVQuibboAppApp : public wxApp
+class ExplorerThreadEventSink;
+class CExplorerNotifier;
+
+class CCSVQuibboAppApp : public wxApp, public LAppInterface
 {
 public:
     CCSVQuibboAppApp();
@@ -47,7 +53,44 @@ public:
     // The configuration file: $XDG_CONFIG_HOME/Norvanecom/CSV Quibbo.conf.
     static wxString ConfigFilePath();
 
+    // ---- the explorer's host (the viewer never opens an explorer window)
+
+    bool OpenFileRecord(WSFileRecord* record) override;
+    bool QueryOption1() override;
+    bool QueryOption2() override;
+    CToolsCollection& GetToolsCollection() override;
+    void OnBeforeFileOperation() override;
+    void OnAfterFileOperation(bool first, bool second) override;
+    int32_t QueryNumber() override;
+    std::u16string QueryText1() override;
+    void Notify1() override;
+    WSFileStorageThreadSafeAccess* GetFileStorageAccess() override;
+    std::u16string QueryText2() override;
+    void Notify2() override;
+    void Notify3() override;
+    void Notify4() override;
+    void Notify5() override;
+    void Notify6() override;
+    std::u16string QueryText3() override;
+    std::u16string QueryText4() override;
+    std::u16string QueryText5() override;
+    bool QueryOption3() override;
+    void Notify7() override;
+
+    ExplorerServices& GetExplorerServices() { return m_explorer; }
+    ExplorerNavigationState& GetExplorerNavigationState() { return m_explorer.GetNavigationState(); }
+    // The progress row of a listing, the Delete key of the explorer list, and the folder watcher
+    // after a listing (the folder of `document` is watched too when it is the active document).
+    void ShowExplorerEntryCount() { m_explorer.ShowExplorerEntryCount(); }
+    void DeleteSelectedExplorerItems() { m_explorer.DeleteSelectedExplorerItems(); }
+    void StartFolderWatcher(wxDocument* document, std::vector<std::u16string> extraFolders);
+    void StopFolderWatcher() { m_explorer.StopFolderWatcher(); }
+
 private:
+    // Points the folder watcher at the main frame (or at nothing) and gives the explorer its
+    // message boxes.
+    void ConnectExplorerServices(CMainFrame* frame);
+
     void OnAppAbout(wxCommandEvent& event);
     bool RunCommandLine(const CommandLineDecision& decision);
     void StartServer();
@@ -59,6 +102,12 @@ private:
     std::unique_ptr<COpenSwitchServer> m_server;
     bool m_endAfterInit = false;
     int m_exitCode = 0;
+
+    // The explorer's services: its one file store, navigation state and folder watcher.
+    ExplorerServices m_explorer;
+    CToolsCollection m_tools;
+    std::unique_ptr<ExplorerThreadEventSink> m_watcherSink;
+    std::unique_ptr<CExplorerNotifier> m_explorerNotifier;
 
     wxDECLARE_EVENT_TABLE();
 };

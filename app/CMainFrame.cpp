@@ -18,6 +18,7 @@
 #include <wx/utils.h>
 
 #include "AppIds.h"
+#include "ExplorerServices.h"
 #include "CCSVQuibboAppDoc.h"
 #include "CFileView.h"
 #include "COutputWnd.h"
@@ -220,6 +221,12 @@ CMainFrame::CMainFrame()
 
 CMainFrame::~CMainFrame()
 {
+    // The explorer's folder watcher posts to this frame: it ends first.
+    if (ExplorerServices* explorer = ExplorerServices::Current())
+    {
+        explorer->Shutdown();
+        explorer->SetWatcherTarget(nullptr);
+    }
     m_statusTimer.Stop();
     SaveLayout();
     if (wxDocManager* manager = GetDocumentManager())
