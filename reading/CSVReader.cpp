@@ -50,6 +50,7 @@ struct RecordFields
     CSVRecord& out;
     size_t used;
     std::vector<std::u16string>* spare;  // null: fields are only appended
+    bool quoteOpened = false;            // a quote opened in the line parsed last
     // out's elements, kept here so that they need not be loaded again behind every text write.
     CSVField* slots;
     size_t slotCount;
@@ -306,6 +307,7 @@ size_t ParseInto(const std::u16string& line, RecordFields& out, bool& inQuotes, 
             {
                 inQuotes = true;
                 quoted = true;
+                out.quoteOpened = true;
             }
             field->push_back(c);
             ++added;
@@ -590,6 +592,9 @@ bool LCSVReader::Open(const char* filePath, LMemChunkBuffer& source, TextScanPro
     recordCount = 0;
     lastStatus = READLINES_OK;
     lastRecordCut = false;
+    lastRecordUnclosed = false;
+    openQuoteLine = -1;
+    recordCutLines.clear();
     return result;
 }
 
@@ -622,6 +627,9 @@ bool LCSVReader::FillWindow()
         ResetCache();
         return false;
     }
+    windowCutLines.clear();
+    for (const uint64_t line : textFile.GetCutLines())
+        windowCutLines.push_back(static_cast<int64_t>(line));
     cacheHoldsBytes = bytes;
     cacheFirst = currentLine;
     cacheLast = currentLine + static_cast<int64_t>(count) - 1;
@@ -668,6 +676,9 @@ bool LCSVReader::ReadFields(CSVRecord& out, size_t& used, std::vector<std::u16st
                             bool joinWithoutNewline)
 {
     lastRecordCut = false;
+    lastRecordUnclosed = false;
+    openQuoteLine = -1;
+    recordCutLines.clear();
     RecordFields fields{out, used, spare};
     const char16_t separator = SeparatorChar(separatorKind);
     bool inQuotes = false;
@@ -679,11 +690,22 @@ bool LCSVReader::ReadFields(CSVRecord& out, size_t& used, std::vector<std::u16st
         if (currentLine < cacheFirst || currentLine > cacheLast)
         {
             if (!FillWindow())
+            {
+                result = EndOfTextInsideQuotes(inQuotes);
                 break;
+            }
         }
         if (cacheFirst < 0 || currentLine < cacheFirst || currentLine > cacheLast)
+        {
+            result = EndOfTextInsideQuotes(inQuotes);
             break;
+        }
         const size_t at = static_cast<size_t>(currentLine - cacheFirst);
+        if (!windowCutLines.empty()) [[unlikely]]
+        {
+            if (std::binary_search(windowCutLines.begin(), windowCutLines.end(), currentLine))
+                recordCutLines.push_back(currentLine);
+        }
         if (cacheHoldsBytes)
         {
             const LineBytes& line = lineBytes[at];
@@ -698,6 +720,13 @@ bool LCSVReader::ReadFields(CSVRecord& out, size_t& used, std::vector<std::u16st
         {
             recordChars += ParseInto(lineCache[at].text, fields, inQuotes, continuing,
                                      joinWithoutNewline, separator);
+        }
+        if (fields.quoteOpened)
+        {
+            // The quote still open after this line opened on it (the last one opened here).
+            if (inQuotes)
+                openQuoteLine = currentLine;
+            fields.quoteOpened = false;
         }
         ++currentLine;
         continuing = inQuotes;
@@ -717,8 +746,21 @@ bool LCSVReader::ReadFields(CSVRecord& out, size_t& used, std::vector<std::u16st
             break;
         }
     }
+    if (!lastRecordUnclosed)
+        openQuoteLine = -1;
     used = fields.used;
     return result;
+}
+
+bool LCSVReader::EndOfTextInsideQuotes(bool inQuotes)
+{
+    // The text ended (it was not a failed read) while a quote was open: the record is delivered
+    // as read, its open field holding the rest of the text, and counted like any other.
+    if (!inQuotes || lastStatus == READLINES_READ_ERROR || lastStatus == READLINES_NO_INDEX)
+        return false;
+    ++recordCount;
+    lastRecordUnclosed = true;
+    return true;
 }
 
 void LCSVReader::ParseLine(const std::u16string& line, CSVRecord& fields, bool& inQuotes) const
@@ -747,6 +789,7 @@ void LCSVReader::ResetCache()
     lineCache.clear();
     lineBytes.clear();
     byteStore.clear();
+    windowCutLines.clear();
     cacheHoldsBytes = false;
     cacheFirst = -1;
     cacheLast = -1;

@@ -49,8 +49,9 @@ public:
     // Opens a file, or with a null or empty path a copy of `source`; position line 0, count 0.
     bool Open(const char* path, LMemChunkBuffer& source, TextScanProgress* progress);
     // Appends the next record's fields to `out`. False at the end of the file, when the text
-    // file is closed or cannot be read (see GetLastReadStatus), and when a quote stays open to
-    // the end of the file (`out` then keeps what was read).
+    // file is closed or cannot be read (see GetLastReadStatus; `out` then keeps what was read).
+    // A quote still open at the end of the file ends the record there: it is delivered and
+    // counted, its open field holding the rest of the file (see WasLastRecordUnclosed).
     bool ReadRecord(CSVRecord& out, bool joinWithoutNewline);
     // Reads the next record into `record`, replacing what it held: the same fields, result and
     // position as ReadRecord into an empty record, but the field objects already in `record`
@@ -75,6 +76,13 @@ public:
     ReadLinesStatus GetLastReadStatus() const { return lastStatus; }
     // True when the last record returned was ended by the length cap while a quote was open.
     bool WasLastRecordCut() const { return lastRecordCut; }
+    // True when the last record returned was ended by the end of the file while a quote was
+    // open; GetOpenQuoteLine then tells the physical line (from 0) where that quote opened.
+    bool WasLastRecordUnclosed() const { return lastRecordUnclosed; }
+    int64_t GetOpenQuoteLine() const { return openQuoteLine; }
+    // The physical lines (from 0) of the last record read that were longer than
+    // LTextFileReader::kMaxLineBytes and were read cut to that length; usually none.
+    const std::vector<int64_t>& GetCutLinesOfLastRecord() const { return recordCutLines; }
 
     // Test hook: the record length at which an open quote ends a record.
     void SetMaxRecordChars(size_t chars) { maxRecordChars = chars; }
@@ -85,6 +93,9 @@ public:
 
 private:
     bool FillWindow();
+    // The text ended while a record was being read: true (the record counted) when a quote was
+    // open and the end is the end of the text, not a failed read.
+    bool EndOfTextInsideQuotes(bool inQuotes);
     // Parses the next record's lines into out[used, ...), reusing the field objects there and
     // the spare texts; `used` ends as the record's field count.
     bool ReadFields(CSVRecord& out, size_t& used, std::vector<std::u16string>* spare,
@@ -110,5 +121,9 @@ private:
     SeparatorKind separatorKind = SEPARATOR_SEMICOLON;
     ReadLinesStatus lastStatus = READLINES_OK;
     bool lastRecordCut = false;
+    bool lastRecordUnclosed = false;
+    int64_t openQuoteLine = -1;
+    std::vector<int64_t> windowCutLines;  // lines of the window read cut, ascending
+    std::vector<int64_t> recordCutLines;  // those of the last record
     size_t maxRecordChars = kMaxRecordChars;
 };

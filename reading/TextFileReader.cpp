@@ -255,6 +255,7 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
                                 LineVisitor& visitor)
 {
     lastError.clear();
+    cutLines.clear();
     if (index.empty())
     {
         RebuildIndex(progress);
@@ -294,6 +295,8 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
         limit.line = last + 1;
 
     int fd = -1;
+    // Where the text ends, when known: it tells whether the last line goes on behind the limit.
+    uint64_t textEnd = workingPath.empty() && buffer ? buffer->GetSize() : UINT64_MAX;
     TextScanContext context;
     context.encodingFlags = encodingFlags;
     bool scanned;
@@ -307,7 +310,10 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
             return false;
         }
         struct stat info;
-        if (fstat(fd, &info) == 0 && static_cast<uint64_t>(info.st_size) < index.back().byteOffset)
+        const bool sized = fstat(fd, &info) == 0;
+        if (sized)
+            textEnd = static_cast<uint64_t>(info.st_size);
+        if (sized && static_cast<uint64_t>(info.st_size) < index.back().byteOffset)
         {
             close(fd);
             lastError = "The file has become shorter since it was indexed";
@@ -371,6 +377,7 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
             // Delivered cut; reading goes on with the next line.
             length = kMaxLineBytes;
             status = READLINES_LINE_TOO_LONG;
+            cutLines.push_back(node.line);
         }
         if (length == 0 && (!decoded || codePage != kUtf16CodePage))
             continue;
@@ -410,6 +417,10 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
         }
         bytes = lineBuffer.get() + (offset - windowStart);
         available = std::min<uint64_t>(length, windowStart + windowLength - offset);
+        // The text's last line is read for its first kMaxLineBytes bytes: cut when more follow.
+        if (i + 1 == scratchList.size() && available == kMaxLineBytes && textEnd != UINT64_MAX &&
+            textEnd > offset + kMaxLineBytes)
+            cutLines.push_back(node.line);
 
         visitor.Visit(bytes, static_cast<size_t>(available), node);
         bytesDelivered += available;

@@ -103,6 +103,10 @@ public:
     const std::string& GetWorkingPath() const { return workingPath; }
     // Why the last scan or read failed (the platform's message), empty when it did not.
     const std::string& GetLastError() const { return lastError; }
+    // The lines (from 0) that the last ReadLines or ReadLineBytes delivered cut to
+    // kMaxLineBytes bytes, ascending; the last line of the text is among them when more bytes
+    // follow its first kMaxLineBytes.
+    const std::vector<uint64_t>& GetCutLines() const { return cutLines; }
 
     bool CreateWorkingCopy();
     // Frees a detached checkpoint list (null: nothing).
@@ -132,6 +136,7 @@ private:
     LineEndingKind lineEnding = LINE_ENDING_NONE;
     int32_t codePage = 65001;
     std::string lastError;
+    std::vector<uint64_t> cutLines;
 
     IndexList scratchList;              // the re-scan's checkpoints, reused between reads
     std::unique_ptr<uint8_t[]> lineBuffer;  // bytes of a stretch of lines, allocated once

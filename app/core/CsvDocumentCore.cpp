@@ -109,7 +109,9 @@ void CsvDocumentCore::RemoveView(IRowsSink* view)
 
 void CsvDocumentCore::Log(const std::u16string& line)
 {
-    if (services.log)
+    if (heldLines)
+        heldLines->push_back(line);
+    else if (services.log)
         services.log->AddLine(line);
 }
 
@@ -163,6 +165,8 @@ bool CsvDocumentCore::ReadPass(LCSVReader& from, std::vector<CSVRecord>* rows, i
             Log(u"CSV line across several lines in file; CSV line = " + FormatNumber(from.GetRecordCount()) +
                 u"; File start = " + FormatNumber(startLine) + u"; File end = " + FormatNumber(endLine));
         }
+        if (logErrors)
+            LogDamage(from);
         // While find next runs, each record is searched as soon as it is read, still in the cache.
         if (verdicts)
             verdicts->push_back(RowContains(*record, *scanNeedle));
@@ -179,6 +183,28 @@ bool CsvDocumentCore::ReadPass(LCSVReader& from, std::vector<CSVRecord>* rows, i
         }
     }
     return ended;
+}
+
+void CsvDocumentCore::LogDamage(const LCSVReader& from)
+{
+    // What the file's text lost or left open is told once per line of the file, however often
+    // its segment is read again.
+    const std::vector<int64_t>& cut = from.GetCutLinesOfLastRecord();
+    if (!from.WasLastRecordUnclosed() && cut.empty()) [[likely]]
+        return;
+    for (const int64_t line : cut)
+    {
+        if (!toldCutLines.insert(line).second)
+            continue;
+        Log(u"Line cut at " + FormatNumber(static_cast<int64_t>(LTextFileReader::kMaxLineBytes)) +
+            u" bytes; File line = " + FormatNumber(line) + u"; CSV line = " + FormatNumber(from.GetRecordCount()));
+    }
+    if (from.WasLastRecordUnclosed() && !toldUnclosedQuote)
+    {
+        toldUnclosedQuote = true;
+        Log(u"Quotation mark not closed at end of file; CSV line = " + FormatNumber(from.GetRecordCount()) +
+            u"; Quote opened at file line = " + FormatNumber(from.GetOpenQuoteLine()));
+    }
 }
 
 void CsvDocumentCore::TrimSlack(CSVRecord& record)
@@ -227,12 +253,31 @@ bool CsvDocumentCore::ReadCSVFile(const std::string& filePath)
         fresh->GetTextFile().SetCodePage(codePage);
 
     CSVSegment first;
-    ReadPass(*fresh, &first.rows, kSegmentRecords, false);
+    toldCutLines.clear();
+    toldUnclosedQuote = false;
+    // What the first pass logs follows the line that tells the file was opened.
+    std::vector<std::u16string> firstPassLines;
+    heldLines = &firstPassLines;
+    try
+    {
+        ReadPass(*fresh, &first.rows, kSegmentRecords, false);
+    }
+    catch (...)
+    {
+        heldLines = nullptr;
+        throw;
+    }
+    heldLines = nullptr;
+    auto logFirstPass = [&] {
+        for (const std::u16string& line : firstPassLines)
+            Log(line);
+    };
     first.CSVEndLine = fresh->GetRecordCount();
     first.FileBufferEndLine = fresh->GetCurrentLine() - 1;
     // Not a single record because the file could not be read: a failure, not an empty document.
     if (first.rows.empty() && fresh->GetLastReadStatus() == READLINES_READ_ERROR)
     {
+        logFirstPass();
         if (services.notifier)
         {
             services.notifier->Error(u"The file \"" + Utf8ToUtf16(filePath) + u"\" could not be read: " +
@@ -254,6 +299,7 @@ bool CsvDocumentCore::ReadCSVFile(const std::string& filePath)
 
     Log(u"File opened = " + Utf8ToUtf16(filePath) + u"; Total file lines detected = " +
         FormatNumber(reader->GetTextFile().GetLineCount()));
+    logFirstPass();
 
     const std::vector<IRowsSink*> targets = views;
     for (IRowsSink* view : targets)

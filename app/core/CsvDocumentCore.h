@@ -142,6 +142,9 @@ private:
     void FillRowlessSegments();
     // Without reading: such segments count as released (a call that ends by an exception).
     void DropRowlessSegments();
+    // Logs the lines of the record just read that were cut, and a quote left open by the end of
+    // the file, each once per read of the file.
+    void LogDamage(const LCSVReader& from);
     void MarkLoaded(size_t index);
     void ReleaseSegment(size_t index);
     CSVRecord TakePendingRow();
@@ -177,6 +180,11 @@ private:
     // Passes read by the find next running now: after the first kMaxLoadedSegments, its passes
     // keep no rows (each is searched while it is read).
     size_t findPasses = 0;
+    // The file lines whose cut was logged, and whether the quote open at the end was.
+    std::set<int64_t> toldCutLines;
+    bool toldUnclosedQuote = false;
+    // While the first pass of a read runs, the lines it logs are held here.
+    std::vector<std::u16string>* heldLines = nullptr;
     // The record a pass without rows reads into.
     CSVRecord scratchRecord;
     // While find next runs: its needle, and for the segments read meanwhile whether each row holds it.

@@ -2,6 +2,7 @@
 #include "CsvDocumentCore.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,8 +51,6 @@ TEST(ReadCSVFile, FirstSegmentEstimateAndLogByFileKind)
     } cases[] = {
         // An empty file holds one record without fields.
         {"empty", "", 0, 1, 1, 0, "1", "<none>"},
-        // An unclosed quote: a file without records.
-        {"lone quote", "\"", 0, 0, 0, 0, "1", ""},
         {"two records", "a;b\r\nc;d", 0, 2, 2, 1, "2", "a"},
         // A final line break adds an empty record.
         {"final break", "a;b\r\nc;d\r\n", 0, 3, 3, 2, "3", "a"},
@@ -252,7 +251,6 @@ TEST(GetSegment, Scenarios)
         // A negative row is larger than every row: everything is read.
         {"negative row", MakeRecords(12000), {{-1, true, 2, 10001, 12010, 3}}},
         {"INT64_MAX", MakeRecords(12000), {{INT64_MAX, true, 2, 10001, 12010, 3}}},
-        {"file without records", "\"", {{1, true, -1, 1, 0, 1}, {0, true, 0, 1, 0, 1}}},
         {"empty file", "", {{1, true, 0, 1, 0, 1}, {2, true, -1, 2, 0, 1}}},
     };
     for (const auto& c : cases)
@@ -279,6 +277,100 @@ TEST(GetSegment, Scenarios)
         // Nothing spans lines in these files and nothing was released.
         EXPECT_EQ(doc.log.lines.size(), 1u);
     }
+}
+
+TEST(ReadCSVFile, QuoteOpenAtTheEndKeepsTheRestOfTheFileInOneRecordAndSaysWhere)
+{
+    const struct
+    {
+        const char* name;
+        std::string bytes;
+        size_t rows;
+        std::string lastField;
+        const char* lineCount;
+        const char* notice;
+        const char* find;  // text of the file's last lines
+    } cases[] = {
+        {"a lone quote", "\"", 1, "", "1", "CSV line = 1; Quote opened at file line = 0", nullptr},
+        {"a stray quote in record 3 of 50,000", [] {
+             std::string text;
+             for (int i = 1; i <= 50000; ++i)
+                 text += (i == 3 ? "\"open;" : "r;") + std::to_string(i) + "\n";
+             return text;
+         }(),
+         3, "", "50.001", "CSV line = 3; Quote opened at file line = 2", "r;49999"},
+        {"closed and opened again on one line", "h;x\n\"a\nb\";\"c\nd\n", 2, "c\nd", "5",
+         "CSV line = 2; Quote opened at file line = 2", "d"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir.Write("data.csv", c.bytes);
+        RecordedDocument doc;
+        ViewRecorder view;
+        doc.core.AddView(&view);
+        ASSERT_TRUE(doc.core.ReadCSVFile(path));
+        const CSVSegment& segment = doc.core.GetSegments().front();
+        ASSERT_EQ(segment.rows.size(), c.rows);
+        EXPECT_EQ(segment.CSVEndLine, static_cast<int64_t>(c.rows));
+        EXPECT_TRUE(segment.rows.back().back().quoted);
+        if (!c.lastField.empty())
+        {
+            EXPECT_EQ(Narrow(segment.rows.back().back().text), c.lastField);
+        }
+        EXPECT_EQ(doc.log.lines,
+                  (std::vector<std::string>{"File opened = " + path + "; Total file lines detected = " + c.lineCount,
+                                            std::string("Quotation mark not closed at end of file; ") + c.notice}));
+        // Text from the file's last lines is found in the record that holds it.
+        if (c.find)
+        {
+            doc.core.OnFindNext(&view, Widen(c.find));
+            EXPECT_TRUE(doc.notifier.infos.empty());
+            ASSERT_FALSE(view.calls.empty());
+            EXPECT_EQ(view.calls.back().kind, "SelectRow");
+            EXPECT_EQ(view.calls.back().row, static_cast<int64_t>(c.rows));
+        }
+        // Nothing follows it.
+        int64_t firstRow = 0;
+        int64_t estimate = 0;
+        EXPECT_EQ(doc.core.GetSegment(static_cast<int64_t>(c.rows) + 1, true, firstRow, estimate), nullptr);
+    }
+}
+
+TEST(GetSegment, CutLinesAndAQuoteOpenAtTheEndAreLoggedOnceHoweverOftenTheyAreRead)
+{
+    // Record 7 holds a line longer than the line limit; the last record's quote stays open.
+    std::string text;
+    for (int i = 1; i <= 110000; ++i)
+        text += i == 7 ? "r7;" + std::string(2500000, 'x') + "\n" : "r" + std::to_string(i) + ";v\n";
+    text += "last;\"open\nend";
+    TempDir dir;
+    const std::string path = dir.Write("data.csv", text);
+    RecordedDocument doc;
+    ASSERT_TRUE(doc.core.ReadCSVFile(path));
+    const std::string cut = "Line cut at 1.999.998 bytes; File line = 6; CSV line = 7";
+    const std::string open = "Quotation mark not closed at end of file; CSV line = 110.001; Quote opened at file line = 110.000";
+    ASSERT_EQ(doc.log.lines.size(), 2u);
+    EXPECT_EQ(doc.log.lines[1], cut);
+    EXPECT_EQ(Narrow(doc.core.GetSegments().front().rows[6][0].text), "r7");
+
+    int64_t firstRow = 0;
+    int64_t estimate = 0;
+    ASSERT_NE(doc.core.GetSegment(110001, true, firstRow, estimate), nullptr);
+    ASSERT_TRUE(doc.core.GetSegments().front().unloaded);
+    // Back to the first segment and to the end again: both read once more, neither told again.
+    ASSERT_NE(doc.core.GetSegment(1, true, firstRow, estimate), nullptr);
+    ASSERT_NE(doc.core.GetSegment(110001, true, firstRow, estimate), nullptr);
+    EXPECT_EQ(std::count(doc.log.lines.begin(), doc.log.lines.end(), cut), 1);
+    EXPECT_EQ(std::count(doc.log.lines.begin(), doc.log.lines.end(), open), 1);
+    const CSVRecord& last = doc.core.GetSegments().back().rows.back();
+    ASSERT_EQ(last.size(), 2u);
+    EXPECT_EQ(Narrow(last[1].text), "open\nend");
+
+    // A new read of the file tells them again.
+    ASSERT_TRUE(doc.core.ReadCSVFile(path));
+    EXPECT_EQ(std::count(doc.log.lines.begin(), doc.log.lines.end(), cut), 2);
 }
 
 TEST(GetSegment, ReleasesTheFirstSegmentAfterTwentyAndReloadsIt)

@@ -121,6 +121,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (okA != okB || a != b || fast.GetCurrentLine() != slow.GetCurrentLine() ||
                 fast.GetRecordCount() != slow.GetRecordCount() ||
                 fast.WasLastRecordCut() != slow.WasLastRecordCut() ||
+                fast.WasLastRecordUnclosed() != slow.WasLastRecordUnclosed() ||
+                fast.GetOpenQuoteLine() != slow.GetOpenQuoteLine() ||
+                fast.GetCutLinesOfLastRecord() != slow.GetCutLinesOfLastRecord() ||
                 fast.GetLastReadStatus() != slow.GetLastReadStatus())
                 std::abort();
             if (!okA)

@@ -203,6 +203,50 @@ TEST_F(BadInputTest, LongLineInTheMiddleIsCutAndTheRecordsAfterItRemain)
     EXPECT_EQ(u"99", last[1].text);
 }
 
+TEST_F(BadInputTest, LinesReadCutAreToldWithTheirRecord)
+{
+    const Bytes longLine(2500000, 'x');
+    const Bytes fullLine(LTextFileReader::kMaxLineBytes, 'y');
+    struct Case
+    {
+        const char* name;
+        Bytes file;
+        std::vector<std::vector<int64_t>> cutLines;  // per record
+    };
+    const Case cases[] = {
+        {"in the middle", "first\n" + longLine + "\nafter\n", {{}, {1}, {}, {}}},
+        {"two in a row", "l\r\n" + longLine + "\r\n" + longLine + "\r\nz", {{}, {1}, {2}, {}}},
+        {"the last line", "a\n" + longLine, {{}, {1}}},
+        {"a last line of the limit's length", "a\n" + fullLine, {{}, {}}},
+        {"inside a quoted field", "\"q\n" + longLine + "\nz\";w\nend", {{1}, {}}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const std::string file = folder.Write("cut.csv", c.file);
+        for (int mode = 0; mode < 3; ++mode)
+        {
+            // byte path, decoded path, memory copy
+            LMemChunkBuffer source;
+            if (mode == 2)
+            {
+                ASSERT_TRUE(source.Append(c.file.data(), static_cast<int32_t>(c.file.size())));
+                ASSERT_TRUE(reader.Open(nullptr, source, nullptr));
+            }
+            else
+            {
+                ASSERT_TRUE(Open(file));
+            }
+            reader.SetByteParsing(mode == 0);
+            std::vector<std::vector<int64_t>> told;
+            CSVRecord record;
+            while (reader.ReadRecordInto(record, false))
+                told.push_back(reader.GetCutLinesOfLastRecord());
+            EXPECT_EQ(c.cutLines, told) << "mode " << mode;
+        }
+    }
+}
+
 TEST_F(BadInputTest, UnclosedQuoteInTheThirdRecordEndsAtTheCap)
 {
     Bytes text;
@@ -243,11 +287,86 @@ TEST_F(BadInputTest, UnclosedQuoteInTheThirdRecordEndsAtTheCap)
     EXPECT_EQ(static_cast<int64_t>(records.size()), reader.GetRecordCount());
 }
 
-TEST_F(BadInputTest, QuoteOpenAtTheEndOfTheFileGivesFalse)
+TEST_F(BadInputTest, QuoteOpenAtTheEndOfTheFileEndsTheLastRecord)
 {
-    ASSERT_TRUE(Open(folder.Write("tail.csv", "a;b\nc;\"d\ne;f")));
-    EXPECT_EQ(1, Drain());
-    EXPECT_EQ(1, reader.GetRecordCount());
+    // The unfinished record is delivered and counted, its open field holding the rest of the
+    // file; the reader tells where the quote that stayed open began.
+    struct Case
+    {
+        Bytes file;
+        std::vector<CSVRecord> records;
+        int64_t quoteLine;  // of the last record
+        int64_t lines;      // the current line at the end
+    };
+    const Case cases[] = {
+        {"a;b\nc;\"d\ne;f", {{{u"a", false}, {u"b", false}}, {{u"c", false}, {u"d\ne;f", true}}}, 1, 3},
+        // a quote opened at the end of the last line
+        {"x\na;\"", {{{u"x", false}}, {{u"a", false}, {u"", true}}}, 1, 2},
+        {"\"", {{{u"", true}}}, 0, 1},
+        // behind the final line break: the empty last line belongs to the open record
+        {"x\r\n\"y\r\nz\r\n", {{{u"x", false}}, {{u"y\nz", true}}}, 1, 4},
+        // closed on line 1 and opened again there: the quote that stays open began on line 1
+        {"\"a\nb\";\"c\nd", {{{u"a\nb", true}, {u"c\nd", true}}}, 1, 3},
+        // an escaped quotation mark closes nothing, also at the very end
+        {"k;\"v \"\"w\"\"", {{{u"k", false}, {u"v \"\"w", true}}}, 0, 1},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(::testing::PrintToString(c.file));
+        const std::string file = folder.Write("tail.csv", c.file);
+        for (bool bytes : {true, false})
+        {
+            for (bool reuse : {false, true})
+            {
+                ASSERT_TRUE(Open(file));
+                reader.SetByteParsing(bytes);
+                std::vector<CSVRecord> records;
+                CSVRecord reused{{u"stale", true}, {u"x", false}, {u"y", false}};
+                for (int guard = 0; guard < 100; ++guard)
+                {
+                    CSVRecord fresh;
+                    const bool ok = reuse ? reader.ReadRecordInto(reused, false) : reader.ReadRecord(fresh, false);
+                    if (!ok)
+                        break;
+                    records.push_back(reuse ? reused : fresh);
+                    const bool last = reader.GetCurrentLine() == c.lines;
+                    EXPECT_EQ(last, reader.WasLastRecordUnclosed());
+                    EXPECT_EQ(last ? c.quoteLine : -1, reader.GetOpenQuoteLine());
+                    EXPECT_FALSE(reader.WasLastRecordCut());
+                }
+                EXPECT_EQ(c.records, records);
+                EXPECT_EQ(static_cast<int64_t>(c.records.size()), reader.GetRecordCount());
+                EXPECT_EQ(c.lines, reader.GetCurrentLine());
+                EXPECT_FALSE(reader.WasLastRecordUnclosed());  // the failed read after it
+            }
+        }
+    }
+}
+
+TEST_F(BadInputTest, StrayQuoteKeepsTheRestOfTheFileInItsRecord)
+{
+    // One stray quotation mark in record 3 of 50,000: the rest of the file is record 3's last
+    // field, within the record length cap.
+    Bytes text;
+    for (int i = 1; i <= 50000; ++i)
+        text += (i == 3 ? "\"open;" : "r;") + std::to_string(i) + "\n";
+    ASSERT_TRUE(Open(folder.Write("stray.csv", text)));
+    std::vector<CSVRecord> records;
+    std::vector<bool> unclosed;
+    CSVRecord record;
+    while (reader.ReadRecordInto(record, false))
+    {
+        records.push_back(record);
+        unclosed.push_back(reader.WasLastRecordUnclosed());
+    }
+    ASSERT_EQ(3u, records.size());
+    EXPECT_EQ((std::vector<bool>{false, false, true}), unclosed);
+    ASSERT_EQ(1u, records[2].size());
+    const std::u16string& rest = records[2][0].text;
+    EXPECT_EQ(0u, rest.find(u"open;3\nr;4\n"));
+    EXPECT_EQ(rest.size() - 8, rest.find(u"\nr;50000"));
+    EXPECT_EQ(3, reader.GetRecordCount());
+    EXPECT_EQ(50001, reader.GetCurrentLine());
 }
 
 TEST_F(BadInputTest, Utf16FileReadAsUtf8StopsEachLineAtItsFirstZero)

@@ -106,7 +106,7 @@ TEST_F(CSVReaderTest, RecordTable)
         {"\"a\"b;c\nd;e\"\nf", SEPARATOR_SEMICOLON, {"[^a\"b;c\\nd;e]", "[f]"}, 3},
         {"a;", SEPARATOR_SEMICOLON, {"[a|]"}, 1},
         {";", SEPARATOR_SEMICOLON, {"[|]"}, 1},
-        {"x\na;\"", SEPARATOR_SEMICOLON, {"[x]"}, 2},
+        {"x\na;\"", SEPARATOR_SEMICOLON, {"[x]", "[a|^]"}, 2},
         {"a;b\tc", SEPARATOR_TAB, {"[a;b|c]"}, 1},
         {"a;b,c", SEPARATOR_COMMA, {"[a;b|c]"}, 1},
         {"a;b,c", static_cast<SeparatorKind>(7), {"[a|b,c]"}, 1},
