@@ -18,7 +18,9 @@
 
 #include <wx/crt.h>
 
+#include <csignal>
 #include <exception>
+#include <string>
 
 #include "AppFonts.h"
 #include "CCSVQuibboAppDoc.h"
@@ -134,16 +136,65 @@ void CCSVQuibboAppApp::OpenFile(const wxString& path)
         m_frame->Raise();
 }
 
+namespace {
+
+// The program's arguments as the bytes it was given: wx converts them with the locale's
+// encoding, which loses every non-ASCII file name under LANG=C. File names are taken as UTF-8.
+std::vector<std::string>& RawArguments()
+{
+    static std::vector<std::string> arguments;
+    return arguments;
+}
+
+// SIGTERM (the end of the session) and SIGHUP end the viewer as File > Exit does. wx calls this
+// from its event loop, not from the signal itself.
+void EndOnSignal(int)
+{
+    if (auto* app = dynamic_cast<CCSVQuibboAppApp*>(wxTheApp))
+        app->EndInOrder();
+}
+
+} // namespace
+
+void CCSVQuibboAppApp::SetRawArguments(int argc, char** argv)
+{
+    RawArguments().assign(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
 bool CCSVQuibboAppApp::OnInit()
 {
     // No wxApp::OnInit: its parser would reject the platform's switches.
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i)
-        args.emplace_back(argv[i].utf8_string());
+    std::vector<std::string> args = RawArguments();
+    if (args.empty())
+        for (int i = 1; i < argc; ++i)
+            args.emplace_back(argv[i].utf8_string());
     CommandLineDecision decision = DecideCommandLine(args);
+    // Switches of the other platform's shell that mean nothing here: a line for whoever reads
+    // the standard error, never a box.
     for (const std::string& ignored : decision.ignored)
-        wxLogMessage("Switch ignored: %s", wxString::FromUTF8(ignored));
+        wxFprintf(stderr, "Switch ignored: %s\n", wxString::FromUTF8(ignored));
+    SetSignalHandler(SIGTERM, EndOnSignal);
+    SetSignalHandler(SIGHUP, EndOnSignal);
     return RunCommandLine(decision);
+}
+
+void CCSVQuibboAppApp::EndInOrder()
+{
+    if (m_frame)
+        m_frame->Close(true);
+    else
+        ExitMainLoop();
+}
+
+void CCSVQuibboAppApp::DestroyWindowsAndDocuments()
+{
+    if (m_docManager)
+        m_docManager->CloseDocuments(true);
+    if (m_frame)
+        m_frame->Destroy();
+    // Destroy only schedules the deletion: do it now, while the document manager that the
+    // frame refers to still exists.
+    DeletePendingObjects();
 }
 
 bool CCSVQuibboAppApp::RunCommandLine(const CommandLineDecision& decision)
@@ -166,15 +217,12 @@ bool CCSVQuibboAppApp::RunCommandLine(const CommandLineDecision& decision)
     case CommandLineAction::Open:
     {
         m_instance = std::make_unique<COpenSwitchInstance>();
-        std::vector<wxString> files;
-        for (const std::string& f : decision.files)
-            files.push_back(wxString::FromUTF8(f));
         if (m_instance->IsAnotherRunning())
         {
             // The other viewer may still be starting and not listen yet: give it a moment.
             for (int attempt = 0; attempt < 20; ++attempt)
             {
-                if (ForwardFilesToRunningViewer(files))
+                if (ForwardFilesToRunningViewer(decision.files))
                 {
                     m_endAfterInit = true;
                     return true;
@@ -185,8 +233,8 @@ bool CCSVQuibboAppApp::RunCommandLine(const CommandLineDecision& decision)
         if (!InitViewer(true))
             return false;
         StartServer();
-        for (const wxString& f : files)
-            OpenFile(f);
+        for (const std::string& f : decision.files)
+            OpenFile(wxString::FromUTF8(AbsolutePathBytes(f)));
         return true;
     }
     case CommandLineAction::Print:
@@ -194,11 +242,9 @@ bool CCSVQuibboAppApp::RunCommandLine(const CommandLineDecision& decision)
     {
         if (!InitViewer(false))
             return false;
-        bool ok = PrintFile(wxString::FromUTF8(decision.files.front()), wxString::FromUTF8(decision.printerName));
+        bool ok = PrintFile(wxString::FromUTF8(AbsolutePathBytes(decision.files.front())), wxString::FromUTF8(decision.printerName));
         m_exitCode = ok ? 0 : 1;
         m_endAfterInit = true;
-        if (m_frame)
-            m_frame->Destroy();
         return true;
     }
     case CommandLineAction::Nothing:
@@ -242,7 +288,8 @@ int CCSVQuibboAppApp::OnRun()
 {
     if (m_endAfterInit)
     {
-        // Run the loop once so that windows already destroyed are deleted.
+        // A switch that has done its work (print, register, a forwarded open): no loop.
+        DestroyWindowsAndDocuments();
         return m_exitCode;
     }
     return wxApp::OnRun();
@@ -253,6 +300,7 @@ int CCSVQuibboAppApp::OnExit()
     ConnectExplorerServices(nullptr);
     m_server.reset();
     m_instance.reset();
+    DestroyWindowsAndDocuments();
     if (wxTheClipboard->IsOpened())
         wxTheClipboard->Close();
     // Copied rows stay on the clipboard after the viewer ends.

@@ -30,6 +30,9 @@ public:
     CCSVQuibboAppApp();
     ~CCSVQuibboAppApp() override;
 
+    // The arguments as given, before wx converts them (see main.cpp).
+    static void SetRawArguments(int argc, char** argv);
+
     bool OnInit() override;
     int OnRun() override;
     int OnExit() override;
@@ -46,6 +49,9 @@ public:
     // Without such a printer, or when printing fails, it says so and returns false; finding the
     // printer waits at most printerLookupMs.
     bool PrintFile(const wxString& path, const wxString& printer, int printerLookupMs = kPrinterLookupMs);
+
+    // Ends the viewer as File > Exit does: documents closed, the main window destroyed.
+    void EndInOrder();
 
     CMainFrame* GetMainFrame() const { return m_frame.get(); }
     wxDocManager* GetDocManager() const;
@@ -94,6 +100,8 @@ private:
     void OnAppAbout(wxCommandEvent& event);
     bool RunCommandLine(const CommandLineDecision& decision);
     void StartServer();
+    // Closes every document and deletes the main window now, before the document manager goes.
+    void DestroyWindowsAndDocuments();
 
     CCSVQuibboDocManager* m_docManager = nullptr;
     // Null once the frame has been destroyed.

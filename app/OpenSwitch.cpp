@@ -1,64 +1,177 @@
 #include "OpenSwitch.h"
 
 #include <wx/app.h>
-#include <wx/filename.h>
-#include <wx/log.h>
+#include <wx/crt.h>
 #include <wx/utils.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
-const char* const kOpenSwitchTopic = "open";
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 
 namespace {
 
-class COpenSwitchConnection : public wxConnection
+const char kMagic[4] = {'C', 'S', 'V', 'Q'};
+constexpr size_t kHeaderSize = 8;
+constexpr char kTaken = 'K';
+constexpr char kRefused = 'N';
+// Clients served at the same time; a further one is turned away at once.
+constexpr size_t kMaxClients = 16;
+
+using Clock = std::chrono::steady_clock;
+
+void PutUint32(std::string& out, uint32_t value)
 {
-public:
-    explicit COpenSwitchConnection(COpenSwitchServer* server)
-        : m_server(server)
-    {
-    }
+    out.push_back(static_cast<char>((value >> 24) & 0xFF));
+    out.push_back(static_cast<char>((value >> 16) & 0xFF));
+    out.push_back(static_cast<char>((value >> 8) & 0xFF));
+    out.push_back(static_cast<char>(value & 0xFF));
+}
 
-    bool OnExec(const wxString& topic, const wxString& data) override
-    {
-        if (topic != kOpenSwitchTopic || data.empty())
-            return false;
-        // Opening may show boxes and run a nested loop: leave the socket handler first.
-        COpenSwitchServer::Opener opener = m_server->GetOpener();
-        wxString path = data;
-        if (wxTheApp)
-            wxTheApp->CallAfter([opener, path]() { opener(path); });
-        return true;
-    }
+uint32_t GetUint32(const char* p)
+{
+    auto b = [p](int i) { return static_cast<uint32_t>(static_cast<unsigned char>(p[i])); };
+    return (b(0) << 24) | (b(1) << 16) | (b(2) << 8) | b(3);
+}
 
-private:
-    COpenSwitchServer* m_server;
-};
+std::string Message(const std::string& body)
+{
+    std::string message(kMagic, sizeof kMagic);
+    PutUint32(message, static_cast<uint32_t>(body.size()));
+    return message + body;
+}
+
+int MillisecondsLeft(Clock::time_point deadline)
+{
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left < 0 ? 0 : static_cast<int>(left);
+}
+
+bool FillSocketAddress(const std::string& path, sockaddr_un& address)
+{
+    std::memset(&address, 0, sizeof address);
+    address.sun_family = AF_UNIX;
+    if (path.empty() || path.size() >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
+void CloseFd(int& fd)
+{
+    if (fd >= 0)
+        close(fd);
+    fd = -1;
+}
+
+// Sends one message and waits for the answer; true when the viewer took it.
+bool SendMessage(const std::string& socketPath, const std::string& message, int timeoutMs)
+{
+    sockaddr_un address;
+    if (!FillSocketAddress(socketPath, address))
+        return false;
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return false;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    bool ok = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    if (!ok && errno == EAGAIN)
+    {
+        // A full backlog: the connection completes once the viewer accepts.
+        pollfd p{fd, POLLOUT, 0};
+        int error = 0;
+        socklen_t length = sizeof error;
+        ok = poll(&p, 1, MillisecondsLeft(deadline)) == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 &&
+             error == 0;
+    }
+    size_t sent = 0;
+    while (ok && sent < message.size())
+    {
+        pollfd p{fd, POLLOUT, 0};
+        if (poll(&p, 1, MillisecondsLeft(deadline)) != 1)
+        {
+            ok = false;
+            break;
+        }
+        ssize_t n = send(fd, message.data() + sent, message.size() - sent, MSG_NOSIGNAL);
+        if (n > 0)
+            sent += static_cast<size_t>(n);
+        else if (n < 0 && errno != EAGAIN && errno != EINTR)
+            ok = false;
+    }
+    char answer = 0;
+    while (ok)
+    {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, MillisecondsLeft(deadline)) != 1)
+        {
+            ok = false;
+            break;
+        }
+        ssize_t n = recv(fd, &answer, 1, 0);
+        if (n == 1)
+            break;
+        if (n == 0 || (errno != EAGAIN && errno != EINTR))
+            ok = false;
+    }
+    close(fd);
+    return ok && answer == kTaken;
+}
 
 } // namespace
+
+bool PrepareOpenSwitchFolder(const std::string& folder, std::string& error)
+{
+    bool made = mkdir(folder.c_str(), 0700) == 0;
+    if (!made && errno != EEXIST)
+    {
+        error = "cannot make " + folder + ": " + std::strerror(errno);
+        return false;
+    }
+    // O_NOFOLLOW: a symbolic link planted in place of the folder is never followed.
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+    {
+        error = folder + " is not a folder of its own: " + std::strerror(errno);
+        return false;
+    }
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid();
+    if (!ok)
+        error = folder + " is not a folder of this user";
+    else if (made)
+        ok = fchmod(fd, 0700) == 0;
+    else if ((st.st_mode & 07777) != 0700)
+    {
+        error = folder + " is open to other users";
+        ok = false;
+    }
+    close(fd);
+    return ok;
+}
 
 wxString OpenSwitchFolder()
 {
     wxString runtime;
-    wxString folder;
+    std::string folder;
     if (wxGetEnv("XDG_RUNTIME_DIR", &runtime) && !runtime.empty())
-        folder = runtime + "/csvquibbo";
+        folder = runtime.utf8_string() + "/csvquibbo";
     else
-        folder = wxString::Format("/tmp/csvquibbo-%lu", static_cast<unsigned long>(getuid()));
-    struct stat st;
-    if (stat(folder.fn_str(), &st) != 0)
+        folder = "/tmp/csvquibbo-" + std::to_string(static_cast<unsigned long>(getuid()));
+    std::string error;
+    if (!PrepareOpenSwitchFolder(folder, error))
     {
-        if (mkdir(folder.fn_str(), 0700) != 0)
-            return {};
-    }
-    else if (!S_ISDIR(st.st_mode) || st.st_uid != getuid())
-    {
-        // Someone else's folder, or not a folder: no socket there.
+        wxFprintf(stderr, "The open switch is off: %s\n", wxString::FromUTF8(error));
         return {};
     }
-    chmod(folder.fn_str(), 0700);
-    return folder;
+    return wxString::FromUTF8(folder);
 }
 
 wxString OpenSwitchSocketPath()
@@ -67,26 +180,122 @@ wxString OpenSwitchSocketPath()
     return folder.empty() ? wxString() : folder + "/open-switch";
 }
 
-bool ForwardFilesToRunningViewer(const std::vector<wxString>& paths)
+std::vector<std::string> EncodeOpenSwitchMessages(const std::vector<std::string>& paths)
 {
-    wxString socket = OpenSwitchSocketPath();
-    struct stat st;
-    if (socket.empty() || stat(socket.fn_str(), &st) != 0 || !S_ISSOCK(st.st_mode))
-        return false;
-    wxLogNull quiet;
-    wxClient client;
-    std::unique_ptr<wxConnectionBase> connection(client.MakeConnection("localhost", socket, kOpenSwitchTopic));
-    if (!connection)
-        return false;
-    bool ok = true;
-    for (const wxString& path : paths)
+    std::vector<std::string> messages;
+    std::string body;
+    for (const std::string& path : paths)
     {
-        wxFileName name(path);
-        name.MakeAbsolute();
-        ok = connection->Execute(name.GetFullPath()) && ok;
+        if (path.empty() || path.size() + 4 > kOpenSwitchMaxBody)
+            continue;
+        if (body.size() + 4 + path.size() > kOpenSwitchMaxBody)
+        {
+            messages.push_back(Message(body));
+            body.clear();
+        }
+        PutUint32(body, static_cast<uint32_t>(path.size()));
+        body += path;
     }
-    connection->Disconnect();
-    return ok;
+    if (!body.empty())
+        messages.push_back(Message(body));
+    return messages;
+}
+
+COpenSwitchMessageReader::State COpenSwitchMessageReader::Feed(const char* data, size_t size)
+{
+    while (m_state == State::Incomplete && size > 0)
+    {
+        if (m_header.size() < kHeaderSize)
+        {
+            size_t take = std::min(size, kHeaderSize - m_header.size());
+            m_header.append(data, take);
+            data += take;
+            size -= take;
+            if (m_header.size() < kHeaderSize)
+                break;
+            m_bodySize = GetUint32(m_header.data() + 4);
+            // The declared length decides before a byte of the body is taken.
+            if (std::memcmp(m_header.data(), kMagic, sizeof kMagic) != 0 || m_bodySize > kOpenSwitchMaxBody)
+            {
+                m_state = State::Refused;
+                break;
+            }
+            if (m_bodySize == 0)
+            {
+                m_state = Parse();
+                break;
+            }
+            continue;
+        }
+        size_t take = std::min<size_t>(size, m_bodySize - m_body.size());
+        m_body.append(data, take);
+        data += take;
+        size -= take;
+        if (m_body.size() == m_bodySize)
+            m_state = Parse();
+    }
+    return m_state;
+}
+
+COpenSwitchMessageReader::State COpenSwitchMessageReader::Parse()
+{
+    size_t at = 0;
+    while (at < m_body.size())
+    {
+        if (m_body.size() - at < 4)
+            return State::Refused;
+        uint32_t length = GetUint32(m_body.data() + at);
+        at += 4;
+        if (length == 0 || length > m_body.size() - at)
+            return State::Refused;
+        std::string path = m_body.substr(at, length);
+        at += length;
+        if (path[0] != '/' || path.find('\0') != std::string::npos)
+            return State::Refused;
+        m_paths.push_back(std::move(path));
+    }
+    m_body.clear();
+    return m_paths.empty() ? State::Refused : State::Complete;
+}
+
+std::string AbsolutePathBytes(const std::string& path)
+{
+    if (path.empty() || path[0] == '/')
+        return path;
+    std::string cwd(4096, '\0');
+    while (!getcwd(cwd.data(), cwd.size()))
+    {
+        if (errno != ERANGE)
+            return path;
+        cwd.resize(cwd.size() * 2);
+    }
+    cwd.resize(std::strlen(cwd.c_str()));
+    if (cwd.empty() || cwd.back() != '/')
+        cwd += '/';
+    return cwd + path;
+}
+
+bool ForwardFilesToViewerAt(const std::string& socketPath, const std::vector<std::string>& paths, int timeoutMs)
+{
+    std::vector<std::string> absolute;
+    for (const std::string& path : paths)
+        absolute.push_back(AbsolutePathBytes(path));
+    std::vector<std::string> messages = EncodeOpenSwitchMessages(absolute);
+    if (messages.empty())
+        return false;
+    for (const std::string& message : messages)
+        if (!SendMessage(socketPath, message, timeoutMs))
+            return false;
+    return true;
+}
+
+bool ForwardFilesToRunningViewer(const std::vector<std::string>& paths, int timeoutMs)
+{
+    wxString socketPath = OpenSwitchSocketPath();
+    struct stat st;
+    if (socketPath.empty() || lstat(socketPath.utf8_str(), &st) != 0 || !S_ISSOCK(st.st_mode))
+        return false;
+    return ForwardFilesToViewerAt(socketPath.utf8_string(), paths, timeoutMs);
 }
 
 COpenSwitchServer::COpenSwitchServer(Opener opener)
@@ -94,19 +303,159 @@ COpenSwitchServer::COpenSwitchServer(Opener opener)
 {
 }
 
-bool COpenSwitchServer::Start()
+COpenSwitchServer::~COpenSwitchServer()
 {
-    wxString socket = OpenSwitchSocketPath();
-    if (socket.empty())
-        return false;
-    return Create(socket);
+    Stop();
 }
 
-wxConnectionBase* COpenSwitchServer::OnAcceptConnection(const wxString& topic)
+bool COpenSwitchServer::Start(const std::string& socketPath)
 {
-    if (topic != kOpenSwitchTopic)
-        return nullptr;
-    return new COpenSwitchConnection(this);
+    if (m_thread.joinable())
+        return true;
+    m_socketPath = socketPath.empty() ? OpenSwitchSocketPath().utf8_string() : socketPath;
+    sockaddr_un address;
+    if (!FillSocketAddress(m_socketPath, address))
+        return false;
+    // A socket left by a viewer that did not end in order; only the holder of the instance lock
+    // gets here, so nobody else listens on it.
+    struct stat st;
+    if (lstat(m_socketPath.c_str(), &st) == 0 && S_ISSOCK(st.st_mode))
+        unlink(m_socketPath.c_str());
+    m_listenFd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (m_listenFd < 0 || bind(m_listenFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        listen(m_listenFd, 16) != 0 || pipe2(m_wakeFds, O_CLOEXEC | O_NONBLOCK) != 0)
+    {
+        CloseFd(m_listenFd);
+        CloseFd(m_wakeFds[0]);
+        CloseFd(m_wakeFds[1]);
+        return false;
+    }
+    chmod(m_socketPath.c_str(), 0600);
+    m_thread = std::thread([this]() { Serve(); });
+    return true;
+}
+
+void COpenSwitchServer::Stop()
+{
+    if (m_thread.joinable())
+    {
+        char wake = 1;
+        ssize_t written = write(m_wakeFds[1], &wake, 1);
+        (void)written; // a full pipe wakes the thread as well
+        m_thread.join();
+    }
+    if (m_listenFd >= 0)
+    {
+        CloseFd(m_listenFd);
+        unlink(m_socketPath.c_str());
+    }
+    CloseFd(m_wakeFds[0]);
+    CloseFd(m_wakeFds[1]);
+}
+
+void COpenSwitchServer::Serve()
+{
+    struct Client
+    {
+        int fd;
+        Clock::time_point deadline;
+        COpenSwitchMessageReader reader;
+    };
+    std::vector<Client> clients;
+    auto answer = [](Client& client, char byte) {
+        ssize_t n = send(client.fd, &byte, 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+        (void)n; // a client that cannot take the answer loses it
+    };
+    for (;;)
+    {
+        std::vector<pollfd> fds;
+        fds.push_back({m_wakeFds[0], POLLIN, 0});
+        fds.push_back({m_listenFd, POLLIN, 0});
+        int timeout = -1;
+        for (const Client& client : clients)
+        {
+            fds.push_back({client.fd, POLLIN, 0});
+            int left = MillisecondsLeft(client.deadline);
+            timeout = timeout < 0 ? left : std::min(timeout, left);
+        }
+        if (poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR)
+            break;
+        if (fds[0].revents != 0)
+            break;
+        for (size_t i = 0; i < clients.size(); ++i)
+        {
+            Client& client = clients[i];
+            short events = fds[i + 2].revents;
+            bool done = false;
+            if (events & (POLLIN | POLLHUP | POLLERR))
+            {
+                char buffer[16384];
+                ssize_t n = recv(client.fd, buffer, sizeof buffer, MSG_DONTWAIT);
+                if (n > 0)
+                {
+                    switch (client.reader.Feed(buffer, static_cast<size_t>(n)))
+                    {
+                    case COpenSwitchMessageReader::State::Complete:
+                    {
+                        std::vector<wxString> paths;
+                        for (const std::string& bytes : client.reader.Paths())
+                        {
+                            wxString path = wxString::FromUTF8(bytes);
+                            if (path.empty())
+                                wxFprintf(stderr, "A path that is not UTF-8 was not opened.\n");
+                            else
+                                paths.push_back(path);
+                        }
+                        // Opening may show boxes and run a nested loop: on the GUI thread, later.
+                        CallAfter([this, paths]() {
+                            for (const wxString& path : paths)
+                                m_opener(path);
+                        });
+                        answer(client, kTaken);
+                        done = true;
+                        break;
+                    }
+                    case COpenSwitchMessageReader::State::Refused:
+                        answer(client, kRefused);
+                        done = true;
+                        break;
+                    case COpenSwitchMessageReader::State::Incomplete:
+                        break;
+                    }
+                }
+                else if (n == 0 || (errno != EAGAIN && errno != EINTR))
+                {
+                    done = true;
+                }
+            }
+            if (!done && Clock::now() >= client.deadline)
+                done = true; // too slow: dropped
+            if (done)
+            {
+                close(client.fd);
+                client.fd = -1;
+            }
+        }
+        clients.erase(std::remove_if(clients.begin(), clients.end(), [](const Client& c) { return c.fd < 0; }),
+                      clients.end());
+        if (fds[1].revents & POLLIN)
+        {
+            int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            if (fd >= 0)
+            {
+                ucred peer{};
+                socklen_t length = sizeof peer;
+                bool sameUser =
+                    getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 && peer.uid == getuid();
+                if (!sameUser || clients.size() >= kMaxClients)
+                    close(fd);
+                else
+                    clients.push_back({fd, Clock::now() + std::chrono::milliseconds(kOpenSwitchClientMs), {}});
+            }
+        }
+    }
+    for (Client& client : clients)
+        close(client.fd);
 }
 
 COpenSwitchInstance::COpenSwitchInstance()

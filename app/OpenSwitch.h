@@ -1,40 +1,107 @@
 // The open switch between processes: a viewer that runs listens on a Unix socket in a private
 // folder of the runtime directory; a second start with the open switch hands its paths to it and
-// ends. GUI thread only.
+// ends.
+//
+// The socket speaks a small protocol of its own: a message is the four bytes "CSVQ", the length
+// of the body as a 32-bit big-endian number, then the body: each path as a 32-bit big-endian
+// length followed by its bytes (UTF-8, absolute). The viewer answers one byte, 'K' when it took
+// the paths and 'N' when it refused them, and closes the connection. A body over 1 MiB is
+// refused without being read, and a client that has not sent its whole message within 2 s is
+// dropped. The socket is served by a thread of its own, so neither the window nor the exit ever
+// waits on a client.
 #pragma once
 
-#include <wx/ipc.h>
+#include <wx/event.h>
 #include <wx/snglinst.h>
 #include <wx/string.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <thread>
 #include <vector>
 
-// The private folder ($XDG_RUNTIME_DIR/csvquibbo, else /tmp/csvquibbo-<uid>), created with mode
-// 0700 when missing; empty when it cannot be made.
+// The largest message body the viewer reads.
+inline constexpr uint32_t kOpenSwitchMaxBody = 1u << 20;
+// How long a client may take to send its whole message.
+inline constexpr int kOpenSwitchClientMs = 2000;
+
+// Makes or checks the private folder `folder` without following a symbolic link: a folder that
+// does not exist is made with mode 0700; one that exists must be a real folder (not a link),
+// owned by this user, with mode 0700. Only a folder made here has its mode set. False (and the
+// reason in `error`) when the folder cannot be used.
+bool PrepareOpenSwitchFolder(const std::string& folder, std::string& error);
+
+// The private folder ($XDG_RUNTIME_DIR/csvquibbo, else /tmp/csvquibbo-<uid>), prepared as above;
+// empty when it cannot be used, and then the viewer runs without the open switch.
 wxString OpenSwitchFolder();
 wxString OpenSwitchSocketPath();
 
-// Sends each path to the running viewer; false when none answered (nothing was sent then).
-bool ForwardFilesToRunningViewer(const std::vector<wxString>& paths);
+// The messages that carry these paths (bytes, each absolute): one message, or more when the
+// paths do not fit into one body. A path that alone does not fit is left out.
+std::vector<std::string> EncodeOpenSwitchMessages(const std::vector<std::string>& paths);
+
+// Reads one message as its bytes arrive.
+class COpenSwitchMessageReader
+{
+public:
+    enum class State
+    {
+        Incomplete, // more bytes needed
+        Complete,   // Paths() holds the message
+        Refused,    // not a message of ours, too long, or malformed; stop reading
+    };
+
+    // Takes the next bytes. Once the message is complete or refused, further bytes change
+    // nothing.
+    State Feed(const char* data, size_t size);
+    State GetState() const { return m_state; }
+    const std::vector<std::string>& Paths() const { return m_paths; }
+
+private:
+    State Parse();
+
+    State m_state = State::Incomplete;
+    std::string m_header;
+    uint32_t m_bodySize = 0;
+    std::string m_body;
+    std::vector<std::string> m_paths;
+};
+
+// Makes each path absolute against the current folder, byte for byte.
+std::string AbsolutePathBytes(const std::string& path);
+
+// Sends the paths (bytes) to the viewer that listens on `socketPath`; true when it took all of
+// them. Waits at most timeoutMs for each message.
+bool ForwardFilesToViewerAt(const std::string& socketPath, const std::vector<std::string>& paths, int timeoutMs);
+// The same to this user's running viewer; false when none answered.
+bool ForwardFilesToRunningViewer(const std::vector<std::string>& paths, int timeoutMs = 5000);
 
 // The server side: each path that arrives is handed to the opener on the GUI thread.
-class COpenSwitchServer : public wxServer
+class COpenSwitchServer : public wxEvtHandler
 {
 public:
     using Opener = std::function<void(const wxString& path)>;
 
     explicit COpenSwitchServer(Opener opener);
-    // Listens on the socket; false when it cannot.
-    bool Start();
+    ~COpenSwitchServer() override;
 
-    wxConnectionBase* OnAcceptConnection(const wxString& topic) override;
-
-    const Opener& GetOpener() const { return m_opener; }
+    // Listens on the socket of OpenSwitchSocketPath(), or on `socketPath` when given; false when
+    // it cannot.
+    bool Start(const std::string& socketPath = {});
+    // Stops listening at once, whatever the clients do, and removes the socket.
+    void Stop();
 
 private:
+    void Serve();
+
     Opener m_opener;
+    std::string m_socketPath;
+    int m_listenFd = -1;
+    int m_wakeFds[2] = {-1, -1};
+    std::thread m_thread;
 };
 
 // Whether another viewer of this user runs; holds the lock while alive.
@@ -47,6 +114,3 @@ public:
 private:
     std::unique_ptr<wxSingleInstanceChecker> m_checker;
 };
-
-// The topic of the connection; each Execute carries one absolute path.
-extern const char* const kOpenSwitchTopic;

@@ -7,6 +7,7 @@
 #include "CPropertyView.h"
 #include "CommandLine.h"
 #include "DesktopEntry.h"
+#include "OpenSwitch.h"
 #include "StringConvert.h"
 
 #include <wx/filefn.h>
@@ -14,6 +15,11 @@
 #include <wx/utils.h>
 
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <functional>
 
 namespace {
 
@@ -146,6 +152,165 @@ TEST(DesktopEntryTest, RegisterWritesAndUnregisterRemovesTheEntry)
     else
         wxUnsetEnv("XDG_DATA_HOME");
     wxFileName::Rmdir(folder, wxPATH_RMDIR_RECURSIVE);
+}
+
+} // namespace
+
+namespace {
+
+// The open switch's private folder is never reached through a symbolic link, and only a folder
+// the viewer made itself has its mode changed.
+TEST(OpenSwitchFolderTest, OnlyARealPrivateFolderOfTheUserIsUsed)
+{
+    char base[] = "/tmp/csvq-switch-folder-XXXXXX";
+    ASSERT_NE(mkdtemp(base), nullptr);
+    const std::string b = base;
+    const std::string shared = b + "/shared";
+    ASSERT_EQ(mkdir(shared.c_str(), 0755), 0);
+    ASSERT_EQ(chmod(shared.c_str(), 0755), 0);
+    const std::string privateTarget = b + "/private";
+    ASSERT_EQ(mkdir(privateTarget.c_str(), 0700), 0);
+
+    struct Case
+    {
+        const char* name;
+        std::function<void(const std::string&)> plant;
+        bool usable;
+    };
+    const Case cases[] = {
+        {"missing: made with 0700", [](const std::string&) {}, true},
+        {"own folder with 0700", [](const std::string& p) { mkdir(p.c_str(), 0700); }, true},
+        {"link to a 0755 folder", [&](const std::string& p) { ASSERT_EQ(symlink(shared.c_str(), p.c_str()), 0); }, false},
+        {"link to a 0700 folder", [&](const std::string& p) { ASSERT_EQ(symlink(privateTarget.c_str(), p.c_str()), 0); },
+         false},
+        {"dangling link", [&](const std::string& p) { ASSERT_EQ(symlink((b + "/nowhere").c_str(), p.c_str()), 0); }, false},
+        {"own folder open to others",
+         [](const std::string& p) {
+             mkdir(p.c_str(), 0700);
+             chmod(p.c_str(), 0755);
+         },
+         false},
+        {"a file", [](const std::string& p) { std::ofstream(p) << "x"; }, false},
+    };
+    int n = 0;
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const std::string folder = b + "/case" + std::to_string(n++);
+        c.plant(folder);
+        std::string error;
+        EXPECT_EQ(PrepareOpenSwitchFolder(folder, error), c.usable) << error;
+        struct stat st;
+        if (c.usable)
+        {
+            ASSERT_EQ(lstat(folder.c_str(), &st), 0);
+            EXPECT_TRUE(S_ISDIR(st.st_mode));
+            EXPECT_EQ(st.st_mode & 07777, 0700u);
+        }
+        else
+        {
+            EXPECT_FALSE(error.empty());
+        }
+        // The targets of the links keep their modes.
+        ASSERT_EQ(stat(shared.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0755u);
+    }
+    if (getuid() == 0)
+    {
+        // Someone else's folder (only root can make one for the test).
+        const std::string folder = b + "/foreign";
+        ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+        ASSERT_EQ(chown(folder.c_str(), 65534, 65534), 0);
+        std::string error;
+        EXPECT_FALSE(PrepareOpenSwitchFolder(folder, error));
+    }
+    wxFileName::Rmdir(base, wxPATH_RMDIR_RECURSIVE);
+}
+
+// Under no XDG_RUNTIME_DIR the folder is /tmp/csvquibbo-<uid>, with the same checks.
+TEST(OpenSwitchFolderTest, WithoutARuntimeFolderTheTmpFolderIsUsed)
+{
+    wxString old;
+    bool hadOld = wxGetEnv("XDG_RUNTIME_DIR", &old);
+    wxUnsetEnv("XDG_RUNTIME_DIR");
+    wxString folder = OpenSwitchFolder();
+    const std::string expected = "/tmp/csvquibbo-" + std::to_string(getuid());
+    struct stat st;
+    if (lstat(expected.c_str(), &st) == 0 && (S_ISLNK(st.st_mode) || (st.st_mode & 07777) != 0700))
+        EXPECT_TRUE(folder.empty()) << "someone else's or a link: not used";
+    else
+        EXPECT_EQ(folder.utf8_string(), expected);
+    if (hadOld)
+        wxSetEnv("XDG_RUNTIME_DIR", old);
+}
+
+std::string Be32(uint32_t v)
+{
+    std::string s;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        s.push_back(static_cast<char>((v >> shift) & 0xFF));
+    return s;
+}
+
+TEST(OpenSwitchMessageTest, ReaderTakesOurMessagesAndRefusesTheRest)
+{
+    using State = COpenSwitchMessageReader::State;
+    const std::string body = Be32(6) + "/a.csv" + Be32(8) + "/b c.csv";
+    struct Case
+    {
+        const char* name;
+        std::string bytes;
+        State state;
+        std::vector<std::string> paths;
+    };
+    const Case cases[] = {
+        {"two paths", "CSVQ" + Be32(static_cast<uint32_t>(body.size())) + body, State::Complete, {"/a.csv", "/b c.csv"}},
+        {"header only", "CSVQ" + Be32(15), State::Incomplete, {}},
+        {"half a header", "CSV", State::Incomplete, {}},
+        {"other magic", "HTTP" + Be32(10) + "0123456789", State::Refused, {}},
+        {"4 GB declared", "CSVQ" + Be32(0xFFFFFFFFu), State::Refused, {}},
+        {"just over 1 MiB declared", "CSVQ" + Be32(kOpenSwitchMaxBody + 1), State::Refused, {}},
+        {"empty body", "CSVQ" + Be32(0), State::Refused, {}},
+        {"relative path", "CSVQ" + Be32(9) + Be32(5) + "a.csv", State::Refused, {}},
+        {"path length past the body", "CSVQ" + Be32(10) + Be32(50) + "/a.csv", State::Refused, {}},
+        {"empty path", "CSVQ" + Be32(4) + Be32(0), State::Refused, {}},
+        {"NUL inside a path", "CSVQ" + Be32(10) + Be32(6) + std::string("/a\0csv", 6), State::Refused, {}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        // All at once, and one byte at a time.
+        for (size_t step : {c.bytes.size(), size_t(1)})
+        {
+            COpenSwitchMessageReader reader;
+            for (size_t at = 0; at < c.bytes.size(); at += step)
+                reader.Feed(c.bytes.data() + at, std::min(step, c.bytes.size() - at));
+            EXPECT_EQ(reader.GetState(), c.state);
+            EXPECT_EQ(reader.Paths(), c.paths);
+        }
+    }
+}
+
+TEST(OpenSwitchMessageTest, PathListsOverOneMessageAreSplit)
+{
+    std::vector<std::string> paths;
+    for (int i = 0; i < 600; ++i)
+        paths.push_back("/" + std::string(4000, static_cast<char>('a' + i % 26)) + std::to_string(i));
+    std::vector<std::string> messages = EncodeOpenSwitchMessages(paths);
+    ASSERT_GE(messages.size(), 3u);
+    std::vector<std::string> decoded;
+    for (const std::string& m : messages)
+    {
+        EXPECT_LE(m.size(), kOpenSwitchMaxBody + 8);
+        COpenSwitchMessageReader reader;
+        ASSERT_EQ(reader.Feed(m.data(), m.size()), COpenSwitchMessageReader::State::Complete);
+        decoded.insert(decoded.end(), reader.Paths().begin(), reader.Paths().end());
+    }
+    EXPECT_EQ(decoded, paths);
+    EXPECT_EQ(AbsolutePathBytes("/x/y"), "/x/y");
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    EXPECT_EQ(AbsolutePathBytes("r\xC3\xA9.csv"), std::string(cwd) + "/r\xC3\xA9.csv");
 }
 
 } // namespace
