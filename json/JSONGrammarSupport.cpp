@@ -225,8 +225,22 @@ void ReportSyntaxError(pjson_grammarParser ctx)
         FreeCurrentException(state);
         return;
     }
-    if (ctx->events == nullptr || state->error != ANTLR3_TRUE || state->exception == nullptr)
+    if (state->error != ANTLR3_TRUE || state->exception == nullptr)
         return;
+    // Every reported error counts in the recognizer state, where ANTLR3 callers read it
+    // (getNumberOfSyntaxErrors), with or without an event object.
+    if (ctx->events == nullptr)
+    {
+        // The exception stays, so every enclosing rule reports it again: it counts once. A match
+        // clears errorRecovery, as in the runtime's own reportError.
+        if (state->errorRecovery != ANTLR3_TRUE)
+        {
+            state->errorRecovery = ANTLR3_TRUE;
+            ++state->errorCount;
+        }
+        return;
+    }
+    ++state->errorCount;
     pANTLR3_EXCEPTION exception = state->exception;
     auto* token = static_cast<pANTLR3_COMMON_TOKEN>(exception->token);
     pANTLR3_STRING text = token != nullptr ? token->getText(token) : nullptr;
@@ -432,6 +446,8 @@ JSONNestingLevel::JSONNestingLevel(json_grammarParser_Ctx_struct* context)
     // Too deep: report at the opening token, then skip every remaining token and keep the
     // unwinding rules quiet, so that the parse ends instead of recursing on.
     pANTLR3_COMMON_TOKEN token = ctx->pParser->tstream->_LT(ctx->pParser->tstream, 1);
+    if (!ctx->stopped)
+        ++RecognizerOf(ctx)->state->errorCount;
     if (ctx->events != nullptr && !ctx->stopped && token != nullptr)
     {
         JSONTokenPosition position;

@@ -436,14 +436,19 @@ std::string Utf8Path(const wchar_t* path)
     return out;
 }
 
-// Opens the file and loads its first block; false leaves an empty input.
-bool OpenFirstBlock(PagedFileStream* s, const wchar_t* path)
+// Opens the file and loads its first block; false leaves an empty input. `refused` tells that the
+// path names no regular file (a FIFO, a device, a socket, a folder), which gives no stream at all.
+bool OpenFirstBlock(PagedFileStream* s, const wchar_t* path, bool& refused)
 {
+    refused = false;
     if (path == nullptr)
         return false;
     LMemChunkBuffer noSource;
     if (!s->reader->Open(Utf8Path(path).c_str(), noSource, nullptr, false, true, true))
+    {
+        refused = true;
         return false;
+    }
     s->reader->RebuildIndex(nullptr);
     size_t pos = 0;
     size_t prev = 0;
@@ -495,9 +500,10 @@ extern "C" ANTLR3_INPUT_STREAM_struct* antlr3StringStreamFromFile(const wchar_t*
         input->close(input);
         return nullptr;
     }
+    bool refused = false;
     try
     {
-        if (!OpenFirstBlock(s, path))
+        if (!OpenFirstBlock(s, path, refused))
         {
             s->first = kNoCheckpoint;
             s->current = kNoCheckpoint;
@@ -532,7 +538,16 @@ extern "C" ANTLR3_INPUT_STREAM_struct* antlr3StringStreamFromFile(const wchar_t*
         input->close(input);
         return nullptr;
     }
+    if (refused)
+    {
+        // Not a regular file: reading it could block or never end.
+        input->close(input);
+        return nullptr;
+    }
+    // The stream's name is its file name, as the runtime's own file streams set it (error
+    // reports read it from the int stream).
     input->fileName = input->strFactory->newStr8(
         input->strFactory, name != nullptr ? name : reinterpret_cast<pANTLR3_UINT8>(const_cast<char*>("")));
+    intStream->streamName = input->fileName;
     return input;
 }

@@ -877,12 +877,9 @@ bool ScanPath(TextScanContext& context, const char* path, const LMemChunkBuffer*
     list.clear();
     if (path)
     {
-        int fd = open(path, O_RDONLY | O_CLOEXEC);
+        int fd = OpenForReading(path, context.error);
         if (fd < 0)
-        {
-            context.error = ErrnoText(errno);
             return false;
-        }
         TextSource source(fd, start.byteOffset);
         bool ok = Scan(context, source, list, splitLongLines, interval, ignoreBreaks, start,
                        limit, stopOnKind);

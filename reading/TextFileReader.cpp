@@ -93,6 +93,11 @@ bool LTextFileReader::Open(const char* path, LMemChunkBuffer& source, TextScanPr
 {
     Close();
     buffer->Clear();
+    lastError.clear();
+    // A FIFO would block the first read, a device or a socket might never end it, and a folder
+    // holds no text: only regular files are opened.
+    if (path && !MayOpenAsText(path, lastError))
+        return false;
     if (!path)
         buffer->AppendFrom(source, true);
     splitLongLines = splitLong;
@@ -291,7 +296,8 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
     IndexNode limit = index[limitPos];
     // Line breaks pair the same way whatever follows them, so a re-scan that stops at the line
     // after `last` gives the same checkpoints up to it as one that goes on to the checkpoint.
-    if (!ignoreLineBreaks && last + 1 < limit.line)
+    // (A `last` at or past the end keeps the end as the limit; last + 1 would wrap at UINT64_MAX.)
+    if (!ignoreLineBreaks && last < limit.line && last + 1 < limit.line)
         limit.line = last + 1;
 
     int fd = -1;
@@ -302,10 +308,9 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
     bool scanned;
     if (!workingPath.empty())
     {
-        fd = open(workingPath.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = OpenForReading(workingPath.c_str(), lastError);
         if (fd < 0)
         {
-            lastError = ErrnoText(errno);
             status = READLINES_READ_ERROR;
             return false;
         }
@@ -467,12 +472,9 @@ bool LTextFileReader::ReadBlockBytes(IndexPosition pos, LMemChunkBuffer& destina
         return false;
     if (workingPath.empty())
         return false;
-    int fd = open(workingPath.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = OpenForReading(workingPath.c_str(), lastError);
     if (fd < 0)
-    {
-        lastError = ErrnoText(errno);
         return false;
-    }
     std::vector<uint8_t> scratch(kBlockReadSize);
     destination.Clear();
     const bool bounded = pos + 1 < index.size();

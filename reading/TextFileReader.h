@@ -55,7 +55,8 @@ public:
 
     // Opens a file (path) or a copy of `source` (null path: memory mode) and runs the pre-scan
     // (encoding flags, kind of the first break). The index is built later. A path that cannot be
-    // read still opens; the only failure is a working copy that cannot be made.
+    // read still opens. Fails (GetLastError tells why) for a path that names a folder, a FIFO, a
+    // device or a socket, and for a working copy that cannot be made.
     bool Open(const char* path, LMemChunkBuffer& source, TextScanProgress* progress,
               bool splitLongLines, bool useSourceFile, bool ignoreLineBreaks);
     void Close();

@@ -3,6 +3,8 @@
 // string stream and over the paged file stream.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "JSONTestSupport.h"
 
 namespace {
@@ -146,6 +148,50 @@ TEST_P(JSONParserCases, WithoutEventObjectNothingIsCalled)
     RecordingEvents lexerEvents(&input);
     ParseInput(input, nullptr, &lexerEvents);
     EXPECT_EQ(lexerEvents.log, Log({"LexerError x 1:4@4+0"}));
+}
+
+TEST_P(JSONParserCases, ErrorCountsInTheRecognizerStateMatchTheReportedErrors)
+{
+    // Every case above, with the events both recognizers report and then without any event
+    // object: the lexer counts each error (events or not); the parser counts each error it
+    // reports, and without events the parse ends at its first error, which counts once.
+    const auto errorLines = [](const Log& log, const std::string& prefix) {
+        return static_cast<uint32_t>(std::count_if(log.begin(), log.end(), [&](const std::string& line) {
+            return line.rfind(prefix, 0) == 0;
+        }));
+    };
+    std::vector<ParseCase> cases(std::begin(kParseCases), std::end(kParseCases));
+    cases.push_back({"trailing comma", "[1,]", {}});
+    cases.push_back({"no trailing comma", "[1]", {}});
+    cases.push_back({"deep nesting", nullptr, {}});
+    const std::string deep(1100, '[');
+    for (const ParseCase& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const std::string text = c.input != nullptr ? c.input : deep;
+        JSONInput withEvents(GetParam(), text);
+        RecordingEvents events(&withEvents);
+        events.wantsToken = c.wantsToken;
+        const int stopAt = c.stopAt;
+        events.stopAnswer = [stopAt](int question) { return question == stopAt; };
+        const RecognizerErrors counted = ParseInput(withEvents, &events, &events, c.rule);
+        const uint32_t syntaxErrors = errorLines(events.log, "SyntaxError") + errorLines(events.log, "TrailingInput");
+        EXPECT_EQ(counted.parser, syntaxErrors);
+        EXPECT_EQ(counted.lexer, errorLines(events.log, "LexerError"));
+
+        JSONInput silent(GetParam(), text);
+        const RecognizerErrors quiet = ParseInput(silent, nullptr, nullptr, c.rule);
+        EXPECT_EQ(quiet.lexer, counted.lexer);
+        if (c.stopAt == 0)
+        {
+            EXPECT_EQ(quiet.parser, syntaxErrors > 0 ? 1u : 0u);
+        }
+    }
+    // What a caller without an event object can now tell apart.
+    JSONInput bad(GetParam(), "[1,]");
+    JSONInput good(GetParam(), "[1]");
+    EXPECT_EQ(ParseInput(bad, nullptr, nullptr).parser, 1u);
+    EXPECT_EQ(ParseInput(good, nullptr, nullptr).parser, 0u);
 }
 
 TEST_P(JSONParserCases, SeparateEventObjectsForLexerAndParser)

@@ -100,7 +100,6 @@ std::string TempDir::Write(const std::string& name, const std::string& bytes) co
     return file;
 }
 
-namespace {
 std::wstring WidePath(const std::string& path)
 {
     std::u16string units = ToUtf16(path);
@@ -117,7 +116,6 @@ std::wstring WidePath(const std::string& path)
     }
     return wide;
 }
-} // namespace
 
 JSONInput::JSONInput(StreamKind streamKind, const std::string& bytes)
     : kind(streamKind)
@@ -294,8 +292,8 @@ std::vector<LexedToken> LexAll(JSONInput& input, LJSONParserEvents* events, bool
     return tokens;
 }
 
-void ParseInput(JSONInput& input, LJSONParserEvents* parserEvents, LJSONParserEvents* lexerEvents,
-                StartRule rule, bool strictNumbers)
+RecognizerErrors ParseInput(JSONInput& input, LJSONParserEvents* parserEvents, LJSONParserEvents* lexerEvents,
+                            StartRule rule, bool strictNumbers)
 {
     pjson_grammarLexer lexer = json_grammarLexerNew(input.Stream());
     lexer->events = lexerEvents;
@@ -316,9 +314,13 @@ void ParseInput(JSONInput& input, LJSONParserEvents* parserEvents, LJSONParserEv
         parser->jsonArray(parser);
         break;
     }
+    RecognizerErrors errors;
+    errors.lexer = lexer->pLexer->rec->getNumberOfSyntaxErrors(lexer->pLexer->rec);
+    errors.parser = parser->pParser->rec->getNumberOfSyntaxErrors(parser->pParser->rec);
     parser->free(parser);
     tokenStream->free(tokenStream);
     lexer->free(lexer);
+    return errors;
 }
 
 std::vector<std::string> ParseLog(StreamKind kind, const std::string& text,

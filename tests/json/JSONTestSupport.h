@@ -27,6 +27,8 @@ inline void PrintTo(StreamKind kind, std::ostream* out)
 }
 
 std::string ToUtf8(const std::u16string& text);
+// A path as the wide string antlr3StringStreamFromFile takes.
+std::wstring WidePath(const std::string& path);
 std::u16string ToUtf16(const std::string& text);
 
 // A temporary folder, removed with everything in it.
@@ -126,9 +128,16 @@ enum class StartRule
     Array,
 };
 
+// The error counts the two recognizers keep in their state (getNumberOfSyntaxErrors).
+struct RecognizerErrors
+{
+    uint32_t lexer = 0;
+    uint32_t parser = 0;
+};
+
 // Builds lexer, token stream and parser over the input and runs one start rule. The lexer
 // reports to `lexerEvents`, the parser to `parserEvents` (either may be null).
-void ParseInput(JSONInput& input, LJSONParserEvents* parserEvents, LJSONParserEvents* lexerEvents,
+RecognizerErrors ParseInput(JSONInput& input, LJSONParserEvents* parserEvents, LJSONParserEvents* lexerEvents,
                 StartRule rule = StartRule::Document, bool strictNumbers = true);
 
 // Convenience: parse a text through a stream of the given kind, both recognizers reporting to

@@ -5,6 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <memory>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
+
 #include <antlr3.h>
 
 #include "JSONTestSupport.h"
@@ -105,6 +114,11 @@ TEST(PagedFileStream, RecordSetUp)
     EXPECT_EQ(ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(stream->fileName->chars),
                                     stream->fileName->len)),
               "input.json");
+    // Error reports take the name from the int stream.
+    ASSERT_NE(stream->istream->streamName, nullptr);
+    EXPECT_EQ(ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(stream->istream->streamName->chars),
+                                    stream->istream->streamName->len)),
+              "input.json");
     EXPECT_EQ(Index(input), 0);
     EXPECT_EQ(ReadToEnd(input), u"[1]");
 }
@@ -112,7 +126,7 @@ TEST(PagedFileStream, RecordSetUp)
 TEST(PagedFileStream, EmptyOrUnreadableInputsAreAtTheEndAtOnce)
 {
     TempDir dir;
-    const std::string cases[] = {dir.Write("empty.json", ""), dir.Path() + "/missing.json", dir.Path()};
+    const std::string cases[] = {dir.Write("empty.json", ""), dir.Path() + "/missing.json"};
     for (const std::string& path : cases)
     {
         SCOPED_TRACE(path);
@@ -129,6 +143,38 @@ TEST(PagedFileStream, EmptyOrUnreadableInputsAreAtTheEndAtOnce)
     is->seek(is, 5);
     EXPECT_EQ(Index(missing), 5);
     EXPECT_EQ(LA(missing), kEof);
+}
+
+TEST(PagedFileStream, PathsOfNoRegularFileGiveNoStream)
+{
+    // A FIFO without a writer would block, /dev/zero never ends, a socket and a folder hold no
+    // text: no stream, and at once (each call runs on its own thread, so a hang fails the test).
+    TempDir dir;
+    const std::string fifo = dir.Path() + "/fifo";
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    const std::string socketPath = dir.Path() + "/socket";
+    const int socketFd = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(socketFd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socketPath.copy(address.sun_path, sizeof(address.sun_path) - 1);
+    ASSERT_EQ(0, bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof(address)));
+    for (const std::string& path : {fifo, std::string("/dev/zero"), socketPath, dir.Path()})
+    {
+        SCOPED_TRACE(path);
+        auto made = std::make_shared<std::promise<pANTLR3_INPUT_STREAM>>();
+        std::future<pANTLR3_INPUT_STREAM> stream = made->get_future();
+        std::thread([made, wide = WidePath(path)] {
+            made->set_value(antlr3StringStreamFromFile(
+                wide.c_str(), reinterpret_cast<unsigned char*>(const_cast<char*>("special"))));
+        }).detach();
+        ASSERT_EQ(std::future_status::ready, stream.wait_for(std::chrono::seconds(20))) << "the stream hangs";
+        pANTLR3_INPUT_STREAM got = stream.get();
+        EXPECT_EQ(got, nullptr);
+        if (got != nullptr)
+            got->close(got);
+    }
+    close(socketFd);
 }
 
 TEST(PagedFileStream, LinesAndPositions)

@@ -1,16 +1,23 @@
 // Bad input for the readers: missing, unreadable and changing files, binary data, endless lines,
 // unclosed quotes and the wrong encoding. Each ends in a documented status, never a crash or hang.
 #include "CSVReader.h"
+#include "LineIndex.h"
 #include "MemChunkBuffer.h"
 #include "ScanTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fcntl.h>
+#include <future>
+#include <memory>
 #include <random>
 #include <string>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -56,13 +63,76 @@ TEST_F(BadInputTest, MissingPathOpensAndReadsNothing)
     EXPECT_EQ(0, reader.GetTextFile().GetLineCount());
 }
 
-TEST_F(BadInputTest, DirectoryReadsNothing)
+// A socket bound to a path in the folder (closed when the test ends).
+struct BoundSocket
 {
-    ASSERT_TRUE(Open(folder.path));
-    CSVRecord record;
-    EXPECT_FALSE(reader.ReadRecord(record, false));
-    EXPECT_EQ(READLINES_NO_INDEX, reader.GetLastReadStatus());
-    EXPECT_EQ("Is a directory", reader.GetTextFile().GetLastError());
+    explicit BoundSocket(const std::string& path)
+    {
+        fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        path.copy(address.sun_path, sizeof(address.sun_path) - 1);
+        bound = fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    }
+    ~BoundSocket()
+    {
+        if (fd >= 0)
+            close(fd);
+    }
+    int fd = -1;
+    bool bound = false;
+};
+
+TEST_F(BadInputTest, WhatIsNotARegularFileIsRefusedAtOnce)
+{
+    // A FIFO without a writer would block open(2); /dev/zero never ends; a socket cannot be read;
+    // a folder holds no text. Open fails with the reason, nothing is read, and the scan of such a
+    // path fails the same way. Each open runs on a thread of its own so that a hang fails the
+    // test instead of stopping it.
+    const std::string fifo = folder.path + "/fifo";
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    BoundSocket socketFile(folder.path + "/socket");
+    ASSERT_TRUE(socketFile.bound);
+    struct Case
+    {
+        std::string path;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {fifo, "Not a regular file"},
+        {"/dev/zero", "Not a regular file"},
+        {folder.path + "/socket", "Not a regular file"},
+        {folder.path, "Is a directory"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.path);
+        // Left to the thread (and leaked) should it hang.
+        auto* shared = new LCSVReader;
+        auto done = std::make_shared<std::promise<bool>>();
+        std::future<bool> opened = done->get_future();
+        std::thread([shared, done, path = c.path] {
+            LMemChunkBuffer none;
+            done->set_value(shared->Open(path.c_str(), none, nullptr));
+        }).detach();
+        ASSERT_EQ(std::future_status::ready, opened.wait_for(std::chrono::seconds(20))) << "Open hangs";
+        std::unique_ptr<LCSVReader> refused(shared);
+        EXPECT_FALSE(opened.get());
+        EXPECT_EQ(c.reason, refused->GetTextFile().GetLastError());
+        EXPECT_FALSE(refused->GetTextFile().IsOpen());
+        CSVRecord record;
+        EXPECT_FALSE(refused->ReadRecord(record, false));
+
+        if (std::string(c.reason) != "Is a directory")
+        {
+            TextScanContext context;
+            IndexList list;
+            EXPECT_FALSE(BuildLineIndex(context, c.path.c_str(), nullptr, list, false, 1, false,
+                                        IndexNode(), nullptr));
+            EXPECT_EQ(c.reason, context.error);
+            EXPECT_TRUE(list.empty());
+        }
+    }
 }
 
 // Opens an unreadable file and tells whether the reader reported it as such.

@@ -79,6 +79,35 @@ TEST_F(TextFileReaderTest, SmallFilesTable)
     }
 }
 
+TEST_F(TextFileReaderTest, RangeReachingPastTheEndReadsToTheEnd)
+{
+    // 12,000 lines over three checkpoints; every last line at or past the end means "to the end",
+    // UINT64_MAX included.
+    Bytes text;
+    for (int i = 0; i < 12000; ++i)
+        text += "line " + std::to_string(i) + "\n";
+    ASSERT_TRUE(OpenText(text));
+    ASSERT_EQ(12001, reader.GetLineCount());
+    for (uint64_t first : {uint64_t(0), uint64_t(4999), uint64_t(11990), uint64_t(12000)})
+    {
+        for (uint64_t last : {uint64_t(12000), uint64_t(12001), uint64_t(1) << 32, UINT64_MAX - 1, UINT64_MAX})
+        {
+            SCOPED_TRACE(std::to_string(first) + ".." + std::to_string(last));
+            ASSERT_TRUE(reader.ReadLines(first, last, lines, status, nullptr));
+            EXPECT_EQ(READLINES_OK, status);
+            ASSERT_EQ(12001 - first, lines.size());
+            EXPECT_EQ(first, lines.front().node.line);
+            const std::string expected = first < 12000 ? "line " + std::to_string(first) + "\n" : "";
+            EXPECT_EQ(std::u16string(expected.begin(), expected.end()), lines.front().text);
+            EXPECT_EQ(u"", lines.back().text);
+            std::vector<uint8_t> bytes;
+            std::vector<LineBytes> raw;
+            ASSERT_TRUE(reader.ReadLineBytes(first, last, bytes, raw, status));
+            EXPECT_EQ(12001 - first, raw.size());
+        }
+    }
+}
+
 TEST_F(TextFileReaderTest, BadRangesLeaveTheOutputAlone)
 {
     ASSERT_TRUE(OpenText("a\r\nb\r\n"));
