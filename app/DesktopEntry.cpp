@@ -5,20 +5,60 @@
 #include <wx/filename.h>
 #include <wx/utils.h>
 
+namespace {
+
+// One argument of an Exec line: in double quotes, with '"', '`', '$' and the backslash escaped inside, and
+// '%' doubled so that it is not read as a field code.
+wxString QuoteExecArgument(const wxString& argument)
+{
+    wxString quoted = "\"";
+    for (wxUniChar c : argument)
+    {
+        if (c == '"' || c == '`' || c == '$' || c == '\\')
+            quoted << '\\';
+        quoted << c;
+    }
+    quoted << '"';
+    quoted.Replace("%", "%%");
+    return quoted;
+}
+
+// A value of the entry: backslashes and control characters escaped as a string value.
+wxString EscapeValue(const wxString& value)
+{
+    wxString escaped;
+    for (wxUniChar c : value)
+    {
+        if (c == '\\')
+            escaped << "\\\\";
+        else if (c == '\n')
+            escaped << "\\n";
+        else if (c == '\t')
+            escaped << "\\t";
+        else if (c == '\r')
+            escaped << "\\r";
+        else
+            escaped << c;
+    }
+    return escaped;
+}
+
+} // namespace
+
+wxString DesktopEntryExecLine(const wxString& executable)
+{
+    return "Exec=" + EscapeValue(QuoteExecArgument(executable) + " --open %F");
+}
+
 wxString DesktopEntryText(const wxString& executable)
 {
-    wxString exec = executable;
-    // The Exec key quotes arguments with double quotes and escapes these characters inside.
-    exec.Replace("\\", "\\\\");
-    exec.Replace("\"", "\\\"");
-    exec.Replace("`", "\\`");
-    exec.Replace("$", "\\$");
     wxString text;
     text << "[Desktop Entry]\n"
          << "Type=Application\n"
          << "Name=CSV Quibbo\n"
          << "Comment=Viewer for large CSV files\n"
-         << "Exec=\"" << exec << "\" --open %F\n"
+         << DesktopEntryExecLine(executable) << "\n"
+         << "Icon=" << kAppIconName << "\n"
          << "Terminal=false\n"
          << "Categories=Office;Viewer;\n"
          << "X-CSVQuibbo-DocumentType=CSVQuibboApp.Document\n";

@@ -5,8 +5,14 @@
 
 #include <wx/string.h>
 
+// The name of the application's icon in the desktop's icon theme.
+inline constexpr const char* kAppIconName = "csvquibbo";
+
 // The entry's text for the given executable.
 wxString DesktopEntryText(const wxString& executable);
+// Its Exec line: the executable quoted and escaped as the Desktop Entry Specification requires
+// (also '%', spaces, quotes, backslashes and '$'), then the open switch with the files.
+wxString DesktopEntryExecLine(const wxString& executable);
 // $XDG_DATA_HOME/applications/CSVQuibboApp.Document.desktop (default ~/.local/share).
 wxString DesktopEntryPath();
 bool WriteDesktopEntry(const wxString& executable, wxString& error);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "AppFonts.h"
+#include "CCSVQuibboDocManager.h"
 #include "CMFCVisualManagerCustom.h"
 #include "CPropertyView.h"
 #include "CommandLine.h"
@@ -10,7 +11,11 @@
 #include "OpenSwitch.h"
 #include "StringConvert.h"
 
+#include <glib.h>
+#include <wx/fileconf.h>
 #include <wx/filefn.h>
+#include <wx/filehistory.h>
+#include <wx/sstream.h>
 #include <wx/filename.h>
 #include <wx/utils.h>
 
@@ -108,13 +113,78 @@ TEST(FontTest, SixFontsFromTheSystemHeight)
     EXPECT_EQ(FontPointSize({"x", -13, 400, false}, 96), 13);
 }
 
-TEST(DesktopEntryTest, ExecUsesTheOpenSwitchAndNoMimeType)
+// The Exec line read back as a desktop reads it: the value unescaped by GLib's key file, the
+// field codes expanded (%% to %, %F to the files), then split with g_shell_parse_argv.
+std::vector<std::string> LaunchArguments(const wxString& entry, const std::vector<std::string>& files)
 {
-    wxString text = DesktopEntryText("/opt/csv quibbo/csvquibbo");
-    EXPECT_NE(text.Find("Exec=\"/opt/csv quibbo/csvquibbo\" --open %F\n"), wxNOT_FOUND) << text;
+    std::vector<std::string> result;
+    GKeyFile* keys = g_key_file_new();
+    const std::string text = entry.utf8_string();
+    if (!g_key_file_load_from_data(keys, text.c_str(), text.size(), G_KEY_FILE_NONE, nullptr))
+    {
+        g_key_file_free(keys);
+        return result;
+    }
+    gchar* exec = g_key_file_get_string(keys, "Desktop Entry", "Exec", nullptr);
+    g_key_file_free(keys);
+    if (!exec)
+        return result;
+    std::string line;
+    for (const char* p = exec; *p; ++p)
+    {
+        if (*p != '%')
+        {
+            line += *p;
+            continue;
+        }
+        ++p;
+        if (*p == '%')
+            line += '%';
+        else if (*p == 'F')
+            for (size_t i = 0; i < files.size(); ++i)
+            {
+                gchar* quoted = g_shell_quote(files[i].c_str());
+                line += (i ? " " : "") + std::string(quoted);
+                g_free(quoted);
+            }
+        else if (*p == '\0')
+            break;
+    }
+    g_free(exec);
+    gint argc = 0;
+    gchar** argv = nullptr;
+    if (g_shell_parse_argv(line.c_str(), &argc, &argv, nullptr))
+    {
+        result.assign(argv, argv + argc);
+        g_strfreev(argv);
+    }
+    return result;
+}
+
+TEST(DesktopEntryTest, ExecLineLaunchesTheExecutableWhereverItLies)
+{
+    const std::vector<std::string> files = {"/data/a b.csv", "/data/100% $x.csv"};
+    const char* const executables[] = {
+        "/usr/bin/csvquibbo",
+        "/opt/bin 100%/csvquibbo",
+        "/opt/it's \"quoted\"/csvquibbo",
+        "/opt/back\\slash/`tick`/$HOME/csvquibbo",
+        "/opt/%F %% %u/csvquibbo",
+        "/opt/tab\there/new\nline/csvquibbo",
+        "/opt/caf\xC3\xA9/csvquibbo",
+    };
+    for (const char* executable : executables)
+    {
+        SCOPED_TRACE(executable);
+        wxString text = DesktopEntryText(wxString::FromUTF8(executable));
+        std::vector<std::string> expected = {executable, "--open"};
+        expected.insert(expected.end(), files.begin(), files.end());
+        EXPECT_EQ(LaunchArguments(text, files), expected) << text.utf8_string();
+    }
+    wxString text = DesktopEntryText("/usr/bin/csvquibbo");
     EXPECT_NE(text.Find("CSVQuibboApp.Document"), wxNOT_FOUND);
+    EXPECT_NE(text.Find("\nIcon=csvquibbo\n"), wxNOT_FOUND);
     EXPECT_EQ(text.Find("MimeType"), wxNOT_FOUND);
-    EXPECT_NE(DesktopEntryText("/a/$x\"y").Find("Exec=\"/a/\\$x\\\"y\""), wxNOT_FOUND);
 }
 
 TEST(StringConvertTest, PairsJoinAndSplitAndLoneHalvesBecomeReplacement)
@@ -311,6 +381,55 @@ TEST(OpenSwitchMessageTest, PathListsOverOneMessageAreSplit)
     char cwd[4096];
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
     EXPECT_EQ(AbsolutePathBytes("r\xC3\xA9.csv"), std::string(cwd) + "/r\xC3\xA9.csv");
+}
+
+} // namespace
+
+namespace {
+
+// The recent files live in the "Recent File List" group without empty entries; the root
+// entries of earlier versions are read once, when the group is missing, and then removed.
+TEST(RecentFilesTest, KeptInTheirGroupWithoutEmptyEntries)
+{
+    struct Case
+    {
+        const char* name;
+        const char* config;
+        std::vector<std::string> expected; // newest first
+    };
+    const Case cases[] = {
+        {"nothing saved", "", {}},
+        {"the group", "[Recent File List]\nFile1=/a.csv\nFile2=/b.csv\n", {"/a.csv", "/b.csv"}},
+        {"old root entries", "file1=/old1.csv\nfile2=\nfile3=/old3.csv\nfile4=\n", {"/old1.csv", "/old3.csv"}},
+        {"the group wins over old entries", "file1=/old.csv\n[Recent File List]\nFile1=/new.csv\n", {"/new.csv"}},
+        {"empty entries in the group", "[Recent File List]\nFile1=\nFile2=/b.csv\nFile3=\n", {"/b.csv"}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        wxStringInputStream in(wxString::FromUTF8(c.config));
+        wxFileConfig config(in);
+        wxFileHistory history(4);
+        CCSVQuibboDocManager::LoadRecentFiles(history, config);
+        std::vector<std::string> loaded;
+        for (size_t i = 0; i < history.GetCount(); ++i)
+            loaded.push_back(history.GetHistoryFile(i).utf8_string());
+        EXPECT_EQ(loaded, c.expected);
+
+        CCSVQuibboDocManager::SaveRecentFiles(history, config);
+        wxStringOutputStream out;
+        config.Save(out);
+        const std::string text = out.GetString().utf8_string();
+        EXPECT_EQ(text.find("file1"), std::string::npos) << text;
+        EXPECT_EQ(text.find("=\n"), std::string::npos) << "no empty entry: " << text;
+        std::string expectedGroup;
+        for (size_t i = 0; i < c.expected.size(); ++i)
+            expectedGroup += "File" + std::to_string(i + 1) + "=" + c.expected[i] + "\n";
+        if (c.expected.empty())
+            EXPECT_EQ(text.find("Recent File List"), std::string::npos) << text;
+        else
+            EXPECT_NE(text.find("[Recent\\ File\\ List]\n" + expectedGroup), std::string::npos) << text;
+    }
 }
 
 } // namespace

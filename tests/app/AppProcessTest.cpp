@@ -183,8 +183,9 @@ TEST(AppProcessTest, ClosingTheWindowOrEndingTheSessionWithDocumentsOpenEndsInOr
                 ChildProcess::CloseWindow(w);
         ASSERT_TRUE(child.WaitForExit(20000)) << child.Errors();
         EXPECT_EQ(child.ExitCode(), 0) << child.Errors();
-        // The recent files were saved on the way out.
+        // The recent files were saved on the way out, in their group.
         std::string config = home.ConfigText();
+        EXPECT_NE(config.find("[Recent\\ File\\ List]\nFile1="), std::string::npos) << config;
         EXPECT_NE(config.find("ends-first.csv"), std::string::npos) << config;
         EXPECT_NE(config.find("ends-second.csv"), std::string::npos) << config;
         struct stat st;

@@ -526,6 +526,25 @@ TEST_F(AppWindowTest, OpenSwitchUnderLangCOpensANonAsciiNameItself)
     EXPECT_EQ(child.ExitCode(), 0);
 }
 
+// Ctrl+N: an empty document named after the template, numbered as untitled documents are.
+TEST_F(AppWindowTest, NewDocumentsAreNumberedAfterTheTemplateName)
+{
+    std::vector<wxString> names;
+    for (int i = 0; i < 2; ++i)
+    {
+        Command(wxID_NEW);
+        Pump(50);
+        ASSERT_NE(ActiveDoc(), nullptr);
+        names.push_back(ActiveDoc()->GetUserReadableName());
+    }
+    long first = 0, second = 0;
+    ASSERT_TRUE(names[0].StartsWith("CSVQuibboApp") && names[0].Mid(12).ToLong(&first)) << names[0];
+    ASSERT_TRUE(names[1].StartsWith("CSVQuibboApp") && names[1].Mid(12).ToLong(&second)) << names[1];
+    EXPECT_GE(first, 1);
+    EXPECT_EQ(second, first + 1);
+    EXPECT_EQ(Frame().GetTitle(), names[1] + " - CSV Quibbo");
+}
+
 TEST_F(AppWindowTest, DroppedFilesOpen)
 {
     std::string path = WriteCsv("dropped.csv", 7);
