@@ -229,7 +229,7 @@ TEST(AppProcessTest, TheOpenSwitchSocketDropsClientsThatMisbehave)
     ASSERT_TRUE(huge.connected);
     const long before = ResidentKilobytes(viewer.Pid());
     ASSERT_TRUE(huge.Send(std::string("CSVQ\xFF\xFF\xFF\xFF\x00\x01", 10)));
-    EXPECT_EQ(huge.AwaitEnd(3000), 'N');
+    EXPECT_EQ(huge.AwaitEnd(5000), 'N');
     Pump(200);
     EXPECT_LT(ResidentKilobytes(viewer.Pid()), before + 100 * 1024);
 
@@ -238,10 +238,10 @@ TEST(AppProcessTest, TheOpenSwitchSocketDropsClientsThatMisbehave)
     ASSERT_TRUE(slow.connected);
     ASSERT_TRUE(slow.Send(std::string("CSVQ\x00\x00", 6)));
     auto start = Clock::now();
-    EXPECT_EQ(slow.AwaitEnd(6000), 0);
+    EXPECT_EQ(slow.AwaitEnd(10000), 0);
     auto waited = Clock::now() - start;
     EXPECT_GE(waited, std::chrono::milliseconds(1500));
-    EXPECT_LT(waited, std::chrono::milliseconds(5000));
+    EXPECT_LT(waited, std::chrono::milliseconds(8000)) << "two seconds, with room for a loaded machine";
 
     // Meanwhile the silent client is still connected, and a second start is served.
     std::string file = WriteCsv("socket-forwarded.csv", 4);
@@ -252,14 +252,15 @@ TEST(AppProcessTest, TheOpenSwitchSocketDropsClientsThatMisbehave)
     EXPECT_TRUE(WaitForTitle(viewer, "socket-forwarded.csv - CSV Quibbo", 10000));
 
     // The silent client was dropped too; exit does not wait for a new one.
-    EXPECT_EQ(silent.AwaitEnd(3000), 0);
+    EXPECT_EQ(silent.AwaitEnd(5000), 0);
     RawClient lastSilent(home.SocketPath());
     ASSERT_TRUE(lastSilent.connected);
     for (unsigned long w : viewer.Windows())
         ChildProcess::CloseWindow(w);
     start = Clock::now();
-    ASSERT_TRUE(viewer.WaitForExit(5000)) << viewer.Errors();
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(4));
+    // Before, it waited for the client to hang up (up to the toolkit's ten minutes).
+    ASSERT_TRUE(viewer.WaitForExit(10000)) << viewer.Errors();
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
     EXPECT_EQ(viewer.ExitCode(), 0);
 }
 
