@@ -1,0 +1,332 @@
+// The folder listing worker: what a walk puts into the store, the commands it sends and in which
+// order, cancelling, stopping, rapid re-listing, and the awkward folders.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <set>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "ExplorerCoreSupport.h"
+#include "FolderListing.h"
+
+namespace
+{
+// The tree of the window tests: a subfolder with a file, a hidden file, files of a few types, an
+// archive, a link to the tree itself and a link that points nowhere.
+void MakeSampleTree(const TempTree& tree)
+{
+    tree.Folder("sub");
+    tree.File("sub/x.txt");
+    tree.File(".hidden");
+    tree.File("report.CSV");
+    tree.File("old.csv");
+    tree.File("tool.exe");
+    tree.File("noext");
+    tree.File("archive.zip");
+    tree.Link("loop", tree.Root());
+    tree.Link("dangling", "nowhere");
+}
+
+// Paths of the store's records relative to `root` (the parent entry as "<parent>"), sorted.
+std::vector<std::string> Names(const WSFileStorage& store, const std::string& root)
+{
+    std::vector<std::string> names;
+    for (const WSFileRecord* record : store)
+    {
+        const std::string path = ExplorerPathToNative(record->GetPath());
+        if (path == root + "/..")
+            names.push_back("<parent>");
+        else if (path.rfind(root + "/", 0) == 0)
+            names.push_back(path.substr(root.size() + 1));
+        else
+            names.push_back(path);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void SetFolder(WSFileStorageThreadSafeAccess& access, const std::u16string& folder)
+{
+    WSFileStorageAccessGuard guard(access);
+    guard.Get().SetFolder(folder);
+}
+}
+
+TEST(ExplorerWalk, ListsAFolderWithHiddenEntriesOnlyWhenAskedAndTheParentEntryLast)
+{
+    TempTree tree;
+    MakeSampleTree(tree);
+    const std::vector<std::string> visible = {"<parent>", "archive.zip", "dangling", "loop", "noext",
+                                              "old.csv",  "report.CSV",  "sub",      "tool.exe"};
+    struct Case
+    {
+        std::string typed;
+        bool hidden;
+        std::vector<std::string> expected;
+    };
+    std::vector<std::string> withHidden = visible;
+    withHidden.push_back(".hidden");
+    std::sort(withHidden.begin(), withHidden.end());
+    const Case cases[] = {
+        {tree.Root(), false, visible},
+        {tree.Root() + "/", false, visible}, // a final '/' is dropped
+        {tree.Root(), true, withHidden},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.typed);
+        WSFileStorage store;
+        RecordingSink sink;
+        EnumerateFolderIntoStorage(ExplorerPathFromNative(c.typed), c.hidden, store, false, true, &sink, nullptr);
+        EXPECT_EQ(store.GetFolder(), tree.Path16());
+        EXPECT_EQ(Names(store, tree.Root()), c.expected);
+        EXPECT_EQ(ExplorerPathToNative(store.size() ? (*std::prev(store.end()))->GetPath() : u""), tree.Root() + "/..");
+        EXPECT_TRUE((*std::prev(store.end()))->isFolder);
+        EXPECT_EQ(sink.Count(ID_FOLDER_LISTING_PROGRESS), static_cast<int>(store.size()) - 1);
+        for (const WSFileRecord* record : store)
+        {
+            const std::string name = ExplorerPathToNative(record->GetDisplayName());
+            EXPECT_EQ(record->isFolder, name == "sub" || name == "loop" || record->IsParentEntry()) << name;
+            EXPECT_EQ((record->GetAttributes() & EXPLORER_ATTRIBUTE_HIDDEN) != 0, name == ".hidden") << name;
+        }
+    }
+}
+
+TEST(ExplorerWalk, FlatListingEntersSubfoldersButNeverFollowsLinkedFolders)
+{
+    TempTree tree;
+    MakeSampleTree(tree);
+    tree.Folder("sub/deeper");
+    tree.File("sub/deeper/y.txt");
+    tree.Link("sub/up", "..");
+    WSFileStorage store;
+    EnumerateFolderIntoStorage(tree.Path16(), false, store, true, true, nullptr, nullptr);
+    EXPECT_EQ(Names(store, tree.Root()),
+              (std::vector<std::string>{"<parent>", "archive.zip", "dangling", "loop", "noext", "old.csv", "report.CSV",
+                                        "sub", "sub/deeper", "sub/deeper/y.txt", "sub/up", "sub/x.txt",
+                                        "tool.exe"}));
+
+    // Nested stores: the entries of a folder go below its record.
+    WSFileStorage nested;
+    EnumerateFolderIntoStorage(tree.Path16(), false, nested, true, false, nullptr, nullptr);
+    EXPECT_EQ(Names(nested, tree.Root()).size(), 9u); // the top level and the parent entry
+    const auto sub = std::find_if(nested.begin(), nested.end(),
+                                  [](const WSFileRecord* r) { return r->GetDisplayName() == u"sub"; });
+    ASSERT_NE(sub, nested.end());
+    EXPECT_EQ(Names((*sub)->GetChildren(), tree.Root()),
+              (std::vector<std::string>{"sub/deeper", "sub/up", "sub/x.txt"}));
+}
+
+TEST(ExplorerWalk, FoldersThatCannotBeListedLeaveAnEmptyStoreNamingThem)
+{
+    TempTree tree;
+    tree.File("plain.txt");
+    struct Case
+    {
+        std::u16string path;
+        std::u16string folder;
+    };
+    const Case cases[] = {
+        {tree.Path16("plain.txt"), tree.Path16("plain.txt")},
+        {tree.Path16("vanished"), tree.Path16("vanished")},
+        {tree.Path16("vanished") + u"/", tree.Path16("vanished")},
+        {u"", u""},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(ExplorerPathToNative(c.path));
+        WSFileStorageThreadSafeAccess access;
+        // The previous listing's records must not stay under the new folder's name.
+        EnumerateFolderIntoStorage(tree.Path16(), false, access.GetStorage(), false, true, nullptr, nullptr);
+        ASSERT_EQ(access.GetStorage().size(), 2u);
+        access.GetStorage().SetFolder(c.path);
+        access.Unlock();
+
+        FolderListingWorker worker;
+        RecordingSink sink;
+        const int generation = worker.Start(access, &sink, false, false);
+        ASSERT_TRUE(sink.WaitFor(ID_FOLDER_LISTING_ENDED));
+        worker.StopWorkerAndWait();
+        EXPECT_EQ(sink.Ids(), (std::vector<int>{ID_FOLDER_LISTING_DONE, ID_FOLDER_LISTING_ENDED}));
+        for (const RecordingSink::Command& command : sink.Commands())
+            EXPECT_EQ(command.generation, generation);
+        WSFileStorageAccessGuard guard(access);
+        EXPECT_EQ(guard.Get().size(), 0u);
+        EXPECT_EQ(access.GetPublishedCount(), 0u);
+        EXPECT_EQ(guard.Get().GetFolder(), c.folder);
+        EXPECT_EQ(guard.Get().GetListingState(), 1);
+    }
+}
+
+TEST(ExplorerWalk, TheRootKeepsItsSlash)
+{
+    WSFileStorage store;
+    EnumerateFolderIntoStorage(u"/", false, store, false, true, nullptr, nullptr);
+    EXPECT_EQ(store.GetFolder(), u"/");
+    ASSERT_FALSE(store.empty());
+    const WSFileRecord* parent = *std::prev(store.end());
+    EXPECT_EQ(parent->GetPath(), u"//..");
+    EXPECT_TRUE(parent->IsParentEntry());
+    const bool hasTmp = std::any_of(store.begin(), store.end(), [](const WSFileRecord* r) { return r->GetPath() == u"/tmp"; });
+    EXPECT_TRUE(hasTmp);
+}
+
+TEST(ExplorerWalk, NamesThatAreNotUtf8RoundTrip)
+{
+    TempTree tree;
+    const std::string odd[] = {"latin1-\xe9t\xe9.csv", "\xff\xfe", "ok-\xc3\xa9"};
+    for (const std::string& name : odd)
+        tree.File(name, "12");
+    tree.Folder("dir-\xff");
+    tree.File("dir-\xff/inner\xfe");
+    WSFileStorage store;
+    EnumerateFolderIntoStorage(tree.Path16(), false, store, true, true, nullptr, nullptr);
+    std::set<std::string> paths;
+    for (const WSFileRecord* record : store)
+    {
+        const std::string native = ExplorerPathToNative(record->GetPath());
+        paths.insert(native);
+        if (!record->isFolder)
+        {
+            // The stored path finds the file again.
+            struct stat info{};
+            EXPECT_EQ(::stat(native.c_str(), &info), 0) << native;
+            EXPECT_EQ(record->size, info.st_size);
+        }
+    }
+    for (const std::string& name : odd)
+        EXPECT_EQ(paths.count(tree.Path(name)), 1u) << name;
+    EXPECT_EQ(paths.count(tree.Path("dir-\xff/inner\xfe")), 1u);
+}
+
+TEST(ExplorerWorker, SendsProgressPerEntryThenDoneThenEnded)
+{
+    TempTree tree;
+    for (int i = 0; i < 300; ++i)
+        tree.File("f" + std::to_string(i));
+    WSFileStorageThreadSafeAccess access;
+    SetFolder(access, tree.Path16());
+    FolderListingWorker worker;
+    RecordingSink sink;
+    const int generation = worker.Start(access, &sink, false, false);
+    EXPECT_TRUE(worker.AcceptsCommand(generation));
+    ASSERT_TRUE(sink.WaitFor(ID_FOLDER_LISTING_ENDED));
+
+    std::vector<int> expected(300, ID_FOLDER_LISTING_PROGRESS);
+    expected.push_back(ID_FOLDER_LISTING_DONE);
+    expected.push_back(ID_FOLDER_LISTING_ENDED);
+    EXPECT_EQ(sink.Ids(), expected);
+    {
+        WSFileStorageAccessGuard guard(access);
+        EXPECT_EQ(guard.Get().size(), 301u);
+    }
+    // The receiver still takes this listing's commands until it stops the worker.
+    EXPECT_TRUE(worker.AcceptsCommand(generation));
+    worker.StopWorkerAndWait();
+    // A stop after the walk: the queued done command is no longer taken.
+    EXPECT_FALSE(worker.AcceptsCommand(generation));
+    EXPECT_FALSE(worker.HasWorker());
+    WSFileStorageAccessGuard guard(access);
+    EXPECT_EQ(guard.Get().size(), 301u); // a finished listing stays
+}
+
+TEST(ExplorerWorker, ACancelledWalkLeavesAnEmptyStoreAndSendsOnlyEnded)
+{
+    TempTree tree;
+    for (int i = 0; i < 200; ++i)
+        tree.File("f" + std::to_string(i));
+    tree.Folder("sub");
+    for (int i = 0; i < 50; ++i)
+        tree.File("sub/g" + std::to_string(i));
+    for (bool recurse : {false, true})
+    {
+        SCOPED_TRACE(recurse);
+        WSFileStorageThreadSafeAccess access;
+        SetFolder(access, tree.Path16());
+        FolderListingWorker worker;
+        RecordingSink sink;
+        // The first entry holds the worker until the test has asked it to stop.
+        std::mutex gate;
+        std::condition_variable opened;
+        bool firstSeen = false;
+        bool mayGo = false;
+        sink.onPost = [&](int id) {
+            if (id != ID_FOLDER_LISTING_PROGRESS)
+                return;
+            std::unique_lock<std::mutex> lock(gate);
+            if (!firstSeen)
+            {
+                firstSeen = true;
+                opened.notify_all();
+                opened.wait(lock, [&] { return mayGo; });
+            }
+        };
+        const int generation = worker.Start(access, &sink, recurse, false);
+        {
+            std::unique_lock<std::mutex> lock(gate);
+            ASSERT_TRUE(opened.wait_for(lock, std::chrono::seconds(10), [&] { return firstSeen; }));
+            // While the worker walks it holds the store, yet the count is readable.
+            EXPECT_TRUE(access.IsLocked());
+            EXPECT_FALSE(access.IsHeldByCurrentThread());
+            EXPECT_EQ(access.GetPublishedCount(), 1u);
+            worker.RequestStop();
+            mayGo = true;
+            opened.notify_all();
+        }
+        worker.StopWorkerAndWait();
+        EXPECT_FALSE(worker.AcceptsCommand(generation));
+        EXPECT_EQ(sink.Ids(), (std::vector<int>{ID_FOLDER_LISTING_PROGRESS, ID_FOLDER_LISTING_ENDED}));
+        EXPECT_FALSE(access.IsLocked());
+        WSFileStorageAccessGuard guard(access);
+        EXPECT_TRUE(guard.Get().empty());
+        EXPECT_EQ(access.GetPublishedCount(), 0u);
+    }
+}
+
+TEST(ExplorerWorker, RapidReListingsEndWithTheStoreOfTheLastFolder)
+{
+    TempTree tree;
+    tree.Folder("a");
+    tree.Folder("b");
+    for (int i = 0; i < 400; ++i)
+        tree.File("a/f" + std::to_string(i));
+    for (int i = 0; i < 7; ++i)
+        tree.File("b/g" + std::to_string(i));
+    WSFileStorageThreadSafeAccess access;
+    RecordingSink sink;
+    FolderListingWorker worker;
+    int generation = 0;
+    std::string last;
+    for (int i = 0; i < 50; ++i)
+    {
+        last = i % 3 == 2 ? "b" : "a";
+        worker.StopWorkerAndWait(); // as navigation does before it changes the folder
+        SetFolder(access, tree.Path16(last));
+        generation = worker.Start(access, &sink, i % 2 == 0, i % 4 == 0);
+    }
+    ASSERT_TRUE(sink.WaitFor(ID_FOLDER_LISTING_ENDED, generation));
+    worker.StopWorkerAndWait();
+    // Every listing ended exactly once, each stopped one without its done command being taken.
+    EXPECT_EQ(sink.Count(ID_FOLDER_LISTING_ENDED), 50);
+    WSFileStorageAccessGuard guard(access);
+    EXPECT_EQ(guard.Get().GetFolder(), tree.Path16(last));
+    EXPECT_EQ(guard.Get().size(), last == "a" ? 401u : 8u);
+    for (const WSFileRecord* record : guard.Get())
+        EXPECT_EQ(ExplorerPathToNative(record->GetPath()).rfind(tree.Path(last) + "/", 0), 0u);
+}
+
+TEST(ExplorerWorker, ANullBlockOrStoreSendsNothingOrOnlyTheEnd)
+{
+    FolderEnumerationThreadProc(nullptr);
+    FolderListingThreadParams params;
+    RecordingSink sink;
+    params.running = true;
+    params.target = &sink;
+    params.doneId = ID_FOLDER_LISTING_DONE;
+    params.endId = ID_FOLDER_LISTING_ENDED;
+    FolderEnumerationThreadProc(&params);
+    EXPECT_EQ(sink.Ids(), (std::vector<int>{ID_FOLDER_LISTING_DONE, ID_FOLDER_LISTING_ENDED}));
+}

@@ -1,0 +1,153 @@
+// The folder watcher: changes are reported, a stop is immediate and silent, a watcher without
+// folders ends by itself, and which folders a new watcher watches.
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "ExplorerCoreSupport.h"
+#include "FolderWatcher.h"
+
+namespace
+{
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(10))
+{
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!condition())
+    {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+}
+
+TEST(ExplorerWatcher, ReportsChangesOfEveryKindInAWatchedFolder)
+{
+    TempTree tree;
+    tree.Folder("w");
+    tree.File("w/existing", "a");
+    struct Change
+    {
+        const char* what;
+        std::function<void()> make;
+    };
+    const Change changes[] = {
+        {"create", [&] { tree.File("w/new"); }},
+        {"write", [&] { std::ofstream(tree.Path("w/existing"), std::ios::app) << "more"; }},
+        {"rename", [&] { std::filesystem::rename(tree.Path("w/new"), tree.Path("w/renamed")); }},
+        {"remove", [&] { std::filesystem::remove(tree.Path("w/renamed")); }},
+        {"folder", [&] { tree.Folder("w/made"); }},
+    };
+    FolderWatcher watcher;
+    RecordingSink sink;
+    ASSERT_TRUE(watcher.Start({tree.Path16("w")}, &sink));
+    ASSERT_TRUE(WaitUntil([&] { return watcher.IsWatching(); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the watch is in place
+    for (const Change& change : changes)
+    {
+        SCOPED_TRACE(change.what);
+        const int before = sink.Count(ID_FOLDER_CHANGED);
+        change.make();
+        EXPECT_TRUE(WaitUntil([&] { return sink.Count(ID_FOLDER_CHANGED) > before; }));
+    }
+    // Changes below a subfolder are not the folder's own.
+    tree.File("w/made/deep");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const int settled = sink.Count(ID_FOLDER_CHANGED);
+    tree.File("w/made/deeper");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(sink.Count(ID_FOLDER_CHANGED), settled);
+    for (const RecordingSink::Command& command : sink.Commands())
+        EXPECT_EQ(command.generation, watcher.GetGeneration());
+
+    const auto start = std::chrono::steady_clock::now();
+    watcher.Stop();
+    // The stop wakes the watcher instead of waiting for its poll to time out.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
+    EXPECT_FALSE(watcher.HasWatcher());
+    EXPECT_EQ(sink.Count(ID_FOLDER_WATCH_ENDED), 0); // a stopped watcher's target was cleared first
+    const int afterStop = static_cast<int>(sink.Commands().size());
+    tree.File("w/after-stop");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(static_cast<int>(sink.Commands().size()), afterStop);
+}
+
+TEST(ExplorerWatcher, EndsByItselfWithoutFoldersOrWhenTheyVanish)
+{
+    TempTree tree;
+    tree.File("file");
+    {
+        FolderWatcher watcher;
+        RecordingSink sink;
+        ASSERT_TRUE(watcher.Start({tree.Path16("missing"), tree.Path16("file"), u""}, &sink));
+        ASSERT_TRUE(sink.WaitFor(ID_FOLDER_WATCH_ENDED));
+        EXPECT_EQ(sink.Ids(), (std::vector<int>{ID_FOLDER_WATCH_ENDED}));
+        EXPECT_TRUE(WaitUntil([&] { return !watcher.IsWatching(); }));
+        // Its block stays valid for the stop that comes later.
+        watcher.Stop();
+        EXPECT_EQ(sink.Ids(), (std::vector<int>{ID_FOLDER_WATCH_ENDED}));
+    }
+    {
+        tree.Folder("gone");
+        FolderWatcher watcher;
+        RecordingSink sink;
+        ASSERT_TRUE(watcher.Start({tree.Path16("gone")}, &sink));
+        ASSERT_TRUE(WaitUntil([&] { return watcher.IsWatching(); }));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::filesystem::remove(tree.Path("gone"));
+        ASSERT_TRUE(sink.WaitFor(ID_FOLDER_WATCH_ENDED));
+        EXPECT_GE(sink.Count(ID_FOLDER_CHANGED), 1);
+        EXPECT_EQ(sink.Ids().back(), ID_FOLDER_WATCH_ENDED);
+    }
+}
+
+TEST(ExplorerWatcher, ASecondStartChangesNothing)
+{
+    TempTree tree;
+    tree.Folder("one");
+    tree.Folder("two");
+    FolderWatcher watcher;
+    RecordingSink first;
+    RecordingSink second;
+    ASSERT_TRUE(watcher.Start({tree.Path16("one")}, &first));
+    const int generation = watcher.GetGeneration();
+    EXPECT_FALSE(watcher.Start({tree.Path16("two")}, &second));
+    EXPECT_EQ(watcher.GetFolders(), (std::vector<std::u16string>{tree.Path16("one")}));
+    EXPECT_EQ(watcher.GetGeneration(), generation);
+    ASSERT_TRUE(WaitUntil([&] { return watcher.IsWatching(); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    tree.File("one/x");
+    EXPECT_TRUE(first.WaitFor(ID_FOLDER_CHANGED));
+    EXPECT_TRUE(second.Commands().empty());
+    watcher.Stop();
+    // After a stop a new watcher may start.
+    EXPECT_TRUE(watcher.Start({tree.Path16("two")}, &second));
+    watcher.Stop();
+}
+
+TEST(ExplorerWatcher, WatchesTheStoreFolderFirstAndDistinctExtraFolders)
+{
+    struct Case
+    {
+        std::u16string store;
+        std::vector<std::u16string> extra;
+        std::u16string document;
+        std::vector<std::u16string> expected;
+    };
+    const Case cases[] = {
+        {u"/data", {}, u"", {u"/data"}},
+        {u"/data", {}, u"/docs/table.csv", {u"/data", u"/docs/"}},
+        {u"/data", {}, u"/data/table.csv", {u"/data"}},
+        {u"/data", {u"/data/", u" /data", u"/other"}, u"", {u"/data", u"/other"}},
+        {u"/data", {u"/DATA"}, u"table.csv", {u"/data", u"/DATA"}}, // names differ by case on this system
+        {u"/", {u"/", u"//"}, u"/x.csv", {u"/"}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(ExplorerPathToNative(c.store + u" " + c.document));
+        EXPECT_EQ(ComposeWatchedFolders(c.store, c.extra, c.document), c.expected);
+    }
+}
