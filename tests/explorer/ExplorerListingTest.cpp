@@ -102,22 +102,25 @@ TEST(ExplorerWalk, FlatListingEntersSubfoldersButNeverFollowsLinkedFolders)
     tree.Folder("sub/deeper");
     tree.File("sub/deeper/y.txt");
     tree.Link("sub/up", "..");
+    tree.Folder("other");
+    tree.File("other/z.txt");
+    tree.Link("sub/side", "../other"); // a linked folder that is no ancestor is not entered either
     WSFileStorage store;
     EnumerateFolderIntoStorage(tree.Path16(), false, store, true, true, nullptr, nullptr);
     EXPECT_EQ(Names(store, tree.Root()),
-              (std::vector<std::string>{"<parent>", "archive.zip", "dangling", "loop", "noext", "old.csv", "report.CSV",
-                                        "sub", "sub/deeper", "sub/deeper/y.txt", "sub/up", "sub/x.txt",
-                                        "tool.exe"}));
+              (std::vector<std::string>{"<parent>", "archive.zip", "dangling", "loop", "noext", "old.csv", "other",
+                                        "other/z.txt", "report.CSV", "sub", "sub/deeper", "sub/deeper/y.txt",
+                                        "sub/side", "sub/up", "sub/x.txt", "tool.exe"}));
 
     // Nested stores: the entries of a folder go below its record.
     WSFileStorage nested;
     EnumerateFolderIntoStorage(tree.Path16(), false, nested, true, false, nullptr, nullptr);
-    EXPECT_EQ(Names(nested, tree.Root()).size(), 9u); // the top level and the parent entry
+    EXPECT_EQ(Names(nested, tree.Root()).size(), 10u); // the top level and the parent entry
     const auto sub = std::find_if(nested.begin(), nested.end(),
                                   [](const WSFileRecord* r) { return r->GetDisplayName() == u"sub"; });
     ASSERT_NE(sub, nested.end());
     EXPECT_EQ(Names((*sub)->GetChildren(), tree.Root()),
-              (std::vector<std::string>{"sub/deeper", "sub/up", "sub/x.txt"}));
+              (std::vector<std::string>{"sub/deeper", "sub/side", "sub/up", "sub/x.txt"}));
 }
 
 TEST(ExplorerWalk, FoldersThatCannotBeListedLeaveAnEmptyStoreNamingThem)
