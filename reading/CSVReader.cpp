@@ -588,6 +588,8 @@ bool LCSVReader::Open(const char* filePath, LMemChunkBuffer& source, TextScanPro
         result = textFile.Open(nullptr, source, progress, false, true, false);
     }
     ResetCache();
+    if (scanner)
+        scanner->Reset();
     currentLine = 0;
     recordCount = 0;
     lastStatus = READLINES_OK;
@@ -805,4 +807,34 @@ LTextFileReader& LCSVReader::GetTextFile()
 {
     ResetCache();
     return textFile;
+}
+
+bool LCSVReader::CanScanRecords()
+{
+    return fastPaths && textFile.IsOpen() && !textFile.GetWorkingPath().empty() &&
+           LRecordScanner::Supports(textFile.GetEncodingFlags(), textFile.GetCodePage(),
+                                    SeparatorChar(separatorKind));
+}
+
+ScanStop LCSVReader::ScanRecords(int64_t count, const BytePattern* pattern, RecordScanObserver* observer,
+                                 int64_t& advanced)
+{
+    advanced = 0;
+    if (!CanScanRecords())
+        return ScanStop::Unavailable;
+    RecordScanSetup setup;
+    setup.lineCount = textFile.GetLineCount();  // builds the index when it is still empty
+    setup.path = textFile.GetWorkingPath();
+    setup.index = &textFile.GetIndex();
+    setup.encodingFlags = textFile.GetEncodingFlags();
+    setup.codePage = textFile.GetCodePage();
+    setup.separator = SeparatorChar(separatorKind);
+    setup.maxRecordChars = maxRecordChars;
+    setup.maxLineBytes = LTextFileReader::kMaxLineBytes;
+    if (!scanner)
+        scanner = std::make_unique<LRecordScanner>();
+    const ScanStop stop = scanner->Scan(setup, currentLine, recordCount, count, pattern, observer, advanced);
+    if (advanced > 0)
+        lastRecordCut = false;  // a record the scan passed never ends at the cap
+    return stop;
 }

@@ -3,6 +3,7 @@
 // quoted.
 #pragma once
 
+#include "RecordScanner.h"
 #include "TextFileReader.h"
 
 #include <cstddef>
@@ -84,6 +85,19 @@ public:
     // LTextFileReader::kMaxLineBytes and were read cut to that length; usually none.
     const std::vector<int64_t>& GetCutLinesOfLastRecord() const { return recordCutLines; }
 
+    // Passes up to `count` records exactly as ReadRecord would read them, on the file's raw bytes
+    // and without building their fields; the position moves over the `advanced` records passed.
+    // Stops early where ReadRecord must read the next record itself (Deferred), before a record
+    // whose bytes hold the pattern (MaybeHit), and at once when the fast paths are off or the
+    // encoding does not allow it (Unavailable).
+    ScanStop ScanRecords(int64_t count, const BytePattern* pattern, RecordScanObserver* observer,
+                         int64_t& advanced);
+    // Whether ScanRecords can pass records of this file as it is read now.
+    bool CanScanRecords();
+    // The fast paths (ScanRecords) on or off; on unless CSVQ_FAST_PATHS=off.
+    void SetFastPaths(bool enabled) { fastPaths = enabled; }
+    bool GetFastPaths() const { return fastPaths; }
+
     // Test hook: the record length at which an open quote ends a record.
     void SetMaxRecordChars(size_t chars) { maxRecordChars = chars; }
     // Test hook: 8-bit text read as UTF-8 is kept as the window's bytes and each line decoded
@@ -126,4 +140,6 @@ private:
     std::vector<int64_t> windowCutLines;  // lines of the window read cut, ascending
     std::vector<int64_t> recordCutLines;  // those of the last record
     size_t maxRecordChars = kMaxRecordChars;
+    bool fastPaths = FastPathsEnabledByDefault();
+    std::unique_ptr<LRecordScanner> scanner;
 };

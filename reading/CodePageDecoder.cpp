@@ -374,6 +374,20 @@ bool IsCodePageSupported(int32_t codePage)
     return tables->usable;
 }
 
+bool GetSingleByteTable(int32_t codePage, char16_t (&table)[256])
+{
+    PageTables* tables = nullptr;
+    const PageInfo* info = FindPage(codePage, &tables);
+    if (!info || (info->kind != PageKind::SingleByte && info->kind != PageKind::Ascii7))
+        return false;
+    std::call_once(tables->once, [&] { BuildTables(*info, *tables); });
+    if (!tables->usable)
+        return false;
+    for (size_t b = 0; b < 256; ++b)
+        table[b] = tables->single[b];
+    return true;
+}
+
 bool DecodeCodePage(int32_t codePage, const uint8_t* bytes, size_t length, std::u16string& out)
 {
     out.clear();

@@ -13,3 +13,6 @@
 // (no MB_ERR_INVALID_CHARS). Replaces `out`. Returns false when the code page has no decoder.
 bool DecodeCodePage(int32_t codePage, const uint8_t* bytes, size_t length, std::u16string& out);
 bool IsCodePageSupported(int32_t codePage);
+// For a code page that decodes every byte to one character on its own (the single-byte pages and
+// 20127): that character for each byte value. False for the others.
+bool GetSingleByteTable(int32_t codePage, char16_t (&table)[256]);
