@@ -71,6 +71,8 @@ public:
     void SetSeparatorKind(SeparatorKind kind) { separatorKind = kind; }
     // The embedded text file; empties the cache so that a code page set on it applies.
     LTextFileReader& GetTextFile();
+    // The embedded text file, to look at only (the cache stays).
+    const LTextFileReader& PeekTextFile() const { return textFile; }
     const std::string& GetPath() const { return path; }
 
     // Status of the last window read: READLINES_READ_ERROR tells a read failure from the end.

@@ -57,3 +57,7 @@ for level in avx2 sse2 scalar; do
   CSVQ_SIMD=$level build/tests/reading/csvq_tests_reading --gtest_brief=1
   CSVQ_SIMD=$level build/tests/document/csvq_tests_document --gtest_brief=1
 done
+
+echo "== Reading and document tests with the fast paths off (CSVQ_FAST_PATHS=off)"
+CSVQ_FAST_PATHS=off ./build/tests/reading/csvq_tests_reading --gtest_brief=1
+CSVQ_FAST_PATHS=off ./build/tests/document/csvq_tests_document --gtest_brief=1

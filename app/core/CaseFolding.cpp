@@ -2,7 +2,11 @@
 
 #include "SimdCap.h"
 
+#include <algorithm>
+#include <array>
 #include <vector>
+
+#include "CodePageDecoder.h"
 
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
@@ -167,4 +171,101 @@ bool FindNeedle::FoundByFolding(const char16_t* text, size_t length)
     folded.clear();
     AppendLowerCase(text, length, folded);
     return folded.find(needle) != std::u16string::npos;
+}
+
+BytePattern MakeBytePattern(const FindNeedle& needle, int32_t codePage)
+{
+    const std::u16string& text = needle.GetText();
+    BytePattern best;
+    if (text.empty())
+        return best;
+    char16_t table[256];
+    const bool utf8 = codePage == 65001;
+    if (!utf8 && !GetSingleByteTable(codePage, table))
+        return best;
+    const char16_t* lower = LowerCaseTable();
+    for (const char16_t c : text)
+    {
+        if (c == 0 || c == u'\r' || c == u'\n' || c == u'"' || c == 0xFFFD || U16_IS_SURROGATE(c))
+            return best;
+    }
+    BytePattern run;
+    auto endRun = [&] {
+        if (run.bytes.size() > best.bytes.size())
+            best = run;
+        run.bytes.clear();
+    };
+    for (const char16_t c : text)
+    {
+        // The characters of the text that match c: c itself, or every one that lower-cases to it.
+        std::vector<char16_t> forms;
+        if (needle.GetMatchCase())
+        {
+            forms.push_back(c);
+        }
+        else
+        {
+            for (uint32_t unit = 1; unit <= 0xFFFF; ++unit)
+            {
+                if (lower[unit] == c)
+                    forms.push_back(static_cast<char16_t>(unit));
+            }
+        }
+        // Their bytes, position by position.
+        std::vector<std::vector<uint8_t>> encoded;
+        if (utf8)
+        {
+            for (const char16_t form : forms)
+            {
+                std::vector<uint8_t> bytes;
+                if (form < 0x80)
+                {
+                    bytes = {static_cast<uint8_t>(form)};
+                }
+                else if (form < 0x800)
+                {
+                    bytes = {static_cast<uint8_t>(0xC0 | (form >> 6)), static_cast<uint8_t>(0x80 | (form & 0x3F))};
+                }
+                else
+                {
+                    bytes = {static_cast<uint8_t>(0xE0 | (form >> 12)), static_cast<uint8_t>(0x80 | ((form >> 6) & 0x3F)),
+                             static_cast<uint8_t>(0x80 | (form & 0x3F))};
+                }
+                encoded.push_back(bytes);
+            }
+        }
+        else
+        {
+            for (unsigned b = 0; b < 256; ++b)
+            {
+                if (std::find(forms.begin(), forms.end(), table[b]) != forms.end())
+                    encoded.push_back({static_cast<uint8_t>(b)});
+            }
+        }
+        bool usable = !encoded.empty();
+        for (const std::vector<uint8_t>& bytes : encoded)
+            usable = usable && bytes.size() == encoded[0].size();
+        std::vector<std::array<uint8_t, 2>> positions;
+        for (size_t k = 0; usable && k < encoded[0].size(); ++k)
+        {
+            std::vector<uint8_t> values;
+            for (const std::vector<uint8_t>& bytes : encoded)
+            {
+                if (std::find(values.begin(), values.end(), bytes[k]) == values.end())
+                    values.push_back(bytes[k]);
+            }
+            if (values.size() > 2)
+                usable = false;
+            else
+                positions.push_back({values[0], values.back()});
+        }
+        if (!usable)
+        {
+            endRun();
+            continue;
+        }
+        run.bytes.insert(run.bytes.end(), positions.begin(), positions.end());
+    }
+    endRun();
+    return best;
 }

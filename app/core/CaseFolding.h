@@ -17,6 +17,8 @@
 #define CSVQ_FIND_AVX512 1
 #endif
 
+#include "RecordScanner.h"
+
 // Appends the lower-cased text to out.
 void AppendLowerCase(const char16_t* text, size_t length, std::u16string& out);
 std::u16string ToLowerCase(const std::u16string& text);
@@ -39,6 +41,7 @@ public:
     FindNeedle(const std::u16string& needle, bool matchCase);
 
     const std::u16string& GetText() const { return needle; }
+    bool GetMatchCase() const { return matchCase; }
 
     // A string's buffer holds its capacity and the terminator: blocks of eight may be read up to there.
     bool FoundIn(const std::u16string& text)
@@ -295,3 +298,11 @@ private:
     const char16_t* lower = nullptr;
     std::u16string folded;
 };
+
+// The bytes that text read with this code page (8-bit text) must hold where it holds the needle:
+// the longest run of the needle's characters whose every form that folds onto them (or the
+// character itself with match case on) is written with the same number of bytes, each byte one
+// of at most two values. Empty when no such run exists or the needle holds what the bytes do not
+// show one to one (CR, LF, NUL, U+FFFD, a quotation mark, a surrogate), or the code page is not
+// UTF-8 or a single-byte page.
+BytePattern MakeBytePattern(const FindNeedle& needle, int32_t codePage);

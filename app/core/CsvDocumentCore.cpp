@@ -134,8 +134,36 @@ bool CsvDocumentCore::ReadPass(LCSVReader& from, std::vector<CSVRecord>* rows, i
     // field array and texts are reused: the segment cache then costs the allocator next to nothing.
     // Without rows, into one reused record.
     bool ended = false;
+    // Without rows, records are passed on the file's bytes while the scanner can tell them; while
+    // find next runs, only those whose bytes cannot hold the needle. The reader reads the others.
+    bool scanning = fastPaths && !rows && (!verdicts || !scanPattern.Empty());
+    struct MultiLineLog : RecordScanObserver
+    {
+        MultiLineLog(CsvDocumentCore& core, bool enabled) : core(core), enabled(enabled) {}
+        void OnMultiLineRecord(int64_t record, int64_t firstLine, int64_t nextLine) override
+        {
+            if (enabled)
+                core.LogMultiLine(record, firstLine, nextLine);
+        }
+        CsvDocumentCore& core;
+        bool enabled;
+    } multiLineLog{*this, logMultiLine};
     for (int64_t count = 0; count < maxRecords; ++count)
     {
+        if (scanning)
+        {
+            int64_t advanced = 0;
+            const ScanStop stop = from.ScanRecords(maxRecords - count, verdicts ? &scanPattern : nullptr,
+                                                   &multiLineLog, advanced);
+            scannedRecords += static_cast<uint64_t>(advanced);
+            if (verdicts)
+                verdicts->insert(verdicts->end(), static_cast<size_t>(advanced), uint8_t(0));
+            count += advanced;
+            if (count >= maxRecords)
+                break;
+            if (stop == ScanStop::Unavailable)
+                scanning = false;
+        }
         const int64_t startLine = from.GetCurrentLine();
         CSVRecord* record = &scratchRecord;
         if (rows)
@@ -161,10 +189,7 @@ bool CsvDocumentCore::ReadPass(LCSVReader& from, std::vector<CSVRecord>* rows, i
         }
         const int64_t endLine = from.GetCurrentLine();
         if (logMultiLine && endLine - startLine > 1)
-        {
-            Log(u"CSV line across several lines in file; CSV line = " + FormatNumber(from.GetRecordCount()) +
-                u"; File start = " + FormatNumber(startLine) + u"; File end = " + FormatNumber(endLine));
-        }
+            LogMultiLine(from.GetRecordCount(), startLine, endLine);
         if (logErrors)
             LogDamage(from);
         // While find next runs, each record is searched as soon as it is read, still in the cache.
@@ -207,6 +232,18 @@ void CsvDocumentCore::LogDamage(const LCSVReader& from)
     }
 }
 
+void CsvDocumentCore::LogMultiLine(int64_t record, int64_t firstLine, int64_t nextLine)
+{
+    Log(u"CSV line across several lines in file; CSV line = " + FormatNumber(record) + u"; File start = " +
+        FormatNumber(firstLine) + u"; File end = " + FormatNumber(nextLine));
+}
+
+void CsvDocumentCore::SetFastPaths(bool enabled)
+{
+    fastPaths = enabled;
+    reader->SetFastPaths(enabled);
+}
+
 void CsvDocumentCore::TrimSlack(CSVRecord& record)
 {
     // A reused record keeps the buffers of the one it held before: one far larger than its new
@@ -237,6 +274,7 @@ bool CsvDocumentCore::ReadCSVFile(const std::string& filePath)
 
     // Read into a fresh reader so that a failure leaves the document as it was.
     auto fresh = std::make_unique<LCSVReader>();
+    fresh->SetFastPaths(fastPaths);
     LMemChunkBuffer noSource;
     if (!fresh->Open(filePath.c_str(), noSource, nullptr))
     {
@@ -645,11 +683,14 @@ void CsvDocumentCore::OnFindNext(IRowsSink* view, const std::u16string& searchTe
             // Only an exception leaves segments without their rows here.
             core.DropRowlessSegments();
             core.scanNeedle = nullptr;
+            core.scanPattern = BytePattern();
             core.findVerdicts.clear();
         }
     } scanGuard{*this};
     scanNeedle = &needle;
     findPasses = 0;
+    if (fastPaths && reader->CanScanRecords())
+        scanPattern = MakeBytePattern(needle, reader->PeekTextFile().GetCodePage());
 
     for (;;)
     {

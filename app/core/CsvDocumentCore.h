@@ -120,6 +120,13 @@ public:
     void ResetPeakLoadedSegmentCount() { peakLoaded = loaded.size(); }
     // The reader's separator kind (that of the last successful read).
     int32_t GetSeparatorKind() const;
+    // The fast paths on or off: passes that keep no rows find record ends on the file's bytes, and
+    // find next decodes only the records whose bytes may hold the search text. On unless the
+    // environment variable CSVQ_FAST_PATHS is "off"; every result is the same either way.
+    void SetFastPaths(bool enabled);
+    bool GetFastPaths() const { return fastPaths; }
+    // Records passed on the file's bytes since the document was created (measured by the tests).
+    uint64_t GetScannedRecordCount() const { return scannedRecords; }
     // Test hook: false makes every pass store its rows, even one released before the call returns.
     void SetPassesWithoutRows(bool enabled) { passesWithoutRows = enabled; }
     // Passes read that kept only bounds, since the document was created.
@@ -156,6 +163,8 @@ private:
     // Whether one field of the record holds the needle.
     static bool RowContains(const CSVRecord& record, FindNeedle& needle);
     void Log(const std::u16string& line);
+    // "CSV line across several lines in file; ..." for a record and its first and next line.
+    void LogMultiLine(int64_t record, int64_t firstLine, int64_t nextLine);
 
     DocumentReadOptions readOptions;
     std::unique_ptr<LCSVReader> reader;
@@ -189,6 +198,11 @@ private:
     CSVRecord scratchRecord;
     // While find next runs: its needle, and for the segments read meanwhile whether each row holds it.
     FindNeedle* scanNeedle = nullptr;
+    // While find next runs: the bytes a record must hold to hold the needle (empty: every record is
+    // decoded and searched).
+    BytePattern scanPattern;
+    bool fastPaths = FastPathsEnabledByDefault();
+    uint64_t scannedRecords = 0;
     std::unordered_map<const CSVSegment*, std::vector<uint8_t>> findVerdicts;
 };
 

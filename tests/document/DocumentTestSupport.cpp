@@ -3,6 +3,9 @@
 #include <atomic>
 #include <fstream>
 #include <stdexcept>
+#include <tuple>
+
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include "CSVReader.h"
@@ -113,5 +116,36 @@ std::u16string JoinRecord(const CSVRecord& record, char16_t separator)
     while (!text.empty() && text.back() == separator)
         text.pop_back();
     return text;
+}
+
+void ExpectSameState(const RecordedDocument& fast, const RecordedDocument& plain,
+                     const ViewRecorder& fastView, const ViewRecorder& plainView)
+{
+    const auto& a = fast.core.GetSegments();
+    const auto& b = plain.core.GetSegments();
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); ++i)
+    {
+        ASSERT_EQ(a[i].FileBufferEndLine, b[i].FileBufferEndLine) << "segment " << i;
+        ASSERT_EQ(a[i].CSVEndLine, b[i].CSVEndLine) << "segment " << i;
+        ASSERT_EQ(a[i].unloaded, b[i].unloaded) << "segment " << i;
+        ASSERT_EQ(a[i].rows, b[i].rows) << "segment " << i;
+    }
+    ASSERT_EQ(fast.core.GetLoadedSegmentCount(), plain.core.GetLoadedSegmentCount());
+    ASSERT_EQ(fast.core.GetPeakLoadedSegmentCount(), plain.core.GetPeakLoadedSegmentCount());
+    ASSERT_EQ(fast.log.lines, plain.log.lines);
+    ASSERT_EQ(fast.notifier.infos, plain.notifier.infos);
+    ASSERT_EQ(fast.rowDetails.finds, plain.rowDetails.finds);
+    ASSERT_EQ(fastView.calls.size(), plainView.calls.size());
+    for (size_t i = 0; i < fastView.calls.size(); ++i)
+    {
+        const ViewRecorder::Call& x = fastView.calls[i];
+        const ViewRecorder::Call& y = plainView.calls[i];
+        ASSERT_EQ(std::tie(x.kind, x.row, x.firstRow, x.estimate, x.rowCount),
+                  std::tie(y.kind, y.row, y.firstRow, y.estimate, y.rowCount))
+            << "view call " << i;
+    }
+    ASSERT_EQ(fastView.hasSelection, plainView.hasSelection);
+    ASSERT_EQ(fastView.selectedRow, plainView.selectedRow);
 }
 } // namespace documenttest

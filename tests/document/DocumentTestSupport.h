@@ -134,4 +134,9 @@ struct RecordedDocument
     NotifierRecorder notifier;
     CsvDocumentCore core;
 };
+// Everything a caller can see of two documents after the same call is the same: segments (bounds,
+// released or not, rows), the loaded count and peak, Output lines, message boxes, Row details
+// searches, every view call with its row, first row, estimate and row count, and the selection.
+void ExpectSameState(const RecordedDocument& fast, const RecordedDocument& plain, const ViewRecorder& fastView,
+                     const ViewRecorder& plainView);
 } // namespace documenttest

@@ -306,39 +306,6 @@ TEST(SegmentCacheModel, FindEndsWhenTheFileShrankUnderReleasedSegments)
     doc.core.LoadRowsIntoView(&view, 7000, true);
 }
 
-namespace {
-// Everything a caller can see of a document after a call.
-void ExpectSameState(const RecordedDocument& fast, const RecordedDocument& plain,
-                     const ViewRecorder& fastView, const ViewRecorder& plainView)
-{
-    const auto& a = fast.core.GetSegments();
-    const auto& b = plain.core.GetSegments();
-    ASSERT_EQ(a.size(), b.size());
-    for (size_t i = 0; i < a.size(); ++i)
-    {
-        ASSERT_EQ(a[i].FileBufferEndLine, b[i].FileBufferEndLine) << "segment " << i;
-        ASSERT_EQ(a[i].CSVEndLine, b[i].CSVEndLine) << "segment " << i;
-        ASSERT_EQ(a[i].unloaded, b[i].unloaded) << "segment " << i;
-        ASSERT_EQ(a[i].rows, b[i].rows) << "segment " << i;
-    }
-    ASSERT_EQ(fast.core.GetLoadedSegmentCount(), plain.core.GetLoadedSegmentCount());
-    ASSERT_EQ(fast.core.GetPeakLoadedSegmentCount(), plain.core.GetPeakLoadedSegmentCount());
-    ASSERT_EQ(fast.log.lines, plain.log.lines);
-    ASSERT_EQ(fast.notifier.infos, plain.notifier.infos);
-    ASSERT_EQ(fast.rowDetails.finds, plain.rowDetails.finds);
-    ASSERT_EQ(fastView.calls.size(), plainView.calls.size());
-    for (size_t i = 0; i < fastView.calls.size(); ++i)
-    {
-        const ViewRecorder::Call& x = fastView.calls[i];
-        const ViewRecorder::Call& y = plainView.calls[i];
-        ASSERT_EQ(std::tie(x.kind, x.row, x.firstRow, x.estimate, x.rowCount),
-                  std::tie(y.kind, y.row, y.firstRow, y.estimate, y.rowCount))
-            << "view call " << i;
-    }
-    ASSERT_EQ(fastView.hasSelection, plainView.hasSelection);
-    ASSERT_EQ(fastView.selectedRow, plainView.selectedRow);
-}
-} // namespace
 
 // Passes released before the call returns keep only their bounds, and the ones still loaded at the
 // end are read again: the same segments, rows, bounds, log lines, view calls and reloads as a
