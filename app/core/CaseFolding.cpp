@@ -257,7 +257,7 @@ BytePattern MakeBytePattern(const FindNeedle& needle, int32_t codePage)
             if (values.size() > 2)
                 usable = false;
             else
-                positions.push_back({values[0], values.back()});
+                positions.push_back({std::min(values[0], values.back()), std::max(values[0], values.back())});
         }
         if (!usable)
         {

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <random>
 
+#include "CodePageDecoder.h"
 #include "CsvDocumentCore.h"
 #include "DocumentTestSupport.h"
 
@@ -174,4 +175,93 @@ TEST(FindNeedle, IgnoresWhatTheBufferHoldsPastTheText)
             EXPECT_EQ(other.FoundIn(text), !matchCase && keep >= 11) << "kept " << keep;
         }
     }
+}
+
+// The byte test of find next: what it asks of the bytes, and that it never misses a hit.
+TEST(BytePatternOfFind, RunsOfCharactersWithFewByteForms)
+{
+    using Bytes = std::vector<std::array<uint8_t, 2>>;
+    struct Case
+    {
+        const char16_t* needle;
+        bool matchCase;
+        int32_t codePage;
+        Bytes expected;
+    };
+    const std::vector<Case> cases = {
+        {u"zq", false, 65001, {{'Z', 'z'}, {'Q', 'q'}}},
+        {u"Zq", true, 65001, {{'Z', 'Z'}, {'q', 'q'}}},
+        // k and i have forms outside ASCII (U+212A, U+0130): the longest run without them.
+        {u"kilo", false, 65001, {{'L', 'l'}, {'O', 'o'}}},
+        {u"kilo", true, 65001, {{'k', 'k'}, {'i', 'i'}, {'l', 'l'}, {'o', 'o'}}},
+        {u"\u00E9", false, 65001, {{0xC3, 0xC3}, {0x89, 0xA9}}},
+        {u"\u00C9", true, 65001, {{0xC3, 0xC3}, {0x89, 0x89}}},
+        {u"\u00E9", false, 1252, {{0xC9, 0xE9}}},
+        {u"\u0436", false, 1251, {{0xC6, 0xE6}}},
+        {u"k", false, 65001, {}},
+        {u"a\"b", false, 65001, {}},
+        {u"a\nb", true, 65001, {}},
+        {u"\uFFFD", true, 65001, {}},
+        {u"\U0001F600", true, 65001, {}},
+        {u"ab", false, 932, {}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(Narrow(c.needle));
+        FindNeedle needle(c.needle, c.matchCase);
+        EXPECT_EQ(MakeBytePattern(needle, c.codePage).bytes, c.expected);
+    }
+}
+
+TEST(BytePatternOfFind, NeverMissesAHitOfTheDecodedText)
+{
+    const std::vector<std::string> pieces = {"a",   "K",        "k",    "\xE2\x84\xAA", "i", "I", "\xC4\xB0",
+                                             "\xC3\xA9", "\xC3\x89", "\xD0\xB6", "\xD0\x96", "\xE9", "\xC9", "\xFF",
+                                             "\xC3",  "l",        "O",    "z",            "Q", " ", "\xE6"};
+    const std::vector<std::u16string> needles = {u"kilo", u"ilo", u"\u00E9", u"\u00C9z", u"\u0436", u"zq",
+                                                  u"LO",   u"a k", u"\u00E9\u00E9", u"iK"};
+    const std::vector<int32_t> pages = {65001, 1252, 1251};
+    std::vector<FindNeedle> prepared;
+    std::vector<BytePattern> patterns;  // [(needle * 2 + matchCase) * pages + page]
+    for (const std::u16string& raw : needles)
+    {
+        for (const bool matchCase : {false, true})
+        {
+            prepared.emplace_back(raw, matchCase);
+            for (const int32_t codePage : pages)
+                patterns.push_back(MakeBytePattern(prepared.back(), codePage));
+        }
+    }
+    std::mt19937 random(31);
+    int hits = 0;
+    for (int round = 0; round < 4000; ++round)
+    {
+        std::string bytes;
+        const int count = 1 + static_cast<int>(random() % 12);
+        for (int i = 0; i < count; ++i)
+            bytes += pieces[random() % pieces.size()];
+        for (size_t page = 0; page < pages.size(); ++page)
+        {
+            const int32_t codePage = pages[page];
+            std::u16string text;
+            ASSERT_TRUE(DecodeCodePage(codePage, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), text));
+            for (size_t n = 0; n < prepared.size(); ++n)
+            {
+                {
+                    FindNeedle& needle = prepared[n];
+                    if (!needle.FoundIn(text))
+                        continue;
+                    ++hits;
+                    const BytePattern& pattern = patterns[n * pages.size() + page];
+                    const std::u16string& raw = needles[n / 2];
+                    bool found = pattern.Empty();
+                    for (size_t at = 0; !found && at + pattern.bytes.size() <= bytes.size(); ++at)
+                        found = pattern.MatchesAt(reinterpret_cast<const uint8_t*>(bytes.data()) + at);
+                    ASSERT_TRUE(found) << "code page " << codePage << ", needle " << Narrow(raw) << ", bytes "
+                                       << bytes;
+                }
+            }
+        }
+    }
+    EXPECT_GT(hits, 1000);
 }
