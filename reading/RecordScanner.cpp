@@ -3,6 +3,7 @@
 #include "CodePageDecoder.h"
 #include "EncodingTable.h"
 #include "FileReads.h"
+#include "SimdCap.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -28,7 +29,7 @@ constexpr int64_t kCheckpointLines = 5000;
 
 // Bit i set when byte i of the 64 is CR, LF, a quotation mark or NUL: the only bytes that change
 // where a record ends.
-[[maybe_unused]] uint64_t EventMaskScalar(const uint8_t* p)
+uint64_t EventMaskScalar(const uint8_t* p)
 {
     uint64_t bits = 0;
     for (int i = 0; i < 64; ++i)
@@ -82,14 +83,14 @@ EventMaskFn ChooseEventMask()
 {
 #if defined(__x86_64__) && defined(__GNUC__)
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2"))
+    if (SimdAllows(SimdLevel::Avx2) && __builtin_cpu_supports("avx2"))
         return EventMaskAvx2;
 #endif
 #if defined(__SSE2__)
-    return EventMaskSse2;
-#else
-    return EventMaskScalar;
+    if (SimdAllows(SimdLevel::Sse2))
+        return EventMaskSse2;
 #endif
+    return EventMaskScalar;
 }
 
 inline uint64_t EventMask(const uint8_t* p)
@@ -300,11 +301,12 @@ uint64_t LRecordScanner::FindPattern(const BytePattern& pattern, uint64_t from, 
     const size_t last = static_cast<size_t>(to - from) - size;  // the last place a match can start
     size_t i = 0;
 #if defined(__SSE2__)
+    static const bool vector = SimdAllows(SimdLevel::Sse2);
     const __m128i a0 = _mm_set1_epi8(static_cast<char>(pattern.bytes[0][0]));
     const __m128i b0 = _mm_set1_epi8(static_cast<char>(pattern.bytes[0][1]));
     const __m128i aL = _mm_set1_epi8(static_cast<char>(pattern.bytes[size - 1][0]));
     const __m128i bL = _mm_set1_epi8(static_cast<char>(pattern.bytes[size - 1][1]));
-    for (; i + 16 <= last + 1; i += 16)
+    for (; vector && i + 16 <= last + 1; i += 16)
     {
         const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
         const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + size - 1));
