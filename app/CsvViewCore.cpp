@@ -291,6 +291,7 @@ void CsvViewCore::OnBeforePaint()
     // 3. Re-create boxes above the first row box out of the placeholder.
     const uint64_t low = top > kKeepRows + 1 ? top - kKeepRows : 1;
     uint64_t highestRecreated = 0;
+    uint64_t lowestRecreated = 0;
     if (children.size() > 1 && IsPlaceholder(children.front()))
     {
         auto holder = AsRowBox(children.front());
@@ -308,13 +309,38 @@ void CsvViewCore::OnBeforePaint()
                 r = children.insert(r, box);
                 if (highestRecreated == 0)
                     highestRecreated = box->rowNumber;
+                lowestRecreated = box->rowNumber;
             }
         }
     }
 
-    // 4. Fill them from the document without releasing segments.
-    if (highestRecreated != 0 && m_document)
-        m_document->LoadRowsIntoView(this, static_cast<int64_t>(highestRecreated), false);
+    // 4. Fill them from the document without releasing segments: every segment they reach (the
+    // document's segments hold 5,000 records each, so one row in every 5,000 reaches them all).
+    if (highestRecreated == 0 || !m_document)
+        return;
+    for (uint64_t row = highestRecreated;;)
+    {
+        m_document->LoadRowsIntoView(this, static_cast<int64_t>(row), false);
+        if (row == lowestRecreated)
+            break;
+        row = row - lowestRecreated > kSegmentRows ? row - kSegmentRows : lowestRecreated;
+    }
+    // A box the document could not fill stands for a record that is no longer in the file (it
+    // shrank on disk): it goes, rather than showing as a blank row.
+    for (auto it = children.begin(); it != children.end();)
+    {
+        LCSVRowGridBox* box = AsRowBox(*it);
+        if (box && !box->placeholder && !box->filled && box->kind == BOX_KIND_ROW &&
+            box->rowNumber >= lowestRecreated && box->rowNumber <= highestRecreated)
+        {
+            it = children.erase(it);
+            delete box;
+            continue;
+        }
+        if ((*it)->rowNumber > highestRecreated && !IsPlaceholder(*it))
+            break;
+        ++it;
+    }
 }
 
 bool CsvViewCore::SelectRow(int64_t row, const std::vector<CSVRecord>& rows, int64_t firstRow, int64_t totalEstimate)

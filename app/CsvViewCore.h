@@ -35,6 +35,8 @@ class CsvViewCore : public LGridViewManager, public LGridViewNodeFactory, public
 public:
     // Rows kept as boxes below and above the top row.
     static constexpr uint64_t kKeepRows = 5000;
+    // Records per segment of the document.
+    static constexpr uint64_t kSegmentRows = 5000;
     // Trimming below starts above this many boxes.
     static constexpr size_t kMinBoxesBeforeTrim = 1000;
     // Row details limits.

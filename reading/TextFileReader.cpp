@@ -23,6 +23,21 @@ constexpr int32_t kUtf16CodePage = 1200;
 constexpr size_t kSpanBufferSize = 4u << 20;
 // Decoded strings kept for reuse between windows only up to this capacity.
 constexpr size_t kReuseTextCapacity = 1u << 16;
+constexpr const char* kShrunkText = "The file has become shorter since it was indexed";
+
+// Whether a line's bytes end with a line-break unit.
+bool EndsWithBreak(const uint8_t* bytes, uint64_t length, int32_t encodingFlags)
+{
+    auto isBreak = [](uint8_t b) { return b == '\n' || b == '\r'; };
+    if (!(encodingFlags & TEXT_ENC_16BIT))
+        return length > 0 && isBreak(bytes[length - 1]);
+    if (length < 2)
+        return false;
+    const bool little = (encodingFlags & TEXT_ENC_LITTLE_ENDIAN) != 0;
+    const uint8_t low = little ? bytes[length - 2] : bytes[length - 1];
+    const uint8_t high = little ? bytes[length - 1] : bytes[length - 2];
+    return high == 0 && isBreak(low);
+}
 
 // 16-bit units (swapped for big-endian text) up to the first zero unit; an odd last byte is the
 // low half of a unit whose other half is the zero padding.
@@ -303,6 +318,7 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
     int fd = -1;
     // Where the text ends, when known: it tells whether the last line goes on behind the limit.
     uint64_t textEnd = workingPath.empty() && buffer ? buffer->GetSize() : UINT64_MAX;
+    bool shrunk = false;
     TextScanContext context;
     context.encodingFlags = encodingFlags;
     bool scanned;
@@ -318,10 +334,13 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
         const bool sized = fstat(fd, &info) == 0;
         if (sized)
             textEnd = static_cast<uint64_t>(info.st_size);
-        if (sized && static_cast<uint64_t>(info.st_size) < index.back().byteOffset)
+        // A file that has become shorter since it was indexed still gives the lines that lie
+        // wholly before its new end; the others are gone.
+        shrunk = sized && textEnd < index.back().byteOffset;
+        if (shrunk && start.byteOffset >= textEnd)
         {
             close(fd);
-            lastError = "The file has become shorter since it was indexed";
+            lastError = kShrunkText;
             status = READLINES_READ_ERROR;
             return false;
         }
@@ -349,7 +368,9 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
     {
         if (fd >= 0)
             close(fd);
-        status = READLINES_BAD_RANGE;
+        status = shrunk ? READLINES_READ_ERROR : READLINES_BAD_RANGE;
+        if (shrunk)
+            lastError = kShrunkText;
         return false;
     }
     size_t to = static_cast<size_t>(
@@ -370,10 +391,17 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
     bool haveWindow = false;
     uint64_t bytesDelivered = 0;
     bool ok = true;
+    bool endedByShrink = false;
 
     for (size_t i = from; i < to; ++i)
     {
         const IndexNode& node = scratchList[i];
+        if (shrunk && (i + 1 >= scratchList.size() || scratchList[i + 1].byteOffset > textEnd))
+        {
+            // The rest of the range lies past the shortened file's end.
+            endedByShrink = true;
+            break;
+        }
         uint64_t length = i + 1 < scratchList.size()
                               ? scratchList[i + 1].byteOffset - node.byteOffset
                               : kMaxLineBytes;
@@ -427,6 +455,12 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
             textEnd > offset + kMaxLineBytes)
             cutLines.push_back(node.line);
 
+        if (shrunk && !scratchList[i + 1].atLineBreak && !EndsWithBreak(bytes, available, encodingFlags))
+        {
+            // The new end cuts this line.
+            endedByShrink = true;
+            break;
+        }
         visitor.Visit(bytes, static_cast<size_t>(available), node);
         bytesDelivered += available;
         if (bytesDelivered >= maxBytes)
@@ -434,6 +468,12 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
     }
     if (fd >= 0)
         close(fd);
+    if (endedByShrink && bytesDelivered == 0 && ok)
+    {
+        lastError = kShrunkText;
+        status = READLINES_READ_ERROR;
+        ok = false;
+    }
     return ok;
 }
 

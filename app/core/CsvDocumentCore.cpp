@@ -605,8 +605,11 @@ size_t CsvDocumentCore::LocateSegment(int64_t row, bool allowUnload, int64_t& fi
         TrimLoadedSegments(index);
     Log(u"Segment reloaded; CSVEndLine = " + FormatNumber(segment.CSVEndLine) + u"; FileBufferEndLine = " +
         FormatNumber(segment.FileBufferEndLine));
-    // The file changed on disk when the segment came back short: it counts as loaded, but is no result.
-    if (reader->GetRecordCount() != segment.CSVEndLine)
+    // The file changed on disk when the segment came back short: it counts as loaded, and is the
+    // result only for a row that it still holds.
+    const int64_t readCount = reader->GetRecordCount() - startCount;
+    if (reader->GetRecordCount() != segment.CSVEndLine &&
+        (wanted < AsUnsigned(firstRow) || wanted - AsUnsigned(firstRow) >= AsUnsigned(readCount)))
         return kNoSegment;
     return index;
 }

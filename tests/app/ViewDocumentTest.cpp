@@ -4,8 +4,10 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <unistd.h>
 
 #include "CsvDocumentCore.h"
 #include "ViewTestSupport.h"
@@ -125,6 +127,58 @@ TEST_F(ViewDocumentTest, GoToLineFarAwayAfterOpening)
     EXPECT_EQ(root->children.front()->height, int64_t{55000} * (grid.GetRowHeight() + 2));
     EXPECT_EQ(root->totalRows, 65010u);
     EXPECT_EQ(details, u"r60000;60000;value 60000\n");
+}
+
+// The file shrinks on disk while the viewer is far down in it: records still in the file can be
+// gone to and scrolled through, and no row shows blank.
+TEST_F(ViewDocumentTest, FileCutOnDiskKeepsTheRecordsStillInItAndNoBlankRows)
+{
+    Open(110000);
+    core->OnGoToLine(&view, u"100000");
+    ASSERT_EQ(Selected(), 100000u);
+    ASSERT_TRUE(core->GetSegments()[0].unloaded);
+    ASSERT_FALSE(core->GetSegments()[1].unloaded);
+    // Keep the first 2,500 records: lines "rN;N;value N" + LF.
+    off_t keep = 0;
+    for (int n = 1; n <= 2500; ++n)
+        keep += static_cast<off_t>(2 * std::to_string(n).size() + 10);
+    ASSERT_EQ(truncate(path.c_str(), keep), 0);
+
+    // Every row box shows its record; returns the rows shown.
+    auto rowsShown = [&] {
+        std::vector<uint64_t> shown;
+        for (LGridBox* box : grid.GetRootBox()->children)
+        {
+            LCSVRowGridBox* row = AsRowBox(box);
+            EXPECT_NE(row, nullptr);
+            if (!row || row->placeholder)
+                continue;
+            shown.push_back(row->rowNumber);
+            const std::string number = std::to_string(row->rowNumber);
+            EXPECT_TRUE(row->filled && !row->fields.empty() &&
+                        row->fields[0].text == u"r" + std::u16string(number.begin(), number.end()))
+                << "row " << number;
+        }
+        return shown;
+    };
+
+    // Rows read before the cut and still held show; a few rows up, the rows above are re-created:
+    // those still in the file show, those no longer in it are not there as blank rows.
+    core->OnGoToLine(&view, u"5100");
+    EXPECT_EQ(Selected(), 5100u);
+    EXPECT_EQ(details, u"r5100;5100;value 5100\n");
+    grid.ScrollTo(5200);
+    const std::vector<uint64_t> shown = rowsShown();
+    EXPECT_NE(std::find(shown.begin(), shown.end(), 2000u), shown.end());
+    EXPECT_EQ(std::find(shown.begin(), shown.end(), 3000u), shown.end());
+    EXPECT_NE(std::find(shown.begin(), shown.end(), 5001u), shown.end());
+
+    // A record still in the file, in the segment the cut shortened.
+    core->OnGoToLine(&view, u"2000");
+    EXPECT_EQ(Selected(), 2000u);
+    EXPECT_EQ(details, u"r2000;2000;value 2000\n");
+    grid.Paint();
+    rowsShown();
 }
 
 } // namespace

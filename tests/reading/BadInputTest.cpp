@@ -174,24 +174,64 @@ TEST_F(BadInputTest, FileWithoutReadPermissionReadsNothing)
     EXPECT_EQ(0, WEXITSTATUS(status));
 }
 
-TEST_F(BadInputTest, FileTruncatedAfterIndexingIsAReadError)
+TEST_F(BadInputTest, FileTruncatedAfterIndexingKeepsTheLinesStillInIt)
 {
+    // Records of 13 bytes: record;NNNNN LF. The file is cut inside line 14,999, right before
+    // its line break, and right in front of it.
     Bytes text;
     for (int i = 0; i < 30000; ++i)
-        text += "record;" + std::to_string(i) + "\n";
-    std::string file = folder.Write("shrinking.csv", text);
-    ASSERT_TRUE(Open(file));
-    EXPECT_EQ(10001, Drain(10001));  // the whole first window
-    ASSERT_EQ(0, truncate(file.c_str(), static_cast<off_t>(text.size() / 2)));
-    CSVRecord record;
-    EXPECT_FALSE(reader.ReadRecord(record, false));
-    EXPECT_EQ(READLINES_READ_ERROR, reader.GetLastReadStatus());
-    EXPECT_FALSE(reader.GetTextFile().GetLastError().empty());
+        text += "record;" + std::to_string(10000 + i) + "\n";
+    for (const size_t cut : {size_t{14999 * 13 + 5}, size_t{14999 * 13 + 12}, size_t{14999 * 13}})
+    {
+        SCOPED_TRACE(cut);
+        std::string file = folder.Write("shrinking.csv", text);
+        for (bool bytes : {true, false})
+        {
+            ASSERT_TRUE(Open(file));
+            reader.SetByteParsing(bytes);
+            EXPECT_EQ(10001, Drain(10001));  // the whole first window
+            ASSERT_EQ(0, truncate(file.c_str(), static_cast<off_t>(cut)));
+            // The whole lines still in the file are read; a partly cut line is not a record.
+            CSVRecord record;
+            int64_t more = 0;
+            CSVRecord last;
+            while (reader.ReadRecord(record, false))
+            {
+                ++more;
+                last.swap(record);
+                record.clear();
+            }
+            EXPECT_EQ(14999 - 10001, more);
+            ASSERT_EQ(2u, last.size());
+            EXPECT_EQ(u"24998", last[1].text);
+            EXPECT_EQ(READLINES_READ_ERROR, reader.GetLastReadStatus());
+            EXPECT_EQ("The file has become shorter since it was indexed", reader.GetTextFile().GetLastError());
 
-    std::vector<LineEntry> lines;
-    ReadLinesStatus status = READLINES_OK;
-    EXPECT_FALSE(reader.GetTextFile().ReadLines(0, 5, lines, status, nullptr));
-    EXPECT_EQ(READLINES_READ_ERROR, status);
+            // Lines before the cut read as they were, from anywhere; lines behind it are gone.
+            std::vector<LineEntry> lines;
+            ReadLinesStatus status = READLINES_OK;
+            ASSERT_TRUE(reader.GetTextFile().ReadLines(5, 6, lines, status, nullptr));
+            ASSERT_EQ(2u, lines.size());
+            EXPECT_EQ(u"record;10005\n", lines[0].text);
+            ASSERT_TRUE(reader.GetTextFile().ReadLines(14990, 15005, lines, status, nullptr));
+            EXPECT_EQ(9u, lines.size());
+            EXPECT_FALSE(reader.GetTextFile().ReadLines(14999, 15005, lines, status, nullptr));
+            EXPECT_EQ(READLINES_READ_ERROR, status);
+            EXPECT_FALSE(reader.GetTextFile().ReadLines(25000, 25005, lines, status, nullptr));
+            EXPECT_EQ(READLINES_READ_ERROR, status);
+            reader.SetPosition(20, 20);
+            reader.ResetCache();
+            ASSERT_TRUE(reader.ReadRecord(record, false));
+            EXPECT_EQ(u"10020", record[1].text);
+            // Written back whole, the file reads to its end again.
+            folder.Write("shrinking.csv", text);
+            reader.SetPosition(29999, 29999);
+            reader.ResetCache();
+            record.clear();
+            ASSERT_TRUE(reader.ReadRecord(record, false));
+            EXPECT_EQ(u"39999", record[1].text);
+        }
+    }
 }
 
 TEST_F(BadInputTest, FileRemovedAfterIndexingIsAReadError)
