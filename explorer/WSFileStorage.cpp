@@ -36,6 +36,11 @@ std::u16string ExtensionOf(const std::u16string& name)
 // Seconds since 1970; 0 for a time whose local year lies before 1900.
 int64_t ModifiedSeconds(time_t seconds)
 {
+    // 1900-01-02 UTC lies in the year 1900 or later in every time zone: only earlier times need
+    // the local calendar.
+    constexpr time_t kSurelyFrom1900 = -2208902400;
+    if (seconds >= kSurelyFrom1900)
+        return static_cast<int64_t>(seconds);
     std::tm local{};
     if (localtime_r(&seconds, &local) == nullptr || local.tm_year < 0)
         return 0;
@@ -44,12 +49,13 @@ int64_t ModifiedSeconds(time_t seconds)
 
 bool IsWritableByUs(const struct stat& info)
 {
-    const uid_t uid = geteuid();
+    static const uid_t uid = geteuid();
+    static const gid_t gid = getegid();
     if (uid == 0)
         return true;
     if (info.st_uid == uid)
         return (info.st_mode & S_IWUSR) != 0;
-    if (info.st_gid == getegid())
+    if (info.st_gid == gid)
         return (info.st_mode & S_IWGRP) != 0;
     return (info.st_mode & S_IWOTH) != 0;
 }
