@@ -22,6 +22,12 @@ cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
+echo "== ThreadSanitizer build (the explorer's store, listing worker and folder watcher)"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCSVQ_GUI=OFF -DCSVQ_BENCH=OFF -DCSVQ_SANITIZE_THREAD=ON >/dev/null
+cmake --build build-tsan -j "$jobs" --target csvq_tests_explorer_core
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j "$jobs" \
+  -R '^Explorer(IconCache|Record|Comparator|StoreLock|PathCodec|Walk|Worker|Watcher|ProgressRow|Delete|ServicesObject)\.'
+
 if [ -e /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a ] || \
    compgen -G "/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null; then
   echo "== libFuzzer runs (${fuzz_seconds} s each)"
