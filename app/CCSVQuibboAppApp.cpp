@@ -23,6 +23,7 @@
 #include <string>
 
 #include "AppFonts.h"
+#include "AppIcon.h"
 #include "CCSVQuibboAppDoc.h"
 #include "CCSVQuibboAppView.h"
 #include "CCSVQuibboDocManager.h"
@@ -35,29 +36,20 @@
 #include "OpenSwitch.h"
 #include "PrinterLookup.h"
 
-namespace {
-
 // The about box: the application's icon, name and version, OK.
-class CAboutDlg : public wxDialog
+CAboutDlg::CAboutDlg(wxWindow* parent)
+    : wxDialog(parent, wxID_ANY, "About CSV Quibbo")
 {
-public:
-    explicit CAboutDlg(wxWindow* parent)
-        : wxDialog(parent, wxID_ANY, "About CSV Quibbo")
-    {
-        auto* sizer = new wxBoxSizer(wxHORIZONTAL);
-        sizer->Add(new wxStaticBitmap(this, wxID_ANY, wxArtProvider::GetBitmap(wxART_REPORT_VIEW, wxART_MESSAGE_BOX)),
-                   0, wxALL, 12);
-        auto* lines = new wxBoxSizer(wxVERTICAL);
-        lines->Add(new wxStaticText(this, wxID_ANY, "CSV Quibbo, Version 1.0"), 0, wxBOTTOM, 6);
-        lines->Add(new wxStaticText(this, wxID_ANY, "A viewer for CSV files of any size"), 0, wxBOTTOM, 12);
-        lines->Add(new wxButton(this, wxID_OK, "OK"), 0, wxALIGN_RIGHT);
-        sizer->Add(lines, 1, wxTOP | wxRIGHT | wxBOTTOM, 12);
-        SetSizerAndFit(sizer);
-    }
-};
-
-} // namespace
-
+    SetIcons(AppIcons());
+    auto* sizer = new wxBoxSizer(wxHORIZONTAL);
+    sizer->Add(new wxStaticBitmap(this, wxID_ANY, AppIconBitmap(kAboutIconSize)), 0, wxALL, 12);
+    auto* lines = new wxBoxSizer(wxVERTICAL);
+    lines->Add(new wxStaticText(this, wxID_ANY, "CSV Quibbo, Version 1.0"), 0, wxBOTTOM, 6);
+    lines->Add(new wxStaticText(this, wxID_ANY, "A viewer for CSV files of any size"), 0, wxBOTTOM, 12);
+    lines->Add(new wxButton(this, wxID_OK, "OK"), 0, wxALIGN_RIGHT);
+    sizer->Add(lines, 1, wxTOP | wxRIGHT | wxBOTTOM, 12);
+    SetSizerAndFit(sizer);
+}
 
 wxBEGIN_EVENT_TABLE(CCSVQuibboAppApp, wxApp)
     EVT_MENU(wxID_ABOUT, CCSVQuibboAppApp::OnAppAbout)

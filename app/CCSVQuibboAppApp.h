@@ -4,6 +4,7 @@
 #pragma once
 
 #include <wx/app.h>
+#include <wx/dialog.h>
 #include <wx/weakref.h>
 
 #include <memory>
@@ -17,6 +18,14 @@
 #include "PrinterLookup.h"
 
 class wxDocManager;
+
+// The about box: the application's icon, its name and version, OK.
+class CAboutDlg : public wxDialog
+{
+public:
+    static constexpr int kAboutIconSize = 48;
+    explicit CAboutDlg(wxWindow* parent);
+};
 class CCSVQuibboDocManager;
 class COpenSwitchServer;
 class COpenSwitchInstance;

@@ -17,6 +17,7 @@
 #include <wx/statusbr.h>
 #include <wx/utils.h>
 
+#include "AppIcon.h"
 #include "AppIds.h"
 #include "ExplorerServices.h"
 #include "CCSVQuibboAppDoc.h"
@@ -247,6 +248,8 @@ bool CMainFrame::Create(wxDocManager* manager, const wxString& title)
     if (!CMainFrameBase::Create(manager, nullptr, wxID_ANY, title, wxDefaultPosition, wxSize(1200, 800),
                                 wxDEFAULT_FRAME_STYLE | wxFRAME_NO_WINDOW_MENU))
         return false;
+
+    SetIcons(AppIcons());
 
     // Every grid frames its selection in this colour.
     LGridView::SetSelectionFrameColour(kSelectionFrameColour);

@@ -21,6 +21,7 @@
 
 #include "AppGuiSupport.h"
 #include "ChildProcess.h"
+#include "DesktopEntryParse.h"
 #include "OpenSwitch.h"
 #include "PrinterLookup.h"
 
@@ -262,6 +263,44 @@ TEST(AppProcessTest, TheOpenSwitchSocketDropsClientsThatMisbehave)
     ASSERT_TRUE(viewer.WaitForExit(10000)) << viewer.Errors();
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
     EXPECT_EQ(viewer.ExitCode(), 0);
+}
+
+// `cmake --install` into a folder of its own: the installed viewer finds its library and starts,
+// and the desktop entry (which launches it from there) and the icon are in place.
+TEST(AppInstallTest, TheInstalledViewerStartsAndIsListedWithItsIcon)
+{
+    const std::string prefix = g_testHome + "/install 100% $x";
+    ChildProcess install(CSVQ_CMAKE_COMMAND, {"--install", CSVQ_BUILD_DIR, "--prefix", prefix, "--component", "viewer"});
+    ASSERT_TRUE(install.WaitForExit(120000));
+    ASSERT_EQ(install.ExitCode(), 0) << install.Errors();
+
+    const std::string executable = prefix + "/bin/csvquibbo";
+    const std::string share = prefix + "/share";
+    std::ifstream entryFile(share + "/applications/CSVQuibboApp.Document.desktop");
+    ASSERT_TRUE(entryFile.good());
+    std::ostringstream entry;
+    entry << entryFile.rdbuf();
+    EXPECT_EQ(LaunchArguments(wxString::FromUTF8(entry.str()), {"/d/a.csv"}),
+              (std::vector<std::string>{executable, "--open", "/d/a.csv"}))
+        << entry.str();
+    EXPECT_NE(entry.str().find("\nIcon=csvquibbo\n"), std::string::npos);
+    struct stat st;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+    {
+        const std::string icon = share + "/icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) +
+                                 "/apps/csvquibbo.png";
+        EXPECT_EQ(stat(icon.c_str(), &st), 0) << icon;
+    }
+    EXPECT_EQ(stat((share + "/icons/hicolor/scalable/apps/csvquibbo.svg").c_str(), &st), 0);
+
+    // Started from there with nothing pointing at the build tree, it shows its window.
+    PrivateHome home("installed");
+    ChildProcess viewer(executable, {}, home.Env(), prefix, {"LD_LIBRARY_PATH"});
+    ASSERT_TRUE(viewer.Started());
+    EXPECT_TRUE(WaitForTitle(viewer, "CSV Quibbo", 30000)) << viewer.Errors();
+    viewer.Signal(SIGTERM);
+    ASSERT_TRUE(viewer.WaitForExit(20000));
+    EXPECT_EQ(viewer.ExitCode(), 0) << viewer.Errors();
 }
 
 } // namespace

@@ -16,6 +16,9 @@
 #include <wx/utils.h>
 #include <wx/process.h>
 #include <wx/settings.h>
+#include <wx/statbmp.h>
+
+#include <cstring>
 
 #include <chrono>
 #include <csignal>
@@ -25,6 +28,7 @@
 #include <sstream>
 
 #include "AppGuiSupport.h"
+#include "AppIcon.h"
 #include "AppIds.h"
 #include "CCSVQuibboAppApp.h"
 #include "CCSVQuibboAppDoc.h"
@@ -543,6 +547,36 @@ TEST_F(AppWindowTest, NewDocumentsAreNumberedAfterTheTemplateName)
     EXPECT_GE(first, 1);
     EXPECT_EQ(second, first + 1);
     EXPECT_EQ(Frame().GetTitle(), names[1] + " - CSV Quibbo");
+}
+
+// The frame and the about box show the application's icon; the frame carries every size.
+TEST_F(AppWindowTest, FrameAndAboutBoxShowTheApplicationIcon)
+{
+    const wxIconBundle& icons = Frame().GetIcons();
+    std::vector<int> sizes = AppIconSizes();
+    EXPECT_EQ(sizes, (std::vector<int>{16, 24, 32, 48, 64, 128, 256}));
+    ASSERT_EQ(icons.GetIconCount(), sizes.size());
+    for (int size : sizes)
+        EXPECT_EQ(icons.GetIconOfExactSize(wxSize(size, size)).GetWidth(), size) << size;
+
+    CAboutDlg about(&Frame());
+    EXPECT_FALSE(about.GetIcons().IsEmpty());
+    wxStaticBitmap* picture = nullptr;
+    for (wxWindow* child : about.GetChildren())
+        if (auto* bitmap = dynamic_cast<wxStaticBitmap*>(child))
+            picture = bitmap;
+    ASSERT_NE(picture, nullptr);
+    wxImage shown = picture->GetBitmap().ConvertToImage();
+    wxImage expected = AppIconBitmap(CAboutDlg::kAboutIconSize).ConvertToImage();
+    ASSERT_EQ(shown.GetSize(), wxSize(48, 48));
+    ASSERT_EQ(expected.GetSize(), wxSize(48, 48));
+    EXPECT_EQ(std::memcmp(shown.GetData(), expected.GetData(), 48 * 48 * 3), 0);
+    // Not a blank square: the sheet's blue header is there.
+    bool blue = false;
+    for (int x = 0; x < 48 && !blue; ++x)
+        for (int y = 0; y < 16 && !blue; ++y)
+            blue = shown.GetBlue(x, y) > 120 && shown.GetRed(x, y) < 90;
+    EXPECT_TRUE(blue);
 }
 
 TEST_F(AppWindowTest, DroppedFilesOpen)

@@ -1,0 +1,15 @@
+# Writes OUT, a header with the PNG files csvquibbo-<size>.png of DIR (one per size in SIZES) as
+# byte arrays and a table of them, so that the program carries its icon.
+set(text "// Generated at build time from app/icons: the application icon's PNG sizes.\n#pragma once\n\n#include <cstddef>\n\n")
+set(table "")
+foreach(size IN LISTS SIZES)
+  file(READ "${DIR}/csvquibbo-${size}.png" hex HEX)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(APPEND text "inline const unsigned char kAppIconPng${size}[] = {${bytes}};\n")
+  string(APPEND table "    {${size}, kAppIconPng${size}, sizeof kAppIconPng${size}},\n")
+endforeach()
+string(APPEND text "\nstruct AppIconPng\n{\n    int size;\n    const unsigned char* data;\n    size_t length;\n};\n\n")
+string(APPEND text "inline const AppIconPng kAppIconPngs[] = {\n${table}};\n")
+file(WRITE "${OUT}.tmp" "${text}")
+file(COPY_FILE "${OUT}.tmp" "${OUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUT}.tmp")
