@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #if defined(__SSE2__)
@@ -67,6 +68,16 @@ public:
     }
 
     bool IsMemory() const { return chunks != nullptr; }
+
+    // Bytes of a regular file from `offset` on as it is now; UINT64_MAX when unknown.
+    uint64_t BytesLeft(uint64_t offset) const
+    {
+        struct stat info;
+        if (chunks || fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+            return UINT64_MAX;
+        const uint64_t size = static_cast<uint64_t>(info.st_size);
+        return size > offset ? size - offset : 0;
+    }
 
     // The next span of at most `wanted` bytes (file mode; memory spans are whole chunks).
     // Returns false on a read error; an empty span is the end of the text.
@@ -739,6 +750,17 @@ bool Scan(TextScanContext& context, TextSource& source, IndexList& list, bool sp
                                             : kDefaultBulkRead;
     if (pseudoPath)
         bulk = readSize;
+    // Memory spans are the chunks themselves; a small file is read in one read a little larger
+    // than it (a read that returns less than it asked for is the last), not into a block of the
+    // full bulk size. Should the file grow meanwhile, reading simply goes on in such reads.
+    if (source.IsMemory())
+        bulk = std::min(bulk, readSize);
+    else if (!pseudoPath)
+    {
+        const uint64_t left = source.BytesLeft(start.byteOffset);
+        if (left < bulk)
+            bulk = std::min(bulk, std::max<size_t>(static_cast<size_t>(left + 1 + 4095) / 4096 * 4096, 4096));
+    }
     // The first read is at least readSize bytes: the encoding is detected on them.
     const size_t firstRead = std::max(bulk, readSize);
     // Page-aligned: the kernel copies into an aligned block much faster.

@@ -34,12 +34,16 @@ if [ -e /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a 
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCSVQ_GUI=OFF -DCSVQ_TESTS=OFF -DCSVQ_BENCH=OFF -DCSVQ_FUZZ=ON >/dev/null
   cmake --build build-fuzz -j "$jobs"
+  # Each starts from its seed corpus with its dictionary (scripts/fuzz.sh runs them longer).
   for fuzzer in build-fuzz/tests/fuzz/fuzz_*; do
     [ -x "$fuzzer" ] || continue
+    name=$(basename "$fuzzer")
+    name=${name#fuzz_}
     corpus=$(mktemp -d)
     echo "-- $(basename "$fuzzer")"
     ASAN_OPTIONS=detect_leaks=1 "$fuzzer" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 \
-      -print_final_stats=1 "$corpus" 2>&1 | tail -n 12
+      -max_len=4096 -timeout=10 -entropic=0 -dict="tests/fuzz/$name.dict" \
+      -print_final_stats=1 "$corpus" "tests/fuzz/corpus/$name" 2>&1 | tail -n 12
     status=${PIPESTATUS[0]}
     rm -rf "$corpus"
     if [ "$status" -ne 0 ]; then

@@ -1,6 +1,9 @@
-// libFuzzer target: the input bytes become a file that LCSVReader reads to the end.
-// Byte 0 chooses the separator kind (0..3, 3 standing for an unknown kind), the record cap and
-// the reading mode; byte 1 the encoding index (0..22); the rest is the file.
+// libFuzzer target: the input bytes become a text that LCSVReader reads to the end.
+// Byte 0 chooses the separator kind (0..3, 3 standing for an unknown kind), the record cap, the
+// source (a memory buffer, or one scratch file rewritten for each input) and what else is done;
+// byte 1 the encoding index (0..22); the rest is the text, at most kMaxText bytes.
+// The readers and their buffers live as long as the process, as a document's reader does over
+// many reads, so that an input costs its parsing and little else.
 // The reading library is built with the fuzzer's coverage instrumentation and the sanitizers
 // when fuzz targets are built.
 #include "CSVReader.h"
@@ -9,20 +12,25 @@
 #include "TextFileReader.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 namespace
 {
-// One scratch file per fuzzing process, rewritten for every input.
+// Longer inputs find nothing shorter ones would not, and cost more per run.
+constexpr size_t kMaxText = 16384;
+
+// One scratch file per fuzzing process, rewritten for every input; in memory (/dev/shm) where
+// there is one, since a file cut to nothing and written again is flushed to disk when closed.
 const std::string& ScratchPath()
 {
     static const std::string path = [] {
-        char pattern[] = "/tmp/csvq-fuzz-csv-XXXXXX";
-        int fd = mkstemp(pattern);
+        std::string pattern = access("/dev/shm", W_OK) == 0 ? "/dev/shm/csvq-fuzz-csv-XXXXXX"
+                                                            : "/tmp/csvq-fuzz-csv-XXXXXX";
+        int fd = mkstemp(pattern.data());
         if (fd < 0)
             std::abort();
         close(fd);
@@ -35,19 +43,39 @@ const std::string& ScratchPath()
 
 void WriteScratch(const uint8_t* bytes, size_t size)
 {
-    FILE* file = std::fopen(ScratchPath().c_str(), "wb");
-    if (!file)
+    static const int fd = open(ScratchPath().c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0 || ftruncate(fd, 0) != 0)
         std::abort();
-    if (size > 0 && std::fwrite(bytes, 1, size, file) != size)
+    if (size > 0 && pwrite(fd, bytes, size, 0) != static_cast<ssize_t>(size))
         std::abort();
-    std::fclose(file);
+}
+
+struct Readers
+{
+    LCSVReader reader;
+    LCSVReader fast;
+    LCSVReader slow;
+    LTextFileReader blocks;
+    LMemChunkBuffer source;
+    LMemChunkBuffer none;
+    CSVRecord record;
+    CSVRecord a;
+    CSVRecord b;
+    std::vector<LineEntry> entries;
+};
+
+Readers& Shared()
+{
+    static Readers* readers = new Readers;  // never freed: no destruction order at exit
+    return *readers;
 }
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 2)
+    if (size < 2 || size - 2 > kMaxText)
         return 0;
+    Readers& r = Shared();
     const uint8_t options = data[0];
     const int32_t codePage = GetEncodingCodePage(data[1] % kEncodingCount);
     const uint8_t* text = data + 2;
@@ -59,39 +87,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool joinWithoutNewline = (options & 0x10) != 0;
     const bool reposition = (options & 0x20) != 0;
 
-    LCSVReader reader;
-    LMemChunkBuffer source;
+    const char* path = nullptr;
+    r.source.Clear();
     if (memoryMode)
     {
         if (textSize > 0)
-            source.Append(text, static_cast<int32_t>(textSize));
-        reader.Open(nullptr, source, nullptr);
+            r.source.Append(text, static_cast<int32_t>(textSize));
     }
     else
     {
         WriteScratch(text, textSize);
-        reader.Open(ScratchPath().c_str(), source, nullptr);
+        path = ScratchPath().c_str();
     }
-    reader.SetSeparatorKind(kind);
-    reader.GetTextFile().SetCodePage(codePage);
-    if (lowCap)
-        reader.SetMaxRecordChars(16);
+    r.reader.Open(path, r.source, nullptr);
+    r.reader.SetSeparatorKind(kind);
+    r.reader.GetTextFile().SetCodePage(codePage);
+    r.reader.SetMaxRecordChars(lowCap ? 16 : LCSVReader::kMaxRecordChars);
 
     // Every record consumes at least one line, so this bounds the loop.
-    const int64_t lines = reader.GetTextFile().GetLineCount();
+    const int64_t lines = r.reader.GetTextFile().GetLineCount();
     int64_t records = 0;
-    CSVRecord record;
     while (records <= lines)
     {
-        record.clear();
-        if (!reader.ReadRecord(record, joinWithoutNewline))
+        r.record.clear();
+        if (!r.reader.ReadRecord(r.record, joinWithoutNewline))
             break;
         ++records;
         // Paging as the document does: back to a recorded boundary now and then.
         if (reposition && records % 7 == 0)
         {
-            int64_t line = reader.GetCurrentLine();
-            reader.SetPosition(line, records);
+            int64_t line = r.reader.GetCurrentLine();
+            r.reader.SetPosition(line, records);
         }
     }
     if (records > lines + 1)
@@ -99,32 +125,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // 8-bit text read as UTF-8 is parsed from the window's bytes, here into one reused record;
     // the decoded window read into fresh records must agree.
-    if (!memoryMode && codePage == 65001)
+    if (codePage == 65001 && (options & 0x80))
     {
-        LCSVReader fast;
-        LCSVReader slow;
-        fast.Open(ScratchPath().c_str(), source, nullptr);
-        slow.Open(ScratchPath().c_str(), source, nullptr);
-        slow.SetByteParsing(false);
-        for (LCSVReader* each : {&fast, &slow})
+        r.fast.Open(path, r.source, nullptr);
+        r.slow.Open(path, r.source, nullptr);
+        r.slow.SetByteParsing(false);
+        for (LCSVReader* each : {&r.fast, &r.slow})
         {
             each->SetSeparatorKind(kind);
-            if (lowCap)
-                each->SetMaxRecordChars(16);
+            each->SetMaxRecordChars(lowCap ? 16 : LCSVReader::kMaxRecordChars);
         }
-        CSVRecord a;
         for (int64_t i = 0; i <= lines; ++i)
         {
-            CSVRecord b;
-            bool okA = fast.ReadRecordInto(a, joinWithoutNewline);
-            bool okB = slow.ReadRecord(b, joinWithoutNewline);
-            if (okA != okB || a != b || fast.GetCurrentLine() != slow.GetCurrentLine() ||
-                fast.GetRecordCount() != slow.GetRecordCount() ||
-                fast.WasLastRecordCut() != slow.WasLastRecordCut() ||
-                fast.WasLastRecordUnclosed() != slow.WasLastRecordUnclosed() ||
-                fast.GetOpenQuoteLine() != slow.GetOpenQuoteLine() ||
-                fast.GetCutLinesOfLastRecord() != slow.GetCutLinesOfLastRecord() ||
-                fast.GetLastReadStatus() != slow.GetLastReadStatus())
+            r.b.clear();
+            bool okA = r.fast.ReadRecordInto(r.a, joinWithoutNewline);
+            bool okB = r.slow.ReadRecord(r.b, joinWithoutNewline);
+            if (okA != okB || (okA && r.a != r.b) || r.fast.GetCurrentLine() != r.slow.GetCurrentLine() ||
+                r.fast.GetRecordCount() != r.slow.GetRecordCount() ||
+                r.fast.WasLastRecordCut() != r.slow.WasLastRecordCut() ||
+                r.fast.GetLastReadStatus() != r.slow.GetLastReadStatus())
                 std::abort();
             if (!okA)
                 break;
@@ -134,14 +153,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The pseudo-line blocks the JSON stream reads, over the same file.
     if (!memoryMode && (options & 0x40))
     {
-        LTextFileReader blocks;
-        LMemChunkBuffer none;
-        blocks.Open(ScratchPath().c_str(), none, nullptr, false, true, true);
-        blocks.SetCodePage(codePage);
-        blocks.RebuildIndex(nullptr);
-        std::vector<LineEntry> entries;
-        for (IndexPosition pos = 0; pos < blocks.GetIndex().size(); ++pos)
-            blocks.ReadBlock(pos, entries);
+        r.blocks.Open(path, r.none, nullptr, false, true, true);
+        r.blocks.SetCodePage(codePage);
+        r.blocks.RebuildIndex(nullptr);
+        for (IndexPosition pos = 0; pos < r.blocks.GetIndex().size(); ++pos)
+            r.blocks.ReadBlock(pos, r.entries);
     }
     return 0;
 }

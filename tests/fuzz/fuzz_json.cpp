@@ -1,10 +1,13 @@
 // libFuzzer target: the JSON lexer and parser over arbitrary bytes, read through the paged file
 // stream (the bytes written to a file) and through antlr3's own 8-bit string stream. The first
-// byte picks the options: strict numbers, start rule, when to stop after a value.
+// byte picks the options: strict numbers, start rule, when to stop after a value, whether the
+// parser reports to an event object, and the stream. Inputs are capped at kMaxText bytes: the common token
+// stream holds every token, and longer inputs find nothing shorter ones would not.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 
@@ -16,6 +19,8 @@
 #include "json_grammarParser.h"
 
 namespace {
+constexpr size_t kMaxText = 16384;
+
 // Touches every text it is given, so that a bad pointer or length shows under ASan.
 class CheckingEvents : public LJSONParserEvents
 {
@@ -95,42 +100,54 @@ void Parse(pANTLR3_INPUT_STREAM input, uint8_t options)
     input->close(input);
 }
 
+// One scratch file per fuzzing process, rewritten for every input; in memory (/dev/shm) where
+// there is one, since a file cut to nothing and written again is flushed to disk when closed.
 std::string& ScratchPath()
 {
     static std::string path = [] {
-        char pattern[] = "/tmp/fuzz_json_XXXXXX";
-        const int fd = mkstemp(pattern);
-        if (fd >= 0)
-            close(fd);
+        std::string pattern = access("/dev/shm", W_OK) == 0 ? "/dev/shm/fuzz_json_XXXXXX" : "/tmp/fuzz_json_XXXXXX";
+        const int fd = mkstemp(pattern.data());
+        if (fd < 0)
+            std::abort();
+        close(fd);
         std::atexit([] { std::remove(ScratchPath().c_str()); });
-        return std::string(pattern);
+        return pattern;
     }();
     return path;
+}
+
+void WriteScratch(const uint8_t* bytes, size_t size)
+{
+    static const int fd = open(ScratchPath().c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0 || ftruncate(fd, 0) != 0)
+        std::abort();
+    if (size > 0 && pwrite(fd, bytes, size, 0) != static_cast<ssize_t>(size))
+        std::abort();
 }
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size == 0)
+    if (size == 0 || size - 1 > kMaxText)
         return 0;
     const uint8_t options = data[0];
     ++data;
     --size;
 
-    FILE* file = std::fopen(ScratchPath().c_str(), "wb");
-    if (file == nullptr)
+    // Bit 7: antlr3's own 8-bit string stream over a copy; otherwise the paged file stream.
+    if ((options & 0x80) != 0)
+    {
+        std::string copy(reinterpret_cast<const char*>(data), size);
+        Parse(antlr3StringStreamNew(reinterpret_cast<pANTLR3_UINT8>(copy.data()), ANTLR3_ENC_8BIT,
+                                    static_cast<ANTLR3_UINT32>(copy.size()),
+                                    reinterpret_cast<pANTLR3_UINT8>(const_cast<char*>("fuzz"))),
+              options);
         return 0;
-    std::fwrite(data, 1, size, file);
-    std::fclose(file);
-    std::wstring widePath(ScratchPath().begin(), ScratchPath().end());
+    }
+    WriteScratch(data, size);
+    static const std::wstring widePath(ScratchPath().begin(), ScratchPath().end());
     Parse(antlr3StringStreamFromFile(widePath.c_str(),
                                      reinterpret_cast<unsigned char*>(const_cast<char*>("fuzz"))),
-          options);
-
-    std::string copy(reinterpret_cast<const char*>(data), size);
-    Parse(antlr3StringStreamNew(reinterpret_cast<pANTLR3_UINT8>(copy.data()), ANTLR3_ENC_8BIT,
-                                static_cast<ANTLR3_UINT32>(copy.size()),
-                                reinterpret_cast<pANTLR3_UINT8>(const_cast<char*>("fuzz"))),
           options);
     return 0;
 }
