@@ -23,80 +23,104 @@ constexpr uint8_t kQuote = '"';
 constexpr uint8_t kCR = 13;
 constexpr uint8_t kLF = 10;
 constexpr uint64_t kNone = UINT64_MAX;
-constexpr size_t kReadSize = 1u << 20;
+constexpr size_t kReadSize = 256u << 10;  // stays in the second-level cache
 constexpr size_t kPadding = 128;
 constexpr int64_t kCheckpointLines = 5000;
 
-// Bit i set when byte i of the 64 is CR, LF, a quotation mark or NUL: the only bytes that change
-// where a record ends.
-uint64_t EventMaskScalar(const uint8_t* p)
+// Bit i of masks[k] set when byte 64k + i is CR, LF, a quotation mark or NUL: the only bytes that
+// change where a record ends. The bytes are read in whole blocks of 64.
+void EventMasksScalar(const uint8_t* p, size_t blocks, uint64_t* masks)
 {
-    uint64_t bits = 0;
-    for (int i = 0; i < 64; ++i)
+    for (size_t k = 0; k < blocks; ++k, p += 64)
     {
-        const uint8_t b = p[i];
-        bits |= uint64_t(b == kCR || b == kLF || b == kQuote || b == 0) << i;
+        uint64_t bits = 0;
+        for (int i = 0; i < 64; ++i)
+        {
+            const uint8_t b = p[i];
+            bits |= uint64_t(b == kCR || b == kLF || b == kQuote || b == 0) << i;
+        }
+        masks[k] = bits;
     }
-    return bits;
 }
 
 #if defined(__SSE2__)
-uint64_t EventMaskSse2(const uint8_t* p)
+void EventMasksSse2(const uint8_t* p, size_t blocks, uint64_t* masks)
 {
     const __m128i cr = _mm_set1_epi8(static_cast<char>(kCR));
     const __m128i lf = _mm_set1_epi8(static_cast<char>(kLF));
     const __m128i quote = _mm_set1_epi8(static_cast<char>(kQuote));
     const __m128i zero = _mm_setzero_si128();
-    uint64_t bits = 0;
-    for (int part = 0; part < 4; ++part)
+    for (size_t k = 0; k < blocks; ++k, p += 64)
     {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * part));
-        const __m128i m = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
-                                       _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, zero)));
-        bits |= static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(m))) << (16 * part);
+        uint64_t bits = 0;
+        for (int part = 0; part < 4; ++part)
+        {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * part));
+            const __m128i m = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
+                                           _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, zero)));
+            bits |= static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(m))) << (16 * part);
+        }
+        masks[k] = bits;
     }
-    return bits;
 }
 #endif
 
 #if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target("avx2"))) uint64_t EventMaskAvx2(const uint8_t* p)
+__attribute__((target("avx2"))) void EventMasksAvx2(const uint8_t* p, size_t blocks, uint64_t* masks)
 {
     const __m256i cr = _mm256_set1_epi8(static_cast<char>(kCR));
     const __m256i lf = _mm256_set1_epi8(static_cast<char>(kLF));
     const __m256i quote = _mm256_set1_epi8(static_cast<char>(kQuote));
     const __m256i zero = _mm256_setzero_si256();
-    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
-    const __m256i ma = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(a, cr), _mm256_cmpeq_epi8(a, lf)),
-                                       _mm256_or_si256(_mm256_cmpeq_epi8(a, quote), _mm256_cmpeq_epi8(a, zero)));
-    const __m256i mb = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(b, cr), _mm256_cmpeq_epi8(b, lf)),
-                                       _mm256_or_si256(_mm256_cmpeq_epi8(b, quote), _mm256_cmpeq_epi8(b, zero)));
-    return static_cast<uint32_t>(_mm256_movemask_epi8(ma)) |
-           (static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(mb))) << 32);
+    for (size_t k = 0; k < blocks; ++k, p += 64)
+    {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+        const __m256i ma = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(a, cr), _mm256_cmpeq_epi8(a, lf)),
+                                           _mm256_or_si256(_mm256_cmpeq_epi8(a, quote), _mm256_cmpeq_epi8(a, zero)));
+        const __m256i mb = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(b, cr), _mm256_cmpeq_epi8(b, lf)),
+                                           _mm256_or_si256(_mm256_cmpeq_epi8(b, quote), _mm256_cmpeq_epi8(b, zero)));
+        masks[k] = static_cast<uint32_t>(_mm256_movemask_epi8(ma)) |
+                   (static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(mb))) << 32);
+    }
+}
+
+__attribute__((target("avx512f,avx512bw"))) void EventMasksAvx512(const uint8_t* p, size_t blocks, uint64_t* masks)
+{
+    const __m512i cr = _mm512_set1_epi8(static_cast<char>(kCR));
+    const __m512i lf = _mm512_set1_epi8(static_cast<char>(kLF));
+    const __m512i quote = _mm512_set1_epi8(static_cast<char>(kQuote));
+    for (size_t k = 0; k < blocks; ++k, p += 64)
+    {
+        const __m512i v = _mm512_loadu_si512(p);
+        masks[k] = _mm512_cmpeq_epi8_mask(v, cr) | _mm512_cmpeq_epi8_mask(v, lf) |
+                   _mm512_cmpeq_epi8_mask(v, quote) | _mm512_testn_epi8_mask(v, v);
+    }
 }
 #endif
 
-using EventMaskFn = uint64_t (*)(const uint8_t*);
+using EventMasksFn = void (*)(const uint8_t*, size_t, uint64_t*);
 
-EventMaskFn ChooseEventMask()
+EventMasksFn ChooseEventMasks()
 {
 #if defined(__x86_64__) && defined(__GNUC__)
     __builtin_cpu_init();
+    if (SimdAllows(SimdLevel::Avx512) && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw"))
+        return EventMasksAvx512;
     if (SimdAllows(SimdLevel::Avx2) && __builtin_cpu_supports("avx2"))
-        return EventMaskAvx2;
+        return EventMasksAvx2;
 #endif
 #if defined(__SSE2__)
     if (SimdAllows(SimdLevel::Sse2))
-        return EventMaskSse2;
+        return EventMasksSse2;
 #endif
-    return EventMaskScalar;
+    return EventMasksScalar;
 }
 
-inline uint64_t EventMask(const uint8_t* p)
+inline void EventMasks(const uint8_t* p, size_t blocks, uint64_t* masks)
 {
-    static const EventMaskFn chosen = ChooseEventMask();
-    return chosen(p);
+    static const EventMasksFn chosen = ChooseEventMasks();
+    chosen(p, blocks, masks);
 }
 
 // The class of a character for the record rules: itself for NUL, the quotation mark, the
@@ -215,6 +239,10 @@ bool LRecordScanner::Load(uint64_t from, uint64_t keepFrom, uint64_t textEnd)
     }
     length = kept + want;
     std::memset(buffer.data() + length, 0, kPadding);
+    const size_t blocks = (length + 63) / 64;
+    if (masks.size() < blocks)
+        masks.resize(blocks);
+    EventMasks(buffer.data(), blocks, masks.data());
     return true;
 }
 
@@ -254,12 +282,11 @@ bool LRecordScanner::Locate(const RecordScanSetup& setup, int64_t line, uint64_t
         bool found = false;
         while (at < procEnd && !found)
         {
-            const uint64_t block = at;
-            uint64_t mask = EventMask(buffer.data() + (block - base));
+            const uint64_t block = base + ((at - base) & ~uint64_t(63));
+            uint64_t mask = masks[(at - base) >> 6] & (~uint64_t(0) << ((at - base) & 63));
             const uint64_t span = std::min<uint64_t>(64, procEnd - block);
             if (span < 64)
                 mask &= (uint64_t(1) << span) - 1;
-            mask &= ~uint64_t(0) << (at - block);
             while (mask)
             {
                 const uint64_t p = block + static_cast<uint64_t>(__builtin_ctzll(mask));
@@ -394,9 +421,8 @@ ScanStop LRecordScanner::Scan(const RecordScanSetup& setup, int64_t& line, int64
         const uint64_t procEnd = end < textEnd ? end - 1 : textEnd;
         while (pos < procEnd)
         {
-            const uint64_t block = pos;
-            const uint8_t* bytes = buffer.data() + (block - base);
-            uint64_t mask = EventMask(bytes);
+            const uint64_t block = base + ((pos - base) & ~uint64_t(63));
+            uint64_t mask = masks[(pos - base) >> 6] & (~uint64_t(0) << ((pos - base) & 63));
             const uint64_t span = std::min<uint64_t>(64, procEnd - block);
             if (span < 64)
                 mask &= (uint64_t(1) << span) - 1;

@@ -101,6 +101,7 @@ private:
     // The file the kept bytes came from: device, inode, size, modification time.
     uint64_t identity[5] = {};
     std::vector<uint8_t> buffer;  // bytes [base, base + length), then zero padding
+    std::vector<uint64_t> masks;  // where the buffer's blocks of 64 hold CR, LF, '"' or NUL
     uint64_t base = 0;
     size_t length = 0;
     bool haveKnown = false;
