@@ -40,6 +40,20 @@ unsigned LListCtrl::MouseFlags(const wxMouseEvent& event)
     return flags;
 }
 
+wxWindow* LListCtrl::GetListArea()
+{
+    // The list is made of the header (on top) and the rows' window below it: the tallest child.
+    wxWindow* area = this;
+    int height = -1;
+    for (wxWindow* child : GetChildren())
+        if (child->GetSize().y > height)
+        {
+            area = child;
+            height = child->GetSize().y;
+        }
+    return area;
+}
+
 long LListCtrl::RowAt(const wxPoint& point)
 {
     int hitFlags = 0;

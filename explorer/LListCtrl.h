@@ -40,8 +40,10 @@ public:
     // The mouse flags of an event as the callbacks receive them (button and key bits).
     static unsigned MouseFlags(const wxMouseEvent& event);
 
-protected:
-    // The row under a client point, -1 for none.
+    // The window that shows the rows (below the header): the mouse events of the list come in
+    // its coordinates.
+    wxWindow* GetListArea();
+    // The row under a point of a mouse event of the list, -1 for none.
     long RowAt(const wxPoint& point);
 
 private:

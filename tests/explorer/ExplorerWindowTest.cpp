@@ -1,0 +1,725 @@
+// The explorer window hosted in a frame over a temporary folder tree: the listing and its rows,
+// hidden entries, the flat list, search and reset, the folder history, opening the parent entry,
+// Folder up while a listing runs, Delete to the trash, renaming, column sorting, the keys of the
+// folder popup and the Tab ring, right-click selection and the context menu, the layout.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <wx/frame.h>
+#include <wx/menu.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ExplorerPathCodec.h"
+#include "ExplorerRowText.h"
+#include "ExplorerServices.h"
+#include "ExplorerTestSupport.h"
+#include "ExplorerWxText.h"
+#include "LAppInterface.h"
+#include "LSkorrelFileExplorerList.h"
+#include "LSkorrelFileExplorerParentWnd.h"
+#include "PathHelpers.h"
+#include "WSFileStorage.h"
+
+class CToolsCollection
+{
+};
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class RecordingNotifier : public ExplorerNotifier
+{
+public:
+    void ShowError(const std::u16string& text) override { errors.push_back(text); }
+    bool ConfirmPermanentDelete(const std::u16string&) override { return false; }
+    std::vector<std::u16string> errors;
+};
+
+class TestApp : public LAppInterface
+{
+public:
+    explicit TestApp(ExplorerServices& services) : m_services(services) {}
+    bool OpenFileRecord(WSFileRecord* record) override
+    {
+        opened.push_back(record ? record->GetPath() : u"(none)");
+        return false;
+    }
+    bool QueryOption1() override { return false; }
+    bool QueryOption2() override { return false; }
+    CToolsCollection& GetToolsCollection() override { return m_tools; }
+    void OnBeforeFileOperation() override { ++before; }
+    void OnAfterFileOperation(bool, bool) override { ++after; }
+    int32_t QueryNumber() override { return -1; }
+    std::u16string QueryText1() override { return {}; }
+    void Notify1() override {}
+    WSFileStorageThreadSafeAccess* GetFileStorageAccess() override { return &m_services.GetFileStorageAccess(); }
+    std::u16string QueryText2() override { return {}; }
+    void Notify2() override {}
+    void Notify3() override {}
+    void Notify4() override {}
+    void Notify5() override {}
+    void Notify6() override {}
+    std::u16string QueryText3() override { return {}; }
+    std::u16string QueryText4() override { return {}; }
+    std::u16string QueryText5() override { return {}; }
+    bool QueryOption3() override { return false; }
+    void Notify7() override {}
+
+    std::vector<std::u16string> opened;
+    int before = 0;
+    int after = 0;
+
+private:
+    ExplorerServices& m_services;
+    CToolsCollection m_tools;
+};
+
+void WriteFile(const fs::path& path, size_t bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << std::string(bytes, 'x');
+}
+
+std::u16string U(const fs::path& path)
+{
+    return ExplorerPathFromNative(path.string());
+}
+
+// Ends the process when a step hangs, so that a deadlock fails the test instead of blocking.
+class Watchdog
+{
+public:
+    explicit Watchdog(int seconds, const char* what)
+        : m_thread([this, seconds, what] {
+              std::unique_lock<std::mutex> lock(m_mutex);
+              if (!m_done.wait_for(lock, std::chrono::seconds(seconds), [this] { return m_finished; }))
+              {
+                  std::fprintf(stderr, "HANG: %s did not return within %d s\n", what, seconds);
+                  std::_Exit(3);
+              }
+          })
+    {
+    }
+    ~Watchdog()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_finished = true;
+        }
+        m_done.notify_all();
+        m_thread.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_finished = false;
+    std::thread m_thread;
+};
+
+class ExplorerWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/csvq-explorer-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        base = pattern;
+        root = base / "tree";
+        fs::create_directories(root / "sub");
+        WriteFile(root / "sub" / "x.txt", 3);
+        WriteFile(root / ".hidden", 5);
+        WriteFile(root / "report.CSV", 2048);
+        WriteFile(root / "old.csv", 10);
+        WriteFile(root / "tool.exe", 7);
+        WriteFile(root / "noext", 1);
+        WriteFile(root / "archive.zip", 100);
+        fs::create_directory_symlink(root, root / "loop");
+
+        services = std::make_unique<ExplorerServices>();
+        ASSERT_EQ(ExplorerServices::Current(), services.get());
+        services->SetNotifier(&notifier);
+        app = std::make_unique<TestApp>(*services);
+
+        frame = new wxFrame(nullptr, wxID_ANY, "explorer", wxPoint(20, 20), wxDefaultSize);
+        frame->SetClientSize(600, 400);
+        explorer = new LSkorrelFileExplorerParentWnd();
+        explorer->SetAppInterface(app.get());
+        explorer->showContextMenu = [this](wxWindow*, wxMenu& menu, const wxPoint& point) {
+            menus.clear();
+            for (const wxMenuItem* item : menu.GetMenuItems())
+                menus.push_back(item->IsSeparator() ? wxString("-") : item->GetItemLabel());
+            menuPoint = point;
+        };
+        ASSERT_TRUE(explorer->Create(frame, wxID_ANY, wxPoint(0, 0), wxSize(600, 400)));
+        explorer->SetNotifier(&notifier);
+        frame->Show();
+        Pump(50);
+        list = explorer->GetList();
+        ASSERT_NE(list, nullptr);
+    }
+
+    void TearDown() override
+    {
+        frame->Destroy();
+        Pump(20);
+        app.reset();
+        services.reset();
+        std::error_code error;
+        fs::remove_all(base, error);
+    }
+
+    // Lists a folder and waits until the list is filled.
+    void Enter(const fs::path& folder, bool history = true)
+    {
+        const std::u16string path = U(folder);
+        explorer->NavigateToFolder(&path, history);
+        WaitForListing();
+    }
+    void WaitForListing()
+    {
+        ASSERT_TRUE(PumpUntil([this] { return !list->IsListingRunning() && explorer->GetSearchBox()->IsEnabled(); }));
+        Pump(20);
+    }
+
+    std::vector<std::u16string> Texts() const
+    {
+        std::vector<std::u16string> texts;
+        for (long row = 0; row < list->GetItemCount(); ++row)
+            texts.push_back(list->GetRowText(row));
+        return texts;
+    }
+    long RowOf(const std::u16string& text) const
+    {
+        for (long row = 0; row < list->GetItemCount(); ++row)
+            if (list->GetRowText(row) == text)
+                return row;
+        return -1;
+    }
+    void SelectOnly(std::initializer_list<long> rows)
+    {
+        for (long row = 0; row < list->GetItemCount(); ++row)
+            list->SetItemState(row, 0, wxLIST_STATE_SELECTED);
+        for (long row : rows)
+            list->SetItemState(row, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+    }
+    std::vector<long> Selected() const
+    {
+        std::vector<long> rows;
+        for (long row = list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); row >= 0;
+             row = list->GetNextItem(row, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
+            rows.push_back(row);
+        return rows;
+    }
+    // The centre of a row in the coordinates of the list's mouse events.
+    wxPoint RowPoint(long row) const
+    {
+        wxRect rect;
+        EXPECT_TRUE(list->GetItemRect(row, rect));
+        wxWindow* area = list->GetListArea();
+        return area->ScreenToClient(list->ClientToScreen(wxPoint(rect.x + 20, rect.y + rect.height / 2)));
+    }
+    // The label editor of a row closed with a text.
+    bool EndLabelEdit(long row, const wxString& text)
+    {
+        wxListEvent event(wxEVT_LIST_END_LABEL_EDIT, list->GetId());
+        event.SetEventObject(list);
+        event.m_itemIndex = row;
+        event.m_item.SetId(row);
+        event.m_item.SetText(text);
+        list->GetEventHandler()->ProcessEvent(event);
+        return event.IsAllowed();
+    }
+    void ClickColumn(int column)
+    {
+        wxListEvent event(wxEVT_LIST_COL_CLICK, list->GetId());
+        event.SetEventObject(list);
+        event.m_col = column;
+        list->GetEventHandler()->ProcessEvent(event);
+    }
+    void KeyUpOnList(int key)
+    {
+        wxKeyEvent event(wxEVT_KEY_UP);
+        event.m_keyCode = key;
+        event.SetEventObject(list);
+        list->GetEventHandler()->ProcessEvent(event);
+    }
+    ExplorerNavigationState& State() { return services->GetNavigationState(); }
+
+    fs::path base;
+    fs::path root;
+    RecordingNotifier notifier;
+    std::unique_ptr<ExplorerServices> services;
+    std::unique_ptr<TestApp> app;
+    wxFrame* frame = nullptr;
+    LSkorrelFileExplorerParentWnd* explorer = nullptr;
+    LSkorrelFileExplorerList* list = nullptr;
+    std::vector<wxString> menus;
+    wxPoint menuPoint;
+};
+
+TEST_F(ExplorerWindowTest, ListingShowsTheParentEntryFirstThenFoldersThenFilesWithTheirTexts)
+{
+    Enter(root);
+    const std::vector<std::u16string> expected = {u"..",      u"loop",  u"sub",     u"archive.zip",
+                                                  u"noext",   u"old.csv", u"report.CSV", u"tool.exe"};
+    EXPECT_EQ(Texts(), expected) << "hidden entries left out, folders first, names ignoring case";
+
+    const long report = RowOf(u"report.CSV");
+    ASSERT_GE(report, 0);
+    EXPECT_EQ(list->GetItemText(report, 2), "2 KB");
+    EXPECT_EQ(list->GetItemText(report, 3), ToWx(FormatLocaleDateTime(list->GetRowRecord(report)->modified)));
+    EXPECT_FALSE(list->GetItemText(report, 3).empty());
+    EXPECT_EQ(list->GetItemText(RowOf(u"old.csv"), 2), "10 Bytes");
+    // Folders and the parent entry: the folder picture, no size, no date, no check picture.
+    for (const std::u16string& folder : {std::u16string(u".."), std::u16string(u"sub"), std::u16string(u"loop")})
+    {
+        const long row = RowOf(folder);
+        EXPECT_EQ(list->GetRowImage(row), EXPLORER_IMAGE_FOLDER);
+        EXPECT_EQ(list->GetItemText(row, 2), "");
+        EXPECT_EQ(list->GetRowValidImage(row), -1);
+    }
+    // Files: a file picture behind the reserved check pictures, and "not checked" in "Valid".
+    for (const std::u16string& file : {std::u16string(u"report.CSV"), std::u16string(u"tool.exe"), std::u16string(u"noext")})
+    {
+        const long row = RowOf(file);
+        EXPECT_GE(list->GetRowImage(row), EXPLORER_FIRST_FILE_ICON_IMAGE) << std::string(file.begin(), file.end());
+        EXPECT_EQ(list->GetRowValidImage(row), EXPLORER_IMAGE_UNCHECKED);
+    }
+    // The two csv files share one cached picture.
+    EXPECT_EQ(list->GetRowImage(RowOf(u"report.CSV")), list->GetRowImage(RowOf(u"old.csv")));
+    EXPECT_EQ(list->GetColumnCount(), 4);
+    EXPECT_EQ(list->GetColumnWidth(0), 300);
+}
+
+TEST_F(ExplorerWindowTest, HiddenEntriesIncludedOnRequestAndShownGrey)
+{
+    list->includeHidden = true;
+    Enter(root);
+    const long hidden = RowOf(u".hidden");
+    ASSERT_GE(hidden, 0);
+    EXPECT_TRUE(list->IsRowCut(hidden));
+    EXPECT_FALSE(list->IsRowCut(RowOf(u"old.csv")));
+}
+
+TEST_F(ExplorerWindowTest, FlatListShowsRelativeNamesWithoutFollowingLinks)
+{
+    Enter(root);
+    const size_t historyBefore = State().folderHistory.size();
+    explorer->OnSearchInSubfoldersClicked();
+    WaitForListing();
+    EXPECT_TRUE(list->flatList);
+    EXPECT_TRUE(explorer->GetFlatListCheck()->GetValue());
+    EXPECT_EQ(State().folderHistory.size(), historyBefore) << "the switch lists again without a history entry";
+    const std::vector<std::u16string> texts = Texts();
+    EXPECT_NE(std::find(texts.begin(), texts.end(), u"sub/x.txt"), texts.end());
+    EXPECT_EQ(std::count_if(texts.begin(), texts.end(), [](const std::u16string& t) { return t.rfind(u"loop/", 0) == 0; }), 0)
+        << "the link to the tree itself is not entered";
+    EXPECT_EQ(texts.front(), u"..");
+    // The check box again: back to the folder alone.
+    explorer->OnSearchInSubfoldersClicked();
+    WaitForListing();
+    EXPECT_EQ(RowOf(u"sub/x.txt"), -1);
+    EXPECT_GE(RowOf(u"sub"), 0);
+}
+
+TEST_F(ExplorerWindowTest, SearchAsYouTypeAndReset)
+{
+    Enter(root);
+    const size_t all = Texts().size();
+    struct Case
+    {
+        const char* text;
+        std::vector<std::u16string> rows;
+    } cases[] = {
+        {"csv", {u"old.csv", u"report.CSV"}},
+        {"*.zip", {u"archive.zip"}},
+        {"?ub", {u"sub"}},
+        {"nothing-like-this", {}},
+    };
+    for (const Case& c : cases)
+    {
+        explorer->GetSearchBox()->SetValue(c.text); // the box's change event searches
+        EXPECT_EQ(Texts(), c.rows) << c.text;
+    }
+    explorer->OnResetSearchResults();
+    EXPECT_EQ(Texts().size(), all);
+    EXPECT_EQ(explorer->GetSearchBox()->GetValue(), "");
+}
+
+TEST_F(ExplorerWindowTest, BackForwardUpAndTheParentEntry)
+{
+    const fs::path sub = root / "sub";
+    Enter(root);
+    Enter(sub);
+    EXPECT_EQ(State().folderHistory, (std::vector<std::u16string>{U(root), U(sub)}));
+    EXPECT_EQ(State().historyPosition, 1);
+
+    explorer->OnHistoryBack();
+    WaitForListing();
+    EXPECT_EQ(State().historyPosition, 0);
+    EXPECT_EQ(explorer->GetPathBox()->GetValue(), ToWx(U(root)));
+    EXPECT_GE(RowOf(u"old.csv"), 0);
+    explorer->OnHistoryBack(); // at the first entry: nothing
+    EXPECT_EQ(State().historyPosition, 0);
+
+    explorer->OnHistoryForward();
+    WaitForListing();
+    EXPECT_EQ(State().historyPosition, 1);
+    EXPECT_GE(RowOf(u"x.txt"), 0);
+    explorer->OnHistoryForward(); // at the last entry: nothing
+    EXPECT_EQ(State().historyPosition, 1);
+
+    explorer->OnFolderUp();
+    WaitForListing();
+    EXPECT_EQ(explorer->GetPathBox()->GetValue(), ToWx(U(root)));
+    EXPECT_EQ(State().folderHistory.size(), 3u);
+    EXPECT_EQ(State().currentFolder, U(root));
+
+    // A double-click on the parent entry enters the folder above, with a history entry.
+    const long parent = RowOf(u"..");
+    ASSERT_EQ(parent, 0);
+    SelectOnly({parent});
+    list->GetCallbacks()->OnLButtonDblClk(0, RowPoint(parent));
+    WaitForListing();
+    EXPECT_EQ(explorer->GetPathBox()->GetValue(), ToWx(U(base)));
+    EXPECT_EQ(State().folderHistory.back(), U(base));
+    EXPECT_GE(RowOf(u"tree"), 0);
+
+    // A double-click on files hands each to the application.
+    Enter(root);
+    SelectOnly({RowOf(u"old.csv"), RowOf(u"noext")});
+    explorer->OpenSelectedItems();
+    EXPECT_EQ(app->opened.size(), 2u);
+}
+
+TEST_F(ExplorerWindowTest, BadPathsChangeNothingOrListSafely)
+{
+    Enter(root);
+    const std::vector<std::u16string> before = Texts();
+    const size_t history = State().folderHistory.size();
+    for (const std::u16string& path : {std::u16string(u""), U(root / "missing"), std::u16string(u"http://example.com/")})
+    {
+        explorer->NavigateToFolder(&path, true);
+        Pump(30);
+        EXPECT_EQ(Texts(), before);
+        EXPECT_EQ(State().folderHistory.size(), history);
+    }
+    // An empty path box and no path: nothing at all.
+    explorer->GetPathBox()->SetValue("");
+    explorer->NavigateToFolder(nullptr, true);
+    EXPECT_EQ(State().folderHistory.size(), history);
+
+    // A file in the path box is listed as an empty folder, not entered.
+    const std::u16string file = U(root / "old.csv");
+    explorer->NavigateToFolder(&file, true);
+    WaitForListing();
+    EXPECT_EQ(RowOf(u"old.csv"), -1);
+
+    // A relative path is taken from the current folder.
+    const fs::path cwd = fs::current_path();
+    fs::current_path(root);
+    const std::u16string relative = u"sub";
+    explorer->NavigateToFolder(&relative, true);
+    WaitForListing();
+    fs::current_path(cwd);
+    EXPECT_EQ(explorer->GetPathBox()->GetValue(), ToWx(U(root / "sub")));
+    EXPECT_GE(RowOf(u"x.txt"), 0);
+
+    // The root lists, and Folder up there stays at the root.
+    Enter("/");
+    EXPECT_GE(RowOf(u"tmp"), 0);
+    explorer->OnFolderUp();
+    WaitForListing();
+    EXPECT_EQ(explorer->GetPathBox()->GetValue(), "/");
+}
+
+TEST_F(ExplorerWindowTest, NamesThatAreNotUtf8RoundTrip)
+{
+    const std::string odd = std::string("caf") + char(0xE9) + ".csv"; // Latin-1, not UTF-8
+    WriteFile(root / odd, 4);
+    Enter(root);
+    WSFileRecord* found = nullptr;
+    for (long row = 0; row < list->GetItemCount(); ++row)
+        if (WSFileRecord* record = list->GetRowRecord(row); record && ExplorerPathToNative(record->GetPath()) == (root / odd).string())
+            found = record;
+    ASSERT_NE(found, nullptr);
+    // The text goes through the window's strings and back unchanged.
+    EXPECT_EQ(FromWx(ToWx(found->GetPath())), found->GetPath());
+}
+
+TEST_F(ExplorerWindowTest, FolderUpDuringARunningListingReturns)
+{
+    const fs::path big = root / "big";
+    fs::create_directory(big);
+    for (int i = 0; i < 20000; ++i)
+        WriteFile(big / ("f" + std::to_string(i)), 0);
+    for (int round = 0; round < 5; ++round)
+    {
+        const std::u16string path = U(big);
+        explorer->NavigateToFolder(&path, true);
+        {
+            Watchdog watchdog(20, "Folder up during a listing");
+            explorer->OnFolderUp();
+        }
+        WaitForListing();
+        EXPECT_EQ(explorer->GetPathBox()->GetValue(), ToWx(U(root)));
+        EXPECT_GE(RowOf(u"old.csv"), 0);
+    }
+}
+
+TEST_F(ExplorerWindowTest, DeleteSendsTheSelectionToTheTrash)
+{
+    Enter(root);
+    // Only the parent entry: nothing is deleted, nothing is said.
+    SelectOnly({RowOf(u"..")});
+    KeyUpOnList(WXK_DELETE);
+    EXPECT_TRUE(fs::exists(root));
+    EXPECT_TRUE(notifier.errors.empty());
+
+    SelectOnly({RowOf(u"old.csv"), RowOf(u"noext")});
+    KeyUpOnList('A'); // other keys do nothing
+    EXPECT_TRUE(fs::exists(root / "old.csv"));
+    KeyUpOnList(WXK_DELETE);
+    EXPECT_FALSE(fs::exists(root / "old.csv"));
+    EXPECT_FALSE(fs::exists(root / "noext"));
+    const char* data = std::getenv("XDG_DATA_HOME");
+    ASSERT_NE(data, nullptr);
+    EXPECT_TRUE(fs::exists(fs::path(data) / "Trash" / "files" / "old.csv"));
+    EXPECT_TRUE(notifier.errors.empty());
+    EXPECT_GE(RowOf(u"old.csv"), 0) << "the rows stay until the next listing";
+
+    // The list base's own delete reports an entry the trash could not take.
+    SelectOnly({RowOf(u"old.csv")});
+    list->DeleteSelectedFiles();
+    EXPECT_EQ(app->before, 1);
+    EXPECT_EQ(app->after, 1);
+    EXPECT_EQ(notifier.errors.size(), 1u) << "a failed trash call is reported";
+}
+
+TEST_F(ExplorerWindowTest, RenameNeverOverwritesAndKeepsTheOldLabel)
+{
+    fs::create_directory(root / "target");
+    Enter(root);
+
+    // Simple: a.csv -> b.csv; the row keeps its old label, the record follows the move.
+    long row = RowOf(u"old.csv");
+    SelectOnly({row});
+    EXPECT_FALSE(EndLabelEdit(row, "new.csv")) << "the edit is vetoed: the old label stays";
+    EXPECT_TRUE(fs::exists(root / "new.csv"));
+    EXPECT_FALSE(fs::exists(root / "old.csv"));
+    EXPECT_EQ(list->GetRowText(row), u"old.csv");
+    EXPECT_EQ(list->GetRowRecord(row)->GetPath(), U(root / "new.csv"));
+
+    // Onto an existing file: refused and reported, nothing overwritten.
+    row = RowOf(u"report.CSV");
+    SelectOnly({row});
+    EndLabelEdit(row, "noext");
+    EXPECT_TRUE(fs::exists(root / "report.CSV"));
+    EXPECT_EQ(fs::file_size(root / "noext"), 1u);
+    ASSERT_EQ(notifier.errors.size(), 1u);
+
+    // Bad names and an empty one: nothing moves.
+    for (const char* name : {"", "a/b", ".", ".."})
+    {
+        SelectOnly({row});
+        EndLabelEdit(row, name);
+        EXPECT_TRUE(fs::exists(root / "report.CSV")) << name;
+    }
+
+    // The name of an existing folder moves the entry into it.
+    SelectOnly({row});
+    EndLabelEdit(row, "target");
+    EXPECT_TRUE(fs::exists(root / "target" / "report.CSV"));
+
+    // Only the single selected row is renamed; rows without a record refuse the editor.
+    row = RowOf(u"tool.exe");
+    SelectOnly({row, RowOf(u"noext")});
+    EndLabelEdit(row, "other.exe");
+    EXPECT_TRUE(fs::exists(root / "tool.exe"));
+    SelectOnly({RowOf(u"noext")});
+    EndLabelEdit(row, "other.exe");
+    EXPECT_TRUE(fs::exists(root / "tool.exe")) << "the edited row is not the selected one";
+    EXPECT_FALSE(list->BlockLabelEdit(row));
+    list->InsertTextRow(0, u"placeholder");
+    EXPECT_TRUE(list->BlockLabelEdit(0));
+}
+
+TEST_F(ExplorerWindowTest, ColumnClicksSortOnceAndShowTheIndicator)
+{
+    Enter(root);
+    EXPECT_EQ(list->sortState, 2);
+    EXPECT_EQ(list->GetSortIndicator(), 0);
+    EXPECT_TRUE(list->IsAscendingSortIndicator());
+
+    ClickColumn(0); // the current column: descending, files first
+    EXPECT_EQ(list->sortState, 3);
+    EXPECT_FALSE(list->IsAscendingSortIndicator());
+    std::vector<std::u16string> texts = Texts();
+    EXPECT_EQ(texts.front(), u"..");
+    EXPECT_EQ(texts[1], u"tool.exe");
+    EXPECT_EQ(texts.back(), u"loop");
+
+    ClickColumn(0); // ascending again
+    EXPECT_EQ(list->sortState, 2);
+    EXPECT_EQ(Texts()[1], u"loop");
+
+    ClickColumn(2); // size, ascending: the parent entry, the folders (size 0), then by size
+    EXPECT_EQ(list->sortState, 6);
+    EXPECT_EQ(list->GetSortIndicator(), 2);
+    texts = Texts();
+    EXPECT_EQ(texts.front(), u"..");
+    EXPECT_EQ(texts.back(), u"report.CSV");
+    EXPECT_LT(std::find(texts.begin(), texts.end(), u"noext"), std::find(texts.begin(), texts.end(), u"tool.exe"));
+
+    // The selection follows its row through a sort.
+    const long selected = RowOf(u"archive.zip");
+    SelectOnly({selected});
+    ClickColumn(2);
+    ASSERT_EQ(Selected().size(), 1u);
+    EXPECT_EQ(list->GetRowText(Selected().front()), u"archive.zip");
+}
+
+TEST_F(ExplorerWindowTest, PopupKeysAndTheTabRing)
+{
+    Enter(root);
+    Enter(root / "sub");
+    LSuggestionsBoxFolderPaths* popup = explorer->GetFolderPopup();
+    ASSERT_NE(popup, nullptr);
+    wxTextCtrl* path = explorer->GetPathBox()->GetTextCtrl();
+    path->SetFocus();
+    Pump(30);
+    ASSERT_EQ(explorer->FocusedControl(), ExplorerControl::PathBox);
+    popup->Hide();
+
+    // Escape with the popup hidden shows it; a second Escape hides it and is consumed.
+    EXPECT_FALSE(explorer->PreTranslateKey(WXK_ESCAPE, false));
+    EXPECT_TRUE(popup->IsShown());
+    EXPECT_TRUE(explorer->PreTranslateKey(WXK_ESCAPE, false));
+    EXPECT_FALSE(popup->IsShown());
+
+    // Down opens and selects; Enter takes the selected folder with a history entry.
+    EXPECT_TRUE(explorer->PreTranslateKey(WXK_DOWN, false));
+    ASSERT_TRUE(popup->IsShown());
+    const int selectedRow = popup->GetModel().GetSelectedRow();
+    ASSERT_GE(selectedRow, 0);
+    const std::u16string chosen = popup->GetModel().GetVisible(selectedRow).text;
+    const size_t history = State().folderHistory.size();
+    EXPECT_FALSE(explorer->PreTranslateKey(WXK_RETURN, false)) << "Enter goes on to the path box";
+    WaitForListing();
+    EXPECT_FALSE(popup->IsShown());
+    EXPECT_EQ(State().folderHistory.size(), history + 1);
+    EXPECT_EQ(State().folderHistory.back(), chosen);
+
+    // The Tab ring: from the list to the path box with its text selected; Shift+Tab from back to
+    // the list.
+    list->SetFocus();
+    Pump(30);
+    ASSERT_EQ(explorer->FocusedControl(), ExplorerControl::List);
+    EXPECT_TRUE(explorer->PreTranslateKey(WXK_TAB, false));
+    Pump(30);
+    EXPECT_EQ(explorer->FocusedControl(), ExplorerControl::PathBox);
+    long from = 0, to = 0;
+    path->GetSelection(&from, &to);
+    EXPECT_EQ(from, 0);
+    EXPECT_EQ(to, path->GetLastPosition());
+    explorer->GetBackButton()->SetFocus();
+    Pump(30);
+    EXPECT_TRUE(explorer->PreTranslateKey(WXK_TAB, true));
+    Pump(30);
+    EXPECT_EQ(explorer->FocusedControl(), ExplorerControl::List);
+    // Enter in the search box searches; Left on the back button goes back.
+    explorer->GetSearchBox()->SetFocus();
+    Pump(30);
+    EXPECT_TRUE(explorer->PreTranslateKey(WXK_RETURN, false));
+    explorer->GetBackButton()->SetFocus();
+    Pump(30);
+    const int position = State().historyPosition;
+    EXPECT_FALSE(explorer->PreTranslateKey(WXK_LEFT, false));
+    WaitForListing();
+    EXPECT_EQ(State().historyPosition, position - 1);
+}
+
+TEST_F(ExplorerWindowTest, RightClickSelectsTheRowAndShowsTheMenu)
+{
+    Enter(root);
+    LListCtrlCallbacks* callbacks = list->GetCallbacks();
+    ASSERT_NE(callbacks, nullptr);
+    const long a = RowOf(u"old.csv");
+    const long b = RowOf(u"noext");
+    const long c = RowOf(u"tool.exe");
+
+    SelectOnly({a, b});
+    callbacks->OnRButtonDown(0, RowPoint(c)); // an unselected row becomes the only selection
+    EXPECT_EQ(Selected(), std::vector<long>{c});
+    EXPECT_EQ(menus, (std::vector<wxString>{"&Open", "Open &With....", "-", "&Compile", "-", "Cu&t\tCtrl+X",
+                                            "&Copy\tCtrl+C", "&Remove", "-", "&Properties..."}));
+
+    SelectOnly({a, b});
+    callbacks->OnRButtonDown(0, RowPoint(b)); // a selected row keeps the whole selection
+    std::vector<long> expected{a, b};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Selected(), expected);
+
+    menus.clear();
+    wxRect last;
+    list->GetItemRect(list->GetItemCount() - 1, last);
+    const wxPoint below = list->GetListArea()->ScreenToClient(list->ClientToScreen(wxPoint(20, last.GetBottom() + 30)));
+    callbacks->OnRButtonDown(0, below); // below the last row: the menu, the selection unchanged
+    EXPECT_EQ(Selected(), expected);
+    EXPECT_FALSE(menus.empty());
+    EXPECT_EQ(menuPoint, list->GetListArea()->ClientToScreen(below));
+}
+
+TEST_F(ExplorerWindowTest, LayoutFollowsTheClientSize)
+{
+    const wxSize client = explorer->GetClientSize();
+    wxWindow* path = explorer->GetPathBox();
+    const wxRect up = explorer->GetUpButton()->GetRect();
+    const wxRect fromDocument = explorer->GetFromDocumentButton()->GetRect();
+    const wxRect search = explorer->GetSearchBox()->GetRect();
+    const wxRect reset = explorer->GetResetButton()->GetRect();
+    const wxRect listRect = list->GetRect();
+    EXPECT_EQ(fromDocument.GetRight() + 1, client.x - 2);
+    EXPECT_EQ(up.GetRight() + 1, fromDocument.x - 2);
+    EXPECT_EQ(path->GetRect().GetRight() + 1, up.x - 2);
+    EXPECT_EQ(up.width, path->GetRect().height);
+    EXPECT_EQ(search.x, explorer->GetFlatListCheck()->GetRect().x);
+    EXPECT_EQ(reset.x, search.GetRight() + 2);
+    EXPECT_EQ(reset.width, search.height);
+    EXPECT_EQ(listRect.x, 1);
+    EXPECT_EQ(listRect.y, search.GetBottom() + 1 + 4);
+    EXPECT_EQ(listRect.width, client.x - 2);
+    EXPECT_EQ(listRect.GetBottom() + 1, client.y - 1);
+    // The tips are made over the list in the small font.
+    for (int i = 0; i < 2; ++i)
+    {
+        ASSERT_NE(explorer->GetInfoTip(i), nullptr);
+        EXPECT_EQ(explorer->GetInfoTip(i)->GetParent(), list);
+        EXPECT_FALSE(explorer->GetInfoTip(i)->IsShown());
+    }
+    // A narrow window: no negative widths.
+    frame->SetClientSize(100, 300);
+    explorer->SetSize(100, 300);
+    Pump(30);
+    EXPECT_EQ(explorer->GetPathBox()->GetSize().x, 0);
+    EXPECT_GE(explorer->GetSearchBox()->GetSize().x, 0);
+}
+
+} // namespace
