@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "CMFCVisualManagerCustom.h"
+#include "LSkorrelFileExplorerParentWnd.h"
 
 class COutputWnd;
 class CPropertyView;
@@ -48,6 +49,7 @@ public:
     wxAuiToolBar* GetFindToolBar() const { return m_findBar; }
     CGotoLineComboBox* GetGotoLineBox() const { return m_gotoLineBox; }
     CSearchComboBox* GetSearchBox() const { return m_searchBox; }
+    LSkorrelFileExplorerParentWnd& GetExplorer() { return m_explorer; }
 
     // The texts the document reads when it goes to a line or finds.
     wxString GetGotoLineText() const;
@@ -112,6 +114,8 @@ private:
     CRowDetails* m_rowDetails = nullptr;
     wxTimer m_statusTimer;
     wxString m_defaultPerspective;
+    // The folder-browser pane: held for the frame's whole life, its window never made.
+    LSkorrelFileExplorerParentWnd m_explorer;
 
     wxDECLARE_EVENT_TABLE();
 };

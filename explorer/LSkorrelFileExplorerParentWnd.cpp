@@ -151,16 +151,16 @@ void LExplorerListCallbacks::OnRButtonDown(unsigned, const wxPoint& point)
                            wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
     }
     wxMenu menu;
-    menu.Append(ID_EXPLORER_OPEN, wxS("&Open"));
-    menu.Append(ID_EXPLORER_OPEN_WITH, wxS("Open &With...."));
+    menu.Append(ID_EXPLORER_MENU_OPEN, wxS("&Open"));
+    menu.Append(ID_EXPLORER_MENU_OPEN_WITH, wxS("Open &With...."));
     menu.AppendSeparator();
-    menu.Append(ID_EXPLORER_COMPILE, wxS("&Compile"));
+    menu.Append(ID_EXPLORER_MENU_COMPILE, wxS("&Compile"));
     menu.AppendSeparator();
     menu.Append(wxID_CUT, wxS("Cu&t\tCtrl+X"));
     menu.Append(wxID_COPY, wxS("&Copy\tCtrl+C"));
     menu.Append(wxID_DELETE, wxS("&Remove"));
     menu.AppendSeparator();
-    menu.Append(ID_EXPLORER_PROPERTIES, wxS("&Properties..."));
+    menu.Append(ID_EXPLORER_MENU_PROPERTIES, wxS("&Properties..."));
     wxWindow* owner = menuOwner ? menuOwner : static_cast<wxWindow*>(list);
     const wxPoint screen = list->GetListArea()->ClientToScreen(point);
     if (explorer && explorer->showContextMenu)

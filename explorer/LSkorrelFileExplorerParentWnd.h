@@ -49,10 +49,10 @@ constexpr int IDC_EXPLORER_BACK = 2778;
 constexpr int IDC_EXPLORER_FORWARD = 2779;
 
 // Commands of the list's context menu ("Explorer"); the explorer handles none of them.
-constexpr int ID_EXPLORER_OPEN = 136;
-constexpr int ID_EXPLORER_OPEN_WITH = 137;
-constexpr int ID_EXPLORER_COMPILE = 138;
-constexpr int ID_EXPLORER_PROPERTIES = 135;
+constexpr int ID_EXPLORER_MENU_OPEN = 136;
+constexpr int ID_EXPLORER_MENU_OPEN_WITH = 137;
+constexpr int ID_EXPLORER_MENU_COMPILE = 138;
+constexpr int ID_EXPLORER_MENU_PROPERTIES = 135;
 
 // The folder-path box: a text box with a folder-browse button at its right end.
 class LEditBrowseCtrl : public wxPanel
