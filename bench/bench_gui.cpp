@@ -1,4 +1,5 @@
-// csvq-bench-gui FILE [--seed N]: the viewer itself, timed. Runs `csvq-bench index FILE` first
+// csvq-bench-gui FILE [--seed N]: the viewer itself, timed (`csvq-bench-gui explorer DIR`: the
+// explorer window, see bench_gui_explorer.cpp). Runs `csvq-bench index FILE` first
 // (the full line index scan on the same file, as the reference), then starts the viewer's
 // application object, opens FILE as the open switch does and times, as JSON:
 //   - seconds from the open command to the end of the first grid paint that showed rows;
@@ -252,11 +253,17 @@ void PrintStats(const char* name, const Stats& s, size_t steps, bool last)
 
 } // namespace
 
+// csvq-bench-gui explorer DIR ...: the explorer window (bench_gui_explorer.cpp).
+int RunExplorerBench(int argc, char** argv);
+
 int main(int argc, char** argv)
 {
+    if (argc >= 2 && std::strcmp(argv[1], "explorer") == 0)
+        return RunExplorerBench(argc, argv);
     if (argc < 2 || argv[1][0] == '-')
     {
         std::fprintf(stderr, "usage: csvq-bench-gui FILE [--seed N] [--bench PATH-TO-csvq-bench] [--open-only]\n"
+                             "       csvq-bench-gui explorer DIR [--screenshot OUT.png] [--runs N]\n"
                              "      under xvfb-run: open to first paint, wheel, page and thumb steps (JSON);\n"
                              "      --open-only times the open and first paint alone\n");
         return 2;
