@@ -188,8 +188,23 @@ bool CCSVQuibboAppView::OnClose(bool deleteWindow)
     wxTheApp->CallAfter([]() {
         if (CMainFrame* main = GetMainFrame())
             main->UpdateDocumentState();
+        // The view that is active now, if any, shows its selection; with none, nothing shows.
+        ShowActiveSelection();
     });
     return true;
+}
+
+void CCSVQuibboAppView::ShowActiveSelection()
+{
+    CMainFrame* main = GetMainFrame();
+    if (!main || !main->GetRowDetailsPane())
+        return;
+    wxDocManager* manager = wxDocManager::GetDocumentManager();
+    auto* view = manager ? dynamic_cast<CCSVQuibboAppView*>(manager->GetCurrentView()) : nullptr;
+    if (view && view->m_grid && view->m_core.GetDocument())
+        view->m_core.OnSelectionChanged();
+    else
+        main->GetRowDetailsPane()->SetText(wxString());
 }
 
 void CCSVQuibboAppView::OnDraw(wxDC* dc)
@@ -215,6 +230,14 @@ void CCSVQuibboAppView::OnActivateView(bool activate, wxView*, wxView*)
     if (auto* csvDoc = wxDynamicCast(GetDocument(), CCSVQuibboAppDoc); csvDoc && main->GetPropertiesPane())
         main->GetPropertiesPane()->SetSettings(csvDoc->GetCore().GetReadOptions());
     main->UpdateDocumentState();
+    // Row details shows the selected rows of the active view: this one's now (or nothing).
+    if (m_grid && main->GetRowDetailsPane())
+    {
+        if (m_core.GetDocument())
+            m_core.OnSelectionChanged();
+        else
+            main->GetRowDetailsPane()->SetText(wxString());
+    }
 }
 
 wxPrintout* CCSVQuibboAppView::OnCreatePrintout()

@@ -26,6 +26,9 @@ public:
     // Loads the grid fonts once, at start-up, so that opening the first file does not wait for it.
     static void PrepareGridFonts();
 
+    // Row details shows the active CSV view's selected rows, or nothing when no such view is active.
+    static void ShowActiveSelection();
+
     CsvViewCore& GetCore() { return m_core; }
     LGridView* GetGrid() const { return m_grid; }
 

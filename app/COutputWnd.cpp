@@ -84,10 +84,13 @@ void COutputWnd::AddLine(const wxString& line)
     int index = m_list->Append(line);
     while (m_list->GetCount() > kMaxLines)
         m_list->Delete(0);
+    const int count = static_cast<int>(m_list->GetCount());
     if (index > 10)
     {
         int top = index - 10;
-        int count = static_cast<int>(m_list->GetCount());
         m_list->SetFirstItem(std::min(top, count - 1));
     }
+    // A pane that shows fewer than eleven lines would leave the new line below its bottom.
+    if (index >= 0 && count > 0)
+        m_list->EnsureVisible(count - 1);
 }

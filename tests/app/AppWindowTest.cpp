@@ -418,6 +418,63 @@ TEST_F(AppWindowTest, OutputPaneKeepsTheNewest500Lines)
     EXPECT_TRUE(Frame().GetAuiManager().GetPane("Output").IsShown());
 }
 
+TEST_F(AppWindowTest, OutputPaneKeepsItsNewestLineInSight)
+{
+    COutputWnd* output = Frame().GetOutputPane();
+    COutputList* list = output->GetList();
+    list->Clear();
+    Pump(50);
+    for (int i = 0; i < 600; ++i)
+    {
+        output->AddLine(wxString::Format("line %d", i));
+        if (i == 3 || i == 12 || i == 60 || i == 599)
+        {
+            Pump(50);
+            const int newest = static_cast<int>(list->GetCount()) - 1;
+            const int top = list->GetTopItem();
+            const int shown = list->GetCountPerPage();
+            ASSERT_GT(shown, 0);
+            EXPECT_LE(top, newest) << "after line " << i;
+            EXPECT_LT(newest, top + shown) << "after line " << i << ": top " << top << ", " << shown << " shown";
+        }
+    }
+}
+
+TEST_F(AppWindowTest, RowDetailsFollowsTheActiveTabAndEmptiesWithTheLastDocument)
+{
+    auto selectRow = [&](uint64_t row) {
+        LGridView* grid = ActiveView()->GetGrid();
+        for (LGridBox* box : grid->GetRootBox()->children)
+            if (box->rowNumber == row)
+                grid->SelectBox(box, true);
+        Pump(50);
+    };
+    ASSERT_NE(Open(WriteCsv("first.csv", 30)), nullptr);
+    selectRow(5);
+    EXPECT_EQ(RowDetailsText(), "r5;5;value 5\n");
+    // A new tab without a selection shows nothing; its own selection shows.
+    ASSERT_NE(Open(WriteCsv("second.csv", 30)), nullptr);
+    EXPECT_EQ(RowDetailsText(), "");
+    selectRow(7);
+    EXPECT_EQ(RowDetailsText(), "r7;7;value 7\n");
+    // Back and forth between the tabs.
+    Frame().GetNotebook()->SetSelection(0);
+    Pump(50);
+    EXPECT_EQ(SelectedRow(), 5u);
+    EXPECT_EQ(RowDetailsText(), "r5;5;value 5\n");
+    Frame().GetNotebook()->SetSelection(1);
+    Pump(50);
+    EXPECT_EQ(RowDetailsText(), "r7;7;value 7\n");
+    // Closing the active tab shows the other one's rows; closing the last empties the pane.
+    Frame().GetActiveChild()->Close();
+    Pump(100);
+    EXPECT_EQ(RowDetailsText(), "r5;5;value 5\n");
+    Frame().GetActiveChild()->Close();
+    Pump(100);
+    EXPECT_EQ(Frame().GetActiveChild(), nullptr);
+    EXPECT_EQ(RowDetailsText(), "");
+}
+
 TEST_F(AppWindowTest, RowDetailsShowsReadOnlyTextAndFindsTheFirstHit)
 {
     CRowDetails* details = Frame().GetRowDetailsPane();
