@@ -553,7 +553,7 @@ void CMainFrame::OnUpdateTogglePane(wxUpdateUIEvent& event)
 {
     // Toolbar panes carry these ids as window ids too: only menu entries are checked.
     event.Enable(true);
-    if (wxDynamicCast(event.GetEventObject(), wxMenu))
+    if (dynamic_cast<wxMenu*>(event.GetEventObject()))
         event.Check(m_manager.GetPane(PaneNameOf(event.GetId())).IsShown());
 }
 
@@ -568,7 +568,7 @@ void CMainFrame::OnToggleStatusBar(wxCommandEvent&)
 
 void CMainFrame::OnUpdateStatusBar(wxUpdateUIEvent& event)
 {
-    if (wxDynamicCast(event.GetEventObject(), wxMenu))
+    if (dynamic_cast<wxMenu*>(event.GetEventObject()))
         event.Check(GetStatusBar() && GetStatusBar()->IsShown());
 }
 
