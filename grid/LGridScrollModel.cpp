@@ -49,7 +49,8 @@ float LGridScrollModel::EffectiveUnitsPerRow() const
 
 int LGridScrollModel::RowsPerPage() const
 {
-    return GridSaturateToInt(static_cast<double>(verticalPage) / static_cast<double>(EffectiveUnitsPerRow()));
+    const int rows = GridSaturateToInt(static_cast<double>(verticalPage) / static_cast<double>(EffectiveUnitsPerRow()));
+    return std::min(rows, visibleRows);
 }
 
 int LGridScrollModel::UnitStep() const
@@ -98,11 +99,13 @@ void LGridScrollModel::SetVerticalBar(int clientHeight, int rowHeight)
         float page = static_cast<float>(rows) * EffectiveUnitsPerRow();
         verticalPage = GridSaturateToInt(std::max(1.0f, page));
         verticalBarRange = verticalRange;
+        visibleRows = std::max(1, rows);  // a client shorter than a row still pages by one
     }
     else
     {
         verticalPage = 0;
         verticalBarRange = 0;
+        visibleRows = 0;
     }
     verticalPosition = std::clamp(verticalPosition, 0, VerticalMaxPosition());
 }
@@ -159,6 +162,14 @@ void LGridScrollModel::ScrollVertical(int code, int position, int trackPosition,
         return;
     }
     default:
+        return;
+    }
+    if (EffectiveUnitsPerRow() < 1.0f)
+    {
+        // More rows than units: a unit stands for several rows, so steps of whole units would
+        // leave the bar behind the rows (a line is 0 units) or run it ahead (a page is at least
+        // one unit). The bar goes where the thumb shows the new top row.
+        SetVerticalPosition(GridSaturateToInt(static_cast<double>(topRow) * static_cast<double>(EffectiveUnitsPerRow())));
         return;
     }
     const int64_t move = MoveWithin(p, delta, VerticalMaxPosition());

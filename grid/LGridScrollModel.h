@@ -13,7 +13,9 @@ public:
 
     // Scroll units per row as the arithmetic uses them: NaN or a value not above 0 counts as 1.
     float EffectiveUnitsPerRow() const;
-    // (int)(vertical page / units per row).
+    // Rows a page step moves: (int)(vertical page / units per row), but never more than the rows
+    // that fit in the client (with more rows than units the page is at least one unit, which
+    // stands for many rows).
     int RowsPerPage() const;
     // (int)(units per row): how far a line step moves the bar.
     int UnitStep() const;
@@ -51,6 +53,7 @@ public:
     int horizontalBarRange = 0;   // layoutWidth while the bar is on, else 0
     int verticalPage = 0;         // units; 0 when the vertical bar is off
     int verticalBarRange = 0;     // VERTICAL_RANGE while the bar is on, else 0
+    int visibleRows = 0;          // whole rows that fit in the client while the bar is on, else 0
     float horizontalScale = 1.0f; // pixels per horizontal unit
     float unitsPerRow = 1.0f;     // set by the owner: 100000 / total rows
     int horizontalPosition = 0;

@@ -337,12 +337,17 @@ void LGridView::StopExpandTimer()
     m_expandTimer.Stop();
 }
 
-void LGridView::ScrollContents(int dx)
+void LGridView::ScrollContents(int)
 {
-    // The whole client is repainted right after; only a shown editor has to move with the
-    // contents (ScrollWindow would also try to move the hidden editor, which GTK refuses).
-    if (m_editor && m_editor->IsShown())
-        m_editor->Move(m_editor->GetPosition() + wxPoint(dx, 0));
+    // The whole client is repainted right after; an open editor is placed over its box by
+    // AfterHorizontalScroll (ScrollWindow would also try to move the hidden editor, which GTK
+    // refuses).
+}
+
+void LGridView::AfterHorizontalScroll()
+{
+    // From the bar's position, so that a thumb drag (which moves no step) takes it along too.
+    PlaceEditorAfterLayout();
 }
 
 // ---------------------------------------------------------------- painting

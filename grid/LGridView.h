@@ -128,6 +128,7 @@ protected:
     void StartExpandTimer() override;
     void StopExpandTimer() override;
     void ScrollContents(int dx) override;
+    void AfterHorizontalScroll() override;
     bool OpenEditor(LGridBox* box, int colour) override;
     void CancelEdit() override;
 

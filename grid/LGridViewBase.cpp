@@ -728,6 +728,7 @@ int LGridViewBase::HorizontalScrollStep(int code, int position, int trackPositio
     SyncScrollBars();
     if (move != 0)
         ScrollContents(-move);
+    AfterHorizontalScroll();
     Redraw();
     return move;
 }
@@ -1001,8 +1002,9 @@ void LGridViewBase::HandleKeyDown(LGridKey key, bool ctrl)
         LGridBox* box = key == GRID_KEY_HOME ? m_root->children.front() : m_root->children.back();
         if (!box)
             break;
+        // Scroll before any redraw, as SelectBox does: a redraw paints at once, and the owner
+        // may delete boxes (this one among them) before it paints.
         SelectSingle(box);
-        Redraw();
         EnsureVisible(box, key == GRID_KEY_HOME ? 0 : 1, true);
         Redraw();
         break;

@@ -213,6 +213,9 @@ protected:
     virtual void StopExpandTimer() {}
     // Shift the painted contents by dx pixels after a horizontal step.
     virtual void ScrollContents(int /*dx*/) {}
+    // After every horizontal step, whether or not it moved the contents by a step (the thumb
+    // sets the position outright): whatever lies over the contents is put back in place.
+    virtual void AfterHorizontalScroll() {}
     // Opens the in-place editor on part 3 of box with the given text colour; false when it cannot.
     virtual bool OpenEditor(LGridBox* /*box*/, int /*colour*/) { return false; }
     // Closes an open editor without storing its text.

@@ -251,6 +251,46 @@ TEST_F(KeyFixture, ControlHomeAndEnd)
     EXPECT_TRUE(grid.IsSelectionEmpty());
 }
 
+TEST_F(KeyFixture, ControlHomeAndEndScrollBeforeTheOwnerPaints)
+{
+    // An owner that, like the viewer, deletes the boxes far from the top row before each paint
+    // (a redraw paints at once). The key must have scrolled to its box before that paint: the
+    // box is then near the top and kept, and nothing uses a deleted box.
+    std::vector<uint64_t> paintedTops;
+    grid.onRedraw = [&] {
+        const uint64_t top = grid.GetTopRow();
+        paintedTops.push_back(top);
+        for (auto it = root->children.begin(); it != root->children.end();)
+        {
+            LGridBox* child = *it;
+            if (child->rowNumber + 3 < top || child->rowNumber > top + 3)
+            {
+                it = root->children.erase(it);
+                delete child;
+            }
+            else
+            {
+                ++it;
+            }
+        }
+    };
+    grid.SetTopRow(5);
+    grid.HandleKeyDown(GRID_KEY_END, true);
+    ASSERT_FALSE(paintedTops.empty());
+    EXPECT_EQ(paintedTops.front(), 10u) << "the first paint shows the last row at the top";
+    EXPECT_EQ(grid.GetTopRow(), 10u);
+    EXPECT_EQ(Ranges(grid), (std::vector<Range>{{10, 10}}));
+    EXPECT_EQ(Children(root), (std::vector<uint64_t>{7, 8, 9, 10}));
+
+    // Home takes the first box there is, row 7 now.
+    paintedTops.clear();
+    grid.HandleKeyDown(GRID_KEY_HOME, true);
+    ASSERT_FALSE(paintedTops.empty());
+    EXPECT_EQ(paintedTops.front(), 7u);
+    EXPECT_EQ(Ranges(grid), (std::vector<Range>{{7, 7}}));
+    grid.onRedraw = nullptr;
+}
+
 TEST_F(KeyFixture, TabAndEnterConsultTheOwner)
 {
     grid.GetSelection()[3] = 4;

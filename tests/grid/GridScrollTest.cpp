@@ -33,7 +33,7 @@ TEST(GridScroll, VerticalSteps)
         int expectedBar;
     } cases[] = {
         {"line down, 40 rows: the bar moves 2500", 40, 3, 5000, GRID_SB_LINEDOWN, 0, -1, 4, 7500},
-        {"line down, 200000 rows: the row moves, not the bar", 200000, 3, 1, GRID_SB_LINEDOWN, 0, -1, 4, 1},
+        {"line down, 200000 rows: the bar follows the row", 200000, 3, 1, GRID_SB_LINEDOWN, 0, -1, 4, 2},
         {"line down at the last row", 40, 40, 25000, GRID_SB_LINEDOWN, 0, -1, 40, 25000},
         {"line up at row 1", 40, 1, 0, GRID_SB_LINEUP, 0, -1, 1, 0},
         {"line up", 40, 5, 10000, GRID_SB_LINEUP, 0, -1, 4, 7500},
@@ -59,6 +59,66 @@ TEST(GridScroll, VerticalSteps)
         EXPECT_EQ(m.verticalPosition, c.expectedBar);
         EXPECT_GE(m.verticalPosition, 0);
         EXPECT_LE(m.verticalPosition, m.VerticalMaxPosition());
+    }
+}
+
+TEST(GridScroll, LargeTotalsPageByTheVisibleRowsAndTheBarFollowsTheTopRow)
+{
+    // 40 rows fit in the client. Whatever the total, a page moves 40 rows and a line one, so
+    // paging down shows every row; after every step the bar stands where the thumb would show
+    // the top row (within the rows one unit stands for), and a thumb move followed by steps
+    // keeps that.
+    for (uint64_t total : {uint64_t(100000), uint64_t(14321906), uint64_t(100000000), uint64_t(5000000000)})
+    {
+        SCOPED_TRACE(total);
+        LGridScrollModel m;
+        m.unitsPerRow = static_cast<float>(100000.0 / static_cast<double>(total));
+        m.SetVerticalBar(800, 20);
+        ASSERT_EQ(m.RowsPerPage(), 40);
+        const double rowsPerUnit = static_cast<double>(total) / 100000.0;
+        const auto expectConsistent = [&](const char* step) {
+            const double thumbRow = static_cast<double>(m.verticalPosition) / static_cast<double>(m.unitsPerRow);
+            EXPECT_LE(std::abs(thumbRow - static_cast<double>(m.topRow)), std::max(1.0, rowsPerUnit) + 1.0)
+                << step << ": top row " << m.topRow << ", bar " << m.verticalPosition;
+            EXPECT_LE(m.verticalPosition, m.VerticalMaxPosition()) << step;
+        };
+        m.topRow = 1;
+        for (int page = 1; page <= 300; ++page)
+        {
+            const uint64_t before = m.topRow;
+            m.ScrollVertical(GRID_SB_PAGEDOWN, 0, -1, total);
+            ASSERT_EQ(m.topRow, before + 40) << "page " << page;
+            expectConsistent("page down");
+        }
+        m.ScrollVertical(GRID_SB_LINEDOWN, 0, -1, total);
+        EXPECT_EQ(m.topRow, 12002u);
+        expectConsistent("line down");
+        m.ScrollVertical(GRID_SB_PAGEUP, 0, -1, total);
+        EXPECT_EQ(m.topRow, 11962u);
+        expectConsistent("page up");
+        m.ScrollVertical(GRID_SB_LINEUP, 0, -1, total);
+        EXPECT_EQ(m.topRow, 11961u);
+        expectConsistent("line up");
+
+        // The thumb in the middle, then paging on from there.
+        m.ScrollVertical(GRID_SB_THUMBTRACK, 0, 50000, total);
+        const uint64_t middle = m.topRow;
+        EXPECT_NEAR(static_cast<double>(middle), static_cast<double>(total) / 2, rowsPerUnit + 1);
+        expectConsistent("thumb");
+        m.ScrollVertical(GRID_SB_PAGEDOWN, 0, -1, total);
+        EXPECT_EQ(m.topRow, middle + 40);
+        expectConsistent("page down after the thumb");
+        m.ScrollVertical(GRID_SB_PAGEUP, 0, -1, total);
+        m.ScrollVertical(GRID_SB_PAGEUP, 0, -1, total);
+        EXPECT_EQ(m.topRow, middle - 40);
+        expectConsistent("page up after the thumb");
+
+        // The end: the last page reaches the total, the bar its end.
+        m.ScrollVertical(GRID_SB_THUMBTRACK, 0, m.VerticalMaxPosition(), total);
+        for (int page = 0; page < 100000 && m.topRow < total; ++page)
+            m.ScrollVertical(GRID_SB_PAGEDOWN, 0, -1, total);
+        EXPECT_EQ(m.topRow, total);
+        EXPECT_EQ(m.verticalPosition, m.VerticalMaxPosition());
     }
 }
 

@@ -261,7 +261,13 @@ public:
         ++layouts;
         RunLayoutPass(nullptr);
     }
-    void Redraw() override { ++redraws; }
+    // A redraw paints at once; a test may stand in for the owner's work before the paint.
+    void Redraw() override
+    {
+        ++redraws;
+        if (onRedraw)
+            onRedraw();
+    }
     void EndEdit(bool) override
     {
         ++endEdits;
@@ -295,6 +301,7 @@ public:
     int timerStops = 0;
     int cancels = 0;
     std::vector<int> contentScrolls;
+    std::function<void()> onRedraw;
 
 protected:
     void QueryClientSize(int& width, int& height) const override

@@ -324,14 +324,32 @@ TEST_F(EditFixture, TheEditorMovesWithContentsScrolledSideways)
     Box(3)->width = 900; // wider than the client: room to scroll
     grid->RecalcLayout();
     EditRow(3);
-    wxScrollWinEvent right(wxEVT_SCROLLWIN_LINEDOWN, 0, wxHORIZONTAL);
-    right.SetEventObject(grid);
-    grid->GetEventHandler()->ProcessEvent(right);
-    ASSERT_GT(grid->GetHorizontalOffset(), 0u);
-    const int expected = grid->GetColumnWidth() + 2 - static_cast<int>(grid->GetHorizontalOffset());
-    EXPECT_EQ(editor->GetPosition().x, expected);
-    grid->RecalcLayout();
-    EXPECT_EQ(editor->GetPosition().x, expected);
+    // Every kind of horizontal step, the thumb's included (its codes move the bar without a
+    // line or page move): the editor stays over its box.
+    struct Step
+    {
+        wxEventType type;
+        int position;
+        uint64_t offset;
+    } steps[] = {
+        {wxEVT_SCROLLWIN_LINEDOWN, 0, 10},
+        {wxEVT_SCROLLWIN_THUMBTRACK, 80, 80},
+        {wxEVT_SCROLLWIN_THUMBRELEASE, 50, 50},
+        {wxEVT_SCROLLWIN_LINEUP, 0, 40},
+        {wxEVT_SCROLLWIN_THUMBTRACK, 0, 0},
+    };
+    for (const Step& step : steps)
+    {
+        SCOPED_TRACE(step.position);
+        wxScrollWinEvent event(step.type, step.position, wxHORIZONTAL);
+        event.SetEventObject(grid);
+        grid->GetEventHandler()->ProcessEvent(event);
+        ASSERT_EQ(grid->GetHorizontalOffset(), step.offset);
+        const int expected = grid->GetColumnWidth() + 2 - static_cast<int>(grid->GetHorizontalOffset());
+        EXPECT_EQ(editor->GetPosition().x, expected);
+        grid->RecalcLayout();
+        EXPECT_EQ(editor->GetPosition().x, expected);
+    }
 }
 
 TEST_F(EditFixture, ThePopupTakesItsFontsFromTheGivenFontData)
