@@ -125,7 +125,7 @@ void EnumerateFolderIntoStorage(const std::u16string& path, bool includeHidden, 
                                 bool flat, ExplorerCommandSink* target, FolderListingThreadParams* params)
 {
     std::u16string folder = path;
-    if (folder.size() > 1 && folder.back() == u'/')
+    while (folder.size() > 1 && folder.back() == u'/')
         folder.pop_back();
     store.SetFolder(folder);
     store.Clear(true);

@@ -32,7 +32,7 @@ struct FolderListingThreadParams
 // leaves the store empty), then sends `doneId` unless cancelled and `endId` always.
 void FolderEnumerationThreadProc(FolderListingThreadParams* params);
 
-// Lists one folder into a store: a final '/' is dropped (not from the root "/"), the store's
+// Lists one folder into a store: final '/' are dropped (not from the root "/"), the store's
 // folder becomes the path, the store is cleared and filled, and the parent entry (path + "/..")
 // is appended last. A path that cannot be opened as a folder leaves the store empty with its
 // folder set. Sends 314 per entry added. `params` (may be null) is polled for cancellation.

@@ -73,6 +73,7 @@ TEST(ExplorerWalk, ListsAFolderWithHiddenEntriesOnlyWhenAskedAndTheParentEntryLa
     const Case cases[] = {
         {tree.Root(), false, visible},
         {tree.Root() + "/", false, visible}, // a final '/' is dropped
+        {tree.Root() + "//", false, visible},
         {tree.Root(), true, withHidden},
     };
     for (const Case& c : cases)
