@@ -6,6 +6,9 @@
 //   - 1,000 wheel steps of one line, 200 page-downs and 20 thumb drags to random positions:
 //     median and 95th percentile milliseconds per step, each step from the event to the end of
 //     the grid's paint (the document's reads included).
+// With --find TEXT, right after the first paint and before the steps: find next for TEXT from the
+// top, as F3 does, and the longest time the window did not answer during it (the search runs on
+// the window's thread, so that is the whole command, to the end of the paint that follows).
 // Needs a display: run it under xvfb-run. Settings go to a private temporary home.
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -30,7 +33,10 @@
 #include <wx/window.h>
 
 #include "CCSVQuibboAppApp.h"
+#include "AppIds.h"
 #include "CCSVQuibboAppView.h"
+#include "CMainFrame.h"
+#include "CToolbarBoxes.h"
 #include "CMessageBoxInterface.h"
 #include "LGridView.h"
 
@@ -263,9 +269,11 @@ int main(int argc, char** argv)
     if (argc < 2 || argv[1][0] == '-')
     {
         std::fprintf(stderr, "usage: csvq-bench-gui FILE [--seed N] [--bench PATH-TO-csvq-bench] [--open-only]\n"
+                             "                      [--find TEXT]\n"
                              "       csvq-bench-gui explorer DIR [--screenshot OUT.png] [--runs N]\n"
                              "      under xvfb-run: open to first paint, wheel, page and thumb steps (JSON);\n"
-                             "      --open-only times the open and first paint alone\n");
+                             "      --open-only times the open and first paint alone; --find times find next\n"
+                             "      for TEXT from the top first (the window's longest freeze)\n");
         return 2;
     }
     char resolved[PATH_MAX];
@@ -278,6 +286,7 @@ int main(int argc, char** argv)
     unsigned seed = 1;
     std::string benchExe = CSVQ_BENCH_EXE;
     bool openOnly = false;
+    std::string findText;
     for (int i = 2; i < argc; ++i)
     {
         if (std::strcmp(argv[i], "--open-only") == 0)
@@ -286,6 +295,8 @@ int main(int argc, char** argv)
             seed = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
         else if (std::strcmp(argv[i], "--bench") == 0 && i + 1 < argc)
             benchExe = argv[++i];
+        else if (std::strcmp(argv[i], "--find") == 0 && i + 1 < argc)
+            findText = argv[++i];
     }
 
     const double indexSeconds = RunIndexScan(benchExe, file);
@@ -338,6 +349,23 @@ int main(int argc, char** argv)
             if (painted)
             {
                 Pump(300);
+                double findSeconds = -1;
+                uint64_t findTopRow = 0;
+                auto* frame = dynamic_cast<CMainFrame*>(app->GetTopWindow());
+                if (!findText.empty() && frame && frame->GetSearchBox())
+                {
+                    frame->GetSearchBox()->SetValue(wxString::FromUTF8(findText));
+                    const long before = watch.paints;
+                    const Clock::time_point findStart = Clock::now();
+                    wxCommandEvent command(wxEVT_MENU, ID_FIND_NEXT);
+                    command.SetEventObject(frame);
+                    frame->GetEventHandler()->ProcessEvent(command);
+                    grid->Update();
+                    PumpUntil([&] { return watch.paints != before; }, 200);
+                    findSeconds = Seconds(findStart, watch.paints != before ? watch.lastPaintEnd : Clock::now());
+                    findTopRow = watch.lastTopRow;
+                    Pump(100);
+                }
                 GuiBench bench(grid, watch);
                 std::vector<double> wheel, page, drag;
                 const int wheelSteps = openOnly ? 0 : 1000;
@@ -362,7 +390,11 @@ int main(int argc, char** argv)
                 PrintStats("wheel", Summarize(wheel), wheel.size(), false);
                 PrintStats("pageDown", Summarize(page), page.size(), false);
                 PrintStats("thumbDrag", Summarize(drag), drag.size(), true);
-                std::printf(",\"lastTopRow\":%llu}\n", static_cast<unsigned long long>(grid->GetTopRow()));
+                std::printf(",\"lastTopRow\":%llu", static_cast<unsigned long long>(grid->GetTopRow()));
+                if (!findText.empty())
+                    std::printf(",\"findLongestFreezeSeconds\":%.3f,\"findTopRow\":%llu", findSeconds,
+                                static_cast<unsigned long long>(findTopRow));
+                std::printf("}\n");
                 std::fflush(stdout);
                 result = 0;
             }
