@@ -388,6 +388,24 @@ bool GetSingleByteTable(int32_t codePage, char16_t (&table)[256])
     return true;
 }
 
+bool GetDoubleByteTables(int32_t codePage, bool (&lead)[256], char16_t (&single)[256], const char16_t*& pairs)
+{
+    PageTables* tables = nullptr;
+    const PageInfo* info = FindPage(codePage, &tables);
+    if (!info || info->kind != PageKind::DoubleByte)
+        return false;
+    std::call_once(tables->once, [&] { BuildTables(*info, *tables); });
+    if (!tables->usable)
+        return false;
+    for (size_t b = 0; b < 256; ++b)
+    {
+        lead[b] = tables->lead[b];
+        single[b] = tables->single[b];
+    }
+    pairs = tables->pairs.data();
+    return true;
+}
+
 bool DecodeCodePage(int32_t codePage, const uint8_t* bytes, size_t length, std::u16string& out)
 {
     out.clear();

@@ -6,6 +6,8 @@
 #include "SimdCap.h"
 
 #include <algorithm>
+#include <map>
+#include <mutex>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -164,21 +166,54 @@ LRecordScanner::~LRecordScanner()
 
 bool LRecordScanner::Supports(int32_t encodingFlags, int32_t codePage, char16_t separator)
 {
+    // 16-bit text is found on its units: only when its units are also its characters.
     if (encodingFlags & TEXT_ENC_16BIT)
-        return false;
+        return codePage == 1200;
     if (codePage == 65001)
         return true;  // every byte of these five is the character, and no other byte gives one
     char16_t table[256];
-    if (!GetSingleByteTable(codePage, table))
-        return false;
-    // Each byte must decode to a character of its own class: no byte other than these five gives
-    // a quotation mark, the separator, CR, LF or NUL (20127, for one, folds 0xA2 onto '"').
-    for (unsigned b = 0; b < 256; ++b)
+    if (GetSingleByteTable(codePage, table))
     {
-        if (RuleClass(table[b], separator) != RuleClass(static_cast<char16_t>(b), separator))
-            return false;
+        // Each byte must decode to a character of its own class: no byte other than these five
+        // gives a quotation mark, the separator, CR, LF or NUL (20127, for one, folds 0xA2 onto '"').
+        for (unsigned b = 0; b < 256; ++b)
+        {
+            if (RuleClass(table[b], separator) != RuleClass(static_cast<char16_t>(b), separator))
+                return false;
+        }
+        return true;
     }
-    return true;
+    return DoubleByteAllowed(codePage, separator);
+}
+
+bool LRecordScanner::DoubleByteAllowed(int32_t codePage, char16_t separator)
+{
+    // Decided once per code page and separator: 65,536 pairs to look at.
+    static std::mutex lock;
+    static std::map<std::pair<int32_t, char16_t>, bool> known;
+    std::lock_guard<std::mutex> guard(lock);
+    const auto key = std::make_pair(codePage, separator);
+    auto found = known.find(key);
+    if (found != known.end())
+        return found->second;
+    bool lead[256];
+    char16_t single[256];
+    const char16_t* pairs = nullptr;
+    bool allowed = GetDoubleByteTables(codePage, lead, single, pairs);
+    for (unsigned b = 0; allowed && b < 256; ++b)
+    {
+        // A byte on its own (a lead byte too, at a line's end or before a NUL) decodes to a
+        // character of its own class, and no pair to one of the five.
+        if (RuleClass(single[b], separator) != RuleClass(static_cast<char16_t>(b), separator))
+            allowed = false;
+        for (unsigned trail = 1; allowed && lead[b] && trail < 256; ++trail)
+        {
+            if (RuleClass(pairs[b * 256 + trail], separator) != char16_t(0xFFFF))
+                allowed = false;
+        }
+    }
+    known[key] = allowed;
+    return allowed;
 }
 
 void LRecordScanner::Reset()
@@ -242,7 +277,21 @@ bool LRecordScanner::Load(uint64_t from, uint64_t keepFrom, uint64_t textEnd)
     const size_t blocks = (length + 63) / 64;
     if (masks.size() < blocks)
         masks.resize(blocks);
-    EventMasks(buffer.data(), blocks, masks.data());
+    if (unitSize == 1)
+    {
+        EventMasks(buffer.data(), blocks, masks.data());
+    }
+    else
+    {
+        // 16-bit units (at even offsets from base): the bit of a unit's first byte.
+        std::fill(masks.begin(), masks.begin() + static_cast<ptrdiff_t>(blocks), 0);
+        for (size_t i = 0; i + 1 < length; i += 2)
+        {
+            const uint16_t unit = UnitAt(base + i);
+            if (unit == kCR || unit == kLF || unit == kQuote || unit == 0)
+                masks[i >> 6] |= uint64_t(1) << (i & 63);
+        }
+    }
     return true;
 }
 
@@ -272,13 +321,14 @@ bool LRecordScanner::Locate(const RecordScanSetup& setup, int64_t line, uint64_t
     // Line breaks counted forward, paired as the index pairs them.
     while (atLine < line)
     {
-        if (at < base || at >= base + length || (at + 1 >= base + length && base + length < textEnd))
+        if (at < base || at + unitSize > base + length ||
+            (at + 2 * unitSize > base + length && base + length < textEnd))
         {
             if (at >= textEnd || !Load(at, at, textEnd))
                 return false;
         }
         const uint64_t end = base + length;
-        const uint64_t procEnd = end < textEnd ? end - 1 : textEnd;
+        const uint64_t procEnd = end < textEnd ? end - unitSize : textEnd;
         bool found = false;
         while (at < procEnd && !found)
         {
@@ -291,12 +341,12 @@ bool LRecordScanner::Locate(const RecordScanSetup& setup, int64_t line, uint64_t
             {
                 const uint64_t p = block + static_cast<uint64_t>(__builtin_ctzll(mask));
                 mask &= mask - 1;
-                const uint8_t c = buffer[p - base];
+                const uint16_t c = UnitAt(p);
                 if (c != kCR && c != kLF)
                     continue;
-                uint64_t next = p + 1;
-                if (next < textEnd && buffer[next - base] == (c == kCR ? kLF : kCR))
-                    ++next;
+                uint64_t next = p + unitSize;
+                if (next + unitSize <= textEnd && UnitAt(next) == (c == kCR ? kLF : kCR))
+                    next += unitSize;
                 at = next;
                 if (++atLine == line)
                 {
@@ -364,6 +414,25 @@ ScanStop LRecordScanner::Scan(const RecordScanSetup& setup, int64_t& line, int64
     if (setup.path.empty() || !setup.index || setup.index->size() < 2 ||
         !Supports(setup.encodingFlags, setup.codePage, setup.separator))
         return ScanStop::Unavailable;
+    // How the bytes are walked: 16-bit units in their byte order, or bytes, with the lead bytes of
+    // a double-byte page taking the byte after them.
+    const unsigned units = (setup.encodingFlags & TEXT_ENC_16BIT) ? 2 : 1;
+    const bool swapped = units == 2 && !(setup.encodingFlags & TEXT_ENC_LITTLE_ENDIAN);
+    char16_t unusedSingle[256];
+    const char16_t* unusedPairs = nullptr;
+    const bool doubleByte = units == 1 && setup.codePage != 65001 &&
+                            GetDoubleByteTables(setup.codePage, leadBytes, unusedSingle, unusedPairs);
+    if (pattern && pattern->Empty())
+        pattern = nullptr;
+    // The byte pattern speaks of the bytes of one-byte characters only.
+    if (pattern && (units != 1 || doubleByte))
+        return ScanStop::Unavailable;
+    if (units != unitSize || swapped != bigEndian)
+    {
+        Reset();
+        unitSize = units;
+        bigEndian = swapped;
+    }
     if (count <= 0)
         return ScanStop::Done;
     const int64_t lastLine = setup.lineCount - 1;
@@ -378,10 +447,9 @@ ScanStop LRecordScanner::Scan(const RecordScanSetup& setup, int64_t& line, int64
     uint64_t offset = 0;
     if (!Locate(setup, line, textEnd, offset))
         return ScanStop::Deferred;
-    if (pattern && pattern->Empty())
-        pattern = nullptr;
 
-    const uint8_t separator = static_cast<uint8_t>(setup.separator);
+    const uint16_t separator = setup.separator;
+    const uint64_t unit = unitSize;
     const int64_t recordsBefore = records;
     // The record being passed starts at recordLine / recordStart; the scan stops at a record's
     // start, so that the reader takes over there.
@@ -392,6 +460,8 @@ ScanStop LRecordScanner::Scan(const RecordScanSetup& setup, int64_t& line, int64
     bool inQuotes = false;
     bool afterNul = false;  // the line's text ended at a NUL: the rest of it up to the break is no text
     uint64_t pos = offset;
+    // Double-byte pages: a position known to start a character of the current line.
+    uint64_t charStart = offset;
     // The first place at or after candidateFrom where the pattern matches within the bytes loaded
     // then (up to candidateTo), or kNone.
     uint64_t candidateFrom = kNone;
@@ -411,14 +481,16 @@ ScanStop LRecordScanner::Scan(const RecordScanSetup& setup, int64_t& line, int64
     {
         if (pos >= textEnd)
             return stop(ScanStop::Deferred);
-        if (pos < base || pos >= base + length || (pos + 1 >= base + length && base + length < textEnd))
+        if (pos < base || pos + unit > base + length || (pos + 2 * unit > base + length && base + length < textEnd))
         {
-            if (!Load(pos, std::min(recordStart, pos > 0 ? pos - 1 : 0), textEnd))
+            if (!Load(pos, std::min(recordStart, pos >= unit ? pos - unit : 0), textEnd))
                 return stop(ScanStop::Deferred);
             candidateFrom = kNone;
         }
         const uint64_t end = base + length;
-        const uint64_t procEnd = end < textEnd ? end - 1 : textEnd;
+        // A unit is looked at with the one after it: both must be loaded, unless the text ends.
+        // (end - unit keeps the positions on unit boundaries.)
+        const uint64_t procEnd = end < textEnd ? end - unit : textEnd;
         while (pos < procEnd)
         {
             const uint64_t block = base + ((pos - base) & ~uint64_t(63));
@@ -429,17 +501,18 @@ ScanStop LRecordScanner::Scan(const RecordScanSetup& setup, int64_t& line, int64
             while (mask)
             {
                 const uint64_t p = block + static_cast<uint64_t>(__builtin_ctzll(mask));
-                const uint8_t c = buffer[p - base];
+                const uint16_t c = UnitAt(p);
                 if (c == kCR || c == kLF)
                 {
-                    uint64_t next = p + 1;
-                    if (next < textEnd && buffer[next - base] == (c == kCR ? kLF : kCR))
-                        ++next;
+                    uint64_t next = p + unit;
+                    if (next + unit <= textEnd && UnitAt(next) == (c == kCR ? kLF : kCR))
+                        next += unit;
                     // A line the reader would cut for its length.
                     if (next - lineStart > setup.maxLineBytes)
                         return stop(ScanStop::Deferred);
                     ++current;
                     lineStart = next;
+                    charStart = next;
                     afterNul = false;
                     pos = next;
                     if (current % kCheckpointLines == 0)
@@ -488,36 +561,67 @@ ScanStop LRecordScanner::Scan(const RecordScanSetup& setup, int64_t& line, int64
                 }
                 else if (afterNul)
                 {
-                    pos = p + 1;
+                    pos = p + unit;
                 }
                 else if (c == 0)
                 {
+                    // A NUL is always a character of its own, also right behind a lead byte.
                     afterNul = true;
-                    pos = p + 1;
+                    pos = p + unit;
                 }
                 else
                 {
-                    // A quotation mark; what follows it in the line's text (NUL: the text ends).
-                    const uint8_t following = p + 1 < textEnd ? buffer[p + 1 - base] : 0;
-                    if (inQuotes)
+                    // A quotation mark. In a double-byte page it may be the second byte of a pair.
+                    bool fieldStart = p == lineStart;
+                    bool isCharacter = true;
+                    if (doubleByte)
                     {
-                        if (following == kQuote)
+                        uint64_t q = charStart;
+                        uint64_t previous = kNone;
+                        while (q < p)
                         {
-                            pos = p + 2;  // an escaped quotation mark
+                            previous = q;
+                            const uint8_t b = buffer[q - base];
+                            q += leadBytes[b] && q + 1 < textEnd && buffer[q + 1 - base] != 0 ? 2 : 1;
                         }
-                        else
-                        {
-                            if (following == separator || following == kCR || following == kLF || following == 0)
-                                inQuotes = false;
-                            pos = p + 1;
-                        }
+                        isCharacter = q == p;
+                        charStart = q;
+                        fieldStart = fieldStart || (isCharacter && previous != kNone && previous + 1 == p &&
+                                                    buffer[previous - base] == separator);
                     }
                     else
                     {
-                        // It opens a quote only as the first character of a field.
-                        if ((p == lineStart || buffer[p - 1 - base] == separator) && following != kQuote)
-                            inQuotes = true;
+                        fieldStart = fieldStart || UnitAt(p - unit) == separator;
+                    }
+                    if (!isCharacter)
+                    {
                         pos = p + 1;
+                    }
+                    else
+                    {
+                        // What follows it in the line's text (NUL: the text ends there).
+                        const uint16_t following = p + 2 * unit <= textEnd ? UnitAt(p + unit) : 0;
+                        if (inQuotes)
+                        {
+                            if (following == kQuote)
+                            {
+                                pos = p + 2 * unit;  // an escaped quotation mark
+                            }
+                            else
+                            {
+                                if (following == separator || following == kCR || following == kLF || following == 0)
+                                    inQuotes = false;
+                                pos = p + unit;
+                            }
+                        }
+                        else
+                        {
+                            // It opens a quote only as the first character of a field.
+                            if (fieldStart && following != kQuote)
+                                inQuotes = true;
+                            pos = p + unit;
+                        }
+                        charStart = pos;
                     }
                 }
                 const uint64_t used = pos - block;

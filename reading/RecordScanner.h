@@ -96,6 +96,15 @@ private:
     // The offset of the start of `line`, found from a known position or a checkpoint.
     bool Locate(const RecordScanSetup& setup, int64_t line, uint64_t textEnd, uint64_t& offset);
     uint64_t FindPattern(const BytePattern& pattern, uint64_t from, uint64_t to) const;
+    static bool DoubleByteAllowed(int32_t codePage, char16_t separator);
+    // The unit at a loaded position.
+    uint16_t UnitAt(uint64_t at) const
+    {
+        const uint8_t* b = buffer.data() + (at - base);
+        if (unitSize == 1)
+            return b[0];
+        return bigEndian ? static_cast<uint16_t>((b[0] << 8) | b[1]) : static_cast<uint16_t>(b[0] | (b[1] << 8));
+    }
 
     int fd = -1;
     // The file the kept bytes came from: device, inode, size, modification time.
@@ -104,6 +113,9 @@ private:
     std::vector<uint64_t> masks;  // where the buffer's blocks of 64 hold CR, LF, '"' or NUL
     uint64_t base = 0;
     size_t length = 0;
+    unsigned unitSize = 1;  // 2 for 16-bit text
+    bool bigEndian = false;
+    bool leadBytes[256] = {};
     bool haveKnown = false;
     int64_t knownLine = 0;
     uint64_t knownOffset = 0;

@@ -240,7 +240,7 @@ TEST(FastPathTwins, EveryEncodingGivesWhatThePlainPathGives)
         SCOPED_TRACE("encoding " + std::to_string(codePage));
         // More than 21 segments, so that passes without rows and the byte test of find both run;
         // many more for the encodings where most passes must be scanned.
-        const bool large = codePage == 65001 || codePage == 1252;
+        const bool large = codePage == 65001 || codePage == 1252 || codePage == 932 || codePage == 1200;
         const int64_t records = (large ? 300000 : 106000) + static_cast<int64_t>(random() % 9000);
         std::string bytes = MakeShapedFile(random, records, index == 6, index % 5 == 3);
         if (codePage == 1200)
@@ -252,7 +252,7 @@ TEST(FastPathTwins, EveryEncodingGivesWhatThePlainPathGives)
         }
         const std::string path = dir.Write("twins-" + std::to_string(index) + ".csv", bytes);
         uint64_t scanned = 0;
-        RunTwins(path, index, static_cast<int32_t>(random() % 3), records, index == 0 ? 40 : large ? 15 : 10, random, scanned);
+        RunTwins(path, index, static_cast<int32_t>(random() % 3), records, index == 0 ? 40 : large ? 12 : 10, random, scanned);
         if (HasFailure())
             return;
         // The fast document did take the fast paths where the encoding allows them.
@@ -260,7 +260,8 @@ TEST(FastPathTwins, EveryEncodingGivesWhatThePlainPathGives)
         {
             EXPECT_GT(scanned, 100000u);
         }
-        if (codePage == 1200 || codePage == 20127 || codePage == 932 || codePage == 950)
+        // 20127 folds bytes onto the quotation mark and the separators: never on the bytes.
+        if (codePage == 20127)
         {
             EXPECT_EQ(scanned, 0u);
         }

@@ -7,11 +7,14 @@
 #include "EncodingTable.h"
 #include "MemChunkBuffer.h"
 #include "ScanTestSupport.h"
+#include "TextConvert.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <unistd.h>
 #include <random>
 #include <set>
@@ -190,7 +193,14 @@ TEST_F(RecordScannerTest, PassesRecordsWhereTheReaderEndsThemTable)
         {"empty file", "", {}, false},
         {"one line", "a;b", {}, false},
         {"us-ascii folds bytes onto quotes", "a;\xA2x\nb\n", {SEPARATOR_SEMICOLON, 20127, LCSVReader::kMaxRecordChars}, false},
-        {"utf-16 text", std::string("\xFF\xFE" "a\0;\0b\0\n\0c\0\n\0", 16), {}, false},
+        {"utf-16 little-endian", scantest::Utf16(u"\uFEFFa;\"b\nc\";\u0A22\r\n\"\"\"x\"\nd\ne\n", true), {}, true},
+        {"utf-16 big-endian", scantest::Utf16(u"\uFEFF\"a\u2200\"\";b\n\u220A\"\n\"q\u0022\u0000\"\nz\n", false), {}, true},
+        {"utf-16 read as utf-8", scantest::Utf16(u"\uFEFFa;b\nc\nd\n", true), {SEPARATOR_SEMICOLON, 65001, LCSVReader::kMaxRecordChars}, false},
+        // Shift-JIS: a lead byte takes the byte after it, whatever it is.
+        {"shift-jis lead before a quote", "\x81\";a\nb\n\"c\x82\"\nd\"\ne\n", {SEPARATOR_SEMICOLON, 932, LCSVReader::kMaxRecordChars}, true},
+        {"shift-jis lead before a separator", "a;\x81;\"x\nb\"\nc\n\"\x81\n;y\"\nz\n", {SEPARATOR_SEMICOLON, 932, LCSVReader::kMaxRecordChars}, true},
+        {"shift-jis half-width and nul", "\xB1;\"\xDF\x81" + nul + "\"\nq\"\nw\n", {SEPARATOR_SEMICOLON, 932, LCSVReader::kMaxRecordChars}, true},
+        {"big5 pairs", "\xA4\"\xA4\x40;\"\xA4\x22\nb\"\nc\n", {SEPARATOR_SEMICOLON, 950, LCSVReader::kMaxRecordChars}, true},
     };
     std::mt19937 random(3);
     for (const Case& c : cases)
@@ -230,7 +240,7 @@ TEST_F(RecordScannerTest, RandomFilesMatchTheReader)
     const std::vector<std::string> pieces = {"a", "bc", "\xC3\xA9", "\"", "\"", "\"\"", ";", ";", ",", "\t",
                                              "\n", "\n", "\r\n", "\r", "\n\r", std::string(1, '\0'), "\xFF",
                                              "\xA2", "\x93", "\xE2\x82", "     "};
-    const int32_t pages[] = {0, 65001, 1252, 28591, 1251, 20127};
+    const int32_t pages[] = {0, 65001, 1252, 28591, 1251, 20127, 932, 950};
     std::mt19937 random(7);
     int scanned = 0;
     for (int file = 0; file < 300; ++file)
@@ -242,6 +252,16 @@ TEST_F(RecordScannerTest, RandomFilesMatchTheReader)
         Options options;
         options.separator = static_cast<SeparatorKind>(random() % 3);
         options.codePage = pages[random() % std::size(pages)];
+        if (random() % 6 == 0)
+        {
+            // The same shapes in 16-bit units, either byte order, read as UTF-16.
+            const bool little = random() % 2 == 0;
+            std::u16string text = u"\uFEFF";
+            for (const char c : bytes)
+                text += static_cast<char16_t>(static_cast<uint8_t>(c) | (random() % 8 == 0 ? 0x2200 : 0));
+            bytes = scantest::Utf16(text, little);
+            options.codePage = 0;
+        }
         if (random() % 4 == 0)
             options.maxRecordChars = 1 + random() % 60;
         SCOPED_TRACE("file " + std::to_string(file));
@@ -271,6 +291,20 @@ TEST_F(RecordScannerTest, GeneratedFileMatchesTheReader)
     std::mt19937 random(8);
     const std::set<int64_t> passed = CheckScanning(path, {}, reference, random);
     EXPECT_GT(passed.size(), reference.nextLine.size() * 9 / 10);
+
+    // The same text in UTF-16, both byte orders: many reads, units across their ends.
+    std::ifstream in(path, std::ios::binary);
+    const std::string utf8((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::u16string text = u"\uFEFF" + Utf8ToUtf16(utf8);
+    for (const bool little : {true, false})
+    {
+        SCOPED_TRACE(little);
+        const std::string wide = folder.Write("gen16.csv", scantest::Utf16(text, little));
+        const Reference wideReference = ReadReference(wide, {});
+        ASSERT_EQ(wideReference.nextLine, reference.nextLine);
+        const std::set<int64_t> widePassed = CheckScanning(wide, {}, wideReference, random);
+        EXPECT_GT(widePassed.size(), reference.nextLine.size() * 9 / 10);
+    }
 }
 
 // With a pattern, no record whose text holds it is passed; records that do not are.
@@ -308,9 +342,14 @@ TEST(RecordScannerSupport, FollowsTheDecodeTables)
 {
     EXPECT_TRUE(LRecordScanner::Supports(TEXT_ENC_8BIT, 65001, u';'));
     EXPECT_TRUE(LRecordScanner::Supports(TEXT_ENC_8BIT | TEXT_ENC_BOM, 65001, u'\t'));
-    EXPECT_FALSE(LRecordScanner::Supports(TEXT_ENC_16BIT | TEXT_ENC_LITTLE_ENDIAN, 1200, u';'));
+    EXPECT_TRUE(LRecordScanner::Supports(TEXT_ENC_16BIT | TEXT_ENC_LITTLE_ENDIAN, 1200, u';'));
+    EXPECT_TRUE(LRecordScanner::Supports(TEXT_ENC_16BIT | TEXT_ENC_BOM, 1200, u','));
+    // 16-bit text decoded by another code page, or 8-bit text taken as 16-bit units: not on units.
+    EXPECT_FALSE(LRecordScanner::Supports(TEXT_ENC_16BIT, 65001, u';'));
     EXPECT_FALSE(LRecordScanner::Supports(TEXT_ENC_8BIT, 1200, u';'));
     EXPECT_FALSE(LRecordScanner::Supports(TEXT_ENC_8BIT, 20127, u';'));
+    EXPECT_TRUE(LRecordScanner::Supports(TEXT_ENC_8BIT, 932, u';'));
+    EXPECT_TRUE(LRecordScanner::Supports(TEXT_ENC_8BIT, 950, u'\t'));
     for (int32_t index = 4; index <= 21; ++index)
     {
         const int32_t page = GetEncodingCodePage(index);
