@@ -136,16 +136,23 @@ void Pump(int ms)
     } while (Clock::now() < end);
 }
 
+// Runs the event loop as the application's own loop does (sleeping while nothing happens) until
+// the condition holds; false after ms.
 template <class F>
 bool PumpUntil(F condition, int ms)
 {
     const auto end = Clock::now() + std::chrono::milliseconds(ms);
+    wxEventLoopBase* loop = wxEventLoopBase::GetActive();
     while (!condition())
     {
         if (Clock::now() > end)
             return false;
-        wxYield();
+        if (loop)
+            loop->DispatchTimeout(2);
+        else
+            wxYield();
         wxTheApp->ProcessPendingEvents();
+        wxTheApp->ProcessIdle();
     }
     return true;
 }

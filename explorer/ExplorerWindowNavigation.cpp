@@ -189,16 +189,7 @@ void LSkorrelFileExplorerParentWnd::SearchFiles()
     if (storage.empty())
         return;
     const std::u16string pattern = MakeSearchPattern(FromWx(m_searchBox->GetValue()));
-    std::vector<WSFileRecord*> matches;
-    for (WSFileRecord* record : storage)
-    {
-        if (!record)
-            continue;
-        const std::u16string rowText = LSkorrelFileExplorerList::GetRecordDisplayText(*record, storage, m_list->flatList);
-        if (SearchMatches(SearchCandidates(rowText, m_list->FindFileInfo(record)), pattern))
-            matches.push_back(record);
-    }
-    m_list->PopulateFromRecords(matches, storage);
+    m_list->PopulateFromRecords(m_list->FindMatches(storage, pattern), storage);
 }
 
 void LSkorrelFileExplorerParentWnd::OnResetSearchResults()

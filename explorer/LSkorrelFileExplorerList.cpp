@@ -8,7 +8,10 @@
 #include <wx/utils.h>
 
 #include <algorithm>
+#include <chrono>
 #include <unordered_set>
+
+#include <unicode/uchar.h>
 
 #include "ExplorerRowText.h"
 #include "ExplorerSortState.h"
@@ -39,7 +42,41 @@ std::u16string ActiveDocumentPath()
     return document ? FromWx(document->GetFilename()) : std::u16string();
 }
 
+// The icon work of a listing. From 100000 records on, rows show no picture cached by extension,
+// so only the pictures that rows can show (executables, files without extension) are fetched.
+void ResolveIcons(WSFileStorage& store, ExplorerIconProvider& provider)
+{
+    if (store.size() < 100000)
+    {
+        store.ResolveIcons(provider);
+        return;
+    }
+    for (WSFileRecord* record : store)
+    {
+        if (!record || record->GetIcon() != nullptr)
+            continue;
+        std::unique_ptr<ExplorerIcon> icon;
+        std::u16string key;
+        if (record->iconKind == ExplorerIconKind::Executable)
+            WSFileStorage::GetIconIndexForFile(record->path, provider, store.GetImageList(), &store.GetExtensionIcons(),
+                                               icon, &key);
+        else if (record->iconKind == ExplorerIconKind::Own)
+            icon = provider.FetchIcon(record->path, key);
+        if (icon)
+            record->SetIcon(std::move(icon), key);
+    }
+}
+
 } // namespace
+
+void ExplorerListCommandSink::PostCommand(int commandId, int generation)
+{
+    if (commandId == ID_FOLDER_LISTING_PROGRESS && m_progressQueued.exchange(true, std::memory_order_acq_rel))
+        return;
+    auto* event = new wxThreadEvent(wxEVT_THREAD, commandId);
+    event->SetInt(generation);
+    wxQueueEvent(m_target, event);
+}
 
 ValidationFacts FactsOf(const ValidationResult& result)
 {
@@ -85,6 +122,8 @@ void LSkorrelFileExplorerList::StartListingThread(WSFileStorageThreadSafeAccess&
         // Rows point at records that the new listing deletes: they go first.
         wxBusyCursor wait;
         DeleteAllRows();
+        ForgetEntries();
+        m_iconsResolved = false;
     }
     if (frame)
         frame->SetStatusText(wxS("Ready"));
@@ -94,6 +133,7 @@ void LSkorrelFileExplorerList::StartListingThread(WSFileStorageThreadSafeAccess&
 
 void LSkorrelFileExplorerList::OnListingProgress(wxThreadEvent& event)
 {
+    m_sink.ProgressHandled();
     if (!m_worker.AcceptsCommand(event.GetInt()))
         return;
     if (ExplorerServices* services = ExplorerServices::Current())
@@ -150,45 +190,146 @@ bool LSkorrelFileExplorerList::RowHidden(const WSFileRecord& record) const
     return RowHiddenByFilters(ExplorerRowFilters{showValid, showInvalid, showWarnings}, &facts);
 }
 
-void LSkorrelFileExplorerList::AppendRecordRow(WSFileRecord& record, const std::u16string& text, WSFileStorage& store)
+void LSkorrelFileExplorerList::ForgetEntries()
 {
-    Row row;
-    row.record = &record;
-    row.text = text;
-    row.image = store.ImageIndexForRow(record, text);
-    row.cut = (record.GetAttributes() & EXPLORER_ATTRIBUTE_HIDDEN) != 0;
+    m_entries.clear();
+    m_entryOf.clear();
+    m_entryOrders.clear();
+    m_pathKeys.clear();
+    m_entriesValid = false;
+}
+
+int LSkorrelFileExplorerList::AddEntry(WSFileRecord& record, WSFileStorage& store)
+{
+    Entry entry;
+    entry.record = &record;
+    entry.text = GetRecordDisplayText(record, store, flatList);
+    entry.image = store.ImageIndexForRow(record, entry.text);
+    entry.cut = (record.GetAttributes() & EXPLORER_ATTRIBUTE_HIDDEN) != 0;
+    entry.parent = record.IsParentEntry();
+    entry.folder = record.isFolder;
     if (IsRegularRow(record))
     {
         if (const ValidationResult* validation = record.GetValidation())
         {
             const ValidationFacts facts = FactsOf(*validation);
-            row.validImage = ValidImageFor(&facts);
+            entry.validImage = ValidImageFor(&facts);
         }
         else
         {
-            row.validImage = EXPLORER_IMAGE_UNCHECKED;
+            entry.validImage = EXPLORER_IMAGE_UNCHECKED;
         }
     }
-    m_rows.push_back(std::move(row));
+    const int index = static_cast<int>(m_entries.size());
+    m_entries.push_back(std::move(entry));
+    m_entryOf.emplace(&record, index);
+    // Orders made before this entry do not hold it.
+    m_entryOrders.clear();
+    m_pathKeys.clear();
+    return index;
+}
+
+void LSkorrelFileExplorerList::EnsureEntries(WSFileStorage& store)
+{
+    if (m_entriesValid && m_entriesFlat == flatList && m_entriesFolder == store.GetFolder())
+        return;
+    // Rows point at entries: a list that is made again starts empty.
+    m_rows.clear();
+    ForgetEntries();
+    if (m_iconProvider && !m_iconsResolved)
+    {
+        ResolveIcons(store, *m_iconProvider);
+        m_iconsResolved = true;
+    }
+    m_entries.reserve(store.size());
+    m_entryOf.reserve(store.size());
+    for (WSFileRecord* record : store)
+        if (record && m_entryOf.count(record) == 0)
+            AddEntry(*record, store);
+    m_entriesValid = true;
+    m_entriesFlat = flatList;
+    m_entriesFolder = store.GetFolder();
+}
+
+const std::vector<int>& LSkorrelFileExplorerList::EntryOrder(int mode)
+{
+    auto found = m_entryOrders.find(mode);
+    if (found != m_entryOrders.end())
+        return found->second;
+    std::vector<int> order(m_entries.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = static_cast<int>(i);
+    if (mode >= 0 && mode <= 3)
+    {
+        // The path orders compare the paths' characters lowered one by one, as the record
+        // comparison does. Each lowered path is made once, as bytes that compare in the same
+        // order (three big-endian bytes a character), without the folder all paths start with.
+        if (m_pathKeys.size() != m_entries.size())
+        {
+            size_t common = 0;
+            if (!m_entriesFolder.empty())
+            {
+                const std::u16string prefix = m_entriesFolder.back() == u'/' ? m_entriesFolder : m_entriesFolder + u'/';
+                const bool all = std::all_of(m_entries.begin(), m_entries.end(), [&prefix](const Entry& entry) {
+                    return entry.record->path.compare(0, prefix.size(), prefix) == 0;
+                });
+                common = all ? prefix.size() : 0;
+            }
+            m_pathKeys.assign(m_entries.size(), std::string());
+            for (size_t i = 0; i < m_entries.size(); ++i)
+            {
+                const std::u16string& path = m_entries[i].record->path;
+                std::string& key = m_pathKeys[i];
+                key.reserve(3 * (path.size() - std::min(common, path.size())));
+                for (size_t c = std::min(common, path.size()); c < path.size(); ++c)
+                {
+                    const char16_t unit = path[c];
+                    const uint32_t lower = unit < 0x80 ? (unit >= u'A' && unit <= u'Z' ? unit + 32u : unit)
+                                                       : static_cast<uint32_t>(u_tolower(unit));
+                    key.push_back(static_cast<char>((lower >> 16) & 0xFF));
+                    key.push_back(static_cast<char>((lower >> 8) & 0xFF));
+                    key.push_back(static_cast<char>(lower & 0xFF));
+                }
+            }
+        }
+        std::stable_sort(order.begin(), order.end(), [this, mode](int a, int b) {
+            const Entry& x = m_entries[a];
+            const Entry& y = m_entries[b];
+            if (x.parent || y.parent)
+                return x.parent && !y.parent;
+            if ((mode == 2 || mode == 3) && x.folder != y.folder)
+                return mode == 2 ? x.folder : y.folder;
+            const bool ascending = mode == 0 || mode == 2;
+            return ascending ? m_pathKeys[a] < m_pathKeys[b] : m_pathKeys[b] < m_pathKeys[a];
+        });
+    }
+    else
+    {
+        std::stable_sort(order.begin(), order.end(), [this, mode](int a, int b) {
+            return CompareFileRecordsConsistent(m_entries[a].record, m_entries[b].record, mode) < 0;
+        });
+    }
+    return m_entryOrders.emplace(mode, std::move(order)).first->second;
 }
 
 void LSkorrelFileExplorerList::Fill(const std::vector<WSFileRecord*>& records, WSFileStorage& store, bool forceSort)
 {
     wxBusyCursor wait;
+    EnsureEntries(store);
     m_rows.clear();
     if (records.empty() || records.size() >= static_cast<size_t>(ROW_LIMIT))
     {
         SyncItemCount();
         return;
     }
-    if (m_iconProvider)
-        store.ResolveIcons(*m_iconProvider);
     m_rows.reserve(records.size());
     for (WSFileRecord* record : records)
     {
         if (!record || RowHidden(*record) || record->GetPath() == u".")
             continue;
-        AppendRecordRow(*record, GetRecordDisplayText(*record, store, flatList), store);
+        auto found = m_entryOf.find(record);
+        const int entry = found != m_entryOf.end() ? found->second : AddEntry(*record, store);
+        m_rows.push_back(Row{entry, {}});
     }
     SyncItemCount();
     SortByColumn(-1, forceSort);
@@ -205,6 +346,44 @@ void LSkorrelFileExplorerList::PopulateFromRecords(const std::vector<WSFileRecor
     Fill(records, store, true);
 }
 
+std::vector<WSFileRecord*> LSkorrelFileExplorerList::FindMatches(WSFileStorage& store, const std::u16string& pattern)
+{
+    EnsureEntries(store);
+    const std::u16string folded = WildcardFold(pattern);
+    // Stars alone match every text that is not empty: no text needs folding for them.
+    const bool everything = pattern.find_first_not_of(u'*') == std::u16string::npos && !pattern.empty();
+    std::vector<WSFileRecord*> matches;
+    for (WSFileRecord* record : store)
+    {
+        if (!record)
+            continue;
+        auto found = m_entryOf.find(record);
+        const int index = found != m_entryOf.end() ? found->second : AddEntry(*record, store);
+        Entry& entry = m_entries[index];
+        bool match = false;
+        if (everything)
+        {
+            match = !entry.text.empty();
+        }
+        else if (!entry.text.empty())
+        {
+            if (entry.folded.empty())
+                entry.folded = WildcardFold(entry.text);
+            match = WildcardMatchFolded(entry.folded, folded);
+        }
+        if (!match)
+            if (const ExplorerFileInfo* info = FindFileInfo(record))
+            {
+                std::vector<std::u16string> candidates = SearchCandidates(entry.text, info);
+                candidates.erase(candidates.begin());
+                match = SearchMatches(candidates, pattern);
+            }
+        if (match)
+            matches.push_back(record);
+    }
+    return matches;
+}
+
 void LSkorrelFileExplorerList::SortByColumn(int column, bool force)
 {
     const ExplorerSortPlan plan = PlanSortByColumn(sortKeys, sortState, column, force);
@@ -213,17 +392,34 @@ void LSkorrelFileExplorerList::SortByColumn(int column, bool force)
     sortState = plan.newState;
 
     // The selection follows its rows.
-    std::vector<WSFileRecord*> selectedRecords;
+    std::vector<int> selectedEntries;
     for (long row = GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); row >= 0;
          row = GetNextItem(row, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
-        if (m_rows[row].record)
-            selectedRecords.push_back(m_rows[row].record);
+        if (m_rows[row].entry >= 0)
+            selectedEntries.push_back(m_rows[row].entry);
 
-    if (plan.compareMode >= 0)
+    const bool onlyEntries =
+        std::all_of(m_rows.begin(), m_rows.end(), [](const Row& row) { return row.entry >= 0; });
+    if (plan.compareMode >= 0 && onlyEntries)
+    {
+        // The rows in the order of all entries: a sorted part of the entries is the part of the
+        // sorted entries.
+        std::vector<int> count(m_entries.size(), 0);
+        for (const Row& row : m_rows)
+            ++count[row.entry];
+        std::vector<Row> sorted;
+        sorted.reserve(m_rows.size());
+        for (int entry : EntryOrder(plan.compareMode))
+            for (; count[entry] > 0; --count[entry])
+                sorted.push_back(Row{entry, {}});
+        m_rows = std::move(sorted);
+    }
+    else if (plan.compareMode >= 0)
     {
         const int mode = plan.compareMode;
-        std::stable_sort(m_rows.begin(), m_rows.end(), [mode](const Row& a, const Row& b) {
-            return CompareFileRecordsConsistent(a.record, b.record, mode) < 0;
+        std::stable_sort(m_rows.begin(), m_rows.end(), [this, mode](const Row& a, const Row& b) {
+            return CompareFileRecordsConsistent(a.entry >= 0 ? m_entries[a.entry].record : nullptr,
+                                                b.entry >= 0 ? m_entries[b.entry].record : nullptr, mode) < 0;
         });
     }
     else
@@ -245,12 +441,12 @@ void LSkorrelFileExplorerList::SortByColumn(int column, bool force)
         m_rows = std::move(sorted);
     }
 
-    if (!selectedRecords.empty())
+    if (!selectedEntries.empty())
     {
-        std::unordered_set<WSFileRecord*> wanted(selectedRecords.begin(), selectedRecords.end());
+        std::unordered_set<int> wanted(selectedEntries.begin(), selectedEntries.end());
         for (size_t i = 0; i < m_rows.size(); ++i)
         {
-            const bool selected = m_rows[i].record && wanted.count(m_rows[i].record) != 0;
+            const bool selected = m_rows[i].entry >= 0 && wanted.count(m_rows[i].entry) != 0;
             if (selected != (GetItemState(static_cast<long>(i), wxLIST_STATE_SELECTED) != 0))
                 SetItemSelectedQuiet(static_cast<long>(i), selected);
         }
@@ -262,37 +458,51 @@ void LSkorrelFileExplorerList::SortByColumn(int column, bool force)
 
 // ---- rows
 
+const LSkorrelFileExplorerList::Entry* LSkorrelFileExplorerList::RowEntry(long row) const
+{
+    if (row < 0 || static_cast<size_t>(row) >= m_rows.size() || m_rows[row].entry < 0)
+        return nullptr;
+    return &m_entries[m_rows[row].entry];
+}
+
 WSFileRecord* LSkorrelFileExplorerList::GetRowRecord(long row) const
 {
-    return row >= 0 && static_cast<size_t>(row) < m_rows.size() ? m_rows[row].record : nullptr;
+    const Entry* entry = RowEntry(row);
+    return entry ? entry->record : nullptr;
 }
 
 std::u16string LSkorrelFileExplorerList::GetRowText(long row) const
 {
-    return row >= 0 && static_cast<size_t>(row) < m_rows.size() ? m_rows[row].text : std::u16string();
+    if (row < 0 || static_cast<size_t>(row) >= m_rows.size())
+        return std::u16string();
+    const Entry* entry = RowEntry(row);
+    return entry ? entry->text : m_rows[row].text;
 }
 
 int LSkorrelFileExplorerList::GetRowImage(long row) const
 {
-    return row >= 0 && static_cast<size_t>(row) < m_rows.size() ? m_rows[row].image : -1;
+    const Entry* entry = RowEntry(row);
+    return entry ? entry->image : -1;
 }
 
 int LSkorrelFileExplorerList::GetRowValidImage(long row) const
 {
-    return row >= 0 && static_cast<size_t>(row) < m_rows.size() ? m_rows[row].validImage : -1;
+    const Entry* entry = RowEntry(row);
+    return entry ? entry->validImage : -1;
 }
 
 bool LSkorrelFileExplorerList::IsRowCut(long row) const
 {
-    return row >= 0 && static_cast<size_t>(row) < m_rows.size() && m_rows[row].cut;
+    const Entry* entry = RowEntry(row);
+    return entry && entry->cut;
 }
 
 std::vector<WSFileRecord*> LSkorrelFileExplorerList::GetRowRecords() const
 {
     std::vector<WSFileRecord*> records;
     records.reserve(m_rows.size());
-    for (const Row& row : m_rows)
-        records.push_back(row.record);
+    for (long row = 0; row < static_cast<long>(m_rows.size()); ++row)
+        records.push_back(GetRowRecord(row));
     return records;
 }
 
@@ -319,7 +529,7 @@ void LSkorrelFileExplorerList::DeleteAllRows()
 
 void LSkorrelFileExplorerList::SyncItemCount()
 {
-    // A shorter list drops the selection of rows that no longer exist.
+    // A new row count drops the selection of the rows that were there.
     if (GetItemCount() != static_cast<long>(m_rows.size()))
     {
         if (GetItemCount() > 0)
@@ -332,15 +542,13 @@ void LSkorrelFileExplorerList::SyncItemCount()
 void LSkorrelFileExplorerList::InsertTextRow(int row, const std::u16string& text)
 {
     row = std::clamp(row, 0, static_cast<int>(m_rows.size()));
-    Row inserted;
-    inserted.text = text;
-    m_rows.insert(m_rows.begin() + row, std::move(inserted));
+    m_rows.insert(m_rows.begin() + row, Row{-1, text});
     SyncItemCount();
 }
 
 void LSkorrelFileExplorerList::SetRowText(int row, const std::u16string& text)
 {
-    if (row < 0 || static_cast<size_t>(row) >= m_rows.size())
+    if (row < 0 || static_cast<size_t>(row) >= m_rows.size() || m_rows[row].entry >= 0)
         return;
     m_rows[row].text = text;
     RefreshItem(row);
@@ -382,19 +590,19 @@ wxString LSkorrelFileExplorerList::OnGetItemText(long item, long column) const
 {
     if (item < 0 || static_cast<size_t>(item) >= m_rows.size())
         return wxString();
-    const Row& row = m_rows[item];
+    const Entry* entry = RowEntry(item);
     if (column == 0)
-        return ToWx(row.text);
-    if (!row.record)
+        return ToWx(entry ? entry->text : m_rows[item].text);
+    if (!entry)
         return wxString();
-    const WSFileRecord& record = *row.record;
+    const WSFileRecord& record = *entry->record;
     if (column == 2)
         return IsRegularRow(record) ? ToWx(FormatFileSize(record.size)) : wxString();
     if (column == 3)
         return IsRegularRow(record) ? ToWx(FormatLocaleDateTime(record.modified)) : wxString();
     if (column >= 4 && column <= 12)
     {
-        const ExplorerFileInfo* info = FindFileInfo(row.record);
+        const ExplorerFileInfo* info = FindFileInfo(entry->record);
         if (!info)
             return wxString();
         const std::optional<std::u16string> text = InfoColumnTexts(*info)[column - 4];
@@ -405,16 +613,16 @@ wxString LSkorrelFileExplorerList::OnGetItemText(long item, long column) const
 
 int LSkorrelFileExplorerList::OnGetItemColumnImage(long item, long column) const
 {
-    if (item < 0 || static_cast<size_t>(item) >= m_rows.size())
+    const Entry* entry = RowEntry(item);
+    if (!entry)
         return -1;
-    const Row& row = m_rows[item];
     if (column == 0)
-        return row.image;
+        return entry->image;
     if (column == 1)
-        return row.validImage;
-    if (column == 13 && row.record)
+        return entry->validImage;
+    if (column == 13)
     {
-        const ExplorerFileInfo* info = FindFileInfo(row.record);
+        const ExplorerFileInfo* info = FindFileInfo(entry->record);
         return info && info->markColumn13 ? EXPLORER_IMAGE_MARK : -1;
     }
     return -1;

@@ -5,9 +5,12 @@
 // check results, and sends the selection to the trash on the Delete key. GUI thread only.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -20,6 +23,23 @@
 
 class LSkorrelFileExplorerParentWnd;
 class WSFileStorage;
+
+// Where the list's listing worker sends its commands: wxThreadEvents queued to the list, with the
+// progress commands folded together. The worker sends one per entry; while one is still queued,
+// further ones add nothing (the progress row shows the store's count when it is handled), so that
+// a walk of many entries does not flood the window's event queue.
+class ExplorerListCommandSink : public ExplorerCommandSink
+{
+public:
+    explicit ExplorerListCommandSink(wxEvtHandler* target) : m_target(target) {}
+    void PostCommand(int commandId, int generation) override;
+    // The list handled the queued progress command: the next one is queued again.
+    void ProgressHandled() { m_progressQueued.store(false, std::memory_order_release); }
+
+private:
+    wxEvtHandler* m_target;
+    std::atomic<bool> m_progressQueued{false};
+};
 class WSFileStorageThreadSafeAccess;
 class ExplorerIconProvider;
 struct ValidationFacts;
@@ -80,6 +100,9 @@ public:
 
     // The row text of a record in a mode.
     static std::u16string GetRecordDisplayText(const WSFileRecord& record, const WSFileStorage& store, bool flat);
+    // The store's records that a search pattern finds (their row text in the current mode, or the
+    // texts of their extra information), in store order.
+    std::vector<WSFileRecord*> FindMatches(WSFileStorage& store, const std::u16string& pattern);
 
     // ---- ExplorerListAccess (the services' progress row and delete)
     void LockList() override;
@@ -100,27 +123,52 @@ protected:
     wxItemAttr* OnGetItemAttr(long item) const override;
 
 private:
-    struct Row
+    // A store record as the list shows it, made once per listing (and mode): its row text, the
+    // text a search folds, its pictures. Rows point at these.
+    struct Entry
     {
         WSFileRecord* record = nullptr;
         std::u16string text;
+        std::u16string folded;
         int image = -1;
         int validImage = -1;
         bool cut = false;
+        bool parent = false;
+        bool folder = false;
+    };
+    // A row: an entry, or a text of its own (entry -1: the placeholder and progress rows).
+    struct Row
+    {
+        int entry = -1;
+        std::u16string text;
     };
 
     bool RowHidden(const WSFileRecord& record) const;
     void Fill(const std::vector<WSFileRecord*>& records, WSFileStorage& store, bool forceSort);
-    void AppendRecordRow(WSFileRecord& record, const std::u16string& text, WSFileStorage& store);
+    // Makes the entries of the store's records unless they are current.
+    void EnsureEntries(WSFileStorage& store);
+    int AddEntry(WSFileRecord& record, WSFileStorage& store);
+    void ForgetEntries();
+    // The entries in the order of a comparison mode (made once per mode and listing).
+    const std::vector<int>& EntryOrder(int mode);
+    const Entry* RowEntry(long row) const;
     void SyncItemCount();
     void OnListingDone(wxThreadEvent& event);
     void OnListingProgress(wxThreadEvent& event);
     void OnListingEnded(wxThreadEvent& event);
 
     std::vector<Row> m_rows;
+    std::vector<Entry> m_entries;
+    std::unordered_map<WSFileRecord*, int> m_entryOf;
+    std::map<int, std::vector<int>> m_entryOrders;
+    std::vector<std::string> m_pathKeys;
+    bool m_entriesValid = false;
+    bool m_entriesFlat = false;
+    std::u16string m_entriesFolder;
+    bool m_iconsResolved = false;
     std::map<WSFileRecord*, std::unique_ptr<ExplorerFileInfo>> m_fileInfos;
+    ExplorerListCommandSink m_sink{this};
     FolderListingWorker m_worker;
-    ExplorerThreadEventSink m_sink{this};
     LSkorrelFileExplorerParentWnd* m_explorer = nullptr;
     TExplorerListThreadSafeAccess* m_listLock = nullptr;
     ExplorerIconProvider* m_iconProvider = nullptr;

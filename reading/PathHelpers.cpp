@@ -112,10 +112,16 @@ std::u16string FormatFileSize(int64_t byteCount)
 
 bool WildcardMatch(const std::u16string& text, const std::u16string& pattern)
 {
-    const std::u16string lowerText = ToLower(text);
-    const std::u16string lowerPattern = ToLower(pattern);
-    std::u16string_view t = lowerText;
-    std::u16string_view p = lowerPattern;
+    return WildcardMatchFolded(ToLower(text), ToLower(pattern));
+}
+
+std::u16string WildcardFold(const std::u16string& text)
+{
+    return ToLower(text);
+}
+
+bool WildcardMatchFolded(std::u16string_view t, std::u16string_view p)
+{
     while (!t.empty() && !p.empty())
     {
         if (p[0] == u'*')

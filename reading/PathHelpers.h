@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // False for a null or empty path, an absolute path and a URL with something behind its
 // scheme ("http:x", "https:x", "ftp:x"); true otherwise.
@@ -19,6 +20,10 @@ std::u16string FormatFileSize(int64_t byteCount);
 // Matches a text against a pattern of '*' and '?', ignoring case. A '*' jumps to the first
 // occurrence of the literal run behind it, never to a later one.
 bool WildcardMatch(const std::u16string& text, const std::u16string& pattern);
+// The two halves of WildcardMatch, for callers that match many texts: the case folding of a text
+// or pattern, and the match of a folded text against a folded pattern.
+std::u16string WildcardFold(const std::u16string& text);
+bool WildcardMatchFolded(std::u16string_view text, std::u16string_view pattern);
 
 // Trims blanks and tabs at both ends and removes trailing '/' characters (the root "/" stays);
 // lower-cases the whole text when asked.

@@ -16,6 +16,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -26,6 +27,7 @@
 
 #include "ExplorerPathCodec.h"
 #include "ExplorerRowText.h"
+#include "ExplorerSortState.h"
 #include "ExplorerServices.h"
 #include "ExplorerTestSupport.h"
 #include "ExplorerWxText.h"
@@ -594,6 +596,28 @@ TEST_F(ExplorerWindowTest, ColumnClicksSortOnceAndShowTheIndicator)
     ClickColumn(2);
     ASSERT_EQ(Selected().size(), 1u);
     EXPECT_EQ(list->GetRowText(Selected().front()), u"archive.zip");
+}
+
+TEST_F(ExplorerWindowTest, RowsStandInTheRecordComparisonsOrder)
+{
+    const fs::path names = root / "names";
+    fs::create_directory(names);
+    for (const char* name : {"\xC3\x89mile.txt", "\xC3\xA9mile2.txt", "Zeta", "alpha", "ALPHA2", "\xC3\x9F.txt", "\xC4\xB0x",
+                             "b", "B", "a-b", "a_b", "10.csv", "9.csv"})
+        WriteFile(names / name, std::strlen(name));
+    fs::create_directory(names / "Dir");
+    fs::create_directory(names / "dir2");
+    Enter(names);
+    // Every column, both directions: the rows stand as the record comparison sorts them.
+    for (int column : {0, 0, 2, 2, 3, 3, 0})
+    {
+        ClickColumn(column);
+        const int mode = CompareModeForSortKey(list->sortState & ~1, (list->sortState & 1) != 0);
+        const std::vector<WSFileRecord*> rows = list->GetRowRecords();
+        ASSERT_EQ(rows.size(), 16u); // 13 files, 2 folders and the parent entry
+        for (size_t i = 0; i + 1 < rows.size(); ++i)
+            EXPECT_LE(CompareFileRecordsConsistent(rows[i], rows[i + 1], mode), 0) << "column " << column << " row " << i;
+    }
 }
 
 TEST_F(ExplorerWindowTest, PopupKeysAndTheTabRing)
