@@ -10,7 +10,7 @@ inline constexpr const char* kAppIconName = "csvquibbo";
 
 // The entry's text for the given executable.
 wxString DesktopEntryText(const wxString& executable);
-// Its Exec line: the executable quoted and escaped as the Desktop Entry Specification requires
+// Its Exec line: the executable quoted and escaped as freedesktop.org desktop entries require
 // (also '%', spaces, quotes, backslashes and '$'), then the open switch with the files.
 wxString DesktopEntryExecLine(const wxString& executable);
 // $XDG_DATA_HOME/applications/CSVQuibboApp.Document.desktop (default ~/.local/share).
