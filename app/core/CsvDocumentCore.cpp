@@ -606,10 +606,8 @@ size_t CsvDocumentCore::LocateSegment(int64_t row, bool allowUnload, int64_t& fi
     Log(u"Segment reloaded; CSVEndLine = " + FormatNumber(segment.CSVEndLine) + u"; FileBufferEndLine = " +
         FormatNumber(segment.FileBufferEndLine));
     // The file changed on disk when the segment came back short: it counts as loaded, and is the
-    // result only for a row that it still holds.
-    const int64_t readCount = reader->GetRecordCount() - startCount;
-    if (reader->GetRecordCount() != segment.CSVEndLine &&
-        (wanted < AsUnsigned(firstRow) || wanted - AsUnsigned(firstRow) >= AsUnsigned(readCount)))
+    // result while it still holds records (the rows still in the file), as it is when asked again.
+    if (reader->GetRecordCount() != segment.CSVEndLine && reader->GetRecordCount() == startCount)
         return kNoSegment;
     return index;
 }

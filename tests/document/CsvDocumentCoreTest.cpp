@@ -373,6 +373,48 @@ TEST(GetSegment, CutLinesAndAQuoteOpenAtTheEndAreLoggedOnceHoweverOftenTheyAreRe
     EXPECT_EQ(std::count(doc.log.lines.begin(), doc.log.lines.end(), cut), 2);
 }
 
+TEST(GetSegment, ASegmentTheFileLostPartOfServesTheRowsItStillHolds)
+{
+    TempDir dir;
+    const std::string bytes = MakeRecords(110000);
+    const std::string path = dir.Write("cut.csv", bytes);
+    RecordedDocument doc;
+    ViewRecorder view;
+    doc.core.AddView(&view);
+    ASSERT_TRUE(doc.core.ReadCSVFile(path));
+    int64_t firstRow = 0;
+    int64_t estimate = 0;
+    ASSERT_NE(doc.core.GetSegment(110000, true, firstRow, estimate), nullptr);
+    ASSERT_TRUE(doc.core.GetSegments()[1].unloaded);
+    ASSERT_TRUE(doc.core.GetSegments()[2].unloaded);
+    // Keep the first 7,000 records: the second segment keeps 2,000 of its 5,000.
+    size_t cut = 0;
+    for (int lines = 0; lines < 7000; ++lines)
+        cut = bytes.find('\n', cut) + 1;
+    ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(cut)), 0);
+
+    // Asked for a row it no longer holds, the shortened segment still gives the rows it holds.
+    view.calls.clear();
+    doc.core.LoadRowsIntoView(&view, 9000, false);
+    ASSERT_EQ(view.calls.size(), 1u);
+    EXPECT_EQ(view.calls[0].kind, "MergeRows");
+    EXPECT_EQ(view.calls[0].firstRow, 5001);
+    EXPECT_EQ(view.calls[0].rowCount, 2000u);
+    std::u16string text;
+    doc.core.GetRowText(6999, text);
+    EXPECT_EQ(Narrow(text), "r6999;6;v6999");
+    text.clear();
+    doc.core.GetRowText(7001, text);
+    EXPECT_TRUE(text.empty());
+    // A segment wholly gone gives nothing.
+    view.calls.clear();
+    doc.core.LoadRowsIntoView(&view, 12000, false);
+    EXPECT_TRUE(view.calls.empty());
+    EXPECT_NE(std::find_if(doc.log.lines.begin(), doc.log.lines.end(),
+                           [](const std::string& line) { return line.rfind("Read error in file = ", 0) == 0; }),
+              doc.log.lines.end());
+}
+
 TEST(GetSegment, ReleasesTheFirstSegmentAfterTwentyAndReloadsIt)
 {
     TempDir dir;
