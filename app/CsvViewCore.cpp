@@ -95,6 +95,8 @@ void CsvViewCore::FillGrid(const std::vector<CSVRecord>& rows, int64_t totalEsti
     m_grid->SetRootBox(root);
     m_grid->RecalcLayout();
     m_grid->Redraw();
+    // The selection went with the old rows: so do the rows shown in Row details.
+    ShowRowDetails(std::u16string());
 }
 
 void CsvViewCore::MergeRows(const std::vector<CSVRecord>& rows, int64_t firstRow, int64_t totalEstimate)
@@ -418,6 +420,7 @@ void CsvViewCore::RebuildAtRow(int64_t row, const std::vector<CSVRecord>& rows, 
         if (!root->children.empty())
             m_grid->EnsureVisible(root->children.back(), 0, true);
         m_grid->Redraw();
+        ShowRowDetails(std::u16string());  // nothing is selected now
         return;
     }
     m_grid->ClearSelection();

@@ -116,6 +116,23 @@ TEST_F(ViewDocumentTest, OpenFindAndGoToLineLandOnTheirRows)
     EXPECT_EQ(Selected(), 42u);
 }
 
+TEST_F(ViewDocumentTest, RowDetailsEmptiesWhenTheSelectionGoesWithTheRows)
+{
+    Open(12000);
+    core->OnGoToLine(&view, u"42");
+    ASSERT_EQ(details, u"r42;42;value 42\n");
+    // Go to line 0 rebuilds the grid and selects nothing.
+    core->OnGoToLine(&view, u"0");
+    EXPECT_EQ(Selected(), 0u);
+    EXPECT_EQ(details, u"");
+    // Reading the file again with other options drops the selection.
+    core->OnGoToLine(&view, u"7");
+    ASSERT_EQ(details, u"r7;7;value 7\n");
+    ASSERT_TRUE(core->ApplyReadOptions({1, 0}));
+    EXPECT_EQ(Selected(), 0u);
+    EXPECT_EQ(details, u"");
+}
+
 TEST_F(ViewDocumentTest, GoToLineFarAwayAfterOpening)
 {
     Open(100000);
