@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string_view>
 #include <unordered_set>
 
 #include <unicode/uchar.h>
@@ -127,6 +128,7 @@ void LSkorrelFileExplorerList::StartListingThread(WSFileStorageThreadSafeAccess&
     }
     if (frame)
         frame->SetStatusText(wxS("Ready"));
+    ++m_listingSerial;
     m_worker.Start(storeAccess, &m_sink, recurse, includeHidden);
     InsertTextRow(0, u"List is populated...");
 }
@@ -161,16 +163,23 @@ void LSkorrelFileExplorerList::OnListingDone(wxThreadEvent& event)
         WSFileStorageAccessGuard guard(*storeAccess);
         PopulateFromStorage(guard.Get());
     }
-    {
-        WSFileStorageAccessGuard guard(*storeAccess);
-        if (m_explorer)
-            m_explorer->OnStorageFilled(guard.Get());
-    }
-    if (services)
-    {
-        services->StopFolderWatcher();
-        services->StartFolderWatcher(ActiveDocumentPath(), {});
-    }
+    // The rest on the next turn of the event loop, so that the window answers in between; a
+    // listing started meanwhile makes it moot.
+    const unsigned serial = m_listingSerial;
+    CallAfter([this, serial, storeAccess] {
+        if (serial != m_listingSerial || IsListingRunning())
+            return;
+        {
+            WSFileStorageAccessGuard guard(*storeAccess);
+            if (m_explorer)
+                m_explorer->OnStorageFilled(guard.Get());
+        }
+        if (ExplorerServices* services = ExplorerServices::Current())
+        {
+            services->StopFolderWatcher();
+            services->StartFolderWatcher(ActiveDocumentPath(), {});
+        }
+    });
 }
 
 // ---- filling
@@ -196,6 +205,7 @@ void LSkorrelFileExplorerList::ForgetEntries()
     m_entryOf.clear();
     m_entryOrders.clear();
     m_pathKeys.clear();
+    m_keyBytes.clear();
     m_entriesValid = false;
 }
 
@@ -263,7 +273,8 @@ const std::vector<int>& LSkorrelFileExplorerList::EntryOrder(int mode)
     {
         // The path orders compare the paths' characters lowered one by one, as the record
         // comparison does. Each lowered path is made once, as bytes that compare in the same
-        // order (three big-endian bytes a character), without the folder all paths start with.
+        // order (one byte a character when every character fits, else three, big-endian), without
+        // the folder that all paths start with; its first eight bytes are kept as a number.
         if (m_pathKeys.size() != m_entries.size())
         {
             size_t common = 0;
@@ -275,32 +286,69 @@ const std::vector<int>& LSkorrelFileExplorerList::EntryOrder(int mode)
                 });
                 common = all ? prefix.size() : 0;
             }
-            m_pathKeys.assign(m_entries.size(), std::string());
+            auto lower = [](char16_t unit) -> uint32_t {
+                if (unit < 0x80)
+                    return unit >= u'A' && unit <= u'Z' ? unit + 32u : unit;
+                return static_cast<uint32_t>(u_tolower(unit));
+            };
+            size_t total = 0;
+            bool narrow = true;
+            for (const Entry& entry : m_entries)
+            {
+                const std::u16string& path = entry.record->path;
+                for (size_t c = std::min(common, path.size()); c < path.size(); ++c)
+                    narrow = narrow && lower(path[c]) < 0x100;
+                total += path.size() - std::min(common, path.size());
+            }
+            const size_t width = narrow ? 1 : 3;
+            m_keyBytes.clear();
+            m_keyBytes.reserve(total * width);
+            m_pathKeys.assign(m_entries.size(), PathKey());
             for (size_t i = 0; i < m_entries.size(); ++i)
             {
                 const std::u16string& path = m_entries[i].record->path;
-                std::string& key = m_pathKeys[i];
-                key.reserve(3 * (path.size() - std::min(common, path.size())));
+                PathKey& key = m_pathKeys[i];
+                key.offset = static_cast<uint32_t>(m_keyBytes.size());
                 for (size_t c = std::min(common, path.size()); c < path.size(); ++c)
                 {
-                    const char16_t unit = path[c];
-                    const uint32_t lower = unit < 0x80 ? (unit >= u'A' && unit <= u'Z' ? unit + 32u : unit)
-                                                       : static_cast<uint32_t>(u_tolower(unit));
-                    key.push_back(static_cast<char>((lower >> 16) & 0xFF));
-                    key.push_back(static_cast<char>((lower >> 8) & 0xFF));
-                    key.push_back(static_cast<char>(lower & 0xFF));
+                    const uint32_t value = lower(path[c]);
+                    if (width == 3)
+                    {
+                        m_keyBytes.push_back(static_cast<char>((value >> 16) & 0xFF));
+                        m_keyBytes.push_back(static_cast<char>((value >> 8) & 0xFF));
+                    }
+                    m_keyBytes.push_back(static_cast<char>(value & 0xFF));
                 }
+                key.length = static_cast<uint32_t>(m_keyBytes.size() - key.offset);
+                for (uint32_t b = 0; b < 8; ++b)
+                    key.head = (key.head << 8) |
+                               (b < key.length ? static_cast<unsigned char>(m_keyBytes[key.offset + b]) : 0u);
             }
         }
-        std::stable_sort(order.begin(), order.end(), [this, mode](int a, int b) {
+        const bool ascending = mode == 0 || mode == 2;
+        // Equal keys keep the entries' order, as a stable sort does.
+        auto less = [this](int a, int b) {
+            const PathKey& x = m_pathKeys[a];
+            const PathKey& y = m_pathKeys[b];
+            if (x.head != y.head)
+                return x.head < y.head;
+            return std::string_view(m_keyBytes).substr(x.offset, x.length) <
+                   std::string_view(m_keyBytes).substr(y.offset, y.length);
+        };
+        std::sort(order.begin(), order.end(), [this, mode, ascending, &less](int a, int b) {
             const Entry& x = m_entries[a];
             const Entry& y = m_entries[b];
-            if (x.parent || y.parent)
-                return x.parent && !y.parent;
+            if (x.parent != y.parent)
+                return x.parent;
+            if (x.parent)
+                return a < b;
             if ((mode == 2 || mode == 3) && x.folder != y.folder)
                 return mode == 2 ? x.folder : y.folder;
-            const bool ascending = mode == 0 || mode == 2;
-            return ascending ? m_pathKeys[a] < m_pathKeys[b] : m_pathKeys[b] < m_pathKeys[a];
+            if (ascending ? less(a, b) : less(b, a))
+                return true;
+            if (ascending ? less(b, a) : less(a, b))
+                return false;
+            return a < b;
         });
     }
     else

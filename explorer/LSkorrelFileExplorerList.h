@@ -161,7 +161,16 @@ private:
     std::vector<Entry> m_entries;
     std::unordered_map<WSFileRecord*, int> m_entryOf;
     std::map<int, std::vector<int>> m_entryOrders;
-    std::vector<std::string> m_pathKeys;
+    // A lowered path for the path orders: its bytes in m_keyBytes, its first eight as a number.
+    struct PathKey
+    {
+        uint64_t head = 0;
+        uint32_t offset = 0;
+        uint32_t length = 0;
+    };
+    std::vector<PathKey> m_pathKeys;
+    std::string m_keyBytes;
+    unsigned m_listingSerial = 0;
     bool m_entriesValid = false;
     bool m_entriesFlat = false;
     std::u16string m_entriesFolder;

@@ -452,6 +452,30 @@ TEST_F(ExplorerWindowTest, BadPathsChangeNothingOrListSafely)
     EXPECT_EQ(explorer->GetPathBox()->GetValue(), "/");
 }
 
+TEST_F(ExplorerWindowTest, AFolderDeletedWhileListedEndsTheListingSafely)
+{
+    const fs::path doomed = root / "doomed";
+    fs::create_directory(doomed);
+    for (int i = 0; i < 5000; ++i)
+        WriteFile(doomed / ("f" + std::to_string(i)), 0);
+    const std::u16string path = U(doomed);
+    explorer->NavigateToFolder(&path, true);
+    std::thread remover([&doomed] {
+        std::error_code error;
+        fs::remove_all(doomed, error);
+    });
+    remover.join();
+    WaitForListing();
+    EXPECT_FALSE(fs::exists(doomed));
+    // Whatever the walk saw is shown; the window goes on working.
+    explorer->OnResetSearchResults();
+    explorer->OnFolderUp();
+    WaitForListing();
+    EXPECT_EQ(explorer->GetPathBox()->GetValue(), ToWx(U(root)));
+    EXPECT_EQ(RowOf(u"doomed"), -1);
+    EXPECT_GE(RowOf(u"old.csv"), 0);
+}
+
 TEST_F(ExplorerWindowTest, NamesThatAreNotUtf8RoundTrip)
 {
     const std::string odd = std::string("caf") + char(0xE9) + ".csv"; // Latin-1, not UTF-8
