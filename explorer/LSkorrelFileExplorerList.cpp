@@ -100,11 +100,19 @@ LSkorrelFileExplorerList::LSkorrelFileExplorerList()
     Bind(wxEVT_THREAD, &LSkorrelFileExplorerList::OnListingProgress, this, ID_FOLDER_LISTING_PROGRESS);
     Bind(wxEVT_THREAD, &LSkorrelFileExplorerList::OnListingEnded, this, ID_FOLDER_LISTING_ENDED);
     m_cutAttr.SetTextColour(wxSystemSettings::GetColour(wxSYS_COLOUR_GRAYTEXT));
+    m_stepTimer.SetOwner(this);
+    Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+        std::function<void()> step = std::move(m_nextStep);
+        m_nextStep = nullptr;
+        if (step)
+            step();
+    }, m_stepTimer.GetId());
 }
 
 LSkorrelFileExplorerList::~LSkorrelFileExplorerList()
 {
     // The worker posts to this list: it ends before the list does.
+    m_stepTimer.Stop();
     m_worker.StopWorkerAndWait();
     ClearFileInfoMap();
     if (ExplorerServices* services = ExplorerServices::Current(); services && services->GetList() == this)
@@ -159,27 +167,47 @@ void LSkorrelFileExplorerList::OnListingDone(wxThreadEvent& event)
         storeAccess = &services->GetFileStorageAccess();
     if (!storeAccess)
         return;
+    // The work is spread over three turns of the event loop, so that the window answers in
+    // between: the entries, the rows, then the window's part. A listing started meanwhile makes
+    // the rest moot.
     {
         WSFileStorageAccessGuard guard(*storeAccess);
-        PopulateFromStorage(guard.Get());
+        EnsureEntries(guard.Get());
     }
-    // The rest on the next turn of the event loop, so that the window answers in between; a
-    // listing started meanwhile makes it moot.
     const unsigned serial = m_listingSerial;
-    CallAfter([this, serial, storeAccess] {
+    ScheduleStep([this, serial, storeAccess] {
         if (serial != m_listingSerial || IsListingRunning())
             return;
         {
             WSFileStorageAccessGuard guard(*storeAccess);
-            if (m_explorer)
-                m_explorer->OnStorageFilled(guard.Get());
+            PopulateFromStorage(guard.Get());
         }
-        if (ExplorerServices* services = ExplorerServices::Current())
-        {
-            services->StopFolderWatcher();
-            services->StartFolderWatcher(ActiveDocumentPath(), {});
-        }
+        ScheduleStep([this, serial, storeAccess] { AnnounceStoredListing(serial, storeAccess); });
     });
+}
+
+void LSkorrelFileExplorerList::ScheduleStep(std::function<void()> step)
+{
+    // A timer, not a queued call: queued calls run in one go with the other queued events,
+    // while a timer lets the event loop go round (paint, input, other timers) first.
+    m_nextStep = std::move(step);
+    m_stepTimer.StartOnce(1);
+}
+
+void LSkorrelFileExplorerList::AnnounceStoredListing(unsigned serial, WSFileStorageThreadSafeAccess* storeAccess)
+{
+    if (serial != m_listingSerial || IsListingRunning())
+        return;
+    {
+        WSFileStorageAccessGuard guard(*storeAccess);
+        if (m_explorer)
+            m_explorer->OnStorageFilled(guard.Get());
+    }
+    if (ExplorerServices* services = ExplorerServices::Current())
+    {
+        services->StopFolderWatcher();
+        services->StartFolderWatcher(ActiveDocumentPath(), {});
+    }
 }
 
 // ---- filling
@@ -326,16 +354,16 @@ const std::vector<int>& LSkorrelFileExplorerList::EntryOrder(int mode)
             }
         }
         const bool ascending = mode == 0 || mode == 2;
-        // Equal keys keep the entries' order, as a stable sort does.
-        auto less = [this](int a, int b) {
+        auto compare = [this](int a, int b) {
             const PathKey& x = m_pathKeys[a];
             const PathKey& y = m_pathKeys[b];
             if (x.head != y.head)
-                return x.head < y.head;
-            return std::string_view(m_keyBytes).substr(x.offset, x.length) <
-                   std::string_view(m_keyBytes).substr(y.offset, y.length);
+                return x.head < y.head ? -1 : 1;
+            return std::string_view(m_keyBytes).substr(x.offset, x.length).compare(
+                std::string_view(m_keyBytes).substr(y.offset, y.length));
         };
-        std::sort(order.begin(), order.end(), [this, mode, ascending, &less](int a, int b) {
+        // Equal keys keep the entries' order, as a stable sort does.
+        std::sort(order.begin(), order.end(), [this, mode, ascending, &compare](int a, int b) {
             const Entry& x = m_entries[a];
             const Entry& y = m_entries[b];
             if (x.parent != y.parent)
@@ -344,11 +372,8 @@ const std::vector<int>& LSkorrelFileExplorerList::EntryOrder(int mode)
                 return a < b;
             if ((mode == 2 || mode == 3) && x.folder != y.folder)
                 return mode == 2 ? x.folder : y.folder;
-            if (ascending ? less(a, b) : less(b, a))
-                return true;
-            if (ascending ? less(b, a) : less(a, b))
-                return false;
-            return a < b;
+            const int byPath = ascending ? compare(a, b) : compare(b, a);
+            return byPath != 0 ? byPath < 0 : a < b;
         });
     }
     else

@@ -7,12 +7,15 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
+
+#include <wx/timer.h>
 
 #include "ExplorerFileInfo.h"
 #include "ExplorerServices.h"
@@ -156,6 +159,10 @@ private:
     void OnListingDone(wxThreadEvent& event);
     void OnListingProgress(wxThreadEvent& event);
     void OnListingEnded(wxThreadEvent& event);
+    // Runs a step of the work after a listing once the event loop has gone round.
+    void ScheduleStep(std::function<void()> step);
+    // The last step after a listing: the window's part and the folder watcher.
+    void AnnounceStoredListing(unsigned serial, WSFileStorageThreadSafeAccess* storeAccess);
 
     std::vector<Row> m_rows;
     std::vector<Entry> m_entries;
@@ -171,6 +178,8 @@ private:
     std::vector<PathKey> m_pathKeys;
     std::string m_keyBytes;
     unsigned m_listingSerial = 0;
+    wxTimer m_stepTimer;
+    std::function<void()> m_nextStep;
     bool m_entriesValid = false;
     bool m_entriesFlat = false;
     std::u16string m_entriesFolder;
