@@ -189,6 +189,8 @@ void LSkorrelFileExplorerParentWnd::SearchFiles()
     if (storage.empty())
         return;
     const std::u16string pattern = MakeSearchPattern(FromWx(m_searchBox->GetValue()));
+    if (m_list->WouldShowTheSameRows(storage, pattern))
+        return;
     m_list->PopulateFromRecords(m_list->FindMatches(storage, pattern), storage);
 }
 

@@ -178,11 +178,19 @@ void LSkorrelFileExplorerList::OnListingDone(wxThreadEvent& event)
     ScheduleStep([this, serial, storeAccess] {
         if (serial != m_listingSerial || IsListingRunning())
             return;
-        {
-            WSFileStorageAccessGuard guard(*storeAccess);
-            PopulateFromStorage(guard.Get());
-        }
-        ScheduleStep([this, serial, storeAccess] { AnnounceStoredListing(serial, storeAccess); });
+        // The order the fill re-sorts in, made on a turn of its own.
+        const ExplorerSortPlan plan = PlanSortByColumn(sortKeys, sortState, -1, false);
+        if (plan.sort && plan.compareMode >= 0)
+            EntryOrder(plan.compareMode);
+        ScheduleStep([this, serial, storeAccess] {
+            if (serial != m_listingSerial || IsListingRunning())
+                return;
+            {
+                WSFileStorageAccessGuard guard(*storeAccess);
+                PopulateFromStorage(guard.Get());
+            }
+            ScheduleStep([this, serial, storeAccess] { AnnounceStoredListing(serial, storeAccess); });
+        });
     });
 }
 
@@ -348,6 +356,40 @@ const std::vector<int>& LSkorrelFileExplorerList::EntryOrder(int mode)
                     m_keyBytes.push_back(static_cast<char>(value & 0xFF));
                 }
                 key.length = static_cast<uint32_t>(m_keyBytes.size() - key.offset);
+            }
+            // The bytes that every key (but the parent entry's) starts with decide nothing either.
+            size_t shared = std::string::npos;
+            const PathKey* first = nullptr;
+            for (size_t i = 0; i < m_entries.size() && shared != 0; ++i)
+            {
+                if (m_entries[i].parent)
+                    continue;
+                const PathKey& key = m_pathKeys[i];
+                if (!first)
+                {
+                    first = &key;
+                    shared = key.length;
+                    continue;
+                }
+                size_t same = 0;
+                const size_t limit = std::min<size_t>(shared, key.length);
+                while (same < limit && m_keyBytes[first->offset + same] == m_keyBytes[key.offset + same])
+                    ++same;
+                shared = same;
+            }
+            if (shared == std::string::npos)
+                shared = 0;
+            // Whole characters only, so that the remaining bytes still start at a character.
+            shared -= shared % width;
+            for (size_t i = 0; i < m_entries.size(); ++i)
+            {
+                PathKey& key = m_pathKeys[i];
+                if (!m_entries[i].parent)
+                {
+                    key.offset += static_cast<uint32_t>(shared);
+                    key.length -= static_cast<uint32_t>(shared);
+                }
+                key.head = 0;
                 for (uint32_t b = 0; b < 8; ++b)
                     key.head = (key.head << 8) |
                                (b < key.length ? static_cast<unsigned char>(m_keyBytes[key.offset + b]) : 0u);
@@ -388,6 +430,7 @@ const std::vector<int>& LSkorrelFileExplorerList::EntryOrder(int mode)
 void LSkorrelFileExplorerList::Fill(const std::vector<WSFileRecord*>& records, WSFileStorage& store, bool forceSort)
 {
     wxBusyCursor wait;
+    m_rowsShowWholeStore = false;
     EnsureEntries(store);
     m_rows.clear();
     if (records.empty() || records.size() >= static_cast<size_t>(ROW_LIMIT))
@@ -412,11 +455,24 @@ void LSkorrelFileExplorerList::PopulateFromStorage(WSFileStorage& store)
 {
     std::vector<WSFileRecord*> records(store.begin(), store.end());
     Fill(records, store, false);
+    m_rowsShowWholeStore = true;
 }
 
 void LSkorrelFileExplorerList::PopulateFromRecords(const std::vector<WSFileRecord*>& records, WSFileStorage& store)
 {
     Fill(records, store, true);
+}
+
+bool LSkorrelFileExplorerList::WouldShowTheSameRows(const WSFileStorage& store, const std::u16string& pattern) const
+{
+    // A pattern of stars finds every entry with a text; filled from the whole store, sorted
+    // ascending, the list would be filled again with what it shows.
+    if (pattern.empty() || pattern.find_first_not_of(u'*') != std::u16string::npos)
+        return false;
+    if (!m_rowsShowWholeStore || !m_entriesValid || m_entriesFlat != flatList || m_entriesFolder != store.GetFolder() ||
+        (sortState & 1) != 0)
+        return false;
+    return std::none_of(m_entries.begin(), m_entries.end(), [](const Entry& entry) { return entry.text.empty(); });
 }
 
 std::vector<WSFileRecord*> LSkorrelFileExplorerList::FindMatches(WSFileStorage& store, const std::u16string& pattern)
@@ -596,6 +652,7 @@ std::vector<std::pair<int, WSFileRecord*>> LSkorrelFileExplorerList::GetSelected
 
 void LSkorrelFileExplorerList::DeleteAllRows()
 {
+    m_rowsShowWholeStore = false;
     m_rows.clear();
     SyncItemCount();
 }
@@ -615,6 +672,7 @@ void LSkorrelFileExplorerList::SyncItemCount()
 void LSkorrelFileExplorerList::InsertTextRow(int row, const std::u16string& text)
 {
     row = std::clamp(row, 0, static_cast<int>(m_rows.size()));
+    m_rowsShowWholeStore = false;
     m_rows.insert(m_rows.begin() + row, Row{-1, text});
     SyncItemCount();
 }

@@ -101,6 +101,8 @@ public:
     ExplorerFileInfo* FindFileInfo(WSFileRecord* record) const;
     void SetFileInfo(WSFileRecord* record, std::unique_ptr<ExplorerFileInfo> info);
 
+    // True when a search for `pattern` would fill the list with the rows it shows now.
+    bool WouldShowTheSameRows(const WSFileStorage& store, const std::u16string& pattern) const;
     // The row text of a record in a mode.
     static std::u16string GetRecordDisplayText(const WSFileRecord& record, const WSFileStorage& store, bool flat);
     // The store's records that a search pattern finds (their row text in the current mode, or the
@@ -178,6 +180,7 @@ private:
     std::vector<PathKey> m_pathKeys;
     std::string m_keyBytes;
     unsigned m_listingSerial = 0;
+    bool m_rowsShowWholeStore = false;
     wxTimer m_stepTimer;
     std::function<void()> m_nextStep;
     bool m_entriesValid = false;
