@@ -154,6 +154,11 @@ int64_t LCSVRowGridBox::Draw(const LGridDrawArgs& args)
     return height;
 }
 
+std::u16string LCSVRowGridBox::HeaderText() const
+{
+    return FormatNumber(static_cast<int64_t>(rowNumber));
+}
+
 void LCSVRowGridBox::Paint(const LGridDrawArgs& args, int64_t sx, int64_t sy)
 {
     wxDC& dc = *args.dc;
@@ -166,7 +171,7 @@ void LCSVRowGridBox::Paint(const LGridDrawArgs& args, int64_t sx, int64_t sy)
     dc.SetTextForeground(*wxBLACK);
     dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
     {
-        wxString number = ToWxString(FormatNumber(static_cast<int64_t>(rowNumber)));
+        wxString number = ToWxString(HeaderText());
         wxRect r = ToWxRect(g.number);
         wxDCClipper clip(dc, ToWxRect(g.header));
         int w = dc.GetTextExtent(number).x;

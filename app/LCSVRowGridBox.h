@@ -67,6 +67,8 @@ public:
     void AttachBox(LGridBox* box) override { owner = box; }
     void DetachBox(LGridBox*) override { owner = nullptr; }
 
+    // The text of the row header: the row number with "." between groups of three digits.
+    std::u16string HeaderText() const;
     // The box width for a column width and a number of fields.
     static int BoxWidth(int columnWidth, size_t fieldCount);
     // Where a row's parts are painted (sx, sy: its scrolled screen position).

@@ -302,8 +302,22 @@ TEST(SegmentCacheModel, FindEndsWhenTheFileShrankUnderReleasedSegments)
     EXPECT_TRUE(text.empty());
     doc.core.GetRowText(60000, text);
     EXPECT_EQ(Narrow(text), "r60000;3;v60000");
+    // Going to a row the file no longer holds selects nothing, and loading rows there gives the
+    // view none of them.
+    view.calls.clear();
     doc.core.OnGoToLine(&view, u"7000");
+    ASSERT_FALSE(view.calls.empty());
+    EXPECT_EQ(view.calls.back().kind, "SelectRow");
+    EXPECT_EQ(view.calls.back().row, 7000);
+    EXPECT_EQ(view.calls.back().rowCount, 0u);
+    EXPECT_FALSE(view.hasSelection);
+    view.calls.clear();
     doc.core.LoadRowsIntoView(&view, 7000, true);
+    for (const ViewRecorder::Call& call : view.calls)
+    {
+        const bool holds7000 = call.firstRow <= 7000 && 7000 < call.firstRow + static_cast<int64_t>(call.rowCount);
+        EXPECT_FALSE(holds7000) << call.kind << " from " << call.firstRow << ", " << call.rowCount << " rows";
+    }
 }
 
 

@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
 #include "GridTestSupport.h"
 
 namespace {
@@ -218,10 +224,27 @@ TEST_F(GridFixture, ClearingUndoListDiscardsAnOpenCollection)
 
 TEST_F(GridFixture, ReleaseOnAThreadDetachesTheTree)
 {
+    // The grid lets go of the tree at once; every box of it is then freed on another thread.
     Rows(1, 3);
+    std::mutex mutex;
+    std::condition_variable freed;
+    std::vector<std::thread::id> threads;
+    auto note = [&](TestBox&) {
+        std::lock_guard<std::mutex> lock(mutex);
+        threads.push_back(std::this_thread::get_id());
+        freed.notify_all();
+    };
+    root->onDestroy = note;
+    for (LGridBox* child : root->children)
+        static_cast<TestBox*>(child)->onDestroy = note;
     grid.SetReleaseOnThread(true);
     grid.ReleaseRootBox();
     EXPECT_EQ(grid.GetRootBox(), nullptr);
+    std::unique_lock<std::mutex> lock(mutex);
+    ASSERT_TRUE(freed.wait_for(lock, std::chrono::seconds(20), [&] { return threads.size() == 4; }))
+        << threads.size() << " of the 4 boxes freed";
+    for (const std::thread::id& id : threads)
+        EXPECT_NE(id, std::this_thread::get_id());
 }
 
 TEST_F(GridFixture, CopySeparatorIsOneTab)

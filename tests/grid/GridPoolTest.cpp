@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "LGridBox.h"
 #include "LGridBoxPool.h"
 
@@ -50,9 +54,34 @@ TEST(GridBoxPool, EmptyPoolDrainsDeliveredBlocks)
 
 TEST(GridBoxPool, DestroyingWithRunningRefillsJoinsThem)
 {
+    // Both workers queue their blocks and then wait in their notification until released: the
+    // pool's destruction must wait for them (and free the undelivered blocks, which the leak
+    // check of the sanitizer build would report otherwise).
     auto pool = std::make_unique<LGridBoxPool>(nullptr);
-    pool->StartRefillIfLow(nullptr);
-    pool->StartRefillIfLow(nullptr);
-    pool.reset(); // joins, frees the undelivered blocks
-    SUCCEED();
+    std::atomic<int> started{0};
+    std::atomic<int> finished{0};
+    std::atomic<bool> release{false};
+    auto notify = [&] {
+        ++started;
+        while (!release.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ++finished;
+    };
+    pool->StartRefillIfLow(notify);
+    pool->StartRefillIfLow(notify);
+    for (int i = 0; i < 20000 && started.load() < 2; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(started.load(), 2);
+
+    std::atomic<bool> destroyed{false};
+    std::thread destroyer([&] {
+        pool.reset();
+        destroyed = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(destroyed.load()) << "the pool went away while its workers still ran";
+    release = true;
+    destroyer.join();
+    EXPECT_TRUE(destroyed.load());
+    EXPECT_EQ(finished.load(), 2);
 }

@@ -75,6 +75,8 @@ public:
     }
     ~TestBox() override
     {
+        if (onDestroy)
+            onDestroy(*this);
         if (deleted)
             ++*deleted;
         if (log)
@@ -137,6 +139,8 @@ public:
     }
 
     int* deleted = nullptr;
+
+    std::function<void(TestBox&)> onDestroy; // runs on the thread that deletes the box
     std::vector<std::string>* log = nullptr;
     int forcedPart = 0;
     int forcedSubPart = 0;

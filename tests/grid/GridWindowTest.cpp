@@ -368,19 +368,6 @@ TEST_F(WindowFixture, EditorAndPopupAreCreatedHidden)
     EXPECT_FALSE(grid->IsEditing());
 }
 
-TEST_F(WindowFixture, LosingFocusWithoutAnEditIsHarmless)
-{
-    Rows(1, 3);
-    wxFocusEvent kill(wxEVT_KILL_FOCUS, grid->GetId());
-    kill.SetWindow(grid->GetEditor());
-    kill.SetEventObject(grid);
-    Send(kill);
-    wxFocusEvent set(wxEVT_SET_FOCUS, grid->GetId());
-    set.SetEventObject(grid);
-    Send(set);
-    EXPECT_EQ(manager.Count("OnSetFocus"), 1);
-}
-
 TEST_F(WindowFixture, PoolRefillIsDeliveredToTheWindow)
 {
     std::vector<LGridBox*> taken;
@@ -411,12 +398,19 @@ TEST(GridWindow, DestroyingAGridWithARunningRefill)
     std::vector<LGridBox*> taken;
     for (int i = 0; i < 1500; ++i)
         taken.push_back(grid->AllocBox(0, false));
-    grid->Destroy(); // joins the workers; their queued deliveries go with the window
+    ASSERT_GE(grid->GetBoxPool().RunningRefills(), 1u);
+    // The window goes at once, while its refill may still run: the refill's delivery, posted to
+    // the window, must not reach the freed window (the sanitizer build reports a use after free
+    // or a leaked block otherwise), and the boxes taken before stay usable.
+    grid->Destroy();
     wxTheApp->ProcessPendingEvents();
     for (LGridBox* box : taken)
+    {
+        EXPECT_EQ(box->owner, grid) << "a taken box is the caller's";
         delete box;
+    }
+    EXPECT_TRUE(frame->GetChildren().IsEmpty()) << "the grid left its frame";
     delete frame;
-    SUCCEED();
 }
 
 TEST(GridWindow, TextConversionRoundTrips)

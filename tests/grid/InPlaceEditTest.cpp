@@ -291,6 +291,27 @@ TEST_F(EditFixture, TabInTheEditorStoresAndMovesOn)
     }
 }
 
+TEST_F(EditFixture, FocusMovingToTheEditorKeepsTheEditAndElsewhereEndsIt)
+{
+    Rows(1, 5);
+    EditRow(3);
+    struct Move
+    {
+        wxWindow* to;
+        bool stillEditing;
+    } moves[] = {{editor, true}, {grid->GetSuggestionsBox(), true}, {frame, false}};
+    for (const Move& move : moves)
+    {
+        SCOPED_TRACE(move.to == editor ? "editor" : move.to == frame ? "frame" : "popup");
+        wxFocusEvent kill(wxEVT_KILL_FOCUS, grid->GetId());
+        kill.SetWindow(move.to);
+        kill.SetEventObject(grid);
+        grid->GetEventHandler()->ProcessEvent(kill);
+        EXPECT_EQ(grid->IsEditing(), move.stillEditing);
+    }
+    EXPECT_EQ(manager.Count("OnEndEdit"), 1);
+}
+
 TEST_F(EditFixture, TheEditorFollowsItsBoxAfterEveryLayout)
 {
     Rows(1, 40);
