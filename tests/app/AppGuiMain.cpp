@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <gtest/gtest.h>
+#include <wx/clipbrd.h>
 #include <wx/debug.h>
 #include <wx/evtloop.h>
 #include <wx/init.h>
@@ -69,6 +70,11 @@ int main(int argc, char** argv)
             if (wxWindow* frame = app->GetTopWindow())
                 frame->Destroy();
             Pump(100);
+            // The Row details pane's selection goes to the primary selection, whose data wx frees
+            // only when that selection is cleared; its own clean-up clears the clipboard alone.
+            wxTheClipboard->UsePrimarySelection(true);
+            wxTheClipboard->Clear();
+            wxTheClipboard->UsePrimarySelection(false);
         }
         else
         {
