@@ -5,7 +5,7 @@
 #   corpus/    inputs that reached new code (kept from run to run; the seeds are never changed)
 #   findings/  crash-*, leak-*, timeout-*, oom-* and slow-unit-* inputs, to be replayed with
 #              build-fuzz/tests/fuzz/<target> FILE
-#   log        libFuzzer's output; its last "#N" line holds the executions made
+#   log        libFuzzer's output (every worker's runs, one after another)
 # CSVQ_FUZZ_JOBS caps the cores used (default: all of them). Ends with status 1 when any target
 # found something.
 set -euo pipefail
@@ -24,21 +24,39 @@ done
 per=$(( jobs / ${#targets[@]} ))
 [ "$per" -ge 1 ] || per=1
 
+# One worker per core: the fuzzer in its plain mode (about twice the executions of -fork, whose
+# jobs start over again and again), started again after a finding until the time is up. The
+# workers of a target share its corpus folder (libFuzzer reloads it now and then).
+# -entropic=0: the entropic schedule spends more than half of each run updating feature
+# frequencies on these targets; the plain one runs about twice as many inputs.
+worker() {
+  local target=$1 name=$2 out=$3 log=$4
+  local end=$((SECONDS + seconds))
+  while [ "$SECONDS" -lt "$end" ]; do
+    local began=$SECONDS status=0
+    ASAN_OPTIONS=detect_leaks=1 "build-fuzz/tests/fuzz/$target" \
+      -max_total_time=$((end - SECONDS)) -max_len=4096 -timeout=10 -rss_limit_mb=2048 -entropic=0 \
+      -print_final_stats=1 -dict="tests/fuzz/$name.dict" -artifact_prefix="$out/findings/" \
+      "$out/corpus" "tests/fuzz/corpus/$name" >>"$log" 2>&1 || status=$?
+    # A finding within seconds of the start lies in the corpus itself: starting again would only
+    # find it again.
+    if [ "$status" -ne 0 ] && [ $((SECONDS - began)) -lt 10 ]; then
+      break
+    fi
+  done
+}
+
 pids=()
 for target in "${targets[@]}"; do
   name=${target#fuzz_}
   out=fuzz-results/$name
   mkdir -p "$out/corpus" "$out/findings"
+  : >"$out/log"
   echo "== $target: $seconds s on $per core(s), results in $out"
-  # -entropic=0: the entropic schedule spends more than half of each run updating feature
-  # frequencies on these targets; the plain one runs about twice as many inputs.
-  # -fork with -ignore_*: a finding is saved and fuzzing goes on.
-  ASAN_OPTIONS=detect_leaks=1 "build-fuzz/tests/fuzz/$target" \
-    -fork="$per" -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 \
-    -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 -entropic=0 \
-    -dict="tests/fuzz/$name.dict" -artifact_prefix="$out/findings/" \
-    "$out/corpus" "tests/fuzz/corpus/$name" >"$out/log" 2>&1 &
-  pids+=($!)
+  for ((w = 0; w < per; ++w)); do
+    worker "$target" "$name" "$out" "$out/log.$w" &
+    pids+=($!)
+  done
 done
 for pid in "${pids[@]}"; do
   wait "$pid" || true
@@ -48,7 +66,8 @@ status=0
 for target in "${targets[@]}"; do
   name=${target#fuzz_}
   out=fuzz-results/$name
-  runs=$(grep -oE '^#[0-9]+' "$out/log" | tail -n 1 | tr -d '#')
+  cat "$out"/log.* >"$out/log" 2>/dev/null && rm -f "$out"/log.*
+  runs=$(grep -oE 'stat::number_of_executed_units: [0-9]+' "$out/log" | awk '{n += $2} END {print n + 0}')
   found=$(find "$out/findings" -type f | wc -l)
   echo "$target: ${runs:-0} executions, $found finding(s)"
   if [ "$found" -gt 0 ]; then
