@@ -101,6 +101,15 @@ LSkorrelFileExplorerList::LSkorrelFileExplorerList()
     Bind(wxEVT_THREAD, &LSkorrelFileExplorerList::OnListingEnded, this, ID_FOLDER_LISTING_ENDED);
     m_cutAttr.SetTextColour(wxSystemSettings::GetColour(wxSYS_COLOUR_GRAYTEXT));
     m_stepTimer.SetOwner(this);
+    m_progressTimer.SetOwner(this);
+    Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+        // The progress command that waited: shown now (its listing may have ended meanwhile).
+        m_progressShown = false;
+        m_sink.ProgressHandled();
+        if (m_worker.HasWorker())
+            if (ExplorerServices* services = ExplorerServices::Current())
+                services->ShowExplorerEntryCount();
+    }, m_progressTimer.GetId());
     Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
         std::function<void()> step = std::move(m_nextStep);
         m_nextStep = nullptr;
@@ -113,6 +122,7 @@ LSkorrelFileExplorerList::~LSkorrelFileExplorerList()
 {
     // The worker posts to this list: it ends before the list does.
     m_stepTimer.Stop();
+    m_progressTimer.Stop();
     m_worker.StopWorkerAndWait();
     ClearFileInfoMap();
     if (ExplorerServices* services = ExplorerServices::Current(); services && services->GetList() == this)
@@ -137,15 +147,31 @@ void LSkorrelFileExplorerList::StartListingThread(WSFileStorageThreadSafeAccess&
     if (frame)
         frame->SetStatusText(wxS("Ready"));
     ++m_listingSerial;
+    m_progressShown = false;
+    m_progressTimer.Stop();
+    m_sink.ProgressHandled();
     m_worker.Start(storeAccess, &m_sink, recurse, includeHidden);
     InsertTextRow(0, u"List is populated...");
 }
 
 void LSkorrelFileExplorerList::OnListingProgress(wxThreadEvent& event)
 {
-    m_sink.ProgressHandled();
     if (!m_worker.AcceptsCommand(event.GetInt()))
+    {
+        m_sink.ProgressHandled();
         return;
+    }
+    // The row is written at most every 40 ms: the folded command waits on a timer meanwhile.
+    const auto now = std::chrono::steady_clock::now();
+    if (m_progressShown && now - m_lastProgress < std::chrono::milliseconds(40))
+    {
+        if (!m_progressTimer.IsRunning())
+            m_progressTimer.StartOnce(40);
+        return;
+    }
+    m_progressShown = true;
+    m_lastProgress = now;
+    m_sink.ProgressHandled();
     if (ExplorerServices* services = ExplorerServices::Current())
         services->ShowExplorerEntryCount();
 }

@@ -182,6 +182,9 @@ private:
     unsigned m_listingSerial = 0;
     bool m_rowsShowWholeStore = false;
     wxTimer m_stepTimer;
+    wxTimer m_progressTimer;
+    bool m_progressShown = false;
+    std::chrono::steady_clock::time_point m_lastProgress;
     std::function<void()> m_nextStep;
     bool m_entriesValid = false;
     bool m_entriesFlat = false;

@@ -490,6 +490,29 @@ TEST_F(ExplorerWindowTest, NamesThatAreNotUtf8RoundTrip)
     EXPECT_EQ(FromWx(ToWx(found->GetPath())), found->GetPath());
 }
 
+TEST_F(ExplorerWindowTest, AListingShowsItsProgressThenTheEntries)
+{
+    const fs::path big = root / "big";
+    fs::create_directory(big);
+    for (int i = 0; i < 30000; ++i)
+        WriteFile(big / ("f" + std::to_string(i)), 0);
+    const std::u16string path = U(big);
+    explorer->NavigateToFolder(&path, true);
+    EXPECT_FALSE(explorer->GetSearchBox()->IsEnabled()) << "no search while the worker walks";
+    ASSERT_GE(list->GetItemCount(), 1);
+    EXPECT_EQ(list->GetRowText(0), u"List is populated...");
+    // The progress row: "%d entries found" with the store's count, while the walk runs or at its end.
+    bool sawProgress = false;
+    PumpUntil([&] {
+        if (list->GetItemCount() == 2 && list->GetRowText(1).find(u" entries found") != std::u16string::npos)
+            sawProgress = true;
+        return !list->IsListingRunning() && explorer->GetSearchBox()->IsEnabled();
+    });
+    EXPECT_TRUE(sawProgress);
+    EXPECT_EQ(list->GetItemCount(), 30001) << "the entries and the parent entry replace both rows";
+    EXPECT_EQ(list->GetRowText(0), u"..");
+}
+
 TEST_F(ExplorerWindowTest, FolderUpDuringARunningListingReturns)
 {
     const fs::path big = root / "big";
