@@ -76,6 +76,10 @@ protected:
     wxFrame* frame = nullptr;
     LListCtrl* list = nullptr;
     std::vector<std::string> listEvents;
+    // What the callbacks objects see; they outlive the list, which deletes its object last.
+    Calls calls;
+    Calls first;
+    Calls second;
 };
 
 TEST_F(ListCtrlBaseTest, WithoutCallbacksTheControlHandlesRightClicksAndDoubleClicks)
@@ -91,7 +95,6 @@ TEST_F(ListCtrlBaseTest, WithoutCallbacksTheControlHandlesRightClicksAndDoubleCl
 
 TEST_F(ListCtrlBaseTest, WithCallbacksOnlyTheCallbacksSeeThem)
 {
-    Calls calls;
     list->SetCallbacks(new CountingCallbacks(calls));
     list->SetItemState(0, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
     Mouse(wxEVT_RIGHT_DOWN, 2);
@@ -111,8 +114,6 @@ TEST_F(ListCtrlBaseTest, WithCallbacksOnlyTheCallbacksSeeThem)
 
 TEST_F(ListCtrlBaseTest, TheControlOwnsItsCallbacks)
 {
-    Calls first;
-    Calls second;
     list->SetCallbacks(new CountingCallbacks(first));
     list->SetCallbacks(new CountingCallbacks(second));
     EXPECT_EQ(first.destroyed, 1) << "the replaced object is deleted";
