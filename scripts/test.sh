@@ -22,13 +22,12 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCSVQ_BENCH=OFF -DCS
 cmake --build build-asan -j "$jobs"
 # Window tests run under Xvfb here too. NO_AT_BRIDGE keeps GTK's accessibility bridge (and the
 # D-Bus connection it leaks) out; tests/lsan-gui.supp names GTK, GLib and fontconfig only, so any
-# other leak, and every other sanitizer report, fails the run. ListCtrlBaseTest (the explorer's
-# list control) crashes in its tear-down under the sanitizers and is left to the main run below.
+# other leak, and every other sanitizer report, fails the run.
 NO_AT_BRIDGE=1 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
   LSAN_OPTIONS="suppressions=$PWD/tests/lsan-gui.supp:print_suppressions=0" \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   xvfb-run -a -s "-screen 0 1600x1000x24" \
-  ctest --test-dir build-asan --output-on-failure -j "$jobs" -E '^ListCtrlBaseTest[.]'
+  ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 echo "== ThreadSanitizer build (the explorer's store, listing worker and folder watcher)"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCSVQ_GUI=OFF -DCSVQ_BENCH=OFF -DCSVQ_SANITIZE_THREAD=ON >/dev/null
