@@ -339,49 +339,54 @@ const std::vector<int>& LSkorrelFileExplorerList::EntryOrder(int mode)
         // the folder that all paths start with; its first eight bytes are kept as a number.
         if (m_pathKeys.size() != m_entries.size())
         {
-            size_t common = 0;
+            std::u16string prefix;
             if (!m_entriesFolder.empty())
-            {
-                const std::u16string prefix = m_entriesFolder.back() == u'/' ? m_entriesFolder : m_entriesFolder + u'/';
-                const bool all = std::all_of(m_entries.begin(), m_entries.end(), [&prefix](const Entry& entry) {
-                    return entry.record->path.compare(0, prefix.size(), prefix) == 0;
-                });
-                common = all ? prefix.size() : 0;
-            }
+                prefix = m_entriesFolder.back() == u'/' ? m_entriesFolder : m_entriesFolder + u'/';
             auto lower = [](char16_t unit) -> uint32_t {
                 if (unit < 0x80)
                     return unit >= u'A' && unit <= u'Z' ? unit + 32u : unit;
                 return static_cast<uint32_t>(u_tolower(unit));
             };
-            size_t total = 0;
-            bool narrow = true;
-            for (const Entry& entry : m_entries)
+            // One pass in the common case: every path below the folder, every lowered character
+            // in one byte. A path outside the folder, or a character that needs more, starts the
+            // keys again without the folder, or three bytes wide.
+            size_t common = prefix.size();
+            size_t width = 1;
+            m_keyBytes.reserve(m_entries.size() * 24);
+            for (bool again = true; again;)
             {
-                const std::u16string& path = entry.record->path;
-                for (size_t c = std::min(common, path.size()); c < path.size(); ++c)
-                    narrow = narrow && lower(path[c]) < 0x100;
-                total += path.size() - std::min(common, path.size());
-            }
-            const size_t width = narrow ? 1 : 3;
-            m_keyBytes.clear();
-            m_keyBytes.reserve(total * width);
-            m_pathKeys.assign(m_entries.size(), PathKey());
-            for (size_t i = 0; i < m_entries.size(); ++i)
-            {
-                const std::u16string& path = m_entries[i].record->path;
-                PathKey& key = m_pathKeys[i];
-                key.offset = static_cast<uint32_t>(m_keyBytes.size());
-                for (size_t c = std::min(common, path.size()); c < path.size(); ++c)
+                again = false;
+                m_keyBytes.clear();
+                m_pathKeys.assign(m_entries.size(), PathKey());
+                for (size_t i = 0; i < m_entries.size() && !again; ++i)
                 {
-                    const uint32_t value = lower(path[c]);
-                    if (width == 3)
+                    const std::u16string& path = m_entries[i].record->path;
+                    if (common != 0 && path.compare(0, prefix.size(), prefix) != 0)
                     {
-                        m_keyBytes.push_back(static_cast<char>((value >> 16) & 0xFF));
-                        m_keyBytes.push_back(static_cast<char>((value >> 8) & 0xFF));
+                        common = 0;
+                        again = true;
+                        break;
                     }
-                    m_keyBytes.push_back(static_cast<char>(value & 0xFF));
+                    PathKey& key = m_pathKeys[i];
+                    key.offset = static_cast<uint32_t>(m_keyBytes.size());
+                    for (size_t c = std::min(common, path.size()); c < path.size(); ++c)
+                    {
+                        const uint32_t value = lower(path[c]);
+                        if (width == 3)
+                        {
+                            m_keyBytes.push_back(static_cast<char>((value >> 16) & 0xFF));
+                            m_keyBytes.push_back(static_cast<char>((value >> 8) & 0xFF));
+                        }
+                        else if (value >= 0x100)
+                        {
+                            width = 3;
+                            again = true;
+                            break;
+                        }
+                        m_keyBytes.push_back(static_cast<char>(value & 0xFF));
+                    }
+                    key.length = static_cast<uint32_t>(m_keyBytes.size() - key.offset);
                 }
-                key.length = static_cast<uint32_t>(m_keyBytes.size() - key.offset);
             }
             // The bytes that every key (but the parent entry's) starts with decide nothing either.
             size_t shared = std::string::npos;
@@ -422,27 +427,44 @@ const std::vector<int>& LSkorrelFileExplorerList::EntryOrder(int mode)
             }
         }
         const bool ascending = mode == 0 || mode == 2;
-        auto compare = [this](int a, int b) {
-            const PathKey& x = m_pathKeys[a];
-            const PathKey& y = m_pathKeys[b];
-            if (x.head != y.head)
-                return x.head < y.head ? -1 : 1;
-            return std::string_view(m_keyBytes).substr(x.offset, x.length).compare(
-                std::string_view(m_keyBytes).substr(y.offset, y.length));
+        // What the order looks at, side by side: the parent entry first (entries in their
+        // order), then (modes 2 and 3) folders or files first, then the lowered path, then the
+        // entries' order, as a stable sort keeps equal keys.
+        struct Item
+        {
+            uint64_t head;
+            uint32_t index;
+            uint32_t group;
         };
-        // Equal keys keep the entries' order, as a stable sort does.
-        std::sort(order.begin(), order.end(), [this, mode, ascending, &compare](int a, int b) {
-            const Entry& x = m_entries[a];
-            const Entry& y = m_entries[b];
-            if (x.parent != y.parent)
-                return x.parent;
-            if (x.parent)
-                return a < b;
-            if ((mode == 2 || mode == 3) && x.folder != y.folder)
-                return mode == 2 ? x.folder : y.folder;
-            const int byPath = ascending ? compare(a, b) : compare(b, a);
-            return byPath != 0 ? byPath < 0 : a < b;
+        std::vector<Item> items(m_entries.size());
+        for (size_t i = 0; i < m_entries.size(); ++i)
+        {
+            const Entry& entry = m_entries[i];
+            uint32_t group = 1;
+            if (entry.parent)
+                group = 0;
+            else if (mode == 2)
+                group = entry.folder ? 1 : 2;
+            else if (mode == 3)
+                group = entry.folder ? 2 : 1;
+            items[i] = Item{m_pathKeys[i].head, static_cast<uint32_t>(i), group};
+        }
+        const std::string_view bytes(m_keyBytes);
+        std::sort(items.begin(), items.end(), [this, ascending, bytes](const Item& x, const Item& y) {
+            if (x.group != y.group)
+                return x.group < y.group;
+            if (x.group == 0)
+                return x.index < y.index;
+            if (x.head != y.head)
+                return ascending ? x.head < y.head : x.head > y.head;
+            const PathKey& a = m_pathKeys[x.index];
+            const PathKey& b = m_pathKeys[y.index];
+            const int byPath = ascending ? bytes.substr(a.offset, a.length).compare(bytes.substr(b.offset, b.length))
+                                         : bytes.substr(b.offset, b.length).compare(bytes.substr(a.offset, a.length));
+            return byPath != 0 ? byPath < 0 : x.index < y.index;
         });
+        for (size_t i = 0; i < items.size(); ++i)
+            order[i] = static_cast<int>(items[i].index);
     }
     else
     {

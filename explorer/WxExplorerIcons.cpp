@@ -72,6 +72,20 @@ int WxExplorerImageList::Append(const ExplorerIcon& icon)
     return m_list.Add(picture->bitmap);
 }
 
+const wxBitmap& WxExplorerIconProvider::PlainFileBitmap()
+{
+    if (!m_plainFile.IsOk())
+        m_plainFile = Art(wxART_NORMAL_FILE);
+    return m_plainFile;
+}
+
+const wxBitmap& WxExplorerIconProvider::ExecutableBitmap()
+{
+    if (!m_executable.IsOk())
+        m_executable = Art(wxART_EXECUTABLE_FILE);
+    return m_executable;
+}
+
 std::unique_ptr<ExplorerIcon> WxExplorerIconProvider::FetchIcon(const std::u16string& path, std::u16string& shareKey)
 {
     shareKey.clear();
@@ -81,16 +95,16 @@ std::unique_ptr<ExplorerIcon> WxExplorerIconProvider::FetchIcon(const std::u16st
     if (extension.empty())
     {
         shareKey = u"\x01file";
-        return std::make_unique<WxExplorerIcon>(Art(wxART_NORMAL_FILE));
+        return std::make_unique<WxExplorerIcon>(PlainFileBitmap());
     }
     if (extension == u"exe")
     {
         shareKey = u"\x01exe";
-        return std::make_unique<WxExplorerIcon>(Art(wxART_EXECUTABLE_FILE));
+        return std::make_unique<WxExplorerIcon>(ExecutableBitmap());
     }
     const int id = wxTheFileIconsTable->GetIconID(ToWx(extension));
     wxImageList* table = wxTheFileIconsTable->GetSmallImageList();
     if (!table || id < 0 || id >= table->GetImageCount())
-        return std::make_unique<WxExplorerIcon>(Art(wxART_NORMAL_FILE));
+        return std::make_unique<WxExplorerIcon>(PlainFileBitmap());
     return std::make_unique<WxExplorerIcon>(table->GetBitmap(id));
 }

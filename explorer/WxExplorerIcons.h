@@ -40,4 +40,13 @@ public:
     // By extension from the icon theme; "exe" files share the executable picture; a file
     // without extension shares the plain file picture.
     std::unique_ptr<ExplorerIcon> FetchIcon(const std::u16string& path, std::u16string& shareKey) override;
+
+private:
+    // The plain file and executable pictures, taken from the art provider once: a listing asks
+    // for them once per file without extension and per executable.
+    const wxBitmap& PlainFileBitmap();
+    const wxBitmap& ExecutableBitmap();
+
+    wxBitmap m_plainFile;
+    wxBitmap m_executable;
 };
