@@ -13,13 +13,54 @@
 
 // The panes and boxes of the main frame as the core sees them. The frame is looked up at each
 // call: a document may outlive it briefly at exit, and tests may run without one.
+//
+// While the document runs a command its log lines are held and reach the Output pane in one
+// update when the command ends (or before a message box shows): a pass over a large file may log
+// hundreds of thousands of lines, of which the pane keeps 500. Only the newest lines that can
+// still matter are held, so holding costs no more memory than the pane itself.
 class CCSVQuibboAppDoc::Services : public ILogSink, public IPropertiesSink, public IRowDetailsSink, public INotifier
 {
 public:
     void AddLine(const std::u16string& line) override
     {
-        if (CMainFrame* frame = GetMainFrame(); frame && frame->GetOutputPane())
-            frame->GetOutputPane()->AddLine(ToWxString(line));
+        if (m_holding == 0)
+        {
+            if (COutputWnd* pane = OutputPane())
+                pane->AddLine(ToWxString(line));
+            return;
+        }
+        // A ring of the newest kHeld lines; the strings keep their buffers from turn to turn.
+        if (m_held.size() < kHeld)
+            m_held.push_back(line);
+        else
+            m_held[m_heldTotal % kHeld] = line;
+        ++m_heldTotal;
+    }
+
+    // Command scope: lines are held from the outermost Hold to its Release.
+    static void Hold() { ++m_holding; }
+
+    static void Release()
+    {
+        if (--m_holding == 0)
+            Flush();
+    }
+
+    // Hands the held lines to the pane, oldest first.
+    static void Flush()
+    {
+        if (m_heldTotal == 0)
+            return;
+        std::vector<wxString> lines;
+        lines.reserve(m_held.size());
+        const size_t start = m_held.size() < kHeld ? 0 : m_heldTotal % kHeld;
+        for (size_t i = 0; i < m_held.size(); ++i)
+            lines.push_back(ToWxString(m_held[(start + i) % m_held.size()]));
+        const size_t total = m_heldTotal;
+        m_held.clear();
+        m_heldTotal = 0;
+        if (COutputWnd* pane = OutputPane())
+            pane->AddLines(lines, total);
     }
 
     void SetSettings(const DocumentReadOptions& options) override
@@ -34,9 +75,62 @@ public:
             frame->GetRowDetailsPane()->FindText(ToWxString(text), matchCase);
     }
 
-    void Info(const std::u16string& text) override { AppMessageBox(ToWxString(text), wxOK | wxICON_INFORMATION); }
+    // A message box lets the window paint: the pane shows everything logged before it.
+    void Info(const std::u16string& text) override
+    {
+        Flush();
+        AppMessageBox(ToWxString(text), wxOK | wxICON_INFORMATION);
+    }
 
-    void Error(const std::u16string& text) override { AppMessageBox(ToWxString(text), wxOK | wxICON_ERROR); }
+    void Error(const std::u16string& text) override
+    {
+        Flush();
+        AppMessageBox(ToWxString(text), wxOK | wxICON_ERROR);
+    }
+
+private:
+    static constexpr size_t kHeld = COutputWnd::kMaxLines + 1;
+
+    static COutputWnd* OutputPane()
+    {
+        CMainFrame* frame = GetMainFrame();
+        return frame ? frame->GetOutputPane() : nullptr;
+    }
+
+    // One hold for every document (GUI thread only): a line one document logs while another's
+    // command runs still reaches the pane in the order logged.
+    static inline std::vector<std::u16string> m_held;
+    static inline size_t m_heldTotal = 0;
+    static inline int m_holding = 0;
+};
+
+// Holds the document's log lines for the length of a command.
+class CCSVQuibboAppDoc::LogBurst
+{
+public:
+    explicit LogBurst(Services& services)
+        : m_services(services)
+    {
+        m_services.Hold();
+    }
+
+    ~LogBurst()
+    {
+        try
+        {
+            m_services.Release();
+        }
+        catch (...)
+        {
+            // Out of memory while an exception unwinds: the held lines are lost, not the program.
+        }
+    }
+
+    LogBurst(const LogBurst&) = delete;
+    LogBurst& operator=(const LogBurst&) = delete;
+
+private:
+    Services& m_services;
 };
 
 wxIMPLEMENT_DYNAMIC_CLASS(CCSVQuibboAppDoc, wxDocument);
@@ -70,6 +164,7 @@ bool CCSVQuibboAppDoc::OnOpenDocument(const wxString& path)
     bool ok;
     {
         wxBusyCursor wait;
+        LogBurst burst(*m_services);
         ok = m_core->OnOpenDocument(std::string(path.fn_str()));
     }
     if (!ok)
@@ -115,22 +210,26 @@ bool CCSVQuibboAppDoc::Revert()
 bool CCSVQuibboAppDoc::ApplyReadOptions(const DocumentReadOptions& options)
 {
     wxBusyCursor wait;
+    LogBurst burst(*m_services);
     return m_core->ApplyReadOptions(options);
 }
 
 void CCSVQuibboAppDoc::LoadRowsIntoView(IRowsSink* view, int64_t row, bool allowUnload)
 {
+    LogBurst burst(*m_services);
     m_core->LoadRowsIntoView(view, row, allowUnload);
 }
 
 void CCSVQuibboAppDoc::GetRowText(int64_t row, std::u16string& text)
 {
+    LogBurst burst(*m_services);
     m_core->GetRowText(row, text);
 }
 
 bool CCSVQuibboAppDoc::GetSegmentRows(int64_t row, std::vector<CSVRecord>& rows, int64_t& firstRow,
                                       int64_t& totalEstimate)
 {
+    LogBurst burst(*m_services);
     const CSVSegment* segment = m_core->GetSegment(row, true, firstRow, totalEstimate);
     if (!segment)
         return false;
@@ -160,6 +259,7 @@ void CCSVQuibboAppDoc::OnFindNext(wxCommandEvent&)
     if (text.empty())
         return;
     wxBusyCursor wait;
+    LogBurst burst(*m_services);
     m_core->OnFindNext(GetCommandView(), ToU16String(text));
 }
 
@@ -169,6 +269,7 @@ void CCSVQuibboAppDoc::OnGoToLine(wxCommandEvent&)
     wxString text = frame ? frame->GetGotoLineText() : wxString();
     if (text.empty())
         return;
+    LogBurst burst(*m_services);
     m_core->OnGoToLine(GetCommandView(), ToU16String(text));
 }
 

@@ -38,6 +38,7 @@ public:
 
 private:
     class Services;
+    class LogBurst;
 
     // The view that gave the command: the active child's, or the first one.
     IRowsSink* GetCommandView() const;

@@ -4,6 +4,9 @@
 #include <wx/menu.h>
 #include <wx/settings.h>
 #include <wx/sizer.h>
+#include <wx/wupdlock.h>
+
+#include <algorithm>
 
 #include "AppIds.h"
 #include "CMessageBoxInterface.h"
@@ -93,4 +96,37 @@ void COutputWnd::AddLine(const wxString& line)
     // A pane that shows fewer than eleven lines would leave the new line below its bottom.
     if (index >= 0 && count > 0)
         m_list->EnsureVisible(count - 1);
+}
+
+void COutputWnd::AddLines(const std::vector<wxString>& newest, size_t total)
+{
+    wxCHECK_RET(newest.size() <= total && (newest.size() == total || newest.size() > kMaxLines),
+                "a burst must bring all its lines or the newest kMaxLines + 1");
+    if (newest.empty())
+        return;
+    // Every line but the last only fills the list: put it straight into the state those lines
+    // leave, then add the last one as AddLine does, so the list ends with the same top line and
+    // scroll requests as the line-by-line path. Lines the list would drop are never inserted.
+    const size_t given = newest.size() - 1;
+    if (given > 0)
+    {
+        const size_t count = m_list->GetCount();
+        const size_t after = std::min<size_t>(count + (total - 1), kMaxLines);
+        const size_t fromBurst = std::min(given, after);
+        const size_t kept = after - fromBurst;
+        wxWindowUpdateLocker noUpdates(m_list);
+        if (kept == 0)
+        {
+            m_list->Clear();
+        }
+        else
+        {
+            for (size_t i = kept; i < count; ++i)
+                m_list->Delete(0);
+        }
+        if (fromBurst > 0)
+            m_list->Append(std::vector<wxString>(newest.begin() + static_cast<std::ptrdiff_t>(given - fromBurst),
+                                                 newest.begin() + static_cast<std::ptrdiff_t>(given)));
+    }
+    AddLine(newest.back());
 }

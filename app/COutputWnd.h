@@ -5,6 +5,9 @@
 #include <wx/listbox.h>
 #include <wx/panel.h>
 
+#include <cstddef>
+#include <vector>
+
 class wxAuiManager;
 
 // The list of the Output pane, with its own context menu. Its Copy and Clear only say what
@@ -33,6 +36,12 @@ public:
 
     // Appends a line, drops the oldest beyond 500 and keeps the new line in sight.
     void AddLine(const wxString& line);
+
+    // Adds a burst of `total` lines in one update of the list and leaves the pane exactly as
+    // `total` calls of AddLine would: the same lines, the same top line, the newest in sight.
+    // `newest` holds the burst's last lines in order: all of them, or at least kMaxLines + 1
+    // (the older ones would be pushed out of the list before the last line comes).
+    void AddLines(const std::vector<wxString>& newest, size_t total);
 
     COutputList* GetList() const { return m_list; }
 

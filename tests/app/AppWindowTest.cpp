@@ -8,6 +8,7 @@
 #include <wx/dataobj.h>
 #include <wx/dcmemory.h>
 #include <wx/filehistory.h>
+#include <wx/frame.h>
 #include <wx/menu.h>
 #include <wx/print.h>
 #include <wx/radiobut.h>
@@ -20,12 +21,15 @@
 
 #include <cstring>
 
+#include <algorithm>
+
 #include <chrono>
 #include <csignal>
 #include <map>
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <vector>
 
 #include "AppGuiSupport.h"
 #include "AppIcon.h"
@@ -38,6 +42,7 @@
 #include "COutputWnd.h"
 #include "CPropertyView.h"
 #include "CRowDetails.h"
+#include "CsvDocumentCore.h"
 #include "CToolbarBoxes.h"
 #include "ChildProcess.h"
 #include "LCSVRowGridBox.h"
@@ -438,6 +443,188 @@ TEST_F(AppWindowTest, OutputPaneKeepsItsNewestLineInSight)
             EXPECT_LT(newest, top + shown) << "after line " << i << ": top " << top << ", " << shown << " shown";
         }
     }
+}
+
+// A frame of its own holding one Output pane of a given size, for comparing two panes.
+struct LoosePane
+{
+    explicit LoosePane(const wxSize& size)
+    {
+        frame = new wxFrame(nullptr, wxID_ANY, "Output", wxPoint(0, 0));
+        pane = new COutputWnd(frame, wxID_ANY);
+        frame->SetClientSize(size);
+        frame->Show();
+    }
+    ~LoosePane() { frame->Destroy(); }
+    COutputList* List() const { return pane->GetList(); }
+
+    wxFrame* frame = nullptr;
+    COutputWnd* pane = nullptr;
+};
+
+// What the pane shows: its lines, its top line and how many fit.
+struct PaneState
+{
+    std::vector<wxString> lines;
+    int top = -1;
+    int shown = -1;
+    bool operator==(const PaneState&) const = default;
+};
+
+PaneState StateOf(COutputList* list)
+{
+    PaneState state;
+    for (unsigned i = 0; i < list->GetCount(); ++i)
+        state.lines.push_back(list->GetString(i));
+    state.top = list->GetTopItem();
+    state.shown = list->GetCountPerPage();
+    return state;
+}
+
+// Lets the toolkit lay both lists out and carry out their scroll requests: pumps until neither
+// changes from one turn to the next.
+void Settle(COutputList* a, COutputList* b)
+{
+    PaneState lastA = StateOf(a);
+    PaneState lastB = StateOf(b);
+    for (int turn = 0; turn < 100; ++turn)
+    {
+        Pump(20);
+        PaneState nowA = StateOf(a);
+        PaneState nowB = StateOf(b);
+        if (turn >= 1 && nowA == lastA && nowB == lastB)
+            return;
+        lastA = std::move(nowA);
+        lastB = std::move(nowB);
+    }
+}
+
+// A burst as the document hands it over: its newest kMaxLines + 1 lines and how many came.
+void AddBurst(COutputWnd* pane, const std::vector<wxString>& burst)
+{
+    const size_t keep = std::min(burst.size(), size_t{COutputWnd::kMaxLines} + 1);
+    pane->AddLines(std::vector<wxString>(burst.end() - static_cast<std::ptrdiff_t>(keep), burst.end()), burst.size());
+}
+
+TEST_F(AppWindowTest, OutputPaneTakesABurstAsLineByLine)
+{
+    // Heights that show fewer and more than the ten lines kept above the newest one; panes empty,
+    // partly filled and full, left where the last line put them or scrolled back to the top.
+    for (const int height : {90, 300})
+    {
+        for (const int before : {0, 11, 500})
+        {
+            for (const bool scrolledBack : {false, true})
+            {
+                if (scrolledBack && before == 0)
+                    continue;
+                for (const int burstSize : {2, 12, 490, 501, 1200})
+                {
+                    SCOPED_TRACE(testing::Message() << "height " << height << ", " << before << " lines before"
+                                                    << (scrolledBack ? " scrolled back" : "") << ", burst of "
+                                                    << burstSize);
+                    LoosePane single(wxSize(400, height));
+                    LoosePane burst(wxSize(400, height));
+                    ASSERT_TRUE(PumpUntil([&] {
+                        return single.List()->IsShownOnScreen() && burst.List()->IsShownOnScreen() &&
+                               single.List()->GetSize() == burst.List()->GetSize();
+                    }));
+                    Pump(20);
+                    for (int i = 0; i < before; ++i)
+                    {
+                        single.pane->AddLine(wxString::Format("before %d", i));
+                        burst.pane->AddLine(wxString::Format("before %d", i));
+                    }
+                    Settle(single.List(), burst.List());
+                    if (scrolledBack)
+                    {
+                        single.List()->SetFirstItem(0);
+                        burst.List()->SetFirstItem(0);
+                        Settle(single.List(), burst.List());
+                    }
+                    ASSERT_EQ(StateOf(single.List()), StateOf(burst.List()));
+                    std::vector<wxString> lines;
+                    for (int i = 0; i < burstSize; ++i)
+                        lines.push_back(wxString::Format("burst %d", i));
+                    for (const wxString& line : lines)
+                        single.pane->AddLine(line);
+                    AddBurst(burst.pane, lines);
+                    const PaneState right = StateOf(single.List());
+                    EXPECT_EQ(StateOf(burst.List()), right);
+                    ASSERT_EQ(right.lines.size(), std::min<size_t>(before + burstSize, COutputWnd::kMaxLines));
+                    EXPECT_EQ(right.lines.back(), lines.back());
+                    // And once the toolkit has laid the lists out: the same top line, the newest in sight.
+                    Settle(single.List(), burst.List());
+                    const PaneState shown = StateOf(single.List());
+                    EXPECT_EQ(StateOf(burst.List()), shown) << "top " << shown.top;
+                    EXPECT_LE(shown.top, static_cast<int>(shown.lines.size()) - 1);
+                    EXPECT_GT(shown.top + shown.shown, static_cast<int>(shown.lines.size()) - 1);
+                }
+            }
+        }
+    }
+}
+
+TEST_F(AppWindowTest, OutputPaneShowsADocumentsBurstAsLineByLine)
+{
+    // 8,000 records over two lines each: a find without a hit logs one line for each record past
+    // the first segment, and a "Searching at line" line per segment.
+    const std::string path = g_testHome + "/burst.csv";
+    {
+        std::ofstream out(path, std::ios::binary);
+        for (int i = 1; i <= 8000; ++i)
+            out << "\"first " << i << "\nsecond\";" << i << "\n";
+    }
+    // The same commands on a document core of its own give the lines, one by one.
+    struct Recorder : ILogSink
+    {
+        void AddLine(const std::u16string& line) override { lines.push_back(ToWxString(line)); }
+        std::vector<wxString> lines;
+    } recorder;
+    CsvDocumentServices services;
+    services.log = &recorder;
+    CsvDocumentCore core(services);
+    ASSERT_TRUE(core.OnOpenDocument(path));
+    recorder.lines.clear();
+    core.OnFindNext(nullptr, u"nowhere");
+    ASSERT_GT(recorder.lines.size(), 2000u);
+
+    ASSERT_NE(Open(path), nullptr);
+    COutputWnd* output = Frame().GetOutputPane();
+    LoosePane single(output->GetList()->GetSize());
+    output->GetList()->Clear();
+    Pump(30);
+    // The pane has every line of the search when its end is told in a message box.
+    struct SeeingBoxes : CMessageBoxInterface
+    {
+        int ShowMessageBox(const wxString& text, long) override
+        {
+            texts.push_back(text);
+            paneAtBox = StateOf(list);
+            return wxOK;
+        }
+        COutputList* list = nullptr;
+        std::vector<wxString> texts;
+        PaneState paneAtBox;
+    } boxes;
+    boxes.list = output->GetList();
+    SetMessageBoxes(&boxes);
+    Frame().GetSearchBox()->ChangeValue("nowhere");
+    Command(ID_FIND_NEXT);
+    SetMessageBoxes(&g_messageBoxes);
+    Frame().GetSearchBox()->ChangeValue("");
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(boxes.texts[0], "End of document reached. No more occurrences found.");
+
+    for (const wxString& line : recorder.lines)
+        single.pane->AddLine(line);
+    const PaneState right = StateOf(single.List());
+    ASSERT_EQ(right.lines.size(), COutputWnd::kMaxLines);
+    EXPECT_EQ(right.lines.back(), recorder.lines.back());
+    EXPECT_TRUE(right.lines.front().StartsWith("CSV line across several lines in file; "));
+    EXPECT_EQ(boxes.paneAtBox.lines, right.lines);
+    Pump(100);
+    EXPECT_EQ(StateOf(output->GetList()), StateOf(single.List()));
 }
 
 TEST_F(AppWindowTest, RowDetailsFollowsTheActiveTabAndEmptiesWithTheLastDocument)
