@@ -2,6 +2,8 @@
 
 #include <wx/utils.h>
 
+#include <utility>
+
 #include "AppIds.h"
 #include "CCSVQuibboAppView.h"
 #include "CMainFrame.h"
@@ -75,21 +77,25 @@ public:
             frame->GetRowDetailsPane()->FindText(ToWxString(text), matchCase);
     }
 
-    // A message box lets the window paint: the pane shows everything logged before it.
-    void Info(const std::u16string& text) override
-    {
-        Flush();
-        AppMessageBox(ToWxString(text), wxOK | wxICON_INFORMATION);
-    }
+    void Info(const std::u16string& text) override { ShowBox(text, wxOK | wxICON_INFORMATION); }
 
-    void Error(const std::u16string& text) override
-    {
-        Flush();
-        AppMessageBox(ToWxString(text), wxOK | wxICON_ERROR);
-    }
+    void Error(const std::u16string& text) override { ShowBox(text, wxOK | wxICON_ERROR); }
 
 private:
     static constexpr size_t kHeld = COutputWnd::kMaxLines + 1;
+
+    // A message box lets the window paint: the pane shows everything logged before it, and what
+    // is logged while it is up (a repaint that reads a segment again) goes to the pane at once.
+    static void ShowBox(const std::u16string& text, long style)
+    {
+        Flush();
+        struct Resume
+        {
+            int holding = std::exchange(m_holding, 0);
+            ~Resume() { m_holding = holding; }
+        } resume;
+        AppMessageBox(ToWxString(text), style);
+    }
 
     static COutputWnd* OutputPane()
     {
@@ -104,21 +110,17 @@ private:
     static inline int m_holding = 0;
 };
 
-// Holds the document's log lines for the length of a command.
+// Holds the documents' log lines for the length of a command.
 class CCSVQuibboAppDoc::LogBurst
 {
 public:
-    explicit LogBurst(Services& services)
-        : m_services(services)
-    {
-        m_services.Hold();
-    }
+    LogBurst() { Services::Hold(); }
 
     ~LogBurst()
     {
         try
         {
-            m_services.Release();
+            Services::Release();
         }
         catch (...)
         {
@@ -128,9 +130,6 @@ public:
 
     LogBurst(const LogBurst&) = delete;
     LogBurst& operator=(const LogBurst&) = delete;
-
-private:
-    Services& m_services;
 };
 
 wxIMPLEMENT_DYNAMIC_CLASS(CCSVQuibboAppDoc, wxDocument);
@@ -164,7 +163,7 @@ bool CCSVQuibboAppDoc::OnOpenDocument(const wxString& path)
     bool ok;
     {
         wxBusyCursor wait;
-        LogBurst burst(*m_services);
+        LogBurst burst;
         ok = m_core->OnOpenDocument(std::string(path.fn_str()));
     }
     if (!ok)
@@ -210,26 +209,26 @@ bool CCSVQuibboAppDoc::Revert()
 bool CCSVQuibboAppDoc::ApplyReadOptions(const DocumentReadOptions& options)
 {
     wxBusyCursor wait;
-    LogBurst burst(*m_services);
+    LogBurst burst;
     return m_core->ApplyReadOptions(options);
 }
 
 void CCSVQuibboAppDoc::LoadRowsIntoView(IRowsSink* view, int64_t row, bool allowUnload)
 {
-    LogBurst burst(*m_services);
+    LogBurst burst;
     m_core->LoadRowsIntoView(view, row, allowUnload);
 }
 
 void CCSVQuibboAppDoc::GetRowText(int64_t row, std::u16string& text)
 {
-    LogBurst burst(*m_services);
+    LogBurst burst;
     m_core->GetRowText(row, text);
 }
 
 bool CCSVQuibboAppDoc::GetSegmentRows(int64_t row, std::vector<CSVRecord>& rows, int64_t& firstRow,
                                       int64_t& totalEstimate)
 {
-    LogBurst burst(*m_services);
+    LogBurst burst;
     const CSVSegment* segment = m_core->GetSegment(row, true, firstRow, totalEstimate);
     if (!segment)
         return false;
@@ -259,7 +258,7 @@ void CCSVQuibboAppDoc::OnFindNext(wxCommandEvent&)
     if (text.empty())
         return;
     wxBusyCursor wait;
-    LogBurst burst(*m_services);
+    LogBurst burst;
     m_core->OnFindNext(GetCommandView(), ToU16String(text));
 }
 
@@ -269,7 +268,7 @@ void CCSVQuibboAppDoc::OnGoToLine(wxCommandEvent&)
     wxString text = frame ? frame->GetGotoLineText() : wxString();
     if (text.empty())
         return;
-    LogBurst burst(*m_services);
+    LogBurst burst;
     m_core->OnGoToLine(GetCommandView(), ToU16String(text));
 }
 
