@@ -137,10 +137,16 @@ void LSkorrelFileExplorerList::StartListingThread(WSFileStorageThreadSafeAccess&
     wxFrame* frame = MainFrameWithStatusBar();
     if (frame)
         frame->SetStatusText(wxS("Clearing current file explorer list..."));
+    // The previous listing's entries: the list lets go of them here and frees them while the
+    // worker walks (they only point at the records, which the worker deletes).
+    std::vector<Entry> oldEntries;
+    std::unordered_map<WSFileRecord*, int> oldEntryOf;
     {
         // Rows point at records that the new listing deletes: they go first.
         wxBusyCursor wait;
         DeleteAllRows();
+        oldEntries.swap(m_entries);
+        oldEntryOf.swap(m_entryOf);
         ForgetEntries();
         m_iconsResolved = false;
     }
@@ -265,6 +271,7 @@ void LSkorrelFileExplorerList::ForgetEntries()
 {
     m_entries.clear();
     m_entryOf.clear();
+    m_entriesIndexed = 0;
     m_entryOrders.clear();
     m_pathKeys.clear();
     m_keyBytes.clear();
@@ -294,11 +301,24 @@ int LSkorrelFileExplorerList::AddEntry(WSFileRecord& record, WSFileStorage& stor
     }
     const int index = static_cast<int>(m_entries.size());
     m_entries.push_back(std::move(entry));
-    m_entryOf.emplace(&record, index);
     // Orders made before this entry do not hold it.
     m_entryOrders.clear();
     m_pathKeys.clear();
     return index;
+}
+
+int LSkorrelFileExplorerList::EntryIndexOf(WSFileRecord* record, size_t& hint)
+{
+    // Records usually come in entry order: the entry after the last one found is tried first.
+    if (hint < m_entries.size() && m_entries[hint].record == record)
+        return static_cast<int>(hint++);
+    for (; m_entriesIndexed < m_entries.size(); ++m_entriesIndexed)
+        m_entryOf.emplace(m_entries[m_entriesIndexed].record, static_cast<int>(m_entriesIndexed));
+    const auto found = m_entryOf.find(record);
+    if (found == m_entryOf.end())
+        return -1;
+    hint = static_cast<size_t>(found->second) + 1;
+    return found->second;
 }
 
 void LSkorrelFileExplorerList::EnsureEntries(WSFileStorage& store)
@@ -314,9 +334,10 @@ void LSkorrelFileExplorerList::EnsureEntries(WSFileStorage& store)
         m_iconsResolved = true;
     }
     m_entries.reserve(store.size());
-    m_entryOf.reserve(store.size());
+    // The store holds each record once (it deletes each of them): one entry a record, in store
+    // order.
     for (WSFileRecord* record : store)
-        if (record && m_entryOf.count(record) == 0)
+        if (record)
             AddEntry(*record, store);
     m_entriesValid = true;
     m_entriesFlat = flatList;
@@ -487,12 +508,14 @@ void LSkorrelFileExplorerList::Fill(const std::vector<WSFileRecord*>& records, W
         return;
     }
     m_rows.reserve(records.size());
+    size_t hint = 0;
     for (WSFileRecord* record : records)
     {
         if (!record || RowHidden(*record) || record->GetPath() == u".")
             continue;
-        auto found = m_entryOf.find(record);
-        const int entry = found != m_entryOf.end() ? found->second : AddEntry(*record, store);
+        int entry = EntryIndexOf(record, hint);
+        if (entry < 0)
+            entry = AddEntry(*record, store);
         m_rows.push_back(Row{entry, {}});
     }
     SyncItemCount();
@@ -530,12 +553,14 @@ std::vector<WSFileRecord*> LSkorrelFileExplorerList::FindMatches(WSFileStorage& 
     // Stars alone match every text that is not empty: no text needs folding for them.
     const bool everything = pattern.find_first_not_of(u'*') == std::u16string::npos && !pattern.empty();
     std::vector<WSFileRecord*> matches;
+    size_t hint = 0;
     for (WSFileRecord* record : store)
     {
         if (!record)
             continue;
-        auto found = m_entryOf.find(record);
-        const int index = found != m_entryOf.end() ? found->second : AddEntry(*record, store);
+        int index = EntryIndexOf(record, hint);
+        if (index < 0)
+            index = AddEntry(*record, store);
         Entry& entry = m_entries[index];
         bool match = false;
         if (everything)

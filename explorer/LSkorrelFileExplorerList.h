@@ -153,6 +153,8 @@ private:
     // Makes the entries of the store's records unless they are current.
     void EnsureEntries(WSFileStorage& store);
     int AddEntry(WSFileRecord& record, WSFileStorage& store);
+    // The entry of a record (-1: none); `hint`, the entry tried first, moves behind the one found.
+    int EntryIndexOf(WSFileRecord* record, size_t& hint);
     void ForgetEntries();
     // The entries in the order of a comparison mode (made once per mode and listing).
     const std::vector<int>& EntryOrder(int mode);
@@ -168,7 +170,9 @@ private:
 
     std::vector<Row> m_rows;
     std::vector<Entry> m_entries;
+    // The entry of a record, indexed on demand: the first m_entriesIndexed entries are in it.
     std::unordered_map<WSFileRecord*, int> m_entryOf;
+    size_t m_entriesIndexed = 0;
     std::map<int, std::vector<int>> m_entryOrders;
     // A lowered path for the path orders: its bytes in m_keyBytes, its first eight as a number.
     struct PathKey
