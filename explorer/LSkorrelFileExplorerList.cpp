@@ -200,8 +200,8 @@ void LSkorrelFileExplorerList::OnListingDone(wxThreadEvent& event)
     if (!storeAccess)
         return;
     // The work is spread over three turns of the event loop, so that the window answers in
-    // between: the entries, the rows, then the window's part. A listing started meanwhile makes
-    // the rest moot.
+    // between: the entries, the sorted order, then the rows with the window's part. A listing
+    // started meanwhile makes the rest moot.
     {
         WSFileStorageAccessGuard guard(*storeAccess);
         EnsureEntries(guard.Get());
@@ -221,7 +221,9 @@ void LSkorrelFileExplorerList::OnListingDone(wxThreadEvent& event)
                 WSFileStorageAccessGuard guard(*storeAccess);
                 PopulateFromStorage(guard.Get());
             }
-            ScheduleStep([this, serial, storeAccess] { AnnounceStoredListing(serial, storeAccess); });
+            // The window's part on the same turn: a turn in between would only paint the rows
+            // once more before the search box is enabled.
+            AnnounceStoredListing(serial, storeAccess);
         });
     });
 }
