@@ -226,9 +226,17 @@ void LSkorrelFileExplorerParentWnd::OnStorageFilled(WSFileStorage& store)
     if (!store.empty() && !flat)
     {
         if (LSuggestionsBoxFolderPaths* popup = m_folderPopup.get())
-            for (WSFileRecord* record : store)
-                if (record && record->isFolder && !IsParentEntryPath(record->GetPath()))
+        {
+            // The list's entries know the folders without a walk over every record.
+            std::vector<WSFileRecord*> folders;
+            if (!m_list || !m_list->StoredFolderRecords(store, folders))
+                for (WSFileRecord* record : store)
+                    if (record && record->isFolder)
+                        folders.push_back(record);
+            for (WSFileRecord* record : folders)
+                if (!IsParentEntryPath(record->GetPath()))
                     popup->AddPathSuggestion(record->GetPath(), true);
+        }
         SetSuggestionsFilter(store.GetFolder());
     }
     if (m_searchBox)

@@ -536,6 +536,19 @@ void LSkorrelFileExplorerList::PopulateFromRecords(const std::vector<WSFileRecor
     Fill(records, store, true);
 }
 
+bool LSkorrelFileExplorerList::StoredFolderRecords(const WSFileStorage& store,
+                                                   std::vector<WSFileRecord*>& folders) const
+{
+    // Entries are made from the store's records in store order; one entry a record means the
+    // entries are those records.
+    if (!m_entriesValid || m_entriesFolder != store.GetFolder() || m_entries.size() != store.size())
+        return false;
+    for (const Entry& entry : m_entries)
+        if (entry.folder)
+            folders.push_back(entry.record);
+    return true;
+}
+
 bool LSkorrelFileExplorerList::WouldShowTheSameRows(const WSFileStorage& store, const std::u16string& pattern) const
 {
     // A pattern of stars finds every entry with a text; filled from the whole store, sorted

@@ -101,6 +101,9 @@ public:
     ExplorerFileInfo* FindFileInfo(WSFileRecord* record) const;
     void SetFileInfo(WSFileRecord* record, std::unique_ptr<ExplorerFileInfo> info);
 
+    // The store's folder records in store order, read from the list's entries when they stand
+    // for the store's records one by one; false (nothing added) when they do not.
+    bool StoredFolderRecords(const WSFileStorage& store, std::vector<WSFileRecord*>& folders) const;
     // True when a search for `pattern` would fill the list with the rows it shows now.
     bool WouldShowTheSameRows(const WSFileStorage& store, const std::u16string& pattern) const;
     // The row text of a record in a mode.

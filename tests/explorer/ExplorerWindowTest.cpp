@@ -667,6 +667,24 @@ TEST_F(ExplorerWindowTest, RowsStandInTheRecordComparisonsOrder)
     }
 }
 
+TEST_F(ExplorerWindowTest, ListedFoldersBecomePathSuggestions)
+{
+    Enter(root);
+    LSuggestionsBoxFolderPaths* popup = explorer->GetFolderPopup();
+    ASSERT_NE(popup, nullptr);
+    std::vector<std::u16string> texts;
+    for (size_t i = 0; i < popup->GetModel().GetEntryCount(); ++i)
+    {
+        std::u16string text = popup->GetModel().GetEntry(i).text;
+        while (text.size() > 1 && text.back() == u'/')
+            text.pop_back();
+        texts.push_back(text);
+    }
+    EXPECT_NE(std::find(texts.begin(), texts.end(), U(root / "sub")), texts.end());
+    for (const std::u16string& text : texts)
+        EXPECT_FALSE(text.size() >= 3 && text.compare(text.size() - 3, 3, u"/..") == 0) << "parent entry offered";
+}
+
 TEST_F(ExplorerWindowTest, PopupKeysAndTheTabRing)
 {
     Enter(root);
