@@ -32,6 +32,7 @@
 #include <wx/log.h>
 #include <wx/window.h>
 
+#include "BenchGuiSupport.h"
 #include "CCSVQuibboAppApp.h"
 #include "AppIds.h"
 #include "CCSVQuibboAppView.h"
@@ -93,17 +94,6 @@ private:
     bool m_inside = false;
 };
 
-void Pump(int ms)
-{
-    auto end = Clock::now() + std::chrono::milliseconds(ms);
-    do
-    {
-        wxYield();
-        wxTheApp->ProcessPendingEvents();
-        wxTheApp->ProcessIdle();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    } while (Clock::now() < end);
-}
 
 // Lets events run (without sleeping) until the condition holds; false after ms.
 template <class F>
@@ -123,18 +113,7 @@ bool PumpUntil(F condition, int ms)
 // The "seconds" of `csvq-bench index FILE`, or a negative value.
 double RunIndexScan(const std::string& benchExe, const std::string& file)
 {
-    std::string command = "'" + benchExe + "' index '" + file + "'";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return -1;
-    std::string out;
-    char buffer[512];
-    while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-        out.append(buffer, n);
-    if (pclose(pipe) != 0)
-        return -1;
-    size_t at = out.find("\"seconds\":");
-    return at == std::string::npos ? -1 : std::atof(out.c_str() + at + 10);
+    return BenchGuiCommandSeconds("'" + benchExe + "' index '" + file + "'");
 }
 
 struct Stats
@@ -303,26 +282,10 @@ int main(int argc, char** argv)
     if (indexSeconds < 0)
         std::fprintf(stderr, "csvq-bench-gui: the index scan (%s) did not run\n", benchExe.c_str());
 
-    char home[] = "/tmp/csvq-bench-gui-XXXXXX";
-    if (!mkdtemp(home))
+    std::string base;
+    CCSVQuibboAppApp* app = BenchGuiStartApp("csvq-bench-gui", argv, base);
+    if (!app)
         return 1;
-    const std::string base = home;
-    for (const char* sub : {"/config", "/run", "/data"})
-        mkdir((base + sub).c_str(), 0700);
-    setenv("HOME", home, 1);
-    setenv("XDG_CONFIG_HOME", (base + "/config").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (base + "/run").c_str(), 1);
-    setenv("XDG_DATA_HOME", (base + "/data").c_str(), 1);
-
-    auto* app = new CCSVQuibboAppApp;
-    wxApp::SetInstance(app);
-    int wxArgc = 1;
-    if (!wxEntryStart(wxArgc, argv))
-    {
-        std::fprintf(stderr, "csvq-bench-gui needs a display (run it under xvfb-run).\n");
-        return 1;
-    }
-    delete wxLog::SetActiveTarget(new wxLogStderr);
     StderrMessageBoxes boxes;
     SetMessageBoxes(&boxes);
     PaintWatch watch;
@@ -334,7 +297,7 @@ int main(int argc, char** argv)
         wxEventLoopActivator activate(&loop);
         if (app->InitViewer(true))
         {
-            Pump(500);
+            BenchGuiPump(500);
             const long paintsBefore = watch.paints;
             const Clock::time_point start = Clock::now();
             app->OpenFile(wxString::FromUTF8(file));
@@ -348,7 +311,7 @@ int main(int argc, char** argv)
             const double firstPaint = painted ? Seconds(start, watch.lastPaintEnd) : -1;
             if (painted)
             {
-                Pump(300);
+                BenchGuiPump(300);
                 double findSeconds = -1;
                 uint64_t findTopRow = 0;
                 auto* frame = dynamic_cast<CMainFrame*>(app->GetTopWindow());
@@ -364,7 +327,7 @@ int main(int argc, char** argv)
                     PumpUntil([&] { return watch.paints != before; }, 200);
                     findSeconds = Seconds(findStart, watch.paints != before ? watch.lastPaintEnd : Clock::now());
                     findTopRow = watch.lastTopRow;
-                    Pump(100);
+                    BenchGuiPump(100);
                 }
                 GuiBench bench(grid, watch);
                 std::vector<double> wheel, page, drag;
@@ -374,7 +337,7 @@ int main(int argc, char** argv)
                 for (int i = 0; i < wheelSteps; ++i)
                     wheel.push_back(bench.Wheel());
                 bench.Scroll(wxEVT_SCROLLWIN_TOP);
-                Pump(50);
+                BenchGuiPump(50);
                 for (int i = 0; i < pageSteps; ++i)
                     page.push_back(bench.PageDown());
                 const int range = std::max(1, grid->GetScrollRange(wxVERTICAL) - grid->GetScrollThumb(wxVERTICAL));
@@ -405,10 +368,10 @@ int main(int argc, char** argv)
             // As closing the window does: the documents first, then the frame.
             if (wxDocManager* manager = app->GetDocManager())
                 manager->CloseDocuments(true);
-            Pump(50);
+            BenchGuiPump(50);
             if (wxWindow* frame = app->GetTopWindow())
                 frame->Destroy();
-            Pump(100);
+            BenchGuiPump(100);
         }
         else
         {
@@ -416,10 +379,6 @@ int main(int argc, char** argv)
         }
     }
     wxEvtHandler::RemoveFilter(&watch);
-    app->OnExit();
-    wxEntryCleanup();
-    std::string cleanup = "rm -rf '" + base + "'";
-    if (std::system(cleanup.c_str()) != 0)
-        std::fprintf(stderr, "csvq-bench-gui: could not remove %s\n", base.c_str());
+    BenchGuiEndApp(app, base);
     return result;
 }

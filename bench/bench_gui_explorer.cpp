@@ -38,6 +38,7 @@
 #include "ExplorerServices.h"
 #include "LSkorrelFileExplorerList.h"
 #include "LSkorrelFileExplorerParentWnd.h"
+#include "BenchGuiSupport.h"
 
 #ifndef CSVQ_BENCH_EXE
 #define CSVQ_BENCH_EXE "csvq-bench"
@@ -86,18 +87,7 @@ double Percentile95(std::vector<double> values)
 // The "seconds" of `csvq-bench explore DIR`, or a negative value.
 double RunWorkerListing(const std::string& benchExe, const std::string& folder)
 {
-    const std::string command = "'" + benchExe + "' explore '" + folder + "' 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return -1;
-    std::string out;
-    char buffer[512];
-    while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-        out.append(buffer, n);
-    if (pclose(pipe) != 0)
-        return -1;
-    const size_t at = out.find("\"seconds\":");
-    return at == std::string::npos ? -1 : std::atof(out.c_str() + at + 10);
+    return BenchGuiCommandSeconds("'" + benchExe + "' explore '" + folder + "' 2>/dev/null");
 }
 
 // Sees the paints of the list's row window and lets each run to its end before noting the time.
@@ -124,17 +114,6 @@ private:
     bool m_inside = false;
 };
 
-void Pump(int ms)
-{
-    const auto end = Clock::now() + std::chrono::milliseconds(ms);
-    do
-    {
-        wxYield();
-        wxTheApp->ProcessPendingEvents();
-        wxTheApp->ProcessIdle();
-        usleep(2000);
-    } while (Clock::now() < end);
-}
 
 // Runs the event loop as the application's own loop does (sleeping while nothing happens) until
 // the condition holds; false after ms.
@@ -230,7 +209,7 @@ bool SaveScreenshot(wxWindow* window, const std::string& path)
     window->Raise();
     window->Refresh();
     window->Update();
-    Pump(300);
+    BenchGuiPump(300);
     const wxRect rect = window->GetScreenRect();
     wxBitmap bitmap(rect.width, rect.height, 24);
     {
@@ -277,26 +256,10 @@ int RunExplorerBench(int argc, char** argv)
         for (int i = 0; i < runs; ++i)
             workerSeconds.push_back(RunWorkerListing(benchExe, folder));
 
-    char home[] = "/tmp/csvq-bench-explorer-XXXXXX";
-    if (!mkdtemp(home))
+    std::string base;
+    CCSVQuibboAppApp* app = BenchGuiStartApp("csvq-bench-explorer", argv, base);
+    if (!app)
         return 1;
-    const std::string base = home;
-    for (const char* sub : {"/config", "/run", "/data"})
-        mkdir((base + sub).c_str(), 0700);
-    setenv("HOME", home, 1);
-    setenv("XDG_CONFIG_HOME", (base + "/config").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (base + "/run").c_str(), 1);
-    setenv("XDG_DATA_HOME", (base + "/data").c_str(), 1);
-
-    auto* app = new CCSVQuibboAppApp;
-    wxApp::SetInstance(app);
-    int wxArgc = 1;
-    if (!wxEntryStart(wxArgc, argv))
-    {
-        std::fprintf(stderr, "csvq-bench-gui needs a display (run it under xvfb-run).\n");
-        return 1;
-    }
-    delete wxLog::SetActiveTarget(new wxLogStderr);
     wxInitAllImageHandlers();
 
     int result = 1;
@@ -308,7 +271,7 @@ int RunExplorerBench(int argc, char** argv)
         auto* explorer = new LSkorrelFileExplorerParentWnd();
         explorer->Create(frame, wxID_ANY, wxPoint(0, 0), frame->GetClientSize());
         frame->Show();
-        Pump(300);
+        BenchGuiPump(300);
         LSkorrelFileExplorerList* list = explorer->GetList();
         ListPaintWatch watch(list ? list->GetListArea() : nullptr);
         wxEvtHandler::AddFilter(&watch);
@@ -348,7 +311,7 @@ int RunExplorerBench(int argc, char** argv)
                 fills.push_back(fill.fillSeconds);
                 gaps.push_back(fill.longestGapMs);
                 rows = fill.rows;
-                Pump(100);
+                BenchGuiPump(100);
                 const std::vector<double> times = TimeSearchKeys(*explorer, watch);
                 keys.insert(keys.end(), times.begin(), times.end());
             }
@@ -371,12 +334,8 @@ int RunExplorerBench(int argc, char** argv)
         }
         wxEvtHandler::RemoveFilter(&watch);
         frame->Destroy();
-        Pump(100);
+        BenchGuiPump(100);
     }
-    app->OnExit();
-    wxEntryCleanup();
-    const std::string cleanup = "rm -rf '" + base + "'";
-    if (std::system(cleanup.c_str()) != 0)
-        std::fprintf(stderr, "csvq-bench-gui: could not remove %s\n", base.c_str());
+    BenchGuiEndApp(app, base);
     return result;
 }
