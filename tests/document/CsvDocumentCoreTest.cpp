@@ -375,23 +375,14 @@ TEST(GetSegment, CutLinesAndAQuoteOpenAtTheEndAreLoggedOnceHoweverOftenTheyAreRe
 
 TEST(GetSegment, ASegmentTheFileLostPartOfServesTheRowsItStillHolds)
 {
-    TempDir dir;
-    const std::string bytes = MakeRecords(110000);
-    const std::string path = dir.Write("cut.csv", bytes);
-    RecordedDocument doc;
-    ViewRecorder view;
-    doc.core.AddView(&view);
-    ASSERT_TRUE(doc.core.ReadCSVFile(path));
-    int64_t firstRow = 0;
-    int64_t estimate = 0;
-    ASSERT_NE(doc.core.GetSegment(110000, true, firstRow, estimate), nullptr);
+    DocumentPagedToItsEnd paged(110000, "cut.csv");
+    ASSERT_TRUE(paged.ready);
+    RecordedDocument& doc = paged.doc;
+    ViewRecorder& view = paged.view;
     ASSERT_TRUE(doc.core.GetSegments()[1].unloaded);
     ASSERT_TRUE(doc.core.GetSegments()[2].unloaded);
     // Keep the first 7,000 records: the second segment keeps 2,000 of its 5,000.
-    size_t cut = 0;
-    for (int lines = 0; lines < 7000; ++lines)
-        cut = bytes.find('\n', cut) + 1;
-    ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(cut)), 0);
+    ASSERT_EQ(truncate(paged.path.c_str(), static_cast<off_t>(OffsetAfterLines(paged.bytes, 7000))), 0);
 
     // Asked for a row it no longer holds, the shortened segment still gives the rows it holds.
     view.calls.clear();

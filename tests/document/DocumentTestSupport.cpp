@@ -148,4 +148,21 @@ void ExpectSameState(const RecordedDocument& fast, const RecordedDocument& plain
     ASSERT_EQ(fastView.hasSelection, plainView.hasSelection);
     ASSERT_EQ(fastView.selectedRow, plainView.selectedRow);
 }
+size_t OffsetAfterLines(const std::string& bytes, int lines)
+{
+    size_t offset = 0;
+    for (int line = 0; line < lines; ++line)
+        offset = bytes.find('\n', offset) + 1;
+    return offset;
+}
+
+DocumentPagedToItsEnd::DocumentPagedToItsEnd(int64_t records, const std::string& name)
+    : bytes(MakeRecords(records)), path(dir.Write(name, bytes))
+{
+    doc.core.AddView(&view);
+    int64_t firstRow = 0;
+    int64_t estimate = 0;
+    ready = doc.core.ReadCSVFile(path) && doc.core.GetSegment(records, true, firstRow, estimate) != nullptr;
+}
+
 } // namespace documenttest

@@ -139,4 +139,21 @@ struct RecordedDocument
 // searches, every view call with its row, first row, estimate and row count, and the selection.
 void ExpectSameState(const RecordedDocument& fast, const RecordedDocument& plain, const ViewRecorder& fastView,
                      const ViewRecorder& plainView);
+// The offset just after the first `lines` line feeds of `bytes`: a file cut there keeps those lines.
+size_t OffsetAfterLines(const std::string& bytes, int lines);
+
+// A document over `records` generated records, read and paged to its last record with unloading
+// allowed, so that its first segments keep only their bounds. `ready` says that both worked.
+struct DocumentPagedToItsEnd
+{
+    DocumentPagedToItsEnd(int64_t records, const std::string& name);
+
+    TempDir dir;
+    std::string bytes;
+    std::string path;
+    RecordedDocument doc;
+    ViewRecorder view;
+    bool ready = false;
+};
+
 } // namespace documenttest

@@ -256,24 +256,15 @@ TEST(SegmentCacheModel, MemoryStaysBoundedWhenScrollingBackAndSearchingAgain)
 
 TEST(SegmentCacheModel, FindEndsWhenTheFileShrankUnderReleasedSegments)
 {
-    TempDir dir;
-    const std::string bytes = MakeRecords(110000);
-    const std::string path = dir.Write("shrink.csv", bytes);
-    RecordedDocument doc;
-    ViewRecorder view;
-    doc.core.AddView(&view);
-    ASSERT_TRUE(doc.core.ReadCSVFile(path));
-    int64_t firstRow = 0;
-    int64_t estimate = 0;
-    ASSERT_NE(doc.core.GetSegment(110000, true, firstRow, estimate), nullptr);
+    DocumentPagedToItsEnd paged(110000, "shrink.csv");
+    ASSERT_TRUE(paged.ready);
+    RecordedDocument& doc = paged.doc;
+    ViewRecorder& view = paged.view;
     ASSERT_TRUE(doc.core.GetSegments()[0].unloaded);
     ASSERT_TRUE(doc.core.GetSegments()[1].unloaded);
 
     // Keep the first 2,500 lines only.
-    size_t cut = 0;
-    for (int lines = 0; lines < 2500; ++lines)
-        cut = bytes.find('\n', cut) + 1;
-    dir.Write("shrink.csv", bytes.substr(0, cut));
+    paged.dir.Write("shrink.csv", paged.bytes.substr(0, OffsetAfterLines(paged.bytes, 2500)));
 
     // The first segment comes back short: this search ends at once.
     doc.core.OnFindNext(&view, u"absent");
