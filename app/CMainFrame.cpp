@@ -475,7 +475,8 @@ void CMainFrame::SaveLayout()
         return;
     config->Write(kLayoutVersionKey, kLayoutVersion);
     config->Write(kPerspectiveKey, m_manager.SavePerspective());
-    config->Flush();
+    // Written to the file by the application at exit, with the recent files: a failure is said
+    // there, once, when no window is left to show it in.
 }
 
 void CMainFrame::ResetLayout()
