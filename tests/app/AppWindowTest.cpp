@@ -721,13 +721,17 @@ TEST_F(AppWindowTest, RowDetailsShowsReadOnlyTextAndFindsTheFirstHit)
 }
 
 // A second start with the open switch hands its paths to the running viewer and ends, also under
-// LANG=C with a relative path that is not ASCII, from a folder that is not ASCII either.
+// LANG=C with a relative path that is not ASCII, from a folder that is not ASCII either. When the
+// running viewer can open none of its files it still gets them (and says why they failed), and
+// the second start ends with status 1 and one line on its standard error.
 TEST_F(AppWindowTest, OpenSwitchForwardsPathsToTheRunningViewer)
 {
     std::vector<wxString> received;
     COpenSwitchInstance instance;
     EXPECT_FALSE(instance.IsAnotherRunning()) << "the lock is this process's own";
-    COpenSwitchServer server([&received](const wxString& path) { received.push_back(path); });
+    COpenSwitchServer server([&received](const OpenSwitchDelivery& delivery) {
+        received.insert(received.end(), delivery.paths.begin(), delivery.paths.end());
+    });
     ASSERT_TRUE(server.Start());
 
     const std::string folder = g_testHome + "/dossier \xC3\xA9t\xC3\xA9";
@@ -742,10 +746,15 @@ TEST_F(AppWindowTest, OpenSwitchForwardsPathsToTheRunningViewer)
         std::string cwd;
         std::map<std::string, std::string> env;
         std::string expected;
+        int status;
+        std::string error;
     };
+    const std::string missing = g_testHome + "/forwarded-missing.csv";
     const Case cases[] = {
-        {"absolute path", plain, "", {}, plain},
-        {"LANG=C, relative", accented, folder, {{"LANG", "C"}, {"LC_ALL", "C"}}, folder + "/" + accented},
+        {"absolute path", plain, "", {}, plain, 0, ""},
+        {"LANG=C, relative", accented, folder, {{"LANG", "C"}, {"LC_ALL", "C"}}, folder + "/" + accented, 0, ""},
+        {"missing", missing, "", {}, missing, 1, "The running viewer could not open \"" + missing + "\".\n"},
+        {"a folder", g_testHome, "", {}, g_testHome, 1, "The running viewer could not open \"" + g_testHome + "\".\n"},
     };
     for (const Case& c : cases)
     {
@@ -758,8 +767,12 @@ TEST_F(AppWindowTest, OpenSwitchForwardsPathsToTheRunningViewer)
         EXPECT_EQ(received[0].utf8_string(), c.expected);
         // The second process ends by itself once it has handed the path over.
         ASSERT_TRUE(child.WaitForExit(20000));
-        EXPECT_EQ(child.ExitCode(), 0) << child.Errors();
+        EXPECT_EQ(child.ExitCode(), c.status) << child.Errors();
         EXPECT_TRUE(child.Windows().empty());
+        if (c.status != 0)
+        {
+            EXPECT_EQ(OwnLines(child.Errors()), c.error);
+        }
     }
 }
 
