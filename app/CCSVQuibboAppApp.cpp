@@ -148,6 +148,9 @@ void CCSVQuibboAppApp::OpenQueuedFiles()
     if (m_delivering || IsMessageBoxShowing())
         return;
     m_delivering = true;
+    // One busy cursor for all: each document's own then costs nothing, where each would walk
+    // every window of the documents opened before it.
+    wxBusyCursor wait;
     struct Done
     {
         bool& flag;

@@ -135,6 +135,15 @@ void CCustomTabArt::DrawBackground(wxDC& dc, wxWindow*, const wxRect& rect)
     FillRect(dc, rect, m_barColour);
 }
 
+int CCustomTabArt::GetBestTabCtrlSize(wxWindow* wnd, const wxAuiNotebookPageArray& pages, const wxSize& requiredBmpSize)
+{
+    if (pages.GetCount() <= 1)
+        return wxAuiGenericTabArt::GetBestTabCtrlSize(wnd, pages, requiredBmpSize);
+    wxAuiNotebookPageArray first;
+    first.Add(pages[0]);
+    return wxAuiGenericTabArt::GetBestTabCtrlSize(wnd, first, requiredBmpSize);
+}
+
 // ---------------------------------------------------------------------------------------------
 
 CCustomToolBarArt::CCustomToolBarArt(const wxColour& barColour)

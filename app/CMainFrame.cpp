@@ -505,7 +505,8 @@ wxDocument* CMainFrame::GetActiveDocument() const
 void CMainFrame::UpdateDocumentState()
 {
     wxDocManager* manager = GetDocumentManager();
-    bool anyDocument = manager && !manager->GetDocumentsVector().empty();
+    // Not GetDocumentsVector: it copies the list, at every view that comes or goes.
+    bool anyDocument = manager && !manager->GetDocuments().IsEmpty();
     wxMenuBar* bar = GetMenuBar();
     if (bar && anyDocument != m_documentMenusShown)
     {
