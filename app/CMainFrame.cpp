@@ -250,6 +250,8 @@ bool CMainFrame::Create(wxDocManager* manager, const wxString& title)
         return false;
 
     SetIcons(AppIcons());
+    // Bound after the document frame's own close handler, so called before it.
+    Bind(wxEVT_CLOSE_WINDOW, &CMainFrame::OnCloseFrame, this);
 
     // Every grid frames its selection in this colour.
     LGridView::SetSelectionFrameColour(kSelectionFrameColour);
@@ -527,6 +529,20 @@ void CMainFrame::UpdateDocumentState()
     if (wxDocument* doc = GetActiveDocument())
         title = doc->GetUserReadableName() + " - " + title;
     SetTitle(title);
+}
+
+void CMainFrame::OnCloseFrame(wxCloseEvent& event)
+{
+    // The documents are closed one by one next, and each tab that goes repaints the tab row,
+    // which measures every tab left: n documents took n² text measurements. A hidden window
+    // paints nothing. Shown again if the close does not happen after all.
+    Hide();
+    wxWeakRef<CMainFrame> self(this);
+    CallAfter([self]() {
+        if (self && !self->IsBeingDeleted())
+            self->Show();
+    });
+    event.Skip(); // the document frame's own handling closes the documents and the window
 }
 
 void CMainFrame::TogglePane(const wxString& name)
