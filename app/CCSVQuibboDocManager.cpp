@@ -139,9 +139,16 @@ wxDocument* CCSVQuibboDocManager::CreateDocument(const wxString& path, long flag
         open->Activate();
         return open;
     }
+    // As wx's own: the document with its view, then the file read into it.
     wxDocument* doc = temp->CreateDocument(path, flags);
     if (!doc)
         return nullptr;
+    doc->SetDocumentName(temp->GetDocumentName());
+    if (!doc->OnOpenDocument(path))
+    {
+        doc->DeleteAllViews();
+        return nullptr;
+    }
     FileKey key;
     if (KeyOf(path, key))
         m_openByFile[key] = doc;
