@@ -537,6 +537,11 @@ void CMainFrame::OnCloseFrame(wxCloseEvent& event)
     // which measures every tab left: n documents took n² text measurements. A hidden window
     // paints nothing. Shown again if the close does not happen after all.
     Hide();
+    // The documents close in the order they were opened, which is the order of the tabs. With the
+    // first tab selected, each tab that goes selects the next, which is then the first: the tab
+    // row does not measure every tab up to it to make it visible.
+    if (wxAuiMDIClientWindow* client = GetClientWindow(); client && client->GetPageCount() > 1)
+        client->SetSelection(0);
     wxWeakRef<CMainFrame> self(this);
     CallAfter([self]() {
         if (self && !self->IsBeingDeleted())
