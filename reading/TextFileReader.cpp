@@ -321,6 +321,7 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
     bool shrunk = false;
     TextScanContext context;
     context.encodingFlags = encodingFlags;
+    context.readBlock = &scanBlock;
     bool scanned;
     if (!workingPath.empty())
     {
