@@ -100,30 +100,36 @@ bool CCSVQuibboDocManager::KeyOf(const wxString& path, FileKey& key)
 wxDocument* CCSVQuibboDocManager::FindOpenDocument(const wxString& path)
 {
     FileKey key;
-    if (!KeyOf(path, key))
+    if (KeyOf(path, key))
     {
-        // A file that cannot be read now may still be open under the same name.
-        wxFileName name(path);
-        name.MakeAbsolute();
-        const wxString absolute = name.GetFullPath();
-        for (wxList::compatibility_iterator node = GetDocuments().GetFirst(); node; node = node->GetNext())
+        auto found = m_openByFile.find(key);
+        if (found != m_openByFile.end())
         {
-            auto* doc = static_cast<wxDocument*>(node->GetData());
-            if (doc->GetFilename() == absolute)
+            wxDocument* doc = found->second;
+            FileKey now;
+            // Still open, and still this file.
+            if (GetDocuments().Find(doc) && KeyOf(doc->GetFilename(), now) && now == key)
                 return doc;
+            m_openByFile.erase(found);
         }
-        return nullptr;
     }
-    auto found = m_openByFile.find(key);
-    if (found == m_openByFile.end())
+    // The same name: a file replaced on disk, or one that cannot be read now.
+    wxFileName name(path);
+    name.MakeAbsolute();
+    const wxString absolute = name.GetFullPath();
+    auto found = m_openByPath.find(absolute.utf8_string());
+    if (found == m_openByPath.end())
         return nullptr;
     wxDocument* doc = found->second;
-    FileKey now;
-    // Still open, and still this file.
-    if (GetDocuments().Find(doc) && KeyOf(doc->GetFilename(), now) && now == key)
+    if (IsOpenAs(doc, absolute))
         return doc;
-    m_openByFile.erase(found);
+    m_openByPath.erase(found);
     return nullptr;
+}
+
+bool CCSVQuibboDocManager::IsOpenAs(wxDocument* doc, const wxString& path)
+{
+    return GetDocuments().Find(doc) && doc->GetFilename() == path;
 }
 
 wxDocument* CCSVQuibboDocManager::CreateDocument(const wxString& path, long flags)
@@ -152,6 +158,7 @@ wxDocument* CCSVQuibboDocManager::CreateDocument(const wxString& path, long flag
     FileKey key;
     if (KeyOf(path, key))
         m_openByFile[key] = doc;
+    m_openByPath[doc->GetFilename().utf8_string()] = doc;
     if (temp->FileMatchesTemplate(path))
         AddFileToHistory(path);
     doc->Activate();

@@ -20,8 +20,8 @@ public:
     // A path that is open already activates its document. The lookup takes one stat(2) of the
     // path, not one of every open document as wx's does (opening n files took n² of them).
     wxDocument* CreateDocument(const wxString& path, long flags = 0) override;
-    // The open document of this file (the same file by device and inode, or when the file cannot
-    // be read the same absolute path), or null.
+    // The open document of this file (the same file by device and inode, or the same absolute
+    // path), or null.
     wxDocument* FindOpenDocument(const wxString& path);
     wxString MakeNewDocumentName() override;
     void FileHistoryLoad(const wxConfigBase& config) override;
@@ -57,6 +57,10 @@ private:
     };
     static bool KeyOf(const wxString& path, FileKey& key);
     std::unordered_map<FileKey, wxDocument*, FileKeyHash> m_openByFile;
+    // The same by absolute path (UTF-8).
+    std::unordered_map<std::string, wxDocument*> m_openByPath;
+    // Whether `doc` is still open, with this path.
+    bool IsOpenAs(wxDocument* doc, const wxString& path);
 
     wxDECLARE_EVENT_TABLE();
 };

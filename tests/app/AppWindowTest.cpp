@@ -861,6 +861,34 @@ TEST_F(AppWindowTest, DroppedFilesOpen)
     EXPECT_TRUE(Frame().GetActiveDocument()->GetFilename().EndsWith("dropped.csv"));
 }
 
+// A file that is open already is activated, not opened again, whichever path names it (the same
+// path, a symbolic link, a hard link), also when it was replaced on disk since.
+TEST_F(AppWindowTest, AFileOpenAlreadyIsActivatedWhicheverPathNamesIt)
+{
+    const std::string first = WriteCsv("open-once.csv", 5);
+    const std::string other = WriteCsv("open-other.csv", 5);
+    const std::string link = g_testHome + "/open-once-link.csv";
+    const std::string hard = g_testHome + "/open-once-hard.csv";
+    unlink(link.c_str());
+    unlink(hard.c_str());
+    ASSERT_EQ(symlink(first.c_str(), link.c_str()), 0);
+    ASSERT_EQ(::link(first.c_str(), hard.c_str()), 0);
+    CCSVQuibboAppDoc* doc = Open(first);
+    ASSERT_NE(doc, nullptr);
+    ASSERT_NE(Open(other), doc);
+    const size_t count = App().GetDocManager()->GetDocumentsVector().size();
+    for (const std::string& path : {first, link, hard})
+    {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(Open(path), doc);
+        EXPECT_EQ(App().GetDocManager()->GetDocumentsVector().size(), count);
+    }
+    unlink(first.c_str());
+    WriteCsv("open-once.csv", 6);
+    EXPECT_EQ(Open(first), doc);
+    EXPECT_EQ(App().GetDocManager()->GetDocumentsVector().size(), count);
+}
+
 TEST_F(AppWindowTest, SaveWritesNothingAndANewWindowStartsFilled)
 {
     std::string path = WriteCsv("keep.csv", 12000);
