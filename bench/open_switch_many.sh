@@ -2,7 +2,7 @@
 # bench/open_switch_many.sh VIEWER [N] [SCRATCH]: N small CSV files (default 1,000) handed to a running
 # viewer through the open switch, as a second start does, then the viewer ended with SIGTERM.
 # Prints JSON: seconds from the second start to the end of the viewer's work (the last moment its
-# CPU time grew, sampled every 100 ms), and seconds from SIGTERM to its exit. Needs a display: run
+# CPU time grew, sampled every 500 ms), and seconds from SIGTERM to its exit. Needs a display: run
 # it under xvfb-run. The files and a private home go to SCRATCH (default: a temporary folder).
 set -euo pipefail
 viewer=$(realpath "$1")
@@ -26,20 +26,22 @@ until [ -S "$XDG_RUNTIME_DIR/csvquibbo/open-switch" ]; do sleep 0.1; done
 sleep 1
 start=$(now)
 "$viewer" --open "${files[@]}"
-# The viewer opens them after the second start has ended: wait until it has been idle for 1 s.
+# The viewer opens them after the second start has ended: wait until it is idle, that is until its
+# CPU time has grown by less than 30 ms in half a second twice in a row (its status bar timer
+# alone costs a little).
 last=$(now)
 previous=$(cputime "$pid")
 idle=0
-while [ "$idle" -lt 10 ]; do
-  sleep 0.1
+while [ "$idle" -lt 2 ]; do
+  sleep 0.5
   current=$(cputime "$pid")
-  if [ "$current" != "$previous" ]; then
+  if [ $((current - previous)) -ge 3 ]; then
     last=$(now)
     idle=0
-    previous=$current
   else
     idle=$((idle + 1))
   fi
+  previous=$current
 done
 opened=$last
 kill -TERM "$pid"
