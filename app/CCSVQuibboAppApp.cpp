@@ -11,6 +11,7 @@
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/utils.h>
+#include <wx/wupdlock.h>
 #include <wx/stdpaths.h>
 #include <wx/button.h>
 #include <wx/statbmp.h>
@@ -162,8 +163,15 @@ void CCSVQuibboAppApp::OpenQueuedFiles()
         m_deliveries.pop_front();
         // What fails is said in one box for the whole delivery.
         CMessageBoxGathering gathering;
-        for (const wxString& path : next.paths)
-            OpenFile(path);
+        {
+            // The window paints once, at the end: each document's first paint would draw the tab
+            // row again, which measures every tab, so n documents took n² measurements.
+            std::unique_ptr<wxWindowUpdateLocker> noPaint;
+            if (m_frame && next.paths.size() > 1)
+                noPaint = std::make_unique<wxWindowUpdateLocker>(m_frame.get());
+            for (const wxString& path : next.paths)
+                OpenFile(path);
+        }
         for (int i = 0; i < next.notUtf8; ++i)
             gathering.Add("A path that is not UTF-8 was not opened.", wxICON_ERROR);
         gathering.Show();
