@@ -28,6 +28,7 @@
 #include <map>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -271,6 +272,87 @@ TEST_F(AppWindowTest, OpenScrollSelectAndCopy)
     EXPECT_TRUE(wxTheClipboard->GetData(data));
     wxTheClipboard->Close();
     EXPECT_EQ(data.GetText(), "r4601;4601;value 4601\n");
+}
+
+// Page steps through a file whose first field is the record number: after every step each row
+// box shown whole holds its own record, each step goes to the row after the last one shown whole,
+// and every record passed was shown whole, down across segments and back up to record 1.
+TEST_F(AppWindowTest, PageStepsShowEveryRecordDownAndUp)
+{
+    const std::string path = g_testHome + "/numbered.csv";
+    {
+        std::ofstream out(path, std::ios::binary);
+        for (int n = 1; n <= 20000; ++n)
+            out << n << ";name " << n << ";city " << n % 97 << "\n";
+    }
+    ASSERT_NE(Open(path), nullptr);
+    CCSVQuibboAppView* view = ActiveView();
+    ASSERT_NE(view, nullptr);
+    LGridView* grid = view->GetGrid();
+    ASSERT_TRUE(PumpUntil([&] { return grid->GetTopRow() == 1; }));
+    const int clientHeight = grid->GetClientSize().y;
+    ASSERT_GT(clientHeight, 10 * (grid->GetRowHeight() + 2));
+
+    std::set<uint64_t> seen;
+    // The rows shown whole now; each must show its own record number in its first cell.
+    auto shownWhole = [&] {
+        std::vector<uint64_t> rows;
+        const int64_t top = static_cast<int64_t>(grid->GetTopBoxOffset());
+        for (LGridBox* box : grid->GetRootBox()->children)
+        {
+            LCSVRowGridBox* row = AsRowBox(box);
+            if (!row || row->placeholder)
+                continue;
+            const int64_t sy = box->y - top;
+            if (sy < 0 || sy + box->height > clientHeight)
+                continue;
+            rows.push_back(box->rowNumber);
+            const std::string number = std::to_string(box->rowNumber);
+            EXPECT_TRUE(!row->fields.empty() && row->fields[0].text == std::u16string(number.begin(), number.end()))
+                << "row " << number;
+        }
+        seen.insert(rows.begin(), rows.end());
+        return rows;
+    };
+    auto page = [&](wxEventType type) {
+        wxScrollWinEvent event(type, 0, wxVERTICAL);
+        event.SetEventObject(grid);
+        grid->GetEventHandler()->ProcessEvent(event);
+        Pump(5);
+    };
+
+    std::vector<uint64_t> rows = shownWhole();
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.front(), 1u);
+    const size_t perPage = rows.size();
+    EXPECT_LT(perPage, static_cast<size_t>(clientHeight / grid->GetRowHeight()))
+        << "the row boxes are 2 px taller than the row height";
+    while (grid->GetTopRow() < 6000)
+    {
+        const uint64_t lastWhole = rows.back();
+        page(wxEVT_SCROLLWIN_PAGEDOWN);
+        ASSERT_EQ(grid->GetTopRow(), lastWhole + 1);
+        rows = shownWhole();
+        ASSERT_EQ(rows.size(), perPage);
+        ASSERT_EQ(rows.front(), lastWhole + 1);
+    }
+    const uint64_t bottom = rows.back();
+    for (uint64_t row = 1; row <= bottom; ++row)
+        ASSERT_TRUE(seen.count(row)) << "record " << row << " was never shown whole paging down";
+
+    seen.clear();
+    shownWhole();
+    while (grid->GetTopRow() > 1)
+    {
+        const uint64_t before = grid->GetTopRow();
+        page(wxEVT_SCROLLWIN_PAGEUP);
+        ASSERT_LT(grid->GetTopRow(), before);
+        rows = shownWhole();
+        ASSERT_FALSE(rows.empty());
+        ASSERT_EQ(rows.back(), std::max<uint64_t>(before - 1, perPage)) << "page up from " << before;
+    }
+    for (uint64_t row = 1; row <= bottom; ++row)
+        ASSERT_TRUE(seen.count(row)) << "record " << row << " was never shown whole paging up";
 }
 
 TEST_F(AppWindowTest, FindNextWithF3AndTheEndOfTheDocument)
