@@ -19,7 +19,10 @@
 #include <wx/settings.h>
 #include <wx/statbmp.h>
 
+#include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -29,6 +32,7 @@
 #include <fstream>
 #include <memory>
 #include <set>
+#include <random>
 #include <sstream>
 #include <vector>
 
@@ -986,6 +990,94 @@ TEST_F(AppWindowTest, RowsPaintWithHeaderAndAlternatingBackground)
     EXPECT_EQ(pixel(590, 17), wxColour(0xFF, 0xE6, 0xC8)) << "odd row: 0xC8E6FF as 0x00BBGGRR";
     EXPECT_EQ(pixel(590, 19), wxColour(255, 255, 255)) << "the 2 pixels below the row stay unpainted";
     EXPECT_EQ(pixel(132, 5), wxColour(0x0A, 0x0A, 0x0A)) << "the header line";
+}
+
+// Cells whose text holds "&" are cut like any other text: "&" is data, not a mnemonic marker.
+// wx's assertions are on in this build; none may fire and nothing may reach stderr, with "&"
+// alone, doubled, at every place around the cut point, and in random text.
+TEST_F(AppWindowTest, CellsWithAmpersandsAreCutWithoutAssertions)
+{
+    std::vector<std::u16string> texts = {u"&", u"&&", u"&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&", u"a&b&&c"};
+    for (int k = 0; k <= 90; ++k)
+    {
+        std::u16string x(static_cast<size_t>(k), u'x');
+        texts.push_back(x + u"&");
+        texts.push_back(x + u"&&");
+        texts.push_back(x + u"&" + std::u16string(40, u'y'));
+        texts.push_back(x + u"&&" + std::u16string(40, u'W'));
+    }
+    std::mt19937 random(18);
+    for (int n = 0; n < 400; ++n)
+    {
+        std::u16string text;
+        const size_t length = 20 + random() % 120;
+        for (size_t i = 0; i < length; ++i)
+        {
+            // Bytes as a single-byte code page would show them, '&' among them, now and then a
+            // character of the basic plane.
+            const unsigned value = random() % 300;
+            text.push_back(value < 256 ? static_cast<char16_t>(value == 0 ? '&' : value)
+                                       : static_cast<char16_t>(0x100 + random() % 0xD700));
+        }
+        texts.push_back(text);
+    }
+
+    static int asserts;
+    static std::string firstAssert;
+    asserts = 0;
+    firstAssert.clear();
+    wxAssertHandler_t previous = wxSetAssertHandler(
+        [](const wxString& file, int line, const wxString&, const wxString& cond, const wxString& msg) {
+            if (asserts++ == 0)
+                firstAssert = (file + ":" + std::to_string(line) + " " + cond + " " + msg).utf8_string();
+        });
+    // Whatever wx or GTK would print goes to a file for the time of the paints.
+    char errName[] = "/tmp/csvq-amp-stderr-XXXXXX";
+    const int errFile = mkstemp(errName);
+    ASSERT_GE(errFile, 0);
+    fflush(stderr);
+    const int savedErr = dup(2);
+    dup2(errFile, 2);
+
+    wxBitmap bitmap(1400, 40);
+    wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
+    for (int columnWidth : {60, 120, 250, 400})
+    {
+        wxMemoryDC dc(bitmap);
+        for (size_t i = 0; i < texts.size(); i += 3)
+        {
+            LCSVRowGridBox box(nullptr);
+            box.kind = BOX_KIND_ROW;
+            CSVRecord record;
+            for (size_t j = i; j < std::min(texts.size(), i + 3); ++j)
+                record.push_back(CSVField{texts[j], j % 2 == 0});
+            box.SetFields(record, i + 1);
+            int shared = 0;
+            int widest = 1400;
+            LGridDrawArgs args;
+            args.dc = &dc;
+            args.columnWidth = columnWidth;
+            args.clientWidth = 1400;
+            args.clientHeight = 40;
+            args.rowHeight = 18;
+            args.sharedInt = &shared;
+            args.widestWidth = &widest;
+            args.font = &font;
+            args.recordPosition = true;
+            box.Draw(args);
+        }
+    }
+
+    fflush(stderr);
+    dup2(savedErr, 2);
+    close(savedErr);
+    wxSetAssertHandler(previous);
+    std::ifstream errIn(errName);
+    const std::string errText((std::istreambuf_iterator<char>(errIn)), std::istreambuf_iterator<char>());
+    close(errFile);
+    std::remove(errName);
+    EXPECT_EQ(asserts, 0) << "the first: " << firstAssert;
+    EXPECT_TRUE(errText.empty()) << errText.substr(0, 400);
 }
 
 TEST_F(AppWindowTest, PrintoutDrawsTheGridOnOnePage)
