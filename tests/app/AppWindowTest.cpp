@@ -389,6 +389,56 @@ TEST_F(AppWindowTest, FindNextWithF3AndTheEndOfTheDocument)
     EXPECT_TRUE(g_messageBoxes.styles[0] & wxICON_INFORMATION);
 }
 
+// Find next with match case off marks its hit in Row details beyond Latin letters too: a UTF-8
+// file and a Windows-1251 file, searched in other cases than the file's.
+TEST_F(AppWindowTest, FindNextMarksCyrillicHitsInRowDetailsWithMatchCaseOff)
+{
+    struct Case
+    {
+        const char* name;
+        std::string bytes;  // the file's third record holds the word
+        int encodingIndex;  // 0: UTF-8, 5: Windows-1251
+        const char* search; // UTF-8
+        const char* marked; // UTF-8: the word as the file has it
+    } cases[] = {
+        {"utf8.csv", "id;name\n1;\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\xD0\xBE\xD0\xB2\n2;Petrov\n3;"
+                     "\xD0\xA1\xD0\xBC\xD0\xB8\xD1\x80\xD0\xBD\xD0\xBE\xD0\xB2 \xD0\x9F.\n",
+         0, "\xD1\x81\xD0\xBC\xD0\xB8\xD1\x80\xD0\xBD\xD0\xBE\xD0\xB2", // смирнов
+         "\xD0\xA1\xD0\xBC\xD0\xB8\xD1\x80\xD0\xBD\xD0\xBE\xD0\xB2"},   // Смирнов
+        {"cp1251.csv", "id;city\n1;\xCC\xEE\xF1\xEA\xE2\xE0\n2;Riga\n3;\xE3. \xC2\xEE\xEB\xEE\xE3\xE4\xE0\n", 5,
+         "\xD0\x92\xD0\x9E\xD0\x9B\xD0\x9E\xD0\x93\xD0\x94\xD0\x90", // ВОЛОГДА
+         "\xD0\x92\xD0\xBE\xD0\xBB\xD0\xBE\xD0\xB3\xD0\xB4\xD0\xB0"},   // Вологда
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const std::string path = g_testHome + "/" + c.name;
+        {
+            std::ofstream out(path, std::ios::binary);
+            out << c.bytes;
+        }
+        CCSVQuibboAppDoc* doc = Open(path);
+        ASSERT_NE(doc, nullptr);
+        if (c.encodingIndex != 0)
+        {
+            CPropertyView* props = Frame().GetPropertiesPane();
+            props->GetEncodingList()->SetSelection(c.encodingIndex);
+            props->Apply();
+            Pump(50);
+            ASSERT_EQ(doc->GetCore().GetReadOptions().encodingIndex, c.encodingIndex);
+        }
+        ASSERT_FALSE(doc->GetCore().GetMatchCase());
+        Frame().GetSearchBox()->ChangeValue(wxString::FromUTF8(c.search));
+        Command(ID_SEARCH_COMBO);
+        EXPECT_EQ(SelectedRow(), 4u) << "the header is row 1";
+        wxStyledTextCtrl* editor = Frame().GetRowDetailsPane()->GetEditor();
+        EXPECT_EQ(editor->GetSelectedText(), wxString::FromUTF8(c.marked));
+        Frame().GetSearchBox()->ChangeValue("");
+        App().GetDocManager()->CloseDocuments(true);
+        Pump(50);
+    }
+}
+
 TEST_F(AppWindowTest, GoToLineFromTheBoxWithEnter)
 {
     ASSERT_NE(Open(WriteCsv("goto.csv", 100000)), nullptr);
