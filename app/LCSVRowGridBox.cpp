@@ -191,8 +191,9 @@ void LCSVRowGridBox::Paint(const LGridDrawArgs& args, int64_t sx, int64_t sy)
         if (!field.text.empty() && textRect.width > 0)
         {
             wxString text = FirstLine(field.text);
+            // A cell's text is data: "&" is no mnemonic marker (DrawText draws it as it is).
             if (dc.GetTextExtent(text).x > textRect.width)
-                text = wxControl::Ellipsize(text, dc, wxELLIPSIZE_END, textRect.width);
+                text = wxControl::Ellipsize(text, dc, wxELLIPSIZE_END, textRect.width, wxELLIPSIZE_FLAGS_NONE);
             wxDCClipper clip(dc, textRect);
             dc.DrawText(text, textRect.x, textRect.y);
         }
