@@ -7,6 +7,7 @@
 #include <wx/menu.h>
 #include <wx/settings.h>
 
+#include <climits>
 #include <algorithm>
 
 #include "ExplorerLayout.h"
@@ -44,7 +45,8 @@ bool LEditBrowseCtrl::Create(wxWindow* parent, wxWindowID id, const wxRect& rect
         return false;
     m_text = new wxTextCtrl(this, wxID_ANY, wxString(), wxPoint(0, 0), wxDefaultSize, wxBORDER_THEME);
     m_text->SetFont(font);
-    m_text->SetMaxLength(500);
+    // Any folder path the system can have: a longer text would be cut by the box.
+    m_text->SetMaxLength(PATH_MAX);
     m_browse = new wxBitmapButton(this, wxID_ANY, wxArtProvider::GetBitmap(wxART_FOLDER_OPEN, wxART_BUTTON, wxSize(16, 16)),
                                   wxDefaultPosition, wxDefaultSize, wxBORDER_NONE);
     m_browse->SetToolTip(wxS("Browse for a folder"));
@@ -414,6 +416,14 @@ void LSkorrelFileExplorerParentWnd::OnSize(wxSizeEvent& event)
     m_resetButton->SetSize(ToWxRect(out.resetButton));
     if (m_list && out.hasList)
         m_list->SetSize(ToWxRect(out.list));
+}
+
+void LSkorrelFileExplorerParentWnd::SetFocus()
+{
+    if (m_list)
+        m_list->SetFocus();
+    else
+        wxPanel::SetFocus();
 }
 
 void LSkorrelFileExplorerParentWnd::OnSetFocus(wxFocusEvent& event)
