@@ -10,15 +10,18 @@
 
 #include <wx/frame.h>
 #include <wx/menu.h>
+#include <wx/uiaction.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -428,11 +431,13 @@ TEST_F(ExplorerWindowTest, BadPathsChangeNothingOrListSafely)
     explorer->NavigateToFolder(nullptr, true);
     EXPECT_EQ(State().folderHistory.size(), history);
 
-    // A file in the path box is listed as an empty folder, not entered.
+    // A file in the path box is refused as a missing folder is: no listing, no history entry.
     const std::u16string file = U(root / "old.csv");
     explorer->NavigateToFolder(&file, true);
-    WaitForListing();
-    EXPECT_EQ(RowOf(u"old.csv"), -1);
+    Pump(30);
+    EXPECT_FALSE(explorer->GetList()->IsListingRunning());
+    EXPECT_EQ(Texts(), before);
+    EXPECT_EQ(State().folderHistory.size(), history);
 
     // A relative path is taken from the current folder.
     const fs::path cwd = fs::current_path();
@@ -812,3 +817,202 @@ TEST_F(ExplorerWindowTest, LayoutFollowsTheClientSize)
 }
 
 } // namespace
+
+// ---- the selection belongs to entries
+
+namespace
+{
+std::vector<std::u16string> SelectedNames(LSkorrelFileExplorerList* list)
+{
+    std::vector<std::u16string> names;
+    for (const auto& [row, record] : list->GetSelectedRecords())
+        names.push_back(record ? record->GetDisplayName() : u"<none>");
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::u16string FocusedName(LSkorrelFileExplorerList* list)
+{
+    const long row = list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED);
+    const WSFileRecord* record = row >= 0 ? list->GetRowRecord(row) : nullptr;
+    return record ? record->GetDisplayName() : u"<none>";
+}
+}
+
+TEST_F(ExplorerWindowTest, TheSelectionAndTheFocusFollowTheirEntriesOnEveryRefill)
+{
+    for (int i = 0; i < 6; ++i)
+        WriteFile(root / ("data" + std::to_string(i) + ".bin"), 10 + i);
+    WriteFile(root / "big.bin", 5000);
+    Enter(root);
+    struct Case
+    {
+        const char* what;
+        std::function<void()> refill;
+    };
+    const Case cases[] = {
+        {"reset without a search", [&] { explorer->OnResetSearchResults(); }},
+        {"a column click", [&] { ClickColumn(2); }},
+        {"typing '*' while sorted descending",
+         [&] {
+             ClickColumn(0);
+             explorer->GetSearchBox()->SetValue("*");
+         }},
+        {"a search that keeps one of them", [&] { explorer->GetSearchBox()->SetValue("old"); }},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        explorer->OnResetSearchResults();
+        Pump(10);
+        SelectOnly({RowOf(u"old.csv"), RowOf(u"tool.exe")});
+        list->SetItemState(RowOf(u"old.csv"), wxLIST_STATE_FOCUSED, wxLIST_STATE_FOCUSED);
+        c.refill();
+        Pump(10);
+        if (RowOf(u"tool.exe") >= 0)
+            EXPECT_EQ(SelectedNames(list), (std::vector<std::u16string>{u"old.csv", u"tool.exe"}));
+        else
+            EXPECT_EQ(SelectedNames(list), std::vector<std::u16string>{u"old.csv"});
+        EXPECT_EQ(FocusedName(list), u"old.csv");
+        EXPECT_EQ(list->GetItemCount(), list->GetRowCount());
+    }
+
+    // The issue as met: select, reset, Delete: the selected file goes to the trash, no other.
+    explorer->GetSearchBox()->SetValue("");
+    explorer->OnResetSearchResults();
+    SelectOnly({RowOf(u"old.csv")});
+    explorer->OnResetSearchResults();
+    KeyUpOnList(WXK_DELETE);
+    EXPECT_FALSE(fs::exists(root / "old.csv"));
+    EXPECT_TRUE(fs::exists(root / "big.bin"));
+    for (int i = 0; i < 6; ++i)
+        EXPECT_TRUE(fs::exists(root / ("data" + std::to_string(i) + ".bin")));
+}
+
+TEST_F(ExplorerWindowTest, APlainClickAfterASortReplacesTheSelection)
+{
+    Enter(root);
+    frame->Raise();
+    list->SetFocus();
+    Pump(50);
+    wxUIActionSimulator sim;
+    const auto clickRow = [&](long row) {
+        sim.MouseMove(list->GetListArea()->ClientToScreen(RowPoint(row)));
+        Pump(30);
+        sim.MouseClick();
+        Pump(60);
+    };
+    clickRow(RowOf(u"old.csv"));
+    ASSERT_EQ(SelectedNames(list), std::vector<std::u16string>{u"old.csv"});
+    ClickColumn(0); // descending: old.csv moves
+    Pump(20);
+    EXPECT_EQ(FocusedName(list), u"old.csv");
+    clickRow(RowOf(u"tool.exe"));
+    EXPECT_EQ(SelectedNames(list), std::vector<std::u16string>{u"tool.exe"});
+}
+
+TEST_F(ExplorerWindowTest, BetweenTheListingsEndAndTheFillTheCountAndTheRowsAgree)
+{
+    Enter(root);
+    SelectOnly({RowOf(u"old.csv")});
+    const std::u16string path = U(root / "sub");
+    explorer->NavigateToFolder(&path, true);
+    // The walk ends; its commands are taken, but not the timer turns that fill the list.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    for (int i = 0; i < 500 && list->IsListingRunning(); ++i)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        wxTheApp->ProcessPendingEvents();
+    }
+    ASSERT_FALSE(list->IsListingRunning());
+    EXPECT_EQ(list->GetItemCount(), list->GetRowCount());
+    ClickColumn(0); // reads the rows: must not read past them
+    ClickColumn(2);
+    WaitForListing();
+    EXPECT_EQ(list->GetItemCount(), list->GetRowCount());
+    EXPECT_GE(RowOf(u"x.txt"), 0);
+}
+
+TEST_F(ExplorerWindowTest, TheParentEntryRefusesALabelEditAndRenameFailuresAreAlwaysReported)
+{
+    Enter(root);
+    EXPECT_TRUE(list->BlockLabelEdit(RowOf(u"..")));
+    EXPECT_FALSE(list->BlockLabelEdit(RowOf(u"old.csv")));
+
+    // Without the window's notifier the failure still reaches the user (here the services').
+    explorer->SetNotifier(nullptr);
+    const long row = RowOf(u"report.CSV");
+    SelectOnly({row});
+    EndLabelEdit(row, "noext");
+    EXPECT_TRUE(fs::exists(root / "report.CSV"));
+    EXPECT_EQ(notifier.errors.size(), 1u);
+}
+
+TEST_F(ExplorerWindowTest, FoldersAreTakenByTheirStepsAndFolderUpNeedsAParent)
+{
+    struct Case
+    {
+        fs::path typed;
+        fs::path shown;
+        fs::path up;
+    };
+    const Case cases[] = {
+        {root / "sub" / "..", root, base},
+        {root / ".", root, base},
+        {root / "sub" / "." / "", root / "sub", root},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.typed.string());
+        Enter(c.typed);
+        EXPECT_EQ(explorer->GetPathBox()->GetValue(), ToWx(U(c.shown)));
+        explorer->OnFolderUp();
+        WaitForListing();
+        EXPECT_EQ(explorer->GetPathBox()->GetValue(), ToWx(U(c.up)));
+    }
+
+    // The parent is gone: the listing on screen stays, with its search box.
+    fs::create_directories(root / "gone" / "inner");
+    Enter(root / "gone" / "inner");
+    const std::vector<std::u16string> before = Texts();
+    const size_t history = State().folderHistory.size();
+    fs::rename(root / "gone", base / "moved");
+    fs::remove(base / "moved" / "inner");
+    fs::remove(base / "moved");
+    explorer->OnFolderUp();
+    Pump(30);
+    EXPECT_EQ(Texts(), before);
+    EXPECT_TRUE(explorer->GetSearchBox()->IsEnabled());
+    EXPECT_EQ(State().folderHistory.size(), history);
+}
+
+TEST_F(ExplorerWindowTest, AFolderPathLongerThan500CharactersStaysInThePathBox)
+{
+    fs::path deep = root;
+    for (int i = 0; i < 3; ++i)
+        deep /= std::string(200, static_cast<char>('a' + i));
+    fs::create_directories(deep);
+    WriteFile(deep / "inside.txt", 1);
+    Enter(deep);
+    EXPECT_EQ(explorer->GetPathBox()->GetValue(), ToWx(U(deep)));
+    EXPECT_GE(RowOf(u"inside.txt"), 0);
+    // The check box re-lists the same folder.
+    explorer->OnSearchInSubfoldersClicked();
+    WaitForListing();
+    EXPECT_TRUE(list->flatList);
+    EXPECT_GE(RowOf(u"inside.txt"), 0);
+    explorer->OnSearchInSubfoldersClicked();
+    WaitForListing();
+}
+
+TEST_F(ExplorerWindowTest, FocusGivenToTheWindowReachesTheList)
+{
+    Enter(root);
+    explorer->GetSearchBox()->SetFocus();
+    Pump(30);
+    explorer->SetFocus();
+    Pump(30);
+    const wxWindow* focus = wxWindow::FindFocus();
+    EXPECT_TRUE(focus == list || focus == list->GetListArea());
+    EXPECT_FALSE(explorer->GetFolderPopup() && explorer->GetFolderPopup()->IsShown());
+}
