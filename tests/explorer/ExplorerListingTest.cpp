@@ -306,40 +306,71 @@ TEST(ExplorerWorker, RapidReListingsEndWithTheStoreOfTheLastFolder)
         tree.File("a/f" + std::to_string(i));
     for (int i = 0; i < 7; ++i)
         tree.File("b/g" + std::to_string(i));
-    WSFileStorageThreadSafeAccess access;
-    RecordingSink sink;
-    FolderListingWorker worker;
-    int generation = 0;
-    std::string last;
-    for (int i = 0; i < 50; ++i)
+    // 50 listings end on "a", 48 on "b": each of the two folders is the last one once.
+    struct Case
     {
-        last = i % 3 == 2 ? "b" : "a";
-        worker.StopWorkerAndWait(); // as navigation does before it changes the folder
-        SetFolder(access, tree.Path16(last));
-        generation = worker.Start(access, &sink, i % 2 == 0, i % 4 == 0);
+        int listings;
+        std::string last;
+        std::size_t entries;
+    };
+    const Case cases[] = {{50, "a", 401}, {48, "b", 8}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.last);
+        WSFileStorageThreadSafeAccess access;
+        RecordingSink sink;
+        FolderListingWorker worker;
+        int generation = 0;
+        std::string folder;
+        for (int i = 0; i < c.listings; ++i)
+        {
+            folder = i % 3 == 2 ? "b" : "a";
+            worker.StopWorkerAndWait(); // as navigation does before it changes the folder
+            SetFolder(access, tree.Path16(folder));
+            generation = worker.Start(access, &sink, i % 2 == 0, i % 4 == 0);
+        }
+        ASSERT_EQ(folder, c.last);
+        ASSERT_TRUE(sink.WaitFor(ID_FOLDER_LISTING_ENDED, generation));
+        worker.StopWorkerAndWait();
+        // Every listing ended exactly once, each stopped one without its done command being taken.
+        EXPECT_EQ(sink.Count(ID_FOLDER_LISTING_ENDED), c.listings);
+        WSFileStorageAccessGuard guard(access);
+        EXPECT_EQ(guard.Get().GetFolder(), tree.Path16(c.last));
+        EXPECT_EQ(guard.Get().size(), c.entries);
+        for (const WSFileRecord* record : guard.Get())
+            EXPECT_EQ(ExplorerPathToNative(record->GetPath()).rfind(tree.Path(c.last) + "/", 0), 0u);
     }
-    ASSERT_TRUE(sink.WaitFor(ID_FOLDER_LISTING_ENDED, generation));
-    worker.StopWorkerAndWait();
-    // Every listing ended exactly once, each stopped one without its done command being taken.
-    EXPECT_EQ(sink.Count(ID_FOLDER_LISTING_ENDED), 50);
-    WSFileStorageAccessGuard guard(access);
-    EXPECT_EQ(guard.Get().GetFolder(), tree.Path16(last));
-    EXPECT_EQ(guard.Get().size(), last == "a" ? 401u : 8u);
-    for (const WSFileRecord* record : guard.Get())
-        EXPECT_EQ(ExplorerPathToNative(record->GetPath()).rfind(tree.Path(last) + "/", 0), 0u);
 }
 
-TEST(ExplorerWorker, ANullBlockOrStoreSendsNothingOrOnlyTheEnd)
+TEST(ExplorerWorker, ANullBlockDoesNothingAndANullStoreEndsAtOnce)
 {
-    FolderEnumerationThreadProc(nullptr);
-    FolderListingThreadParams params;
-    RecordingSink sink;
-    params.running = true;
-    params.target = &sink;
-    params.doneId = ID_FOLDER_LISTING_DONE;
-    params.endId = ID_FOLDER_LISTING_ENDED;
-    FolderEnumerationThreadProc(&params);
-    EXPECT_EQ(sink.Ids(), (std::vector<int>{ID_FOLDER_LISTING_DONE, ID_FOLDER_LISTING_ENDED}));
+    FolderEnumerationThreadProc(nullptr); // returns at once, with nobody to tell
+
+    // Without a store there is nothing to walk: a running listing is done and ends, a cancelled
+    // one only ends.
+    struct Case
+    {
+        bool running;
+        std::vector<int> ids;
+    };
+    const Case cases[] = {
+        {true, {ID_FOLDER_LISTING_DONE, ID_FOLDER_LISTING_ENDED}},
+        {false, {ID_FOLDER_LISTING_ENDED}},
+    };
+    for (const Case& c : cases)
+    {
+        FolderListingThreadParams params;
+        RecordingSink sink;
+        params.running = c.running;
+        params.target = &sink;
+        params.doneId = ID_FOLDER_LISTING_DONE;
+        params.endId = ID_FOLDER_LISTING_ENDED;
+        params.generation = 7;
+        FolderEnumerationThreadProc(&params);
+        EXPECT_EQ(sink.Ids(), c.ids) << c.running;
+        for (const RecordingSink::Command& command : sink.Commands())
+            EXPECT_EQ(command.generation, 7);
+    }
 }
 
 namespace

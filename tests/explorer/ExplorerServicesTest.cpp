@@ -63,8 +63,9 @@ public:
     bool ConfirmPermanentDelete(const std::u16string& text) override
     {
         questions.push_back(text);
-        return false;
+        return answer;
     }
+    bool answer = false;
     void ShowOutputLine(const std::u16string& text) override { lines.push_back(text); }
     std::vector<std::u16string> errors;
     std::vector<std::u16string> questions;
@@ -389,6 +390,29 @@ TEST(ExplorerDelete, AFailureIsReportedAndNothingElseIsLost)
     EXPECT_FALSE(std::filesystem::exists(files + "/goes.csv"));
     EXPECT_EQ(MoveToTrash({}, &notifier), 0u);
     EXPECT_EQ(notifier.errors.size(), 1u);
+}
+
+TEST(ExplorerDelete, WhereThereIsNoTrashItAsksAndDeletesForGoodOnlyOnYes)
+{
+    // /dev/shm is a file system of its own without a trash folder: the trash cannot take its files.
+    char pattern[] = "/dev/shm/csvq-explorer-XXXXXX";
+    if (!std::filesystem::is_directory("/dev/shm") || mkdtemp(pattern) == nullptr)
+        GTEST_SKIP() << "no /dev/shm here";
+    const std::string folder = pattern;
+    for (const bool answer : {false, true})
+    {
+        SCOPED_TRACE(answer);
+        const std::string file = folder + "/doomed.csv";
+        std::ofstream(file) << "d";
+        FakeNotifier notifier;
+        notifier.answer = answer;
+        EXPECT_EQ(MoveToTrash({ExplorerPathFromNative(file)}, &notifier), answer ? 1u : 0u);
+        ASSERT_EQ(notifier.questions.size(), 1u);
+        EXPECT_NE(ExplorerPathToNative(notifier.questions[0]).find("doomed.csv"), std::string::npos);
+        EXPECT_EQ(std::filesystem::exists(file), !answer);
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
 }
 
 // ---- the services object

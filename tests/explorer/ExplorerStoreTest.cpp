@@ -505,7 +505,7 @@ TEST(ExplorerStoreLock, TwoThreadsAddingUnderTheLockLoseNothing)
     EXPECT_EQ(access.GetPublishedCount(), 4000u);
 }
 
-TEST(ExplorerStoreLock, DestroyingAHeldStoreReleasesItAndDeletesEveryRecord)
+TEST(ExplorerStoreLock, DestroyingAHeldStoreDeletesEveryRecordAndItsIcons)
 {
     const int before = g_liveIcons.load();
     auto access = std::make_unique<WSFileStorageThreadSafeAccess>();

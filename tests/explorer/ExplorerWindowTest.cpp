@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <wx/docview.h>
 #include <wx/frame.h>
 #include <wx/menu.h>
 #include <wx/uiaction.h>
@@ -1084,4 +1085,123 @@ TEST_F(ExplorerWindowTest, TheFolderPopupShowsEveryRowOnScreen)
     EXPECT_EQ(shown.GetSize(), popup->GetSize());
     EXPECT_EQ(shown.GetPosition(), popup->GetPosition());
     EXPECT_GE(popup->GetSize().y, static_cast<int>(popup->GetModel().GetVisibleCount()) * popup->GetRowHeight());
+}
+
+// ---- navigation edge cases
+
+TEST_F(ExplorerWindowTest, AFlatListingAddsNoFolderSuggestions)
+{
+    fs::create_directories(root / "sub" / "deeper");
+    LSuggestionsBoxFolderPaths* popup = explorer->GetFolderPopup();
+    ASSERT_NE(popup, nullptr);
+    explorer->OnSearchInSubfoldersClicked(); // flat
+    ASSERT_TRUE(list->flatList);
+    const size_t before = popup->GetModel().GetEntryCount();
+    Enter(root);
+    ASSERT_GE(RowOf(u"sub/deeper"), 0);
+    // Only the entered folder itself is offered, none of the listed ones.
+    EXPECT_EQ(popup->GetModel().GetEntryCount(), before + 1);
+    for (size_t i = 0; i < popup->GetModel().GetEntryCount(); ++i)
+        EXPECT_NE(popup->GetModel().GetEntry(i).text, U(root / "sub"));
+    explorer->OnSearchInSubfoldersClicked(); // back to a plain listing: the folders are offered
+    WaitForListing();
+    bool offered = false;
+    for (size_t i = 0; i < popup->GetModel().GetEntryCount(); ++i)
+        offered = offered || popup->GetModel().GetEntry(i).text == U(root / "sub");
+    EXPECT_TRUE(offered);
+}
+
+TEST_F(ExplorerWindowTest, ASearchOverAnEmptyStoreLeavesTheList)
+{
+    Enter(root);
+    const std::vector<std::u16string> before = Texts();
+    {
+        WSFileStorageAccessGuard guard(services->GetFileStorageAccess());
+        list->DeleteAllRows(); // the rows point at the records that go next
+        guard.Get().Clear(true);
+        for (const std::u16string& text : before)
+            list->InsertTextRow(list->GetRowCount(), text);
+    }
+    explorer->GetSearchBox()->SetValue("old");
+    explorer->SearchFiles();
+    EXPECT_EQ(Texts(), before);
+}
+
+TEST_F(ExplorerWindowTest, AHistoryStepToAMissingFolderMovesOnlyThePosition)
+{
+    fs::create_directory(root / "gone");
+    Enter(root / "gone");
+    Enter(root);
+    const std::vector<std::u16string> before = Texts();
+    const std::vector<std::u16string> history = State().folderHistory;
+    ASSERT_EQ(State().historyPosition, static_cast<int>(history.size()) - 1);
+    fs::remove(root / "gone");
+    explorer->OnHistoryBack();
+    Pump(30);
+    EXPECT_EQ(State().historyPosition, static_cast<int>(history.size()) - 2);
+    EXPECT_EQ(State().folderHistory, history);
+    EXPECT_FALSE(list->IsListingRunning());
+    EXPECT_EQ(Texts(), before);
+    EXPECT_TRUE(explorer->GetSearchBox()->IsEnabled());
+}
+
+namespace
+{
+class TestView : public wxView
+{
+public:
+    void OnDraw(wxDC*) override {}
+};
+}
+
+TEST_F(ExplorerWindowTest, TheActiveDocumentsFolderIsEnteredWhenItIsAFolderOnDisk)
+{
+    // No document manager, or no document: nothing happens.
+    explorer->OnSetFolderFromActiveDocument();
+    Pump(20);
+    EXPECT_TRUE(State().folderHistory.empty());
+
+    auto manager = std::make_unique<wxDocManager>();
+    explorer->OnSetFolderFromActiveDocument();
+    Pump(20);
+    EXPECT_TRUE(State().folderHistory.empty());
+
+    struct Case
+    {
+        wxString file;
+        std::u16string entered; // empty: nothing happens
+    };
+    const Case cases[] = {
+        {wxString::FromUTF8((root / "sub" / "x.txt").string()), U(root / "sub")},
+        {"http://example.com/data/x.csv", u""},
+        {wxString::FromUTF8((root / "missing" / "y.csv").string()), u""},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.file.ToStdString());
+        auto* document = new wxDocument();
+        document->SetFilename(c.file);
+        manager->AddDocument(document);
+        auto* view = new TestView();
+        view->SetDocument(document);
+        manager->ActivateView(view, true);
+        ASSERT_EQ(manager->GetCurrentDocument(), document);
+        const size_t history = State().folderHistory.size();
+        explorer->OnSetFolderFromActiveDocument();
+        if (c.entered.empty())
+        {
+            Pump(20);
+            EXPECT_EQ(State().folderHistory.size(), history);
+        }
+        else
+        {
+            WaitForListing();
+            EXPECT_EQ(State().folderHistory.size(), history + 1);
+            EXPECT_EQ(explorer->GetPathBox()->GetValue(), ToWx(c.entered));
+            EXPECT_GE(RowOf(u"x.txt"), 0);
+        }
+        manager->ActivateView(view, false);
+        EXPECT_TRUE(manager->CloseDocument(document, true)); // the document and its view go
+    }
+    manager.reset();
 }
