@@ -99,7 +99,7 @@ int ShortDateOrder(const std::string& shortDateFormat, std::string& separator)
         return -1;
     // Fields kept apart by blanks only: a blank keeps them apart in the text too.
     if (separator.empty() && blankSeen)
-        separator = " ";
+        separator.assign(1, ' ');
     if (month < day && day < year)
         return 0;
     if (day < month && month < year)

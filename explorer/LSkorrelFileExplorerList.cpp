@@ -880,7 +880,7 @@ int LSkorrelFileExplorerList::OnGetItemColumnImage(long item, long column) const
     if (!entry)
         return -1;
     if (column == 0)
-        return entry->image;
+        return entry->image >= 0 ? entry->image : EXPLORER_IMAGE_BLANK;
     if (column == 1)
         return entry->validImage;
     if (column == 13)

@@ -1205,3 +1205,44 @@ TEST_F(ExplorerWindowTest, TheActiveDocumentsFolderIsEnteredWhenItIsAFolderOnDis
     }
     manager.reset();
 }
+
+TEST_F(ExplorerWindowTest, TheModifiedColumnHoldsTheWholeDateAndEveryNameStartsAtTheSamePlace)
+{
+    Enter(root);
+    // The longest date and time text of the locale fits its column, margins included.
+    const int64_t longest = 978047938; // the 28th of December 2000, 23:58:58 UTC
+    wxCoord width = 0, height = 0;
+    list->GetTextExtent(ToWx(FormatLocaleDateTime(longest)), &width, &height);
+    EXPECT_GE(list->GetColumnWidth(3), width + 12);
+    EXPECT_GE(list->GetColumnWidth(3), 130);
+
+    // In a store of 100,000 records only folders and files with their own icon have a picture of
+    // their own; the others show an empty one, so that all names line up.
+    {
+        WSFileStorageAccessGuard guard(services->GetFileStorageAccess());
+        list->DeleteAllRows();
+        WSFileStorage& store = guard.Get();
+        store.Clear(true);
+        store.SetFolder(U(root));
+        store.AddFile(U(root / "sub"), true);
+        for (int i = 0; store.size() < 100001; ++i)
+            store.AddFile(U(root / ("f" + std::to_string(i) + ".csv")), false);
+        store.AddFile(U(root / ".."), true);
+        list->PopulateFromRecords(std::vector<WSFileRecord*>(store.begin(), std::next(store.begin(), 50)), store);
+    }
+    ASSERT_GT(list->GetItemCount(), 10);
+    for (long row = 0; row < list->GetItemCount(); ++row)
+    {
+        wxListItem item;
+        item.SetId(row);
+        item.SetColumn(0);
+        item.SetMask(wxLIST_MASK_IMAGE);
+        ASSERT_TRUE(list->GetItem(item));
+        EXPECT_GE(item.GetImage(), 0) << "row " << row;
+    }
+    {
+        WSFileStorageAccessGuard guard(services->GetFileStorageAccess());
+        list->DeleteAllRows();
+        guard.Get().Clear(true);
+    }
+}
