@@ -1223,11 +1223,13 @@ TEST_F(ExplorerWindowTest, TheModifiedColumnHoldsTheWholeDateAndEveryNameStartsA
         list->DeleteAllRows();
         WSFileStorage& store = guard.Get();
         store.Clear(true);
-        store.SetFolder(U(root));
+        // Another folder than the listed one: the list makes its entries anew for these records.
+        const fs::path many = root / "many";
+        store.SetFolder(U(many));
         store.AddFile(U(root / "sub"), true);
         for (int i = 0; store.size() < 100001; ++i)
-            store.AddFile(U(root / ("f" + std::to_string(i) + ".csv")), false);
-        store.AddFile(U(root / ".."), true);
+            store.AddFile(U(many / ("f" + std::to_string(i) + ".csv")), false);
+        store.AddFile(U(many / ".."), true);
         list->PopulateFromRecords(std::vector<WSFileRecord*>(store.begin(), std::next(store.begin(), 50)), store);
     }
     ASSERT_GT(list->GetItemCount(), 10);
