@@ -713,8 +713,42 @@ void LSkorrelFileExplorerList::SortByColumn(int column, bool force)
 
     RestoreSelection(memo);
     if (GetColumnCount() > plan.column)
+    {
         ShowSortIndicator(plan.column, !plan.descending);
+        MakeRoomForTheSortArrow(plan.column);
+    }
     Refresh();
+}
+
+void LSkorrelFileExplorerList::MakeRoomForTheSortArrow(int sortColumn)
+{
+    // The header draws the sort arrow at the right end of its column, over the label of a
+    // right-aligned one: blanks after that label keep it clear of the arrow.
+    wxString room;
+    for (wxCoord width = 0, height = 0; width < 16;)
+    {
+        room += wxS(' ');
+        GetTextExtent(room, &width, &height);
+        if (room.length() > 16)
+            break;
+    }
+    for (int column = 0; column < GetColumnCount(); ++column)
+    {
+        wxListItem item;
+        item.SetMask(wxLIST_MASK_TEXT | wxLIST_MASK_FORMAT);
+        if (!GetColumn(column, item) || item.GetAlign() != wxLIST_FORMAT_RIGHT)
+            continue;
+        wxString label = item.GetText();
+        label.Trim(true);
+        if (column == sortColumn)
+            label += room;
+        if (label != item.GetText())
+        {
+            item.SetText(label);
+            item.SetMask(wxLIST_MASK_TEXT);
+            SetColumn(column, item);
+        }
+    }
 }
 
 // ---- rows

@@ -154,6 +154,8 @@ private:
 
     bool RowHidden(const WSFileRecord& record) const;
     void Fill(const std::vector<WSFileRecord*>& records, WSFileStorage& store, bool forceSort);
+    // Keeps the label of a right-aligned header clear of the sort arrow of its column.
+    void MakeRoomForTheSortArrow(int sortColumn);
     // The selected and the focused records of the rows, to be given back to the rows that show
     // them after a refill or a sort.
     struct SelectionMemo

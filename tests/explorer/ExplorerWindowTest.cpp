@@ -1248,3 +1248,41 @@ TEST_F(ExplorerWindowTest, TheModifiedColumnHoldsTheWholeDateAndEveryNameStartsA
         guard.Get().Clear(true);
     }
 }
+
+TEST_F(ExplorerWindowTest, TheSortArrowOfARightAlignedHeaderStaysClearOfItsLabel)
+{
+    // The header draws the arrow at the right end of the sorted column, where a right-aligned
+    // label ends: the label of the sorted right-aligned column carries room for the arrow after
+    // it (at least 16 pixels of blanks), the others their bare text.
+    Enter(root);
+    const auto label = [&](int column) {
+        wxListItem item;
+        item.SetMask(wxLIST_MASK_TEXT);
+        EXPECT_TRUE(list->GetColumn(column, item));
+        return item.GetText();
+    };
+    const auto width = [&](const wxString& text) {
+        wxCoord w = 0, h = 0;
+        list->GetTextExtent(text, &w, &h);
+        return static_cast<int>(w);
+    };
+    for (const int sorted : {2, 3, 0})
+    {
+        SCOPED_TRACE(sorted);
+        ClickColumn(sorted);
+        Pump(20);
+        for (const auto& [column, bare] : {std::pair<int, wxString>{2, "Size"}, {3, "Modified"}})
+        {
+            if (column == sorted)
+            {
+                EXPECT_TRUE(label(column).StartsWith(bare));
+                EXPECT_GE(width(label(column)) - width(bare), 16);
+            }
+            else
+            {
+                EXPECT_EQ(label(column), bare);
+            }
+        }
+        EXPECT_EQ(label(0), "Filename/Path") << "left-aligned labels are left alone";
+    }
+}
