@@ -163,13 +163,6 @@ bool LGridView::Create(wxWindow* parent, wxWindowID id, const wxPoint& pos, cons
     Bind(wxEVT_SET_FOCUS, &LGridView::OnSetFocus, this);
     Bind(wxEVT_KILL_FOCUS, &LGridView::OnKillFocus, this);
 
-    m_editor = new LGridEdit(this);
-    if (!m_editor->Create(this, IDC_GRID_EDIT))
-    {
-        delete m_editor;
-        m_editor = nullptr;
-    }
-
     // The popup derives its fonts from the font data (weight and height arithmetic).
     auto* popup = new LSuggestionsBox();
     if (popupFont ? popup->Create(this, popupFont) : popup->Create(this, GetFont()))
@@ -182,6 +175,23 @@ bool LGridView::Create(wxWindow* parent, wxWindowID id, const wxPoint& pos, cons
         delete popup;
     }
     return true;
+}
+
+LGridEdit* LGridView::GetEditor()
+{
+    if (m_editor || m_editorTried || m_destroying || !GetHandle())
+        return m_editor;
+    m_editorTried = true;
+    auto* editor = new LGridEdit(this);
+    if (!editor->Create(this, IDC_GRID_EDIT))
+    {
+        delete editor;
+        return nullptr;
+    }
+    if (m_editorTakesGridFont)
+        editor->SetFont(m_gridFont);
+    m_editor = editor;
+    return m_editor;
 }
 
 // ---------------------------------------------------------------- LGridViewBase
@@ -222,6 +232,8 @@ void LGridView::SetFont(const LGridFontSpec* font, bool measure, bool redraw)
     m_smallFont = GridMakeFont(GetSmallFontSpec());
     m_boldFont = GridMakeFont(GetBoldFontSpec());
     SetDrawFonts(&m_gridFont, &m_italicFont, &m_smallFont);
+    if (GetHandle())
+        m_editorTakesGridFont = true;
     if (m_editor)
         m_editor->SetFont(m_gridFont);
     if (measure)

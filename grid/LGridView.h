@@ -110,7 +110,10 @@ public:
     // ---- LSuggestionsBoxCallback
     void OnSuggestionSelected(SuggestionEntry entry) override;
 
-    LGridEdit* GetEditor() const { return m_editor; }
+    // The in-place editor, created hidden on first use (most grids are never edited, and each
+    // text control costs GTK widgets to make and to tear down); null before Create or when it
+    // cannot be made.
+    LGridEdit* GetEditor();
     LSuggestionsBox* GetSuggestionsBox() const { return m_popup.get(); }
     LGridBoxPool& GetBoxPool() { return m_pool; }
     const wxFont& GetGridFont() const { return m_gridFont; }
@@ -155,6 +158,8 @@ private:
 
     LGridBoxPool m_pool;
     LGridEdit* m_editor = nullptr;     // child window, destroyed with the grid
+    bool m_editorTried = false;        // GetEditor has tried to make it
+    bool m_editorTakesGridFont = false; // the grid's font was set once the window existed
     // Floats over the top-level window, which may destroy it first.
     wxWeakRef<LSuggestionsBox> m_popup;
     wxTimer m_expandTimer;

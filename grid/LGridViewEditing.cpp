@@ -22,7 +22,7 @@ int ClampToInt(int64_t value)
 
 bool LGridView::OpenEditor(LGridBox* box, int colour)
 {
-    if (!m_editor || !box)
+    if (!box || !GetEditor())
         return false;
     m_editor->SetTextColourRef(colour);
     m_editor->SetForegroundColour(wxColour(static_cast<unsigned long>(colour)));
