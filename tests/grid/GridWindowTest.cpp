@@ -369,6 +369,26 @@ TEST_F(WindowFixture, EditorAndPopupAreCreatedHidden)
     EXPECT_FALSE(grid->IsEditing());
 }
 
+TEST_F(WindowFixture, TheEditorIsMadeOnFirstUseWithTheGridsFont)
+{
+    const auto editors = [this] {
+        int count = 0;
+        for (wxWindow* child : grid->GetChildren())
+            count += dynamic_cast<LGridEdit*>(child) ? 1 : 0;
+        return count;
+    };
+    EXPECT_EQ(editors(), 0) << "a grid that is never edited makes no text control";
+    LGridFontSpec spec{"", -20, 400, false};
+    grid->SetFont(&spec, true, false);
+    EXPECT_EQ(editors(), 0);
+
+    LGridEdit* editor = grid->GetEditor();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->GetFont(), grid->GetGridFont());
+    EXPECT_EQ(grid->GetEditor(), editor);
+    EXPECT_EQ(editors(), 1);
+}
+
 TEST_F(WindowFixture, PoolRefillIsDeliveredToTheWindow)
 {
     std::vector<LGridBox*> taken;
