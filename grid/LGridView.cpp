@@ -163,17 +163,12 @@ bool LGridView::Create(wxWindow* parent, wxWindowID id, const wxPoint& pos, cons
     Bind(wxEVT_SET_FOCUS, &LGridView::OnSetFocus, this);
     Bind(wxEVT_KILL_FOCUS, &LGridView::OnKillFocus, this);
 
-    // The popup derives its fonts from the font data (weight and height arithmetic).
-    auto* popup = new LSuggestionsBox();
-    if (popupFont ? popup->Create(this, popupFont) : popup->Create(this, GetFont()))
-    {
-        popup->SetMaxRows(POPUP_MAX_ROWS);
-        m_popup = popup;
-    }
+    // The popup, made on first use, derives its fonts from the font data (weight and height
+    // arithmetic).
+    if (popupFont)
+        m_popupFontSpec = *popupFont;
     else
-    {
-        delete popup;
-    }
+        m_popupFont = GetFont();
     return true;
 }
 
@@ -191,7 +186,26 @@ LGridEdit* LGridView::GetEditor()
     if (m_editorTakesGridFont)
         editor->SetFont(m_gridFont);
     m_editor = editor;
+    GetSuggestionsBox(); // the editor's text changes filter it
     return m_editor;
+}
+
+LSuggestionsBox* LGridView::GetSuggestionsBox()
+{
+    if (m_popupTried || m_destroying || !GetHandle())
+        return m_popup.get();
+    m_popupTried = true;
+    auto* popup = new LSuggestionsBox();
+    if (m_popupFontSpec ? popup->Create(this, &*m_popupFontSpec) : popup->Create(this, m_popupFont))
+    {
+        popup->SetMaxRows(POPUP_MAX_ROWS);
+        m_popup = popup;
+    }
+    else
+    {
+        delete popup;
+    }
+    return m_popup.get();
 }
 
 // ---------------------------------------------------------------- LGridViewBase

@@ -22,6 +22,8 @@
 // (SetRootBox, ClearUndoList/ClearRedoList, the destructor).
 #pragma once
 
+#include <optional>
+
 #include <wx/font.h>
 #include <wx/timer.h>
 #include <wx/weakref.h>
@@ -114,7 +116,10 @@ public:
     // text control costs GTK widgets to make and to tear down); null before Create or when it
     // cannot be made.
     LGridEdit* GetEditor();
-    LSuggestionsBox* GetSuggestionsBox() const { return m_popup.get(); }
+    // The suggestions popup, made hidden with the editor or when first asked for (one popup per
+    // grid floating over the top-level window would make that window's child list grow with
+    // every grid).
+    LSuggestionsBox* GetSuggestionsBox();
     LGridBoxPool& GetBoxPool() { return m_pool; }
     const wxFont& GetGridFont() const { return m_gridFont; }
     const wxFont& GetItalicFont() const { return m_italicFont; }
@@ -162,6 +167,9 @@ private:
     bool m_editorTakesGridFont = false; // the grid's font was set once the window existed
     // Floats over the top-level window, which may destroy it first.
     wxWeakRef<LSuggestionsBox> m_popup;
+    bool m_popupTried = false;            // GetSuggestionsBox has tried to make it
+    std::optional<LGridFontSpec> m_popupFontSpec; // the font data Create was given for the popup
+    wxFont m_popupFont;                   // else the grid's font when Create ran
     wxTimer m_expandTimer;
     wxFont m_gridFont;
     wxFont m_italicFont;

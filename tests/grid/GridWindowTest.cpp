@@ -369,15 +369,18 @@ TEST_F(WindowFixture, EditorAndPopupAreCreatedHidden)
     EXPECT_FALSE(grid->IsEditing());
 }
 
-TEST_F(WindowFixture, TheEditorIsMadeOnFirstUseWithTheGridsFont)
+TEST_F(WindowFixture, TheEditorAndPopupAreMadeOnFirstUseWithTheGridsFont)
 {
-    const auto editors = [this] {
-        int count = 0;
-        for (wxWindow* child : grid->GetChildren())
-            count += dynamic_cast<LGridEdit*>(child) ? 1 : 0;
-        return count;
+    const auto count = [](wxWindow* parent, auto* kind) {
+        int n = 0;
+        for (wxWindow* child : parent->GetChildren())
+            n += dynamic_cast<decltype(kind)>(child) ? 1 : 0;
+        return n;
     };
+    const auto editors = [&] { return count(grid, static_cast<LGridEdit*>(nullptr)); };
+    const auto popups = [&] { return count(frame, static_cast<LSuggestionsBox*>(nullptr)); };
     EXPECT_EQ(editors(), 0) << "a grid that is never edited makes no text control";
+    EXPECT_EQ(popups(), 0) << "nor a popup on the top-level window";
     LGridFontSpec spec{"", -20, 400, false};
     grid->SetFont(&spec, true, false);
     EXPECT_EQ(editors(), 0);
@@ -387,6 +390,9 @@ TEST_F(WindowFixture, TheEditorIsMadeOnFirstUseWithTheGridsFont)
     EXPECT_EQ(editor->GetFont(), grid->GetGridFont());
     EXPECT_EQ(grid->GetEditor(), editor);
     EXPECT_EQ(editors(), 1);
+    EXPECT_EQ(popups(), 1) << "the editor's text changes filter the popup";
+    EXPECT_NE(grid->GetSuggestionsBox(), nullptr);
+    EXPECT_EQ(popups(), 1);
 }
 
 TEST_F(WindowFixture, PoolRefillIsDeliveredToTheWindow)
