@@ -38,9 +38,9 @@ using CSVRecord = std::vector<CSVField>;
 class LCSVReader
 {
 public:
-    static constexpr int64_t kWindowLines = 10000;             // a window is up to 10,001 lines
-    static constexpr uint64_t kWindowByteCap = 8u << 20;       // ends a window of huge lines early
-    static constexpr size_t kMaxRecordChars = 16777216;        // an open quote ends a record here
+    static constexpr int64_t kWindowLines = CSVQ_READING_SIZE(10000, 4);          // a window is up to 10,001 lines
+    static constexpr uint64_t kWindowByteCap = CSVQ_READING_SIZE(8u << 20, 128);  // ends a window of huge lines early
+    static constexpr size_t kMaxRecordChars = 16777216;                           // an open quote ends a record here
 
     LCSVReader();
     virtual ~LCSVReader();

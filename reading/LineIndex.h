@@ -3,6 +3,8 @@
 // re-scanning only between two checkpoints.
 #pragma once
 
+#include "ReadingSizes.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -56,8 +58,10 @@ public:
     virtual void OnBlockRead(uint32_t byteCount) = 0;
 };
 
-constexpr int32_t kTextScanReadSize = 32768;
-constexpr uint64_t kTextScanMaxPseudoLine = 400;
+// Lines between two checkpoints of a text's index; the record scanner relies on it too.
+constexpr uint32_t kCheckpointInterval = CSVQ_READING_SIZE(5000, 3);
+constexpr int32_t kTextScanReadSize = CSVQ_READING_SIZE(32768, 256);
+constexpr uint64_t kTextScanMaxPseudoLine = CSVQ_READING_SIZE(400, 40);
 
 // The scan's working state, built by the caller for each scan.
 struct TextScanContext
