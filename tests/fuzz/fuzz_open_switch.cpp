@@ -1,11 +1,11 @@
 // libFuzzer target: the open switch's message reader, fed a client's bytes in pieces. Byte 0
 // seeds the piece sizes; the rest is what the client sent. The reader must give what the
 // protocol says, however the bytes are cut: a message is a head of eight bytes, "CSVQ" and the
-// body's length (32-bit big-endian, at most kOpenSwitchMaxBody), then the body: paths, each a 32-bit big-endian length
-// (not 0) and that many bytes, starting with '/' and holding no NUL; at least one. Anything else
-// is refused; fewer bytes than declared leave it incomplete; bytes after the declared body are
-// never read. The same input's paths (split at NUL) must also come back from the messages the
-// sending side makes of them.
+// body's length (32-bit big-endian, at most kOpenSwitchMaxBody), then the body: paths, each a
+// 32-bit big-endian length (not 0) and that many bytes, starting with '/' and holding no NUL; at
+// least one. Anything else is refused; fewer bytes than declared leave it incomplete; bytes after
+// the declared body are never read. The same input's paths (split at NUL) must also come back
+// from the messages the sending side makes of them.
 #include "OpenSwitch.h"
 
 #include <cstdint>
@@ -96,8 +96,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Wrong("a state the protocol does not give");
     if (expected == State::Complete && (whole.Paths() != expectedPaths || pieces.Paths() != expectedPaths))
         Wrong("other paths than the message holds");
-    if (expected != State::Complete && !whole.Paths().empty())
-        Wrong("paths from a message not taken");
     // Once decided, more bytes change nothing.
     if (expected != State::Incomplete && (whole.Feed("CSVQ\0\0\0\5\0\0\0\1/", 13) != expected ||
                                           whole.Paths().size() != expectedPaths.size()))
