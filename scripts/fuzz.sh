@@ -6,7 +6,8 @@
 #   findings/  crash-*, leak-*, timeout-*, oom-* and slow-unit-* inputs, to be replayed with
 #              CSVQ_SIMD=<level> build-fuzz/tests/fuzz/<target> FILE
 #   log        libFuzzer's output (every worker's runs, one after another)
-# CSVQ_FUZZ_JOBS caps the cores used (default: all of them). CSVQ_FUZZ_EXECUTIONS (default: no
+# CSVQ_FUZZ_JOBS caps the cores used (default: all of them); CSVQ_FUZZ_TARGETS="json find" runs
+# only those targets (default: all of them). CSVQ_FUZZ_EXECUTIONS (default: no
 # limit) ends each target once its workers together have run that many inputs, so that a
 # campaign can be asked for a number of executions, with SECONDS as the cap:
 #   CSVQ_FUZZ_EXECUTIONS=10000000 scripts/fuzz.sh 86400
@@ -28,8 +29,14 @@ cmake --build build-fuzz -j "$jobs"
 
 targets=()
 for fuzzer in build-fuzz/tests/fuzz/fuzz_*; do
-  [ -x "$fuzzer" ] && targets+=("$(basename "$fuzzer")")
+  [ -x "$fuzzer" ] || continue
+  name=$(basename "$fuzzer")
+  if [ -n "${CSVQ_FUZZ_TARGETS:-}" ] && [[ " $CSVQ_FUZZ_TARGETS " != *" ${name#fuzz_} "* ]]; then
+    continue
+  fi
+  targets+=("$name")
 done
+[ "${#targets[@]}" -gt 0 ] || { echo "no fuzz target to run" >&2; exit 2; }
 per=$(( jobs / ${#targets[@]} ))
 [ "$per" -ge 1 ] || per=1
 # Each worker's share of the executions asked for (0: none asked, libFuzzer's -runs=-1).

@@ -66,7 +66,7 @@ if [ -e /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a 
     [ -x "$fuzzer" ] || continue
     name=$(basename "$fuzzer")
     name=${name#fuzz_}
-    corpus=$(mktemp -d)
+    corpus=$(mktemp -d -p "$scratch")
     echo "-- $(basename "$fuzzer")"
     status=0
     ASAN_OPTIONS=detect_leaks=1 "$fuzzer" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 \
