@@ -8,7 +8,7 @@
 
 #include "CsvDocumentCore.h"
 #include "LGridViewManager.h"
-#include "StringConvert.h"
+#include "GridWxText.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ void Fill(wxDC& dc, const RowRect& r, unsigned long colorref)
 wxString FirstLine(const std::u16string& text)
 {
     size_t end = text.find_first_of(u"\r\n");
-    return ToWxString(end == std::u16string::npos ? text : text.substr(0, end));
+    return GridToWxString(end == std::u16string::npos ? text : text.substr(0, end));
 }
 
 } // namespace
@@ -171,7 +171,7 @@ void LCSVRowGridBox::Paint(const LGridDrawArgs& args, int64_t sx, int64_t sy)
     dc.SetTextForeground(*wxBLACK);
     dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
     {
-        wxString number = ToWxString(HeaderText());
+        wxString number = GridToWxString(HeaderText());
         wxRect r = ToWxRect(g.number);
         wxDCClipper clip(dc, ToWxRect(g.header));
         int w = dc.GetTextExtent(number).x;

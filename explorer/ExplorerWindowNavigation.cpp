@@ -13,7 +13,7 @@
 #include "ExplorerPathCodec.h"
 #include "ExplorerRowText.h"
 #include "ExplorerServices.h"
-#include "ExplorerWxText.h"
+#include "GridWxText.h"
 #include "LAppInterface.h"
 #include "LSkorrelFileExplorerList.h"
 #include "LSkorrelFileExplorerParentWnd.h"
@@ -40,7 +40,7 @@ std::u16string AbsoluteFolder(const std::u16string& text)
 
 void LSkorrelFileExplorerParentWnd::NavigateToFolder(const std::u16string* path, bool addHistory)
 {
-    std::u16string text = path ? *path : (m_pathBox ? FromWx(m_pathBox->GetValue()) : std::u16string());
+    std::u16string text = path ? *path : (m_pathBox ? GridFromWxString(m_pathBox->GetValue()) : std::u16string());
     if (text.empty())
         return;
     if (!IsShellParsablePath(text.c_str()))
@@ -54,7 +54,7 @@ void LSkorrelFileExplorerParentWnd::NavigateToFolder(const std::u16string* path,
     if (!m_list || !store)
         return;
     if (m_pathBox)
-        m_pathBox->SetValue(ToWx(text));
+        m_pathBox->SetValue(GridToWxString(text));
     {
         TExplorerListGuard guard(m_listAccess);
         if (LSuggestionsBoxFolderPaths* popup = m_folderPopup.get())
@@ -125,7 +125,7 @@ void LSkorrelFileExplorerParentWnd::OnSetFolderFromActiveDocument()
     wxDocument* document = manager ? manager->GetCurrentDocument() : nullptr;
     if (!document)
         return;
-    const std::u16string path = FromWx(document->GetFilename());
+    const std::u16string path = GridFromWxString(document->GetFilename());
     std::u16string folder;
     SplitPath(path.c_str(), folder);
     if (folder.empty() || IsUrlPath(folder) || !IsShellParsablePath(folder.c_str()))
@@ -188,7 +188,7 @@ void LSkorrelFileExplorerParentWnd::SearchFiles()
     WSFileStorage& storage = storeGuard.Get();
     if (storage.empty())
         return;
-    const std::u16string pattern = MakeSearchPattern(FromWx(m_searchBox->GetValue()));
+    const std::u16string pattern = MakeSearchPattern(GridFromWxString(m_searchBox->GetValue()));
     if (m_list->WouldShowTheSameRows(storage, pattern))
         return;
     m_list->PopulateFromRecords(m_list->FindMatches(storage, pattern), storage);

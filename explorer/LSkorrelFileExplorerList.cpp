@@ -16,7 +16,7 @@
 
 #include "ExplorerRowText.h"
 #include "ExplorerSortState.h"
-#include "ExplorerWxText.h"
+#include "GridWxText.h"
 #include "LAppInterface.h"
 #include "LSkorrelFileExplorerParentWnd.h"
 #include "PathHelpers.h"
@@ -40,7 +40,7 @@ std::u16string ActiveDocumentPath()
 {
     wxDocManager* manager = wxDocManager::GetDocumentManager();
     wxDocument* document = manager ? manager->GetCurrentDocument() : nullptr;
-    return document ? FromWx(document->GetFilename()) : std::u16string();
+    return document ? GridFromWxString(document->GetFilename()) : std::u16string();
 }
 
 // The icon work of a listing. From 100000 records on, rows show no picture cached by extension,
@@ -811,21 +811,21 @@ wxString LSkorrelFileExplorerList::OnGetItemText(long item, long column) const
         return wxString();
     const Entry* entry = RowEntry(item);
     if (column == 0)
-        return ToWx(entry ? entry->text : m_rows[item].text);
+        return GridToWxString(entry ? entry->text : m_rows[item].text);
     if (!entry)
         return wxString();
     const WSFileRecord& record = *entry->record;
     if (column == 2)
-        return IsRegularRow(record) ? ToWx(FormatFileSize(record.size)) : wxString();
+        return IsRegularRow(record) ? GridToWxString(FormatFileSize(record.size)) : wxString();
     if (column == 3)
-        return IsRegularRow(record) ? ToWx(FormatLocaleDateTime(record.modified)) : wxString();
+        return IsRegularRow(record) ? GridToWxString(FormatLocaleDateTime(record.modified)) : wxString();
     if (column >= 4 && column <= 12)
     {
         const ExplorerFileInfo* info = FindFileInfo(entry->record);
         if (!info)
             return wxString();
         const std::optional<std::u16string> text = InfoColumnTexts(*info)[column - 4];
-        return text ? ToWx(*text) : wxString();
+        return text ? GridToWxString(*text) : wxString();
     }
     return wxString();
 }

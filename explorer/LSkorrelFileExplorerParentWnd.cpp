@@ -11,7 +11,7 @@
 
 #include "ExplorerLayout.h"
 #include "ExplorerServices.h"
-#include "ExplorerWxText.h"
+#include "GridWxText.h"
 #include "LAppInterface.h"
 #include "LSkorrelFileExplorerList.h"
 #include "WSFileStorage.h"
@@ -78,7 +78,7 @@ void LEditBrowseCtrl::OnUpdateReflect(wxCommandEvent& event)
 {
     const wxString text = m_text->GetValue();
     if (owner && !text.empty())
-        owner->SetSuggestionsFilter(FromWx(text));
+        owner->SetSuggestionsFilter(GridFromWxString(text));
     event.Skip();
 }
 
@@ -602,7 +602,7 @@ void LSkorrelFileExplorerParentWnd::OnEndLabelEdit(wxListEvent& event)
 {
     TExplorerListGuard guard(m_listAccess);
     if (m_list && !event.IsEditCancelled())
-        m_list->RenameSelectedFile(event.GetIndex(), FromWx(event.GetLabel()));
+        m_list->RenameSelectedFile(event.GetIndex(), GridFromWxString(event.GetLabel()));
     // The row keeps its old label; the next listing shows the new name.
     event.Veto();
 }

@@ -5,7 +5,7 @@
 #include <wx/generic/dirctrlg.h>
 
 #include "ExplorerRowText.h"
-#include "ExplorerWxText.h"
+#include "GridWxText.h"
 
 namespace {
 
@@ -102,7 +102,7 @@ std::unique_ptr<ExplorerIcon> WxExplorerIconProvider::FetchIcon(const std::u16st
         shareKey = u"\x01exe";
         return std::make_unique<WxExplorerIcon>(ExecutableBitmap());
     }
-    const int id = wxTheFileIconsTable->GetIconID(ToWx(extension));
+    const int id = wxTheFileIconsTable->GetIconID(GridToWxString(extension));
     wxImageList* table = wxTheFileIconsTable->GetSmallImageList();
     if (!table || id < 0 || id >= table->GetImageCount())
         return std::make_unique<WxExplorerIcon>(PlainFileBitmap());

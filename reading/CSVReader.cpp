@@ -748,7 +748,7 @@ bool LCSVReader::ReadFields(CSVRecord& out, size_t& used, std::vector<std::u16st
             break;
         }
     }
-    if (!lastRecordUnclosed)
+    if (!lastRecordUnclosed && !lastRecordCut)
         openQuoteLine = -1;
     used = fields.used;
     return result;

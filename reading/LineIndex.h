@@ -77,6 +77,7 @@ struct TextScanContext
     uint64_t maxPseudoLine = kTextScanMaxPseudoLine;
     TextScanProgress* progress = nullptr;
     bool readError = false;                   // out: the scan ended early on a read error
+    uint64_t textEnd = UINT64_MAX;            // in: a file's text ends here, whatever follows
 };
 
 // Scans the text from `start` and fills `list` (emptied first) with the first checkpoint, one

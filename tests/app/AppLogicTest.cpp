@@ -10,7 +10,6 @@
 #include "DesktopEntry.h"
 #include "DesktopEntryParse.h"
 #include "OpenSwitch.h"
-#include "StringConvert.h"
 
 #include <wx/fileconf.h>
 #include <wx/filefn.h>
@@ -137,17 +136,6 @@ TEST(DesktopEntryTest, ExecLineLaunchesTheExecutableWhereverItLies)
     EXPECT_NE(text.Find("CSVQuibboApp.Document"), wxNOT_FOUND);
     EXPECT_NE(text.Find("\nIcon=csvquibbo\n"), wxNOT_FOUND);
     EXPECT_EQ(text.Find("MimeType"), wxNOT_FOUND);
-}
-
-TEST(StringConvertTest, PairsJoinAndSplitAndLoneHalvesBecomeReplacement)
-{
-    std::u16string text = u"a\xD83D\xDE00\x00E9z";
-    wxString wx = ToWxString(text);
-    EXPECT_EQ(wx.length(), 4u);
-    EXPECT_EQ(static_cast<unsigned>(wx[1].GetValue()), 0x1F600u);
-    EXPECT_EQ(ToU16String(wx), text);
-    EXPECT_EQ(static_cast<unsigned>(ToWxString(u"\xD800x")[0].GetValue()), 0xFFFDu);
-    EXPECT_EQ(static_cast<unsigned>(ToWxString(u"\xDC00")[0].GetValue()), 0xFFFDu);
 }
 
 } // namespace

@@ -49,7 +49,7 @@
 #include "LGridView.h"
 #include "OpenSwitch.h"
 #include "PrinterLookup.h"
-#include "StringConvert.h"
+#include "GridWxText.h"
 
 namespace {
 
@@ -590,7 +590,7 @@ TEST_F(AppWindowTest, OutputPaneShowsADocumentsBurstAsLineByLine)
     // The same commands on a document core of its own give the lines, one by one.
     struct Recorder : ILogSink
     {
-        void AddLine(const std::u16string& line) override { lines.push_back(ToWxString(line)); }
+        void AddLine(const std::u16string& line) override { lines.push_back(GridToWxString(line)); }
         std::vector<wxString> lines;
     } recorder;
     CsvDocumentServices services;

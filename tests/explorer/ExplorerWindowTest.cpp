@@ -30,7 +30,7 @@
 #include "ExplorerSortState.h"
 #include "ExplorerServices.h"
 #include "ExplorerTestSupport.h"
-#include "ExplorerWxText.h"
+#include "GridWxText.h"
 #include "LAppInterface.h"
 #include "LSkorrelFileExplorerList.h"
 #include "LSkorrelFileExplorerParentWnd.h"
@@ -286,7 +286,7 @@ TEST_F(ExplorerWindowTest, ListingShowsTheParentEntryFirstThenFoldersThenFilesWi
     const long report = RowOf(u"report.CSV");
     ASSERT_GE(report, 0);
     EXPECT_EQ(list->GetItemText(report, 2), "2 KB");
-    EXPECT_EQ(list->GetItemText(report, 3), ToWx(FormatLocaleDateTime(list->GetRowRecord(report)->modified)));
+    EXPECT_EQ(list->GetItemText(report, 3), GridToWxString(FormatLocaleDateTime(list->GetRowRecord(report)->modified)));
     EXPECT_FALSE(list->GetItemText(report, 3).empty());
     EXPECT_EQ(list->GetItemText(RowOf(u"old.csv"), 2), "10 Bytes");
     // Folders and the parent entry: the folder picture, no size, no date, no check picture.
@@ -376,7 +376,7 @@ TEST_F(ExplorerWindowTest, BackForwardUpAndTheParentEntry)
     explorer->OnHistoryBack();
     WaitForListing();
     EXPECT_EQ(State().historyPosition, 0);
-    EXPECT_EQ(explorer->GetPathBox()->GetValue(), ToWx(U(root)));
+    EXPECT_EQ(explorer->GetPathBox()->GetValue(), GridToWxString(U(root)));
     EXPECT_GE(RowOf(u"old.csv"), 0);
     explorer->OnHistoryBack(); // at the first entry: nothing
     EXPECT_EQ(State().historyPosition, 0);
@@ -390,7 +390,7 @@ TEST_F(ExplorerWindowTest, BackForwardUpAndTheParentEntry)
 
     explorer->OnFolderUp();
     WaitForListing();
-    EXPECT_EQ(explorer->GetPathBox()->GetValue(), ToWx(U(root)));
+    EXPECT_EQ(explorer->GetPathBox()->GetValue(), GridToWxString(U(root)));
     EXPECT_EQ(State().folderHistory.size(), 3u);
     EXPECT_EQ(State().currentFolder, U(root));
 
@@ -400,7 +400,7 @@ TEST_F(ExplorerWindowTest, BackForwardUpAndTheParentEntry)
     SelectOnly({parent});
     list->GetCallbacks()->OnLButtonDblClk(0, RowPoint(parent));
     WaitForListing();
-    EXPECT_EQ(explorer->GetPathBox()->GetValue(), ToWx(U(base)));
+    EXPECT_EQ(explorer->GetPathBox()->GetValue(), GridToWxString(U(base)));
     EXPECT_EQ(State().folderHistory.back(), U(base));
     EXPECT_GE(RowOf(u"tree"), 0);
 
@@ -441,7 +441,7 @@ TEST_F(ExplorerWindowTest, BadPathsChangeNothingOrListSafely)
     explorer->NavigateToFolder(&relative, true);
     WaitForListing();
     fs::current_path(cwd);
-    EXPECT_EQ(explorer->GetPathBox()->GetValue(), ToWx(U(root / "sub")));
+    EXPECT_EQ(explorer->GetPathBox()->GetValue(), GridToWxString(U(root / "sub")));
     EXPECT_GE(RowOf(u"x.txt"), 0);
 
     // The root lists, and Folder up there stays at the root.
@@ -471,7 +471,7 @@ TEST_F(ExplorerWindowTest, AFolderDeletedWhileListedEndsTheListingSafely)
     explorer->OnResetSearchResults();
     explorer->OnFolderUp();
     WaitForListing();
-    EXPECT_EQ(explorer->GetPathBox()->GetValue(), ToWx(U(root)));
+    EXPECT_EQ(explorer->GetPathBox()->GetValue(), GridToWxString(U(root)));
     EXPECT_EQ(RowOf(u"doomed"), -1);
     EXPECT_GE(RowOf(u"old.csv"), 0);
 }
@@ -487,7 +487,7 @@ TEST_F(ExplorerWindowTest, NamesThatAreNotUtf8RoundTrip)
             found = record;
     ASSERT_NE(found, nullptr);
     // The text goes through the window's strings and back unchanged.
-    EXPECT_EQ(FromWx(ToWx(found->GetPath())), found->GetPath());
+    EXPECT_EQ(GridFromWxString(GridToWxString(found->GetPath())), found->GetPath());
 }
 
 TEST_F(ExplorerWindowTest, AListingShowsItsProgressThenTheEntries)
@@ -528,7 +528,7 @@ TEST_F(ExplorerWindowTest, FolderUpDuringARunningListingReturns)
             explorer->OnFolderUp();
         }
         WaitForListing();
-        EXPECT_EQ(explorer->GetPathBox()->GetValue(), ToWx(U(root)));
+        EXPECT_EQ(explorer->GetPathBox()->GetValue(), GridToWxString(U(root)));
         EXPECT_GE(RowOf(u"old.csv"), 0);
     }
 }

@@ -14,6 +14,7 @@
 #include <utility>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using scantest::Bytes;
@@ -116,6 +117,36 @@ TEST_F(CSVReaderTest, RecordTable)
     {
         SCOPED_TRACE(::testing::PrintToString(c.file));
         ASSERT_TRUE(OpenText(c.file, c.kind));
+        EXPECT_EQ(c.records, ReadAll());
+        EXPECT_EQ(c.lines, reader.GetCurrentLine());
+    }
+}
+
+// 16-bit text of odd length: the stray last byte is a line of its own behind every kind of line
+// break, as it is behind CR LF (read as the low half of a unit).
+TEST_F(CSVReaderTest, StrayLastByteOfUtf16TextIsALineOfItsOwn)
+{
+    struct Case
+    {
+        const char* name;
+        Bytes file;
+        std::vector<std::string> records;
+        int64_t lines;  // GetCurrentLine after the last record
+    };
+    const Case cases[] = {
+        {"LF", Bytes("a\0;\0b\0\n\0c\0;\0d\0\n\0z", 17), {"[a|b]", "[c|d]", "[z]"}, 3},
+        {"CR", Bytes("a\0;\0b\0\r\0c\0;\0d\0\r\0z", 17), {"[a|b]", "[c|d]", "[z]"}, 3},
+        {"CR LF", Bytes("a\0;\0b\0\r\0\n\0c\0;\0d\0\r\0\n\0z", 21), {"[a|b]", "[c|d]", "[z]"}, 3},
+        {"LF CR", Bytes("a\0;\0b\0\n\0\r\0c\0;\0d\0\n\0\r\0z", 21), {"[a|b]", "[c|d]", "[z]"}, 3},
+        // A lone CR, then a stray quotation mark: its quote stays open to the end of the file.
+        {"CR then a stray quote", Bytes("\r\0\"", 3), {"[]", "[^]"}, 2},
+        {"CR LF then a stray quote", Bytes("\r\0\n\0\"", 5), {"[]", "[^]"}, 2},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(OpenText(c.file));
+        reader.GetTextFile().SetCodePage(1200);
         EXPECT_EQ(c.records, ReadAll());
         EXPECT_EQ(c.lines, reader.GetCurrentLine());
     }
@@ -527,17 +558,23 @@ namespace
 {
 TEST(CSVReaderGenerated, EveryGeneratedRecordHasTenFields)
 {
-    // Files of the benchmark generator: quoted fields hold separators, escaped quotation marks
-    // (also right before a separator and right before a line break) and line breaks.
+    // Files of the benchmark generator, of both kinds: quoted fields hold separators, escaped
+    // quotation marks (also right before a separator and right before a line break) and line breaks.
     scantest::TempFolder folder;
-    const std::pair<char, bool> shapes[] = {{';', false}, {',', true}};
-    for (const auto& [separator, crlf] : shapes)
+    const std::tuple<char, bool, csvgen::GenKind> shapes[] = {
+        {';', false, csvgen::GenKind::Synthetic},
+        {',', true, csvgen::GenKind::Synthetic},
+        {';', false, csvgen::GenKind::Export},
+        {'\t', true, csvgen::GenKind::Export},
+    };
+    for (const auto& [separator, crlf, kind] : shapes)
     {
         csvgen::GenOptions options;
         options.size = 3 << 20;
         options.separator = separator;
         options.crlf = crlf;
         options.seed = 15;
+        options.kind = kind;
         const std::string file = folder.path + "/gen.csv";
         const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         ASSERT_GE(fd, 0);
@@ -559,7 +596,9 @@ TEST(CSVReaderGenerated, EveryGeneratedRecordHasTenFields)
             LCSVReader reader;
             LMemChunkBuffer none;
             ASSERT_TRUE(reader.Open(file.c_str(), none, nullptr));
-            reader.SetSeparatorKind(separator == ',' ? SEPARATOR_COMMA : SEPARATOR_SEMICOLON);
+            reader.SetSeparatorKind(separator == ','    ? SEPARATOR_COMMA
+                                    : separator == '\t' ? SEPARATOR_TAB
+                                                        : SEPARATOR_SEMICOLON);
             reader.SetByteParsing(bytes);
             CSVRecord record;
             uint64_t records = 0;
