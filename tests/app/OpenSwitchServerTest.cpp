@@ -57,7 +57,7 @@ protected:
         const auto end = Clock::now() + std::chrono::milliseconds(milliseconds);
         for (;;)
         {
-            wxTheApp->ProcessPendingEvents();
+            wxAppConsole::GetInstance()->ProcessPendingEvents();
             if (done())
                 return true;
             if (Clock::now() >= end)
