@@ -69,13 +69,14 @@ done
 run_together "${sanitized[@]}"
 
 # Every test binary whose code runs threads: the explorer's store, listing worker and folder
-# watcher; the grid's box pool and its detached frees; the document with its buffer-free thread;
-# the open switch's server thread. Whole binaries, but for three document tests that compare the
-# read paths on large generated files in one thread (they run in the other builds).
+# watcher; the grid's box pool and its detached frees; the document; the open switch's server
+# thread. Whole binaries, but for three document tests that compare the read paths on large
+# generated files in one thread (they run in the other builds). Of the reading tests, those of the
+# chunk buffer, whose large buffers are freed on a thread of their own.
 echo "== ThreadSanitizer build: explorer core, grid core, document and open switch tests"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCSVQ_BENCH=OFF -DCSVQ_SANITIZE_THREAD=ON >/dev/null
 cmake --build build-tsan -j "$jobs" --target csvq_tests_explorer_core csvq_tests_grid_core csvq_tests_document \
-  csvq_tests_open_switch
+  csvq_tests_open_switch csvq_tests_reading
 tsan="TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1"
 single_thread_document_tests="FastPathTwins.EveryEncodingGivesWhatThePlainPathGives"
 single_thread_document_tests+=":FastPathTwins.LongJumpsAndSearchesOverAGeneratedFile"
@@ -83,6 +84,7 @@ single_thread_document_tests+=":SegmentCacheModel.PassesWithoutRowsLeaveWhatStor
 run_together "$tsan build-tsan/tests/explorer/csvq_tests_explorer_core --gtest_brief=1" \
   "$tsan build-tsan/tests/grid/csvq_tests_grid_core --gtest_brief=1" \
   "$tsan build-tsan/tests/app/csvq_tests_open_switch --gtest_brief=1" \
+  "$tsan build-tsan/tests/reading/csvq_tests_reading --gtest_brief=1 --gtest_filter='LMemChunkBuffer.*:LMemChunk.*'" \
   "$tsan build-tsan/tests/document/csvq_tests_document --gtest_brief=1 --gtest_filter=-$single_thread_document_tests"
 
 if [ -e /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a ] || \
