@@ -60,10 +60,13 @@ run_together() {
 # document tests run again with each narrower ceiling, so that every fallback runs too, and with
 # the fast paths off; here, under the sanitizers, all at once.
 echo "== Reading and document tests at each narrower vector level and with the fast paths off (AddressSanitizer + UndefinedBehaviorSanitizer)"
+# The document tests take the longest: each setting's run of them is cut into three shards.
 sanitized=()
 for setting in CSVQ_SIMD=avx2 CSVQ_SIMD=sse2 CSVQ_SIMD=scalar CSVQ_FAST_PATHS=off; do
-  for test in reading/csvq_tests_reading document/csvq_tests_document; do
-    sanitized+=("$setting ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 build-asan/tests/$test --gtest_brief=1")
+  asan="$setting ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+  sanitized+=("$asan build-asan/tests/reading/csvq_tests_reading --gtest_brief=1")
+  for shard in 0 1 2; do
+    sanitized+=("GTEST_TOTAL_SHARDS=3 GTEST_SHARD_INDEX=$shard $asan build-asan/tests/document/csvq_tests_document --gtest_brief=1")
   done
 done
 run_together "${sanitized[@]}"
