@@ -14,6 +14,7 @@
 #include <utility>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using scantest::Bytes;
@@ -527,17 +528,23 @@ namespace
 {
 TEST(CSVReaderGenerated, EveryGeneratedRecordHasTenFields)
 {
-    // Files of the benchmark generator: quoted fields hold separators, escaped quotation marks
-    // (also right before a separator and right before a line break) and line breaks.
+    // Files of the benchmark generator, of both kinds: quoted fields hold separators, escaped
+    // quotation marks (also right before a separator and right before a line break) and line breaks.
     scantest::TempFolder folder;
-    const std::pair<char, bool> shapes[] = {{';', false}, {',', true}};
-    for (const auto& [separator, crlf] : shapes)
+    const std::tuple<char, bool, csvgen::GenKind> shapes[] = {
+        {';', false, csvgen::GenKind::Synthetic},
+        {',', true, csvgen::GenKind::Synthetic},
+        {';', false, csvgen::GenKind::Export},
+        {'\t', true, csvgen::GenKind::Export},
+    };
+    for (const auto& [separator, crlf, kind] : shapes)
     {
         csvgen::GenOptions options;
         options.size = 3 << 20;
         options.separator = separator;
         options.crlf = crlf;
         options.seed = 15;
+        options.kind = kind;
         const std::string file = folder.path + "/gen.csv";
         const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         ASSERT_GE(fd, 0);
@@ -559,7 +566,9 @@ TEST(CSVReaderGenerated, EveryGeneratedRecordHasTenFields)
             LCSVReader reader;
             LMemChunkBuffer none;
             ASSERT_TRUE(reader.Open(file.c_str(), none, nullptr));
-            reader.SetSeparatorKind(separator == ',' ? SEPARATOR_COMMA : SEPARATOR_SEMICOLON);
+            reader.SetSeparatorKind(separator == ','    ? SEPARATOR_COMMA
+                                    : separator == '\t' ? SEPARATOR_TAB
+                                                        : SEPARATOR_SEMICOLON);
             reader.SetByteParsing(bytes);
             CSVRecord record;
             uint64_t records = 0;
