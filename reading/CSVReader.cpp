@@ -6,10 +6,13 @@
 #include "SimdCap.h"
 #include "Utf8Runs.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -41,9 +44,9 @@ char16_t SeparatorChar(SeparatorKind kind)
 // last one, its text the buffer's tail; its end is written when it is closed.
 struct RecordFields
 {
-    RecordFields(std::u16string& text, std::vector<uint32_t>& ends) : text(text), ends(ends) {}
+    RecordFields(RecordText& text, std::vector<uint32_t>& ends) : text(text), ends(ends) {}
 
-    std::u16string& text;
+    RecordText& text;
     std::vector<uint32_t>& ends;
     bool quoteOpened = false;  // a quote opened in the line parsed last
 
@@ -210,7 +213,7 @@ size_t ParseInto(const std::u16string& line, RecordFields& out, bool& inQuotes, 
     if (n == 0)
         return 0;
     const char16_t* t = line.data();
-    std::u16string& text = out.text;
+    RecordText& text = out.text;
 
     size_t added = 0;
     bool continuation = false;
@@ -542,6 +545,47 @@ void AppendUtf8(const uint8_t* s, size_t n, std::u16string& out)
 
 }
 
+namespace
+{
+constexpr size_t kHugePage = size_t(2) << 20;
+// Texts from this size on are mapped on their own; smaller ones come from the heap.
+constexpr size_t kMappedTextBytes = size_t(4) << 20;
+
+size_t MappedLength(size_t bytes)
+{
+    const size_t page = 4096;
+    return (bytes + page - 1) / page * page;
+}
+}
+
+void* RecordTextAllocate(size_t bytes)
+{
+    if (bytes < kMappedTextBytes)
+        return ::operator new(bytes);
+    // Mapped at a 2 MiB boundary, the whole pages of the text may become huge pages.
+    const size_t length = MappedLength(bytes);
+    void* raw = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED)
+        throw std::bad_alloc();
+    const uintptr_t start = reinterpret_cast<uintptr_t>(raw);
+    const uintptr_t aligned = (start + kHugePage - 1) & ~(uintptr_t(kHugePage) - 1);
+    if (aligned > start)
+        munmap(raw, aligned - start);
+    const uintptr_t end = start + length + kHugePage;
+    if (end > aligned + length)
+        munmap(reinterpret_cast<void*>(aligned + length), end - (aligned + length));
+    madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
+    return reinterpret_cast<void*>(aligned);
+}
+
+void RecordTextFree(void* p, size_t bytes) noexcept
+{
+    if (bytes < kMappedTextBytes)
+        ::operator delete(p);
+    else
+        munmap(p, MappedLength(bytes));
+}
+
 CSVRecord::CSVRecord(std::initializer_list<CSVField> fields)
 {
     for (const CSVField& field : fields)
@@ -571,7 +615,7 @@ CSVRecord::Store& CSVRecord::Mutable()
 void CSVRecord::push_back(const CSVField& field)
 {
     Store& s = Mutable();
-    s.text += field.text;
+    s.text.append(field.text.data(), field.text.size());
     s.ends.push_back(static_cast<uint32_t>(s.text.size()) | (field.quoted ? kQuotedBit : 0u));
 }
 
