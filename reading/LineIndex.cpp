@@ -764,16 +764,15 @@ bool Scan(TextScanContext& context, TextSource& source, IndexList& list, bool sp
     // The first read is at least readSize bytes: the encoding is detected on them.
     const size_t firstRead = std::max(bulk, readSize);
     // Page-aligned: the kernel copies into an aligned block much faster.
-    std::unique_ptr<uint8_t, void (*)(void*)> scratchBlock(
-        static_cast<uint8_t*>(std::aligned_alloc(4096, (firstRead + 4095) / 4096 * 4096)),
-        std::free);
-    if (!scratchBlock)
+    TextScanBlock ownBlock;
+    TextScanBlock& block = context.readBlock ? *context.readBlock : ownBlock;
+    uint8_t* const scratch = block.Get(firstRead);
+    if (!scratch)
     {
         context.error = "Out of memory";
         context.readError = true;
         return false;
     }
-    uint8_t* const scratch = scratchBlock.get();
 
     ScanState state(context, list, interval, start, limit, stopOnKind);
 
@@ -919,6 +918,21 @@ bool ScanPath(TextScanContext& context, const char* path, const LMemChunkBuffer*
     return Scan(context, source, list, splitLongLines, interval, ignoreBreaks, start, limit,
                 stopOnKind);
 }
+}
+
+uint8_t* TextScanBlock::Get(size_t size)
+{
+    const size_t rounded = (std::max<size_t>(size, 1) + 4095) / 4096 * 4096;
+    if (rounded > capacity)
+    {
+        block.reset();
+        capacity = 0;
+        block.reset(static_cast<uint8_t*>(std::aligned_alloc(4096, rounded)));
+        if (!block)
+            return nullptr;
+        capacity = rounded;
+    }
+    return block.get();
 }
 
 bool BuildLineIndex(TextScanContext& context, const char* path, const LMemChunkBuffer* buffer,

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -59,6 +61,20 @@ public:
 constexpr int32_t kTextScanReadSize = 32768;
 constexpr uint64_t kTextScanMaxPseudoLine = 400;
 
+// The page-aligned block a scan reads into. Its owner keeps it from one scan to the next: a block
+// made for each scan is mapped afresh (when the allocator serves blocks of its size with new
+// mappings), and every page of it is faulted in and zeroed again by the scan's reads.
+class TextScanBlock
+{
+public:
+    // At least `size` bytes, page-aligned; null when memory runs out. The bytes are not kept.
+    uint8_t* Get(size_t size);
+
+private:
+    std::unique_ptr<uint8_t, void (*)(void*)> block{nullptr, std::free};
+    size_t capacity = 0;
+};
+
 // The scan's working state, built by the caller for each scan.
 struct TextScanContext
 {
@@ -72,6 +88,7 @@ struct TextScanContext
     LineEndingKind lineEnding = LINE_ENDING_NONE;  // in and out: kind of the first break
     uint64_t maxPseudoLine = kTextScanMaxPseudoLine;
     TextScanProgress* progress = nullptr;
+    TextScanBlock* readBlock = nullptr;       // the block to read into; null: one for this scan
     bool readError = false;                   // out: the scan ended early on a read error
 };
 

@@ -535,21 +535,34 @@ ScanStop LRecordScanner::Scan(const RecordScanSetup& setup, int64_t& line, int64
         // A unit is looked at with the one after it: both must be loaded, unless the text ends.
         // (end - unit keeps the positions on unit boundaries.)
         const uint64_t procEnd = end < textEnd ? end - unit : textEnd;
+        // What stays the same until the next load, in locals: the loop below calls out (the
+        // observer, the pattern search), after which members would be read from memory again.
+        const uint8_t* const loaded = buffer.data();
+        const uint64_t loadedBase = base;
+        const uint64_t* const eventMasks = masks.data();
+        const bool wideUnits = unit == 2;
+        const bool swappedUnits = bigEndian;
+        const auto unitAt = [loaded, loadedBase, wideUnits, swappedUnits](uint64_t at) -> uint16_t {
+            const uint8_t* b = loaded + (at - loadedBase);
+            if (!wideUnits)
+                return b[0];
+            return swappedUnits ? static_cast<uint16_t>((b[0] << 8) | b[1]) : static_cast<uint16_t>(b[0] | (b[1] << 8));
+        };
         while (pos < procEnd)
         {
-            const uint64_t block = base + ((pos - base) & ~uint64_t(63));
-            uint64_t mask = masks[(pos - base) >> 6] & (~uint64_t(0) << ((pos - base) & 63));
+            const uint64_t block = loadedBase + ((pos - loadedBase) & ~uint64_t(63));
+            uint64_t mask = eventMasks[(pos - loadedBase) >> 6] & (~uint64_t(0) << ((pos - loadedBase) & 63));
             const uint64_t span = std::min<uint64_t>(64, procEnd - block);
             if (span < 64)
                 mask &= (uint64_t(1) << span) - 1;
             while (mask)
             {
                 const uint64_t p = block + static_cast<uint64_t>(__builtin_ctzll(mask));
-                const uint16_t c = UnitAt(p);
+                const uint16_t c = unitAt(p);
                 if (c == kCR || c == kLF)
                 {
                     uint64_t next = p + unit;
-                    if (next + unit <= textEnd && UnitAt(next) == (c == kCR ? kLF : kCR))
+                    if (next + unit <= textEnd && unitAt(next) == (c == kCR ? kLF : kCR))
                         next += unit;
                     // A line the reader would cut for its length.
                     if (next - lineStart > setup.maxLineBytes)
@@ -625,17 +638,17 @@ ScanStop LRecordScanner::Scan(const RecordScanSetup& setup, int64_t& line, int64
                         while (q < p)
                         {
                             previous = q;
-                            const uint8_t b = buffer[q - base];
-                            q += leadBytes[b] && q + 1 < textEnd && buffer[q + 1 - base] != 0 ? 2 : 1;
+                            const uint8_t b = loaded[q - loadedBase];
+                            q += leadBytes[b] && q + 1 < textEnd && loaded[q + 1 - loadedBase] != 0 ? 2 : 1;
                         }
                         isCharacter = q == p;
                         charStart = q;
                         fieldStart = fieldStart || (isCharacter && previous != kNone && previous + 1 == p &&
-                                                    buffer[previous - base] == separator);
+                                                    loaded[previous - loadedBase] == separator);
                     }
                     else
                     {
-                        fieldStart = fieldStart || UnitAt(p - unit) == separator;
+                        fieldStart = fieldStart || unitAt(p - unit) == separator;
                     }
                     if (!isCharacter)
                     {
@@ -644,7 +657,7 @@ ScanStop LRecordScanner::Scan(const RecordScanSetup& setup, int64_t& line, int64
                     else
                     {
                         // What follows it in the line's text (NUL: the text ends there).
-                        const uint16_t following = p + 2 * unit <= textEnd ? UnitAt(p + unit) : 0;
+                        const uint16_t following = p + 2 * unit <= textEnd ? unitAt(p + unit) : 0;
                         if (inQuotes)
                         {
                             if (following == kQuote)

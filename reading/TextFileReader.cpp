@@ -259,7 +259,10 @@ bool LTextFileReader::ReadLineBytes(uint64_t first, uint64_t last, std::vector<u
         std::vector<uint8_t>& store;
         std::vector<LineBytes>& lines;
     };
-    std::vector<LineBytes> lines;
+    // The lines are gathered in a list kept between reads, which then trades places with `out`:
+    // a list grown afresh for every window would be mapped and faulted in anew each time.
+    std::vector<LineBytes>& lines = spareLineBytes;
+    lines.clear();
     size_t storeStart = bytes.size();
     Collector collector(bytes, lines);
     bool ok = WalkLines(first, last, status, nullptr, maxBytes, false, collector);
@@ -267,6 +270,7 @@ bool LTextFileReader::ReadLineBytes(uint64_t first, uint64_t last, std::vector<u
         out.swap(lines);
     else
         bytes.resize(storeStart);
+    lines.clear();
     return ok;
 }
 
@@ -321,6 +325,7 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
     bool shrunk = false;
     TextScanContext context;
     context.encodingFlags = encodingFlags;
+    context.readBlock = &scanBlock;
     bool scanned;
     if (!workingPath.empty())
     {

@@ -141,4 +141,6 @@ private:
 
     IndexList scratchList;              // the re-scan's checkpoints, reused between reads
     std::unique_ptr<uint8_t[]> lineBuffer;  // bytes of a stretch of lines, allocated once
+    TextScanBlock scanBlock;            // the re-scan's read block, kept between reads
+    std::vector<LineBytes> spareLineBytes;  // ReadLineBytes' list, kept between reads
 };

@@ -228,8 +228,16 @@ void CsvDocumentCore::LogDamage(const LCSVReader& from)
 
 void CsvDocumentCore::LogMultiLine(int64_t record, int64_t firstLine, int64_t nextLine)
 {
-    Log(u"CSV line across several lines in file; CSV line = " + FormatNumber(record) + u"; File start = " +
-        FormatNumber(firstLine) + u"; File end = " + FormatNumber(nextLine));
+    // One string built in place: a long jump may log hundreds of thousands of these.
+    std::u16string line;
+    line.reserve(112);
+    line += u"CSV line across several lines in file; CSV line = ";
+    AppendFormattedNumber(line, record);
+    line += u"; File start = ";
+    AppendFormattedNumber(line, firstLine);
+    line += u"; File end = ";
+    AppendFormattedNumber(line, nextLine);
+    Log(line);
 }
 
 void CsvDocumentCore::SetFastPaths(bool enabled)
@@ -481,10 +489,12 @@ size_t CsvDocumentCore::LocateSegment(int64_t row, bool allowUnload, int64_t& fi
         CsvDocumentCore& core;
         ~PendingGuard() { core.FreePendingRows(); }
     } pendingGuard{*this};
-    // A pass read while find next runs is searched as it is read; after the search's first passes,
-    // it keeps no rows (those still loaded when the search ends are read again).
-    const bool findWithoutRows =
-        passesWithoutRows && scanNeedle && allowUnload && findPasses >= kMaxLoadedSegments;
+    // A pass read while find next runs is searched as it is read and keeps no rows: those still
+    // loaded when the search ends are read again. Where the bytes tell which records may hold the
+    // needle, from the first pass on, as such a pass decodes next to nothing; else after the
+    // search's first passes, as then every record is decoded to be searched.
+    const bool findWithoutRows = passesWithoutRows && scanNeedle && allowUnload &&
+                                 (!scanPattern.Empty() || findPasses >= kMaxLoadedSegments);
 
     if (wanted > AsUnsigned(segments.back().CSVEndLine))
     {

@@ -186,8 +186,8 @@ private:
     std::set<size_t> rowless;
     bool passesWithoutRows = true;
     uint64_t rowlessPassCount = 0;
-    // Passes read by the find next running now: after the first kMaxLoadedSegments, its passes
-    // keep no rows (each is searched while it is read).
+    // Passes read by the find next running now: with the byte test all of them, else those after
+    // the first kMaxLoadedSegments, keep no rows (each is searched while it is read).
     size_t findPasses = 0;
     // The file lines whose cut was logged, and whether the quote open at the end was.
     std::set<int64_t> toldCutLines;
@@ -208,6 +208,8 @@ private:
 
 // value as text with "." between groups of three digits and a leading "-".
 std::u16string FormatNumber(int64_t value);
+// FormatNumber(value) appended to out.
+void AppendFormattedNumber(std::u16string& out, int64_t value);
 
 // The text of the go-to-line box as a record number: leading white space, an optional sign, the
 // leading decimal digits; 0 without digits; clamped to the 64-bit limits.

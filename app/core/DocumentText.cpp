@@ -5,20 +5,31 @@
 
 #include "CsvDocumentCore.h"
 
-std::u16string FormatNumber(int64_t value)
+void AppendFormattedNumber(std::u16string& out, int64_t value)
 {
     const uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-    const std::string digits = std::to_string(magnitude);
-    std::u16string out;
-    out.reserve(digits.size() + digits.size() / 3 + 1);
-    if (value < 0)
-        out += u'-';
-    for (size_t i = 0; i < digits.size(); ++i)
+    // The digits from the back, a "." before every third but the first.
+    char16_t text[32];
+    size_t at = sizeof text / sizeof text[0];
+    uint64_t rest = magnitude;
+    int digits = 0;
+    do
     {
-        if (i > 0 && (digits.size() - i) % 3 == 0)
-            out += u'.';
-        out += static_cast<char16_t>(digits[i]);
-    }
+        if (digits > 0 && digits % 3 == 0)
+            text[--at] = u'.';
+        text[--at] = static_cast<char16_t>(u'0' + rest % 10);
+        rest /= 10;
+        ++digits;
+    } while (rest != 0);
+    if (value < 0)
+        text[--at] = u'-';
+    out.append(text + at, sizeof text / sizeof text[0] - at);
+}
+
+std::u16string FormatNumber(int64_t value)
+{
+    std::u16string out;
+    AppendFormattedNumber(out, value);
     return out;
 }
 

@@ -34,6 +34,9 @@ TEST(FormatNumber, GroupsDigitsWithDots)
     {
         SCOPED_TRACE(c.value);
         EXPECT_EQ(Narrow(FormatNumber(c.value)), c.expected);
+        std::u16string line = u"at ";
+        AppendFormattedNumber(line, c.value);
+        EXPECT_EQ(Narrow(line), std::string("at ") + c.expected);
     }
 }
 
