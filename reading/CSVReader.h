@@ -196,8 +196,8 @@ public:
     // counted, its open field holding the rest of the file (see WasLastRecordUnclosed).
     bool ReadRecord(CSVRecord& out, bool joinWithoutNewline);
     // Reads the next record into `record`, replacing what it held: the same fields, result and
-    // position as ReadRecord into an empty record, but the field objects already in `record`
-    // are reused, so that a record read again and again keeps its text buffers.
+    // position as ReadRecord into an empty record, but the record's buffers are reused (unless
+    // another record shares them), so that a record read again and again allocates nothing.
     bool ReadRecordInto(CSVRecord& record, bool joinWithoutNewline);
     // Splits one physical line into `fields` (cleared first); `inQuotes` carries an open quote.
     void ParseLine(const std::u16string& line, CSVRecord& fields, bool& inQuotes) const;
