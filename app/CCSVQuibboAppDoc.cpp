@@ -11,7 +11,7 @@
 #include "COutputWnd.h"
 #include "CPropertyView.h"
 #include "CRowDetails.h"
-#include "StringConvert.h"
+#include "GridWxText.h"
 
 // The panes and boxes of the main frame as the core sees them. The frame is looked up at each
 // call: a document may outlive it briefly at exit, and tests may run without one.
@@ -28,7 +28,7 @@ public:
         if (m_holding == 0)
         {
             if (COutputWnd* pane = OutputPane())
-                pane->AddLine(ToWxString(line));
+                pane->AddLine(GridToWxString(line));
             return;
         }
         // A ring of the newest kHeld lines; the strings keep their buffers from turn to turn.
@@ -57,7 +57,7 @@ public:
         lines.reserve(m_held.size());
         const size_t start = m_held.size() < kHeld ? 0 : m_heldTotal % kHeld;
         for (size_t i = 0; i < m_held.size(); ++i)
-            lines.push_back(ToWxString(m_held[(start + i) % m_held.size()]));
+            lines.push_back(GridToWxString(m_held[(start + i) % m_held.size()]));
         const size_t total = m_heldTotal;
         m_held.clear();
         m_heldTotal = 0;
@@ -74,7 +74,7 @@ public:
     void FindText(const std::u16string& text, bool matchCase) override
     {
         if (CMainFrame* frame = GetMainFrame(); frame && frame->GetRowDetailsPane())
-            frame->GetRowDetailsPane()->FindText(ToWxString(text), matchCase);
+            frame->GetRowDetailsPane()->FindText(GridToWxString(text), matchCase);
     }
 
     void Info(const std::u16string& text) override { ShowBox(text, wxOK | wxICON_INFORMATION); }
@@ -94,7 +94,7 @@ private:
             int holding = std::exchange(m_holding, 0);
             ~Resume() { m_holding = holding; }
         } resume;
-        AppMessageBox(ToWxString(text), style);
+        AppMessageBox(GridToWxString(text), style);
     }
 
     static COutputWnd* OutputPane()
@@ -259,7 +259,7 @@ void CCSVQuibboAppDoc::OnFindNext(wxCommandEvent&)
         return;
     wxBusyCursor wait;
     LogBurst burst;
-    m_core->OnFindNext(GetCommandView(), ToU16String(text));
+    m_core->OnFindNext(GetCommandView(), GridFromWxString(text));
 }
 
 void CCSVQuibboAppDoc::OnGoToLine(wxCommandEvent&)
@@ -269,7 +269,7 @@ void CCSVQuibboAppDoc::OnGoToLine(wxCommandEvent&)
     if (text.empty())
         return;
     LogBurst burst;
-    m_core->OnGoToLine(GetCommandView(), ToU16String(text));
+    m_core->OnGoToLine(GetCommandView(), GridFromWxString(text));
 }
 
 void CCSVQuibboAppDoc::OnMatchCase(wxCommandEvent&)

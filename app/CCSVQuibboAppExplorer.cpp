@@ -4,18 +4,30 @@
 
 #include "CCSVQuibboAppApp.h"
 #include "CExplorerNotifier.h"
+#include "CMainFrame.h"
 #include "CMessageBoxInterface.h"
+#include "COutputWnd.h"
 #include "ExplorerThreadEvents.h"
-#include "StringConvert.h"
+#include "GridWxText.h"
 
 void CExplorerNotifier::ShowError(const std::u16string& text)
 {
-    AppMessageBox(ToWxString(text), wxOK | wxICON_ERROR);
+    AppMessageBox(GridToWxString(text), wxOK | wxICON_ERROR);
 }
 
 bool CExplorerNotifier::ConfirmPermanentDelete(const std::u16string& text)
 {
-    return AppMessageBox(ToWxString(text), wxYES_NO | wxNO_DEFAULT | wxICON_WARNING) == wxYES;
+    return AppMessageBox(GridToWxString(text), wxYES_NO | wxNO_DEFAULT | wxICON_WARNING) == wxYES;
+}
+
+void CExplorerNotifier::ShowOutputLine(const std::u16string& text)
+{
+    auto* app = dynamic_cast<CCSVQuibboAppApp*>(wxTheApp);
+    CMainFrame* frame = app ? app->GetMainFrame() : nullptr;
+    if (frame != nullptr && frame->GetOutputPane() != nullptr)
+        frame->GetOutputPane()->AddLine(ToWxString(text));
+    else
+        ExplorerNotifier::ShowOutputLine(text);
 }
 
 bool CCSVQuibboAppApp::OpenFileRecord(WSFileRecord*)
@@ -80,7 +92,7 @@ void CCSVQuibboAppApp::StartFolderWatcher(wxDocument* document, std::vector<std:
 {
     std::u16string documentPath;
     if (document != nullptr && m_frame && m_frame->GetActiveDocument() == document)
-        documentPath = ToU16String(document->GetFilename());
+        documentPath = GridFromWxString(document->GetFilename());
     m_explorer.StartFolderWatcher(documentPath, std::move(extraFolders));
 }
 

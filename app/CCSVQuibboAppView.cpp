@@ -16,7 +16,7 @@
 #include "CToolbarBoxes.h"
 #include "Clipboard.h"
 #include "LGridView.h"
-#include "StringConvert.h"
+#include "GridWxText.h"
 
 namespace {
 
@@ -137,7 +137,7 @@ bool CCSVQuibboAppView::OnCreate(wxDocument* doc, long)
     m_core.SetGrid(m_grid);
     m_core.SetRowDetailsHandler([](const std::u16string& text) {
         if (CMainFrame* main = GetMainFrame(); main && main->GetRowDetailsPane())
-            main->GetRowDetailsPane()->SetText(ToWxString(text));
+            main->GetRowDetailsPane()->SetText(GridToWxString(text));
     });
     if (auto* csvDoc = wxDynamicCast(doc, CCSVQuibboAppDoc))
     {
@@ -264,7 +264,7 @@ void CCSVQuibboAppView::OnEditCopy(wxCommandEvent&)
     }
     if (!GetDocument() || !m_core.HasSelection())
         return;
-    CopyTextToClipboard(ToWxString(m_core.BuildCopyText()));
+    CopyTextToClipboard(GridToWxString(m_core.BuildCopyText()));
 }
 
 void CCSVQuibboAppView::OnUpdateEditCopy(wxUpdateUIEvent& event)

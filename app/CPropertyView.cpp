@@ -12,20 +12,13 @@
 #include "AppFonts.h"
 #include "AppIds.h"
 #include "EncodingTable.h"
+#include "GridWxText.h"
 
 namespace {
 
 wxRect ToWx(const PropertyRect& r)
 {
     return wxRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
-}
-
-wxString ToWxString(const std::u16string& s)
-{
-    wxString out;
-    for (char16_t c : s)
-        out += wxUniChar(static_cast<unsigned>(c));
-    return out;
 }
 
 } // namespace
@@ -84,7 +77,7 @@ CPropertyView::CPropertyView(wxWindow* parent, wxWindowID id)
         m_encodingList->SetFont(F1);
     }
     for (int32_t i = 0; i < kEncodingCount; ++i)
-        m_encodingList->Append(ToWxString(GetEncodingName(i)));
+        m_encodingList->Append(GridToWxString(GetEncodingName(i)));
     m_apply = new wxButton(this, ID_PROPERTY_APPLY, "Apply", ToWx(layout.apply).GetPosition(),
                            ToWx(layout.apply).GetSize());
 

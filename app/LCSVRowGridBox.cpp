@@ -8,7 +8,7 @@
 
 #include "CsvDocumentCore.h"
 #include "LGridViewManager.h"
-#include "StringConvert.h"
+#include "GridWxText.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ void Fill(wxDC& dc, const RowRect& r, unsigned long colorref)
 wxString FirstLine(std::u16string_view text)
 {
     size_t end = text.find_first_of(u"\r\n");
-    return ToWxString(text.data(), end == std::u16string_view::npos ? text.size() : end);
+    return GridToWxString(text.data(), end == std::u16string_view::npos ? text.size() : end);
 }
 
 } // namespace
@@ -166,7 +166,7 @@ void LCSVRowGridBox::Paint(const LGridDrawArgs& args, int64_t sx, int64_t sy)
     dc.SetTextForeground(*wxBLACK);
     dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
     {
-        wxString number = ToWxString(HeaderText());
+        wxString number = GridToWxString(HeaderText());
         wxRect r = ToWxRect(g.number);
         wxDCClipper clip(dc, ToWxRect(g.header));
         int w = dc.GetTextExtent(number).x;
@@ -186,8 +186,9 @@ void LCSVRowGridBox::Paint(const LGridDrawArgs& args, int64_t sx, int64_t sy)
         if (!field.text.empty() && textRect.width > 0)
         {
             wxString text = FirstLine(field.text);
+            // A cell's text is data: "&" is no mnemonic marker (DrawText draws it as it is).
             if (dc.GetTextExtent(text).x > textRect.width)
-                text = wxControl::Ellipsize(text, dc, wxELLIPSIZE_END, textRect.width);
+                text = wxControl::Ellipsize(text, dc, wxELLIPSIZE_END, textRect.width, wxELLIPSIZE_FLAGS_NONE);
             wxDCClipper clip(dc, textRect);
             dc.DrawText(text, textRect.x, textRect.y);
         }

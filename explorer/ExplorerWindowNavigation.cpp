@@ -1,6 +1,7 @@
 // The explorer window's navigation: entering folders, the folder history, folder up, the folder
 // of the active document, opening entries, the flat-list switch, the search over the stored
 // entries and its reset, and what follows a stored listing.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <wx/docview.h>
@@ -13,7 +14,7 @@
 #include "ExplorerPathCodec.h"
 #include "ExplorerRowText.h"
 #include "ExplorerServices.h"
-#include "ExplorerWxText.h"
+#include "GridWxText.h"
 #include "LAppInterface.h"
 #include "LSkorrelFileExplorerList.h"
 #include "LSkorrelFileExplorerParentWnd.h"
@@ -36,25 +37,34 @@ std::u16string AbsoluteFolder(const std::u16string& text)
     return folder + text;
 }
 
+// True for a path (relative ones from the current folder) that names an existing folder.
+bool IsExistingFolder(const std::u16string& text)
+{
+    struct stat info{};
+    return stat(ExplorerPathToNative(AbsoluteFolder(text)).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 } // namespace
 
 void LSkorrelFileExplorerParentWnd::NavigateToFolder(const std::u16string* path, bool addHistory)
 {
-    std::u16string text = path ? *path : (m_pathBox ? FromWx(m_pathBox->GetValue()) : std::u16string());
+    std::u16string text = path ? *path : (m_pathBox ? GridFromWxString(m_pathBox->GetValue()) : std::u16string());
     if (text.empty())
         return;
-    if (!IsShellParsablePath(text.c_str()))
+    if (!IsShellParsablePath(text.c_str()) || !IsExistingFolder(text))
     {
-        // Not a place that exists: only the popup follows the typed text.
+        // Not a folder that exists (a file is not entered either): only the popup follows the
+        // typed text.
         SetSuggestionsFilter(text);
         return;
     }
-    text = AbsoluteFolder(text);
+    // One text for one folder: "sub/.." and "." are resolved by the text alone.
+    text = NormalizeFolderPath(AbsoluteFolder(text));
     WSFileStorageThreadSafeAccess* store = GetStoreAccess();
     if (!m_list || !store)
         return;
     if (m_pathBox)
-        m_pathBox->SetValue(ToWx(text));
+        m_pathBox->SetValue(GridToWxString(text));
     {
         TExplorerListGuard guard(m_listAccess);
         if (LSuggestionsBoxFolderPaths* popup = m_folderPopup.get())
@@ -106,14 +116,23 @@ void LSkorrelFileExplorerParentWnd::OnFolderUp()
     WSFileStorageThreadSafeAccess* store = GetStoreAccess();
     if (!store || !m_list)
         return;
-    // The worker needs the store to finish: stop it before taking the store, never while holding it.
-    m_list->StopListingWorker();
+    // The folder shown is the navigation's; without one it is the store's, read once the worker
+    // (which holds the store while it walks) has stopped.
     std::u16string folder;
+    if (ExplorerNavigationState* state = GetNavigationState())
+        folder = state->currentFolder;
+    if (folder.empty())
     {
+        m_list->StopListingWorker();
         WSFileStorageAccessGuard guard(*store);
         folder = guard.Get().GetFolder();
     }
     const std::u16string parent = GetParentFolder(folder);
+    // A parent that is gone changes nothing: the listing on screen goes on.
+    if (parent.empty() || !IsExistingFolder(parent))
+        return;
+    // The worker needs the store to finish: stop it before taking the store, never while holding it.
+    m_list->StopListingWorker();
     if (ExplorerNavigationState* state = GetNavigationState())
         state->currentFolder = parent;
     NavigateToFolder(&parent, true);
@@ -125,7 +144,7 @@ void LSkorrelFileExplorerParentWnd::OnSetFolderFromActiveDocument()
     wxDocument* document = manager ? manager->GetCurrentDocument() : nullptr;
     if (!document)
         return;
-    const std::u16string path = FromWx(document->GetFilename());
+    const std::u16string path = GridFromWxString(document->GetFilename());
     std::u16string folder;
     SplitPath(path.c_str(), folder);
     if (folder.empty() || IsUrlPath(folder) || !IsShellParsablePath(folder.c_str()))
@@ -188,7 +207,7 @@ void LSkorrelFileExplorerParentWnd::SearchFiles()
     WSFileStorage& storage = storeGuard.Get();
     if (storage.empty())
         return;
-    const std::u16string pattern = MakeSearchPattern(FromWx(m_searchBox->GetValue()));
+    const std::u16string pattern = MakeSearchPattern(GridFromWxString(m_searchBox->GetValue()));
     if (m_list->WouldShowTheSameRows(storage, pattern))
         return;
     m_list->PopulateFromRecords(m_list->FindMatches(storage, pattern), storage);

@@ -1,5 +1,6 @@
 #include "LGridEdit.h"
 
+#include "GridWxText.h"
 #include "LGridEditText.h"
 #include "LGridView.h"
 

@@ -80,29 +80,6 @@ int GridTextHeight(const wxFont& font, wxWindow* window)
     return dc.GetFontMetrics().height;
 }
 
-wxString GridToWxString(const std::u16string& text)
-{
-    if (text.empty())
-        return wxString();
-    return wxString(reinterpret_cast<const char*>(text.data()), wxMBConvUTF16LE(), text.size() * 2);
-}
-
-std::u16string GridFromWxString(const wxString& text)
-{
-    std::u16string result;
-    wxMBConvUTF16LE conv;
-    const wxCharBuffer buffer = text.mb_str(conv);
-    const size_t bytes = buffer.length();
-    result.resize(bytes / 2);
-    for (size_t i = 0; i < result.size(); ++i)
-    {
-        const auto lo = static_cast<unsigned char>(buffer.data()[2 * i]);
-        const auto hi = static_cast<unsigned char>(buffer.data()[2 * i + 1]);
-        result[i] = static_cast<char16_t>(lo | (hi << 8));
-    }
-    return result;
-}
-
 wxFont GridMakeFont(const LGridFontSpec& spec)
 {
     const wxString face = wxString::FromUTF8(spec.face);

@@ -49,9 +49,6 @@ wxFont GridMakeFont(const LGridFontSpec& spec);
 // The height of a line of text in the font: measured on the window once it exists, else on a
 // memory bitmap.
 int GridTextHeight(const wxFont& font, wxWindow* window);
-// Text between the grid's UTF-16 strings and wx.
-wxString GridToWxString(const std::u16string& text);
-std::u16string GridFromWxString(const wxString& text);
 
 class LGridView : public wxWindow, public LGridViewBase, public LSuggestionsBoxCallback
 {

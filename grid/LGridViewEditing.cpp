@@ -5,6 +5,7 @@
 
 #include <wx/toplevel.h>
 
+#include "GridWxText.h"
 #include "LGridEdit.h"
 #include "LGridEditText.h"
 #include "LGridView.h"

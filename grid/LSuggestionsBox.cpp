@@ -7,6 +7,7 @@
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>
 
+#include "GridWxText.h"
 #include "LGridView.h"
 
 LSuggestionsBox::LSuggestionsBox()

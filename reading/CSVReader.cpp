@@ -849,7 +849,7 @@ bool LCSVReader::ReadFields(CSVRecord::Store& store, bool joinWithoutNewline)
             break;
         }
     }
-    if (!lastRecordUnclosed)
+    if (!lastRecordUnclosed && !lastRecordCut)
         openQuoteLine = -1;
     return result;
 }

@@ -218,7 +218,8 @@ public:
 
     // Status of the last window read: READLINES_READ_ERROR tells a read failure from the end.
     ReadLinesStatus GetLastReadStatus() const { return lastStatus; }
-    // True when the last record returned was ended by the length cap while a quote was open.
+    // True when the last record returned was ended by the length cap while a quote was open;
+    // GetOpenQuoteLine then tells the physical line (from 0) where that quote opened.
     bool WasLastRecordCut() const { return lastRecordCut; }
     // True when the last record returned was ended by the end of the file while a quote was
     // open; GetOpenQuoteLine then tells the physical line (from 0) where that quote opened.

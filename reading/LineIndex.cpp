@@ -69,13 +69,16 @@ public:
 
     bool IsMemory() const { return chunks != nullptr; }
 
+    // A file is read no further than `end`: bytes written behind it are not part of the text.
+    void SetEnd(uint64_t end) { textEnd = end; }
+
     // Bytes of a regular file from `offset` on as it is now; UINT64_MAX when unknown.
     uint64_t BytesLeft(uint64_t offset) const
     {
         struct stat info;
         if (chunks || fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
             return UINT64_MAX;
-        const uint64_t size = static_cast<uint64_t>(info.st_size);
+        const uint64_t size = std::min(static_cast<uint64_t>(info.st_size), textEnd);
         return size > offset ? size - offset : 0;
     }
 
@@ -104,6 +107,8 @@ public:
             length = 0;
             return true;
         }
+        if (textEnd - std::min(position, textEnd) < wanted)
+            wanted = static_cast<size_t>(textEnd - std::min(position, textEnd));
         ssize_t got = PreadFully(fd, scratch, wanted, position);
         if (got < 0)
         {
@@ -124,6 +129,7 @@ private:
     size_t chunkIndex = 0;
     uint64_t inChunk = 0;
     uint64_t position = 0;
+    uint64_t textEnd = UINT64_MAX;
 };
 
 // State and rules shared by both scanners: counting, checkpoints, the limit, the end.
@@ -160,6 +166,20 @@ public:
             if (stopOnKind)
                 stopped = true;
         }
+    }
+
+    // A break counted last is settled by what follows it at `offset` (a stray byte at the end of
+    // 16-bit text): its checkpoint when one is due. True when that reaches the limit.
+    bool SettleBefore(uint64_t offset)
+    {
+        if (count >= interval)
+            AddCheckpoint(offset, true);
+        if (limitActive && nodeLine >= limitLine)
+        {
+            stopped = true;
+            return true;
+        }
+        return false;
     }
 
     // The end of the text: the end checkpoint and, without a limit, the line count.
@@ -391,6 +411,10 @@ public:
                 state.stopped = true;  // it was the first unit: the limit ends the scan here
                 return;
             }
+            // A stray byte behind it (16-bit text of odd length) starts a line of its own, as it
+            // does behind a CR LF pair.
+            if (hasCarry && state.SettleBefore(carryOffset))
+                return;
         }
         state.stopped = false;  // a kind found only here does not stop the end
         state.Finish(textEnd);
@@ -703,9 +727,13 @@ public:
         }
     }
 
-    void Finish(uint64_t textEnd)
+    // The end of the text; `strayByte`: its last byte is a stray one of 16-bit text.
+    void Finish(uint64_t textEnd, bool strayByte)
     {
         if (state.stopped)
+            return;
+        // A stray byte behind a break starts a line of its own.
+        if (pending && strayByte && state.SettleBefore(textEnd - 1))
             return;
         state.Finish(textEnd);
     }
@@ -744,6 +772,7 @@ bool Scan(TextScanContext& context, TextSource& source, IndexList& list, bool sp
 {
     list.clear();
     context.readError = false;
+    source.SetEnd(context.textEnd);
     const size_t readSize = context.readSize > 0 ? static_cast<size_t>(context.readSize) : 1;
     const bool pseudoPath = ignoreBreaks || splitLongLines;
     size_t bulk = context.bulkReadSize > 0 ? static_cast<size_t>(context.bulkReadSize)
@@ -839,7 +868,7 @@ bool Scan(TextScanContext& context, TextSource& source, IndexList& list, bool sp
             uint64_t endPos = pos + blockLength;
             if (last || length == 0)
             {
-                scanner.Finish(endPos);
+                scanner.Finish(endPos, !nextCarry.empty());
                 return true;
             }
             carried = std::move(nextCarry);
@@ -849,7 +878,7 @@ bool Scan(TextScanContext& context, TextSource& source, IndexList& list, bool sp
                 return false;
             if (length == 0)
             {
-                scanner.Finish(endPos);
+                scanner.Finish(endPos, !carried.empty());
                 return true;
             }
         }

@@ -90,6 +90,7 @@ struct TextScanContext
     TextScanProgress* progress = nullptr;
     TextScanBlock* readBlock = nullptr;       // the block to read into; null: one for this scan
     bool readError = false;                   // out: the scan ended early on a read error
+    uint64_t textEnd = UINT64_MAX;            // in: a file's text ends here, whatever follows
 };
 
 // Scans the text from `start` and fills `list` (emptied first) with the first checkpoint, one

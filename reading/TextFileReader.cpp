@@ -349,6 +349,10 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
             status = READLINES_READ_ERROR;
             return false;
         }
+        // The text is what was indexed: bytes written behind its end since then (lines appended
+        // while the file is open) are neither scanned nor read until the index is built again.
+        textEnd = std::min(textEnd, index.back().byteOffset);
+        context.textEnd = index.back().byteOffset;
         scanned = BuildLineIndexFromFd(context, fd, scratchList, splitLongLines, 1,
                                        ignoreLineBreaks, start, &limit);
     }
@@ -430,6 +434,8 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
         {
             uint64_t want = std::max<uint64_t>(length, spanEnd > offset ? spanEnd - offset : 0);
             want = std::min<uint64_t>(want, kSpanBufferSize);
+            if (textEnd != UINT64_MAX)
+                want = std::min<uint64_t>(want, textEnd > offset ? textEnd - offset : 0);
             uint64_t got = 0;
             if (fd >= 0)
             {
@@ -451,7 +457,7 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
             haveWindow = true;
             windowStart = offset;
             windowLength = got;
-            windowAtEnd = got < want;
+            windowAtEnd = got < want || (textEnd != UINT64_MAX && offset + got >= textEnd);
         }
         bytes = lineBuffer.get() + (offset - windowStart);
         available = std::min<uint64_t>(length, windowStart + windowLength - offset);

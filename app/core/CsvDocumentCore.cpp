@@ -209,7 +209,7 @@ void CsvDocumentCore::LogDamage(const LCSVReader& from)
     // What the file's text lost or left open is told once per line of the file, however often
     // its segment is read again.
     const std::vector<int64_t>& cut = from.GetCutLinesOfLastRecord();
-    if (!from.WasLastRecordUnclosed() && cut.empty()) [[likely]]
+    if (!from.WasLastRecordUnclosed() && !from.WasLastRecordCut() && cut.empty()) [[likely]]
         return;
     for (const int64_t line : cut)
     {
@@ -223,6 +223,12 @@ void CsvDocumentCore::LogDamage(const LCSVReader& from)
         toldUnclosedQuote = true;
         Log(u"Quotation mark not closed at end of file; CSV line = " + FormatNumber(from.GetRecordCount()) +
             u"; Quote opened at file line = " + FormatNumber(from.GetOpenQuoteLine()));
+    }
+    if (from.WasLastRecordCut() && toldCappedRecords.insert(from.GetRecordCount()).second)
+    {
+        Log(u"Quotation mark not closed within " + FormatNumber(static_cast<int64_t>(LCSVReader::kMaxRecordChars)) +
+            u" characters; CSV line = " + FormatNumber(from.GetRecordCount()) + u"; Quote opened at file line = " +
+            FormatNumber(from.GetOpenQuoteLine()));
     }
 }
 
@@ -289,6 +295,7 @@ bool CsvDocumentCore::ReadCSVFile(const std::string& filePath)
     CSVSegment first;
     toldCutLines.clear();
     toldUnclosedQuote = false;
+    toldCappedRecords.clear();
     // What the first pass logs follows the line that tells the file was opened.
     std::vector<std::u16string> firstPassLines;
     heldLines = &firstPassLines;
@@ -600,8 +607,19 @@ size_t CsvDocumentCore::LocateSegment(int64_t row, bool allowUnload, int64_t& fi
     }
     if (allowUnload)
         TrimLoadedSegments(index);
-    Log(u"Segment reloaded; CSVEndLine = " + FormatNumber(segment.CSVEndLine) + u"; FileBufferEndLine = " +
-        FormatNumber(segment.FileBufferEndLine));
+    // Told as it came back: a file shortened on disk since may give fewer records, or none (the
+    // read error is told then).
+    const int64_t reloadedEnd = reader->GetRecordCount();
+    if (reloadedEnd == segment.CSVEndLine)
+    {
+        Log(u"Segment reloaded; CSVEndLine = " + FormatNumber(segment.CSVEndLine) + u"; FileBufferEndLine = " +
+            FormatNumber(segment.FileBufferEndLine));
+    }
+    else if (reloadedEnd > startCount)
+    {
+        Log(u"Segment reloaded; CSVEndLine = " + FormatNumber(reloadedEnd) + u"; FileBufferEndLine = " +
+            FormatNumber(reader->GetCurrentLine() - 1));
+    }
     // The file changed on disk when the segment came back short: it counts as loaded, and is the
     // result while it still holds records (the rows still in the file), as it is when asked again.
     if (reader->GetRecordCount() != segment.CSVEndLine && reader->GetRecordCount() == startCount)

@@ -150,7 +150,7 @@ private:
     // Without reading: such segments count as released (a call that ends by an exception).
     void DropRowlessSegments();
     // Logs the lines of the record just read that were cut, and a quote left open by the end of
-    // the file, each once per read of the file.
+    // the file or ended by the length cap, each once per read of the file.
     void LogDamage(const LCSVReader& from);
     void MarkLoaded(size_t index);
     void ReleaseSegment(size_t index);
@@ -192,6 +192,8 @@ private:
     // The file lines whose cut was logged, and whether the quote open at the end was.
     std::set<int64_t> toldCutLines;
     bool toldUnclosedQuote = false;
+    // The records whose open quote the length cap ended, told once per read of the file.
+    std::set<int64_t> toldCappedRecords;
     // While the first pass of a read runs, the lines it logs are held here.
     std::vector<std::u16string>* heldLines = nullptr;
     // The record a pass without rows reads into.

@@ -1,5 +1,6 @@
 // The window-free parts of the application: the command line, the visual manager's colours,
-// the Properties pane's layout, the fonts, the desktop entry and the string conversions.
+// the Properties pane's layout, the fonts, the desktop entry, the string conversions and the Row
+// details search.
 #include <gtest/gtest.h>
 
 #include "AppFonts.h"
@@ -10,7 +11,7 @@
 #include "DesktopEntry.h"
 #include "DesktopEntryParse.h"
 #include "OpenSwitch.h"
-#include "StringConvert.h"
+#include "RowDetailsSearch.h"
 
 #include <wx/fileconf.h>
 #include <wx/filefn.h>
@@ -137,17 +138,6 @@ TEST(DesktopEntryTest, ExecLineLaunchesTheExecutableWhereverItLies)
     EXPECT_NE(text.Find("CSVQuibboApp.Document"), wxNOT_FOUND);
     EXPECT_NE(text.Find("\nIcon=csvquibbo\n"), wxNOT_FOUND);
     EXPECT_EQ(text.Find("MimeType"), wxNOT_FOUND);
-}
-
-TEST(StringConvertTest, PairsJoinAndSplitAndLoneHalvesBecomeReplacement)
-{
-    std::u16string text = u"a\xD83D\xDE00\x00E9z";
-    wxString wx = ToWxString(text);
-    EXPECT_EQ(wx.length(), 4u);
-    EXPECT_EQ(static_cast<unsigned>(wx[1].GetValue()), 0x1F600u);
-    EXPECT_EQ(ToU16String(wx), text);
-    EXPECT_EQ(static_cast<unsigned>(ToWxString(u"\xD800x")[0].GetValue()), 0xFFFDu);
-    EXPECT_EQ(static_cast<unsigned>(ToWxString(u"\xDC00")[0].GetValue()), 0xFFFDu);
 }
 
 } // namespace
@@ -381,6 +371,50 @@ TEST(RecentFilesTest, KeptInTheirGroupWithoutEmptyEntries)
             EXPECT_EQ(text.find("Recent File List"), std::string::npos) << text;
         else
             EXPECT_NE(text.find("[Recent\\ File\\ List]\n" + expectedGroup), std::string::npos) << text;
+    }
+}
+
+// The Row details pane finds what find next found: with match case off both sides are folded
+// as find next folds them, beyond Latin too; the hit comes back as the pane's byte range.
+TEST(RowDetailsSearchTest, FindsAsFindNextFoldsAndReturnsByteOffsets)
+{
+    struct Case
+    {
+        const char* name;
+        const char* text;
+        const char* needle;
+        bool matchCase;
+        bool found;
+        size_t start, end;
+    } cases[] = {
+        {"Cyrillic, other case", "4;\xD0\xA1\xD0\xBC\xD0\xB8\xD1\x80\xD0\xBD\xD0\xBE\xD0\xB2 P.\n",
+         "\xD1\x81\xD0\xBC\xD0\xB8\xD1\x80\xD0\xBD\xD0\xBE\xD0\xB2", false, true, 2, 16},
+        {"Cyrillic, other case, match case on", "4;\xD0\xA1\xD0\xBC\xD0\xB8\xD1\x80\xD0\xBD\xD0\xBE\xD0\xB2\n",
+         "\xD1\x81\xD0\xBC\xD0\xB8\xD1\x80\xD0\xBD\xD0\xBE\xD0\xB2", true, false, 0, 0},
+        {"Cyrillic upper-case needle", "3;\xD0\xB3. \xD0\x92\xD0\xBE\xD0\xBB\xD0\xBE\xD0\xB3\xD0\xB4\xD0\xB0\n",
+         "\xD0\x92\xD0\x9E\xD0\x9B\xD0\x9E\xD0\x93\xD0\x94\xD0\x90", false, true, 6, 20},
+        {"Latin accents", "\xC3\xA9t\xC3\xA9;caf\xC3\xA9", "CAF\xC3\x89", false, true, 6, 11},
+        {"the first hit", "ABC;abc", "abc", false, true, 0, 3},
+        {"match case on", "ABC;abc", "abc", true, true, 4, 7},
+        {"after a pair", "\xF0\x9F\x98\x80x;\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD",
+         "\xD0\xB8\xD0\xB2\xD0\xB0\xD0\xBD", false, true, 6, 14},
+        {"a character outside the basic plane folds too", "a\xF0\x90\x90\x80" "b", "\xF0\x90\x90\xA8", false, true, 1, 5},
+        {"after bytes that are not UTF-8", "\xFF\xC3;abc", "ABC", false, true, 3, 6},
+        {"at the end", "xyz", "Z", false, true, 2, 3},
+        {"empty needle", "abc", "", false, false, 0, 0},
+        {"longer than the text", "ab", "abc", false, false, 0, 0},
+        {"not there", "abc", "abd", false, false, 0, 0},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        RowDetailsHit hit;
+        ASSERT_EQ(FindInRowDetailsText(c.text, c.needle, c.matchCase, hit), c.found);
+        if (c.found)
+        {
+            EXPECT_EQ(hit.start, c.start);
+            EXPECT_EQ(hit.end, c.end);
+        }
     }
 }
 

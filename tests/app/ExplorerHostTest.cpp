@@ -13,7 +13,7 @@
 #include "ExplorerCommands.h"
 #include "ExplorerServices.h"
 #include "LAppInterface.h"
-#include "StringConvert.h"
+#include "GridWxText.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ TEST(ExplorerHostTest, FolderChangesReachTheMainFrameAsThreadEvents)
     WSFileStorageThreadSafeAccess& store = App().GetExplorerServices().GetFileStorageAccess();
     {
         WSFileStorageAccessGuard guard(store);
-        guard.Get().SetFolder(ToU16String(wxString::FromUTF8(listed)));
+        guard.Get().SetFolder(GridFromWxString(wxString::FromUTF8(listed)));
     }
     struct Recorder
     {
@@ -98,8 +98,8 @@ TEST(ExplorerHostTest, FolderChangesReachTheMainFrameAsThreadEvents)
     ASSERT_NE(doc, nullptr);
     App().StartFolderWatcher(doc, {});
     FolderWatcher& watcher = App().GetExplorerServices().GetFolderWatcher();
-    EXPECT_EQ(watcher.GetFolders(), (std::vector<std::u16string>{ToU16String(wxString::FromUTF8(listed)),
-                                                                   ToU16String(wxString::FromUTF8(docs + "/"))}));
+    EXPECT_EQ(watcher.GetFolders(), (std::vector<std::u16string>{GridFromWxString(wxString::FromUTF8(listed)),
+                                                                   GridFromWxString(wxString::FromUTF8(docs + "/"))}));
     EXPECT_TRUE(PumpUntil([&] { return watcher.IsWatching(); }));
     Pump(50);
     std::ofstream(docs + "/new.csv") << "x";
@@ -111,7 +111,7 @@ TEST(ExplorerHostTest, FolderChangesReachTheMainFrameAsThreadEvents)
     EXPECT_FALSE(watcher.HasWatcher());
     wxDocument other;
     App().StartFolderWatcher(&other, {});
-    EXPECT_EQ(watcher.GetFolders(), (std::vector<std::u16string>{ToU16String(wxString::FromUTF8(listed))}));
+    EXPECT_EQ(watcher.GetFolders(), (std::vector<std::u16string>{GridFromWxString(wxString::FromUTF8(listed))}));
     App().StopFolderWatcher();
     frame->Unbind(wxEVT_THREAD, &Recorder::OnChanged, &recorder, ID_FOLDER_CHANGED);
     App().GetDocManager()->CloseDocuments(true);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -404,6 +405,118 @@ TEST(GetSegment, ASegmentTheFileLostPartOfServesTheRowsItStillHolds)
     EXPECT_NE(std::find_if(doc.log.lines.begin(), doc.log.lines.end(),
                            [](const std::string& line) { return line.rfind("Read error in file = ", 0) == 0; }),
               doc.log.lines.end());
+}
+
+TEST(GetSegment, AReloadOfASegmentTheFileLostTellsOnlyWhatCameBack)
+{
+    DocumentPagedToItsEnd paged(110000, "lost.csv");
+    ASSERT_TRUE(paged.ready);
+    RecordedDocument& doc = paged.doc;
+    ASSERT_TRUE(doc.core.GetSegments()[1].unloaded);
+    ASSERT_TRUE(doc.core.GetSegments()[2].unloaded);
+    // Keep the first 7,000 records: the third segment is gone, the second keeps 2,000 of its 5,000.
+    ASSERT_EQ(truncate(paged.path.c_str(), static_cast<off_t>(OffsetAfterLines(paged.bytes, 7000))), 0);
+    const std::string readError =
+        "Read error in file = " + paged.path + "; The file has become shorter since it was indexed";
+
+    // Go to line into the part it lost: the read error, and nothing said to be reloaded.
+    doc.log.lines.clear();
+    doc.core.OnGoToLine(&paged.view, u"12000");
+    EXPECT_EQ(doc.log.lines, (std::vector<std::string>{readError}));
+
+    doc.log.lines.clear();
+    doc.core.LoadRowsIntoView(&paged.view, 9000, false);
+    EXPECT_EQ(doc.log.lines, (std::vector<std::string>{
+                                 readError, "Segment reloaded; CSVEndLine = 7.000; FileBufferEndLine = 6.999"}));
+}
+
+TEST(GetSegment, LinesAppendedWhileTheFileIsOpenAreReadOnlyWhenItIsReadAgain)
+{
+    // id;name, 12,000 rows and the empty record behind the final break.
+    std::string text = "id;name\n";
+    for (int i = 1; i <= 12000; ++i)
+        text += std::to_string(i) + ";name" + std::to_string(i) + "\n";
+    TempDir dir;
+    const std::string path = dir.Write("growing.csv", text);
+    for (const bool fast : {false, true})
+    {
+        SCOPED_TRACE(fast);
+        dir.Write("growing.csv", text);
+        RecordedDocument doc;
+        ViewRecorder view;
+        doc.core.SetFastPaths(fast);
+        doc.core.AddView(&view);
+        ASSERT_TRUE(doc.core.OnOpenDocument(path));
+        {
+            std::ofstream out(path, std::ios::app | std::ios::binary);
+            out << "12001;NEW1\n12002;NEW2\n12003;NEW3\n";
+        }
+        doc.core.OnGoToLine(&view, u"12002");
+        std::u16string row;
+        doc.core.GetRowText(12001, row);
+        EXPECT_EQ(Narrow(row), "12000;name12000");
+        row.clear();
+        doc.core.GetRowText(12002, row);
+        EXPECT_EQ(Narrow(row), "");
+        EXPECT_TRUE(doc.core.GetSegments().back().rows.back().empty());
+        EXPECT_EQ(doc.core.GetSegments().back().CSVEndLine, 12002);
+        row.clear();
+        doc.core.GetRowText(12003, row);
+        EXPECT_EQ(Narrow(row), "");
+
+        // Read again through Apply, the document has them.
+        ASSERT_TRUE(doc.core.ApplyReadOptions(doc.core.GetReadOptions()));
+        doc.core.OnGoToLine(&view, u"12004");
+        for (const auto& [number, expected] : {std::pair<int64_t, const char*>{12002, "12001;NEW1"},
+                                               {12003, "12002;NEW2"}, {12004, "12003;NEW3"}})
+        {
+            row.clear();
+            doc.core.GetRowText(number, row);
+            EXPECT_EQ(Narrow(row), expected);
+        }
+        EXPECT_EQ(doc.core.GetSegments().back().CSVEndLine, 12005);
+    }
+}
+
+TEST(ReadCSVFile, AQuoteEndedByTheLengthCapIsLoggedWithWhereItOpened)
+{
+    // Record 3 opens a quote on file line 2 that never closes: the cap of 16,777,216 characters
+    // ends it, and the next record starts on the next line.
+    std::string text = "id;name\n1;a\n2;\"open\n";
+    const std::string filler = std::string(1000, 'x') + "\n";
+    for (int i = 0; i < 17000; ++i)
+        text += filler;
+    text += "end;z\n";
+    // Enough records behind it that its segment is released and read again.
+    for (int i = 1; i <= 105000; ++i)
+        text += "r;" + std::to_string(i) + "\n";
+    TempDir dir;
+    const std::string path = dir.Write("cap.csv", text);
+    RecordedDocument doc;
+    ViewRecorder view;
+    doc.core.AddView(&view);
+    ASSERT_TRUE(doc.core.ReadCSVFile(path));
+    const std::string capped =
+        "Quotation mark not closed within 16.777.216 characters; CSV line = 3; Quote opened at file line = 2";
+    ASSERT_EQ(doc.log.lines.size(), 2u);
+    EXPECT_EQ(doc.log.lines[1], capped);
+    const CSVSegment& first = doc.core.GetSegments().front();
+    ASSERT_GT(first.rows.size(), 4u);
+    EXPECT_TRUE(first.rows[2][1].quoted);
+    EXPECT_EQ(first.rows[3].size(), 1u);
+    EXPECT_EQ(Narrow(first.rows[3][0].text), std::string(1000, 'x'));
+
+    // Read again after its segment was released, it is not told again; each read of the file
+    // tells it once.
+    int64_t firstRow = 0;
+    int64_t estimate = 0;
+    ASSERT_NE(doc.core.GetSegment(100000, true, firstRow, estimate), nullptr);
+    ASSERT_TRUE(doc.core.GetSegments().front().unloaded);
+    ASSERT_NE(doc.core.GetSegment(3, true, firstRow, estimate), nullptr);
+    ASSERT_FALSE(doc.core.GetSegments().front().unloaded);
+    EXPECT_EQ(std::count(doc.log.lines.begin(), doc.log.lines.end(), capped), 1);
+    ASSERT_TRUE(doc.core.ReadCSVFile(path));
+    EXPECT_EQ(std::count(doc.log.lines.begin(), doc.log.lines.end(), capped), 2);
 }
 
 TEST(GetSegment, ReleasesTheFirstSegmentAfterTwentyAndReloadsIt)

@@ -12,6 +12,7 @@
 #include <wx/settings.h>
 
 #include "GridTestSupport.h"
+#include "GridWxText.h"
 #include "LGridEdit.h"
 #include "LGridView.h"
 #include "LSuggestionsBox.h"
@@ -411,6 +412,49 @@ TEST(GridWindow, DestroyingAGridWithARunningRefill)
     }
     EXPECT_TRUE(frame->GetChildren().IsEmpty()) << "the grid left its frame";
     delete frame;
+}
+
+// The one pair of converters between UTF-16 and wx text: pairs joined, a lone half of a pair
+// U+FFFD wherever it stands, nothing lost around it.
+TEST(GridWindow, TextConversionTable)
+{
+    struct Case
+    {
+        const char* name;
+        std::u16string utf16;
+        std::u32string characters;  // what the wx text holds
+        std::u16string back;        // the wx text converted back
+    };
+    const Case cases[] = {
+        {"empty", u"", U"", u""},
+        {"basic plane", u"a\u00e9\u20ac\uFFFF", U"a\u00e9\u20ac\uFFFF", u"a\u00e9\u20ac\uFFFF"},
+        {"pair inside", u"x\U0001F600y", U"x\U0001F600y", u"x\U0001F600y"},
+        {"pairs at the start and end", u"\U0001F600z\U0010FFFD", U"\U0001F600z\U0010FFFD",
+         u"\U0001F600z\U0010FFFD"},
+        {"lone high inside", u"ab\xD800" u"cd", U"ab\uFFFDcd", u"ab\uFFFDcd"},
+        {"lone high at the start", u"\xDBFF" u"ab", U"\uFFFDab", u"\uFFFDab"},
+        {"lone high at the end", u"ab\xD800", U"ab\uFFFD", u"ab\uFFFD"},
+        {"lone low inside", u"ab\xDC00" u"cd", U"ab\uFFFDcd", u"ab\uFFFDcd"},
+        {"lone low at the start", u"\xDFFF" u"ab", U"\uFFFDab", u"\uFFFDab"},
+        {"lone low at the end", u"ab\xDC00", U"ab\uFFFD", u"ab\uFFFD"},
+        {"only a lone half", u"\xD800", U"\uFFFD", u"\uFFFD"},
+        {"halves in the wrong order", u"\xDC00\xD800", U"\uFFFD\uFFFD", u"\uFFFD\uFFFD"},
+        {"high before a pair", u"\xD800\xD800\xDC00", U"\uFFFD\U00010000", u"\uFFFD\U00010000"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const wxString wide = GridToWxString(c.utf16);
+        std::u32string held;
+        for (wxString::const_iterator it = wide.begin(); it != wide.end(); ++it)
+            held.push_back(static_cast<char32_t>((*it).GetValue()));
+        EXPECT_EQ(held, c.characters);
+        EXPECT_EQ(GridToWxString(c.utf16.data(), c.utf16.size()), wide);
+        EXPECT_EQ(GridFromWxString(wide), c.back);
+    }
+    // A wide character that has no UTF-16 form of its own comes back as U+FFFD.
+    const std::wstring strays = {L'a', static_cast<wchar_t>(0xD800), static_cast<wchar_t>(0x110000), L'b'};
+    EXPECT_EQ(GridFromWxString(wxString(strays)), u"a\uFFFD\uFFFDb");
 }
 
 TEST(GridWindow, TextConversionRoundTrips)

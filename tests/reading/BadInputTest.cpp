@@ -234,6 +234,76 @@ TEST_F(BadInputTest, FileTruncatedAfterIndexingKeepsTheLinesStillInIt)
     }
 }
 
+TEST_F(BadInputTest, LinesAppendedAfterIndexingAreNotRead)
+{
+    // What the index covers is the text: lines appended while the file is open are not read,
+    // not even into the empty last line behind the final break, until the file is opened again.
+    Bytes text = "id;name\n";
+    for (int i = 1; i <= 15000; ++i)
+        text += std::to_string(i) + ";n" + std::to_string(i) + "\n";
+    const std::string file = folder.Write("growing.csv", text);
+    for (const bool fast : {false, true})
+    {
+        for (const bool bytes : {true, false})
+        {
+            SCOPED_TRACE(std::string(fast ? "fast " : "") + (bytes ? "bytes" : "decoded"));
+            folder.Write("growing.csv", text);
+            ASSERT_TRUE(Open(file));
+            reader.SetByteParsing(bytes);
+            reader.SetFastPaths(fast);
+            ASSERT_EQ(15002, reader.GetTextFile().GetLineCount());
+            EXPECT_EQ(9000, Drain(9000));
+            {
+                const int fd = open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+                ASSERT_GE(fd, 0);
+                const std::string more = "15001;NEW1\n15002;NEW2\n15003;NEW3\n";
+                ASSERT_EQ(static_cast<ssize_t>(more.size()), write(fd, more.data(), more.size()));
+                close(fd);
+            }
+            // Read on, and read the end again from a new position (a new window).
+            for (int pass = 0; pass < 2; ++pass)
+            {
+                if (pass == 1)
+                {
+                    reader.SetPosition(14990, 14990);
+                    reader.ResetCache();
+                    int64_t advanced = 0;
+                    reader.ScanRecords(5, nullptr, nullptr, advanced);
+                    EXPECT_EQ(fast ? 5 : 0, advanced);
+                }
+                std::vector<CSVRecord> records;
+                CSVRecord record;
+                while (reader.ReadRecordInto(record, false))
+                    records.push_back(record);
+                ASSERT_GE(records.size(), 2u);
+                EXPECT_NE(READLINES_READ_ERROR, reader.GetLastReadStatus());
+                EXPECT_EQ(15002, reader.GetRecordCount());
+                EXPECT_EQ(15002, reader.GetCurrentLine());
+                // The last record is the empty line behind the final break, as before the append.
+                EXPECT_TRUE(records.back().empty());
+                const CSVRecord& last = records[records.size() - 2];
+                ASSERT_EQ(2u, last.size());
+                EXPECT_EQ(u"n15000", last[1].text);
+            }
+            std::vector<LineEntry> lines;
+            ReadLinesStatus status = READLINES_OK;
+            ASSERT_TRUE(reader.GetTextFile().ReadLines(15000, 15010, lines, status, nullptr));
+            ASSERT_EQ(2u, lines.size());
+            EXPECT_EQ(u"15000;n15000\n", lines[0].text);
+            EXPECT_EQ(u"", lines[1].text);
+
+            // Opened again, the file shows them.
+            ASSERT_TRUE(Open(file));
+            EXPECT_EQ(15005, reader.GetTextFile().GetLineCount());
+            reader.SetPosition(15002, 15001);
+            CSVRecord record;
+            ASSERT_TRUE(reader.ReadRecord(record, false));
+            ASSERT_EQ(2u, record.size());
+            EXPECT_EQ(u"NEW2", record[1].text);
+        }
+    }
+}
+
 TEST_F(BadInputTest, FileRemovedAfterIndexingIsAReadError)
 {
     std::string file = folder.Write("gone.csv", "a\nb\nc\n");

@@ -122,6 +122,36 @@ TEST_F(CSVReaderTest, RecordTable)
     }
 }
 
+// 16-bit text of odd length: the stray last byte is a line of its own behind every kind of line
+// break, as it is behind CR LF (read as the low half of a unit).
+TEST_F(CSVReaderTest, StrayLastByteOfUtf16TextIsALineOfItsOwn)
+{
+    struct Case
+    {
+        const char* name;
+        Bytes file;
+        std::vector<std::string> records;
+        int64_t lines;  // GetCurrentLine after the last record
+    };
+    const Case cases[] = {
+        {"LF", Bytes("a\0;\0b\0\n\0c\0;\0d\0\n\0z", 17), {"[a|b]", "[c|d]", "[z]"}, 3},
+        {"CR", Bytes("a\0;\0b\0\r\0c\0;\0d\0\r\0z", 17), {"[a|b]", "[c|d]", "[z]"}, 3},
+        {"CR LF", Bytes("a\0;\0b\0\r\0\n\0c\0;\0d\0\r\0\n\0z", 21), {"[a|b]", "[c|d]", "[z]"}, 3},
+        {"LF CR", Bytes("a\0;\0b\0\n\0\r\0c\0;\0d\0\n\0\r\0z", 21), {"[a|b]", "[c|d]", "[z]"}, 3},
+        // A lone CR, then a stray quotation mark: its quote stays open to the end of the file.
+        {"CR then a stray quote", Bytes("\r\0\"", 3), {"[]", "[^]"}, 2},
+        {"CR LF then a stray quote", Bytes("\r\0\n\0\"", 5), {"[]", "[^]"}, 2},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(OpenText(c.file));
+        reader.GetTextFile().SetCodePage(1200);
+        EXPECT_EQ(c.records, ReadAll());
+        EXPECT_EQ(c.lines, reader.GetCurrentLine());
+    }
+}
+
 TEST_F(CSVReaderTest, DoubledQuotesInsideQuotesNeverCloseTheField)
 {
     // Inside an open quoted field two quotation marks in a row are one escaped quotation mark,

@@ -151,6 +151,22 @@ ModelResult ModelScan(const Bytes& text, const std::vector<size_t>& blockLengths
         }
         blockPos += block.size();
     }
+    // A stray byte at the end of 16-bit text settles a break pending before it, as any unit
+    // other than a break would: the byte starts a line of its own.
+    if (pending && !carry.empty())
+    {
+        if (count >= interval)
+        {
+            nodeLine += count;
+            r.list.push_back(IndexNode(nodeLine, blockPos - carry.size(), true));
+            count = 0;
+        }
+        if (limitActive && nodeLine >= limit->line)
+        {
+            r.stoppedByLimit = true;
+            return r;
+        }
+    }
     r.list.push_back(IndexNode(nodeLine + count, blockPos, false));
     if (!limit)
         r.lineCount = static_cast<int64_t>(nodeLine + count + 1);

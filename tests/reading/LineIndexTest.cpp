@@ -115,6 +115,15 @@ TEST(BuildLineIndex, EdgeCaseTable)
          {Node(0, 0, true), Node(1, 2, true)}, -1, LINE_ENDING_PAIR, 0x10},
         {"limit at the start line, a lone CR as the whole text", "\r", 1, false, true,
          Node(0, 1, false), {Node(0, 0, true)}, -1, LINE_ENDING_CR, 0x10},
+        // A stray last byte of 16-bit text is a line of its own behind every kind of break.
+        {"UTF-16 LF, stray byte", Bytes("\xFF\xFE\x61\x00\x0A\x00\x7A", 7), 1, false, false, {},
+         {Node(0, 2, true), Node(1, 6, true), Node(1, 7, false)}, 2, LINE_ENDING_LF, 0x23},
+        {"UTF-16 CR, stray byte", Bytes("\xFF\xFE\x61\x00\x0D\x00\x7A", 7), 1, false, false, {},
+         {Node(0, 2, true), Node(1, 6, true), Node(1, 7, false)}, 2, LINE_ENDING_CR, 0x23},
+        {"UTF-16 CR LF, stray byte", Bytes("\xFF\xFE\x61\x00\x0D\x00\x0A\x00\x7A", 9), 1, false,
+         false, {}, {Node(0, 2, true), Node(1, 8, true), Node(1, 9, false)}, 2, LINE_ENDING_PAIR, 0x23},
+        {"UTF-16 LF, stray byte, limit at its line", Bytes("\xFF\xFE\x61\x00\x0A\x00\x7A", 7), 1,
+         false, true, Node(1, 7, false), {Node(0, 2, true), Node(1, 6, true)}, -1, LINE_ENDING_LF, 0x23},
         {"limit at the start line, UTF-16 LF first", Bytes("\xFF\xFE\x0A\x00\x61\x00", 6), 1, false,
          true, Node(0, 1, false), {Node(0, 2, true), Node(1, 4, true)}, -1, LINE_ENDING_LF, 0x23},
     };

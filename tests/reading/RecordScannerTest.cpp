@@ -195,6 +195,9 @@ TEST_F(RecordScannerTest, PassesRecordsWhereTheReaderEndsThemTable)
         {"us-ascii folds bytes onto quotes", "a;\xA2x\nb\n", {SEPARATOR_SEMICOLON, 20127, LCSVReader::kMaxRecordChars}, false},
         {"utf-16 little-endian", scantest::Utf16(u"\uFEFFa;\"b\nc\";\u0A22\r\n\"\"\"x\"\nd\ne\n", true), {}, true},
         {"utf-16 big-endian", scantest::Utf16(u"\uFEFF\"a\u2200\"\";b\n\u220A\"\n\"q\u0022\u0000\"\nz\n", false), {}, true},
+        // 16-bit text of odd length: the stray last byte is the file's last line.
+        {"utf-16 LF and a stray byte", Bytes("a\0;\0b\0\n\0c\0;\0d\0\n\0z", 17), {SEPARATOR_SEMICOLON, 1200, LCSVReader::kMaxRecordChars}, true},
+        {"utf-16 CR and a stray quote", Bytes("\r\0\"", 3), {SEPARATOR_SEMICOLON, 1200, LCSVReader::kMaxRecordChars}, true},
         {"utf-16 read as utf-8", scantest::Utf16(u"\uFEFFa;b\nc\nd\n", true), {SEPARATOR_SEMICOLON, 65001, LCSVReader::kMaxRecordChars}, false},
         // Shift-JIS: a lead byte takes the byte after it, whatever it is.
         {"shift-jis lead before a quote", "\x81\";a\nb\n\"c\x82\"\nd\"\ne\n", {SEPARATOR_SEMICOLON, 932, LCSVReader::kMaxRecordChars}, true},
@@ -260,6 +263,8 @@ TEST_F(RecordScannerTest, RandomFilesMatchTheReader)
             for (const char c : bytes)
                 text += static_cast<char16_t>(static_cast<uint8_t>(c) | (random() % 8 == 0 ? 0x2200 : 0));
             bytes = scantest::Utf16(text, little);
+            if (random() % 3 == 0)
+                bytes += static_cast<char>(random() % 2 == 0 ? '"' : 'x');  // a stray last byte
             options.codePage = 0;
         }
         if (random() % 4 == 0)
