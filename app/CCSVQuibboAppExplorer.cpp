@@ -25,7 +25,7 @@ void CExplorerNotifier::ShowOutputLine(const std::u16string& text)
     auto* app = dynamic_cast<CCSVQuibboAppApp*>(wxTheApp);
     CMainFrame* frame = app ? app->GetMainFrame() : nullptr;
     if (frame != nullptr && frame->GetOutputPane() != nullptr)
-        frame->GetOutputPane()->AddLine(ToWxString(text));
+        frame->GetOutputPane()->AddLine(GridToWxString(text));
     else
         ExplorerNotifier::ShowOutputLine(text);
 }

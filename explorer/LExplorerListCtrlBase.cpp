@@ -7,7 +7,7 @@
 #include "ExplorerPathCodec.h"
 #include "ExplorerRename.h"
 #include "ExplorerServices.h"
-#include "ExplorerWxText.h"
+#include "GridWxText.h"
 #include "LAppInterface.h"
 #include "WSFileStorage.h"
 
@@ -34,7 +34,7 @@ namespace
 class LogNotifier : public ExplorerNotifier
 {
 public:
-    void ShowError(const std::u16string& text) override { wxLogError("%s", ToWx(text)); }
+    void ShowError(const std::u16string& text) override { wxLogError("%s", GridToWxString(text)); }
     bool ConfirmPermanentDelete(const std::u16string&) override { return false; }
 };
 }

@@ -40,7 +40,7 @@ int ModifiedColumnWidth(wxWindow& list)
     {
         wxCoord w = 0;
         wxCoord h = 0;
-        list.GetTextExtent(ToWx(FormatLocaleDateTime(time)), &w, &h);
+        list.GetTextExtent(GridToWxString(FormatLocaleDateTime(time)), &w, &h);
         width = std::max(width, static_cast<int>(w) + 16);
     }
     return width;

@@ -967,10 +967,10 @@ TEST_F(ExplorerWindowTest, FoldersAreTakenByTheirStepsAndFolderUpNeedsAParent)
     {
         SCOPED_TRACE(c.typed.string());
         Enter(c.typed);
-        EXPECT_EQ(explorer->GetPathBox()->GetValue(), ToWx(U(c.shown)));
+        EXPECT_EQ(explorer->GetPathBox()->GetValue(), GridToWxString(U(c.shown)));
         explorer->OnFolderUp();
         WaitForListing();
-        EXPECT_EQ(explorer->GetPathBox()->GetValue(), ToWx(U(c.up)));
+        EXPECT_EQ(explorer->GetPathBox()->GetValue(), GridToWxString(U(c.up)));
     }
 
     // The parent is gone: the listing on screen stays, with its search box.
@@ -996,7 +996,7 @@ TEST_F(ExplorerWindowTest, AFolderPathLongerThan500CharactersStaysInThePathBox)
     fs::create_directories(deep);
     WriteFile(deep / "inside.txt", 1);
     Enter(deep);
-    EXPECT_EQ(explorer->GetPathBox()->GetValue(), ToWx(U(deep)));
+    EXPECT_EQ(explorer->GetPathBox()->GetValue(), GridToWxString(U(deep)));
     EXPECT_GE(RowOf(u"inside.txt"), 0);
     // The check box re-lists the same folder.
     explorer->OnSearchInSubfoldersClicked();
@@ -1075,7 +1075,7 @@ TEST_F(ExplorerWindowTest, TheFolderPopupShowsEveryRowOnScreen)
     Enter(root);
     path->SetFocus();
     Pump(50);
-    explorer->GetPathBox()->SetValue(ToWx(U(root)) + "/f");
+    explorer->GetPathBox()->SetValue(GridToWxString(U(root)) + "/f");
     Pump(50);
     explorer->ShowSuggestions();
     Pump(200);
@@ -1197,7 +1197,7 @@ TEST_F(ExplorerWindowTest, TheActiveDocumentsFolderIsEnteredWhenItIsAFolderOnDis
         {
             WaitForListing();
             EXPECT_EQ(State().folderHistory.size(), history + 1);
-            EXPECT_EQ(explorer->GetPathBox()->GetValue(), ToWx(c.entered));
+            EXPECT_EQ(explorer->GetPathBox()->GetValue(), GridToWxString(c.entered));
             EXPECT_GE(RowOf(u"x.txt"), 0);
         }
         manager->ActivateView(view, false);
@@ -1212,7 +1212,7 @@ TEST_F(ExplorerWindowTest, TheModifiedColumnHoldsTheWholeDateAndEveryNameStartsA
     // The longest date and time text of the locale fits its column, margins included.
     const int64_t longest = 978047938; // the 28th of December 2000, 23:58:58 UTC
     wxCoord width = 0, height = 0;
-    list->GetTextExtent(ToWx(FormatLocaleDateTime(longest)), &width, &height);
+    list->GetTextExtent(GridToWxString(FormatLocaleDateTime(longest)), &width, &height);
     EXPECT_GE(list->GetColumnWidth(3), width + 12);
     EXPECT_GE(list->GetColumnWidth(3), 130);
 
