@@ -11,6 +11,7 @@
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/utils.h>
+#include <wx/wupdlock.h>
 #include <wx/stdpaths.h>
 #include <wx/button.h>
 #include <wx/statbmp.h>
@@ -35,6 +36,8 @@
 #include "ExplorerThreadEvents.h"
 #include "OpenSwitch.h"
 #include "PrinterLookup.h"
+#include "StderrLine.h"
+#include "XdgFolders.h"
 
 // The about box: the application's icon, name and version, OK.
 CAboutDlg::CAboutDlg(wxWindow* parent)
@@ -70,8 +73,8 @@ CCSVQuibboAppApp::~CCSVQuibboAppApp()
 
 wxString CCSVQuibboAppApp::ConfigFilePath()
 {
-    wxString base;
-    if (!wxGetEnv("XDG_CONFIG_HOME", &base) || base.empty())
+    wxString base = XdgBaseFolder("XDG_CONFIG_HOME");
+    if (base.empty())
         base = wxGetHomeDir() + "/.config";
     return base + "/Norvanecom/CSV Quibbo.conf";
 }
@@ -86,7 +89,11 @@ bool CCSVQuibboAppApp::InitViewer(bool showFrame)
     if (!wxConfigBase::Get(false))
     {
         wxFileName config(ConfigFilePath());
-        wxFileName::Mkdir(config.GetPath(), 0700, wxPATH_MKDIR_FULL);
+        {
+            // A folder that cannot be made is said once, when the settings are saved at exit.
+            wxLogNull quiet;
+            wxFileName::Mkdir(config.GetPath(), 0700, wxPATH_MKDIR_FULL);
+        }
         wxConfigBase::Set(new wxFileConfig("CSV Quibbo", "Norvanecom", config.GetFullPath(), wxEmptyString,
                                            wxCONFIG_USE_LOCAL_FILE));
     }
@@ -108,6 +115,7 @@ bool CCSVQuibboAppApp::InitViewer(bool showFrame)
     }
     m_frame = frame;
     ConnectExplorerServices(frame);
+    SetAfterMessageBoxes([this]() { OpenQueuedFiles(); });
     SetTopWindow(frame);
     if (showFrame)
     {
@@ -128,6 +136,48 @@ void CCSVQuibboAppApp::OpenFile(const wxString& path)
         m_frame->Raise();
 }
 
+void CCSVQuibboAppApp::OpenFiles(const OpenSwitchDelivery& delivery)
+{
+    m_deliveries.push_back(delivery);
+    OpenQueuedFiles();
+}
+
+void CCSVQuibboAppApp::OpenQueuedFiles()
+{
+    // One delivery at a time, and none under a box: each would nest its boxes in the other's.
+    // The end of the last box calls again.
+    if (m_delivering || IsMessageBoxShowing())
+        return;
+    m_delivering = true;
+    // One busy cursor for all: each document's own then costs nothing, where each would walk
+    // every window of the documents opened before it.
+    wxBusyCursor wait;
+    struct Done
+    {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{m_delivering};
+    while (!m_deliveries.empty())
+    {
+        OpenSwitchDelivery next = std::move(m_deliveries.front());
+        m_deliveries.pop_front();
+        // What fails is said in one box for the whole delivery.
+        CMessageBoxGathering gathering;
+        {
+            // The window paints once, at the end: each document's first paint would draw the tab
+            // row again, which measures every tab, so n documents took n² measurements.
+            std::unique_ptr<wxWindowUpdateLocker> noPaint;
+            if (m_frame && next.paths.size() > 1)
+                noPaint = std::make_unique<wxWindowUpdateLocker>(m_frame.get());
+            for (const wxString& path : next.paths)
+                OpenFile(path);
+        }
+        for (int i = 0; i < next.notUtf8; ++i)
+            gathering.Add("A path that is not UTF-8 was not opened.", wxICON_ERROR);
+        gathering.Show();
+    }
+}
+
 namespace {
 
 // The program's arguments as the bytes it was given: wx converts them with the locale's
@@ -138,8 +188,17 @@ std::vector<std::string>& RawArguments()
     return arguments;
 }
 
-// SIGTERM (the end of the session) and SIGHUP end the viewer as File > Exit does. wx calls this
-// from its event loop, not from the signal itself.
+// The one line a second start writes when the running viewer can open none of its files.
+wxString NoneOpenedLine(const std::vector<std::string>& files)
+{
+    wxString names;
+    for (const std::string& file : files)
+        names << (names.empty() ? "" : ", ") << "\"" << wxString::FromUTF8Unchecked(file) << "\"";
+    return "The running viewer could not open " + names + ".";
+}
+
+// SIGTERM (the end of the session), SIGHUP and SIGINT (Ctrl+C in the starting terminal) end the
+// viewer as File > Exit does. wx calls this from its event loop, not from the signal itself.
 void EndOnSignal(int)
 {
     if (auto* app = dynamic_cast<CCSVQuibboAppApp*>(wxTheApp))
@@ -164,9 +223,14 @@ bool CCSVQuibboAppApp::OnInit()
     // Switches of the other platform's shell that mean nothing here: a line for whoever reads
     // the standard error, never a box.
     for (const std::string& ignored : decision.ignored)
-        wxFprintf(stderr, "Switch ignored: %s\n", wxString::FromUTF8(ignored));
+        WriteStderrLine("Switch ignored: " + ignored);
+    // Actions that end the process have no window to show wx's messages in: they go to the
+    // standard error, and the exit status says whether the action worked.
+    if (decision.action != CommandLineAction::Open && decision.action != CommandLineAction::Nothing)
+        LogToStderr();
     SetSignalHandler(SIGTERM, EndOnSignal);
     SetSignalHandler(SIGHUP, EndOnSignal);
+    SetSignalHandler(SIGINT, EndOnSignal);
     return RunCommandLine(decision);
 }
 
@@ -201,7 +265,7 @@ bool CCSVQuibboAppApp::RunCommandLine(const CommandLineDecision& decision)
                       ? WriteDesktopEntry(wxStandardPaths::Get().GetExecutablePath(), error)
                       : RemoveDesktopEntry(error);
         if (!ok)
-            wxFprintf(stderr, "%s\n", error);
+            WriteStderrLine(error);
         m_exitCode = ok ? 0 : 1;
         m_endAfterInit = true;
         return true;
@@ -214,8 +278,13 @@ bool CCSVQuibboAppApp::RunCommandLine(const CommandLineDecision& decision)
             // The other viewer may still be starting and not listen yet: give it a moment.
             for (int attempt = 0; attempt < 20; ++attempt)
             {
-                if (ForwardFilesToRunningViewer(decision.files))
+                ForwardResult result = ForwardFilesToRunningViewer(decision.files);
+                if (result != ForwardResult::NoAnswer)
                 {
+                    // The running viewer says itself why a file could not be opened.
+                    if (result == ForwardResult::NoneOpened)
+                        WriteStderrLine(NoneOpenedLine(decision.files));
+                    m_exitCode = result == ForwardResult::Taken ? 0 : 1;
                     m_endAfterInit = true;
                     return true;
                 }
@@ -225,8 +294,21 @@ bool CCSVQuibboAppApp::RunCommandLine(const CommandLineDecision& decision)
         if (!InitViewer(true))
             return false;
         StartServer();
+        OpenSwitchDelivery delivery;
         for (const std::string& f : decision.files)
-            OpenFile(wxString::FromUTF8(AbsolutePathBytes(f)));
+        {
+            wxString path = wxString::FromUTF8(AbsolutePathBytes(f));
+            if (path.empty())
+            {
+                WriteStderrLine(std::string("A path that is not UTF-8 was not opened."));
+                ++delivery.notUtf8;
+            }
+            else
+            {
+                delivery.paths.push_back(path);
+            }
+        }
+        OpenFiles(delivery);
         return true;
     }
     case CommandLineAction::Print:
@@ -255,9 +337,14 @@ void CCSVQuibboAppApp::StartServer()
     // Only the first viewer of the user listens; a later one runs on its own.
     if (!m_instance || m_instance->IsAnotherRunning())
         return;
-    m_server = std::make_unique<COpenSwitchServer>([this](const wxString& path) { OpenFile(path); });
-    if (!m_server->Start())
+    m_server = std::make_unique<COpenSwitchServer>([this](const OpenSwitchDelivery& delivery) { OpenFiles(delivery); });
+    std::string error;
+    if (!m_server->Start({}, &error))
+    {
+        // Later starts then open windows of their own: say why, once.
+        SayOpenSwitchIsOff(error);
         m_server.reset();
+    }
 }
 
 bool CCSVQuibboAppApp::PrintFile(const wxString& path, const wxString& printer, int printerLookupMs)
@@ -278,17 +365,24 @@ bool CCSVQuibboAppApp::PrintFile(const wxString& path, const wxString& printer, 
 
 int CCSVQuibboAppApp::OnRun()
 {
-    if (m_endAfterInit)
-    {
-        // A switch that has done its work (print, register, a forwarded open): no loop.
-        DestroyWindowsAndDocuments();
-        return m_exitCode;
-    }
-    return wxApp::OnRun();
+    int status = m_exitCode;
+    // A switch that has done its work (print, register, a forwarded open) runs no loop.
+    if (!m_endAfterInit)
+        status = wxApp::OnRun();
+    // The main window is gone: from here on nobody could answer a box.
+    LogToStderr();
+    if (!Shutdown() && status == 0)
+        status = 1;
+    return status;
 }
 
-int CCSVQuibboAppApp::OnExit()
+bool CCSVQuibboAppApp::Shutdown()
 {
+    if (m_shutDown)
+        return true;
+    m_shutDown = true;
+    SetAfterMessageBoxes(nullptr);
+    m_deliveries.clear();
     ConnectExplorerServices(nullptr);
     m_server.reset();
     m_instance.reset();
@@ -297,17 +391,33 @@ int CCSVQuibboAppApp::OnExit()
         wxTheClipboard->Close();
     // Copied rows stay on the clipboard after the viewer ends.
     wxTheClipboard->Flush();
+    bool saved = true;
     if (m_docManager)
     {
         if (wxConfigBase* config = wxConfigBase::Get(false))
         {
             m_docManager->FileHistorySave(*config);
-            config->Flush();
+            saved = config->Flush();
+            if (!saved)
+            {
+                WriteStderrLine("The settings could not be saved to \"" + ConfigFilePath() + "\".");
+                // Not again when the configuration is deleted.
+                if (auto* file = dynamic_cast<wxFileConfig*>(config))
+                    file->DisableAutoSave();
+            }
         }
         delete m_docManager;
         m_docManager = nullptr;
     }
     delete wxConfigBase::Set(nullptr);
+    return saved;
+}
+
+int CCSVQuibboAppApp::OnExit()
+{
+    // Normally done at the end of OnRun; here when the loop ended by an exception.
+    LogToStderr();
+    Shutdown();
     return wxApp::OnExit();
 }
 
@@ -326,7 +436,7 @@ bool CCSVQuibboAppApp::OnExceptionInMainLoop()
     {
     }
     wxString line = "Internal error: " + what;
-    wxFprintf(stderr, "%s\n", line);
+    WriteStderrLine(line);
     if (m_frame && m_frame->GetOutputPane())
         m_frame->GetOutputPane()->AddLine(line);
     return true;
@@ -334,7 +444,7 @@ bool CCSVQuibboAppApp::OnExceptionInMainLoop()
 
 void CCSVQuibboAppApp::OnUnhandledException()
 {
-    wxFprintf(stderr, "Unhandled exception\n");
+    WriteStderrLine(std::string("Unhandled exception"));
 }
 
 void CCSVQuibboAppApp::OnAppAbout(wxCommandEvent&)

@@ -7,6 +7,7 @@
 #include <wx/dialog.h>
 #include <wx/weakref.h>
 
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "CommandLine.h"
 #include "ExplorerServices.h"
 #include "LAppInterface.h"
+#include "OpenSwitch.h"
 #include "PrinterLookup.h"
 
 class wxDocManager;
@@ -53,6 +55,10 @@ public:
     bool InitViewer(bool showFrame);
     // Opens a path as a document, activating it when it is open already.
     void OpenFile(const wxString& path);
+    // Opens the paths of one message of the open switch (or of the command line), saying in one
+    // box what failed. A delivery that arrives while another is opened, or while a box shows,
+    // waits for its turn.
+    void OpenFiles(const OpenSwitchDelivery& delivery);
 
     // Prints a file without a dialog on the named printer, or the default one with an empty name.
     // Without such a printer, or when printing fails, it says so and returns false; finding the
@@ -65,7 +71,8 @@ public:
     CMainFrame* GetMainFrame() const { return m_frame.get(); }
     wxDocManager* GetDocManager() const;
 
-    // The configuration file: $XDG_CONFIG_HOME/Norvanecom/CSV Quibbo.conf.
+    // The configuration file: $XDG_CONFIG_HOME/Norvanecom/CSV Quibbo.conf (~/.config when the
+    // variable is unset or relative).
     static wxString ConfigFilePath();
 
     // ---- the explorer's host (the viewer never opens an explorer window)
@@ -109,6 +116,10 @@ private:
     void OnAppAbout(wxCommandEvent& event);
     bool RunCommandLine(const CommandLineDecision& decision);
     void StartServer();
+    void OpenQueuedFiles();
+    // Closes the server, the windows and the documents and saves the settings, once; false when
+    // the settings could not be saved.
+    bool Shutdown();
     // Closes every document and deletes the main window now, before the document manager goes.
     void DestroyWindowsAndDocuments();
 
@@ -119,6 +130,9 @@ private:
     std::unique_ptr<COpenSwitchServer> m_server;
     bool m_endAfterInit = false;
     int m_exitCode = 0;
+    bool m_shutDown = false;
+    std::deque<OpenSwitchDelivery> m_deliveries;
+    bool m_delivering = false;
 
     // The explorer's services: its one file store, navigation state and folder watcher.
     ExplorerServices m_explorer;

@@ -4,7 +4,9 @@
 
 #include "CCSVQuibboAppApp.h"
 #include "CExplorerNotifier.h"
+#include "CMainFrame.h"
 #include "CMessageBoxInterface.h"
+#include "COutputWnd.h"
 #include "ExplorerThreadEvents.h"
 #include "GridWxText.h"
 
@@ -16,6 +18,16 @@ void CExplorerNotifier::ShowError(const std::u16string& text)
 bool CExplorerNotifier::ConfirmPermanentDelete(const std::u16string& text)
 {
     return AppMessageBox(GridToWxString(text), wxYES_NO | wxNO_DEFAULT | wxICON_WARNING) == wxYES;
+}
+
+void CExplorerNotifier::ShowOutputLine(const std::u16string& text)
+{
+    auto* app = dynamic_cast<CCSVQuibboAppApp*>(wxTheApp);
+    CMainFrame* frame = app ? app->GetMainFrame() : nullptr;
+    if (frame != nullptr && frame->GetOutputPane() != nullptr)
+        frame->GetOutputPane()->AddLine(GridToWxString(text));
+    else
+        ExplorerNotifier::ShowOutputLine(text);
 }
 
 bool CCSVQuibboAppApp::OpenFileRecord(WSFileRecord*)

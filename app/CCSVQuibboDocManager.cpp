@@ -2,6 +2,9 @@
 
 #include <wx/config.h>
 #include <wx/filehistory.h>
+#include <wx/filename.h>
+
+#include <sys/stat.h>
 
 #include "CMessageBoxInterface.h"
 
@@ -83,6 +86,83 @@ void CCSVQuibboDocManager::OnMRUFileNotExist(unsigned n, const wxString& filenam
 void CCSVQuibboDocManager::OnOpenFileFailure()
 {
     // The document has already said why the file could not be read.
+}
+
+bool CCSVQuibboDocManager::KeyOf(const wxString& path, FileKey& key)
+{
+    struct stat st;
+    if (path.empty() || stat(path.fn_str(), &st) != 0)
+        return false;
+    key = {st.st_dev, st.st_ino};
+    return true;
+}
+
+wxDocument* CCSVQuibboDocManager::FindOpenDocument(const wxString& path)
+{
+    FileKey key;
+    if (KeyOf(path, key))
+    {
+        auto found = m_openByFile.find(key);
+        if (found != m_openByFile.end())
+        {
+            wxDocument* doc = found->second;
+            FileKey now;
+            // Still open, and still this file.
+            if (GetDocuments().Find(doc) && KeyOf(doc->GetFilename(), now) && now == key)
+                return doc;
+            m_openByFile.erase(found);
+        }
+    }
+    // The same name: a file replaced on disk, or one that cannot be read now.
+    wxFileName name(path);
+    name.MakeAbsolute();
+    const wxString absolute = name.GetFullPath();
+    auto found = m_openByPath.find(absolute.utf8_string());
+    if (found == m_openByPath.end())
+        return nullptr;
+    wxDocument* doc = found->second;
+    if (IsOpenAs(doc, absolute))
+        return doc;
+    m_openByPath.erase(found);
+    return nullptr;
+}
+
+bool CCSVQuibboDocManager::IsOpenAs(wxDocument* doc, const wxString& path)
+{
+    return GetDocuments().Find(doc) && doc->GetFilename() == path;
+}
+
+wxDocument* CCSVQuibboDocManager::CreateDocument(const wxString& path, long flags)
+{
+    // A new document, or a path still to be asked for: wx's own way (one lookup per user action).
+    if (path.empty() || (flags & wxDOC_NEW))
+        return wxDocManager::CreateDocument(path, flags);
+    wxDocTemplate* temp = FindTemplateForPath(path);
+    if (!temp)
+        return wxDocManager::CreateDocument(path, flags);
+    if (wxDocument* open = FindOpenDocument(path))
+    {
+        open->Activate();
+        return open;
+    }
+    // As wx's own: the document with its view, then the file read into it.
+    wxDocument* doc = temp->CreateDocument(path, flags);
+    if (!doc)
+        return nullptr;
+    doc->SetDocumentName(temp->GetDocumentName());
+    if (!doc->OnOpenDocument(path))
+    {
+        doc->DeleteAllViews();
+        return nullptr;
+    }
+    FileKey key;
+    if (KeyOf(path, key))
+        m_openByFile[key] = doc;
+    m_openByPath[doc->GetFilename().utf8_string()] = doc;
+    if (temp->FileMatchesTemplate(path))
+        AddFileToHistory(path);
+    doc->Activate();
+    return doc;
 }
 
 void CCSVQuibboDocManager::OnPrintSetup(wxCommandEvent& event)

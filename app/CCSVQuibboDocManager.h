@@ -5,6 +5,10 @@
 
 #include <wx/docview.h>
 
+#include <sys/types.h>
+
+#include <unordered_map>
+
 class CCSVQuibboDocManager : public wxDocManager
 {
 public:
@@ -13,6 +17,12 @@ public:
     CCSVQuibboDocManager();
 
     wxFileHistory* OnCreateFileHistory() override;
+    // A path that is open already activates its document. The lookup takes one stat(2) of the
+    // path, not one of every open document as wx's does (opening n files took n² of them).
+    wxDocument* CreateDocument(const wxString& path, long flags = 0) override;
+    // The open document of this file (the same file by device and inode, or the same absolute
+    // path), or null.
+    wxDocument* FindOpenDocument(const wxString& path);
     wxString MakeNewDocumentName() override;
     void FileHistoryLoad(const wxConfigBase& config) override;
     void FileHistorySave(wxConfigBase& config) override;
@@ -29,6 +39,28 @@ private:
     void OnPrintSetup(wxCommandEvent& event);
 
     int m_untitledCount = 0;
+    // The documents opened by path, by the file's device and inode. An entry may be stale (its
+    // document closed or renamed): it is checked when found.
+    struct FileKey
+    {
+        dev_t device;
+        ino_t inode;
+        bool operator==(const FileKey& other) const { return device == other.device && inode == other.inode; }
+    };
+    struct FileKeyHash
+    {
+        size_t operator()(const FileKey& key) const
+        {
+            return std::hash<unsigned long long>()(static_cast<unsigned long long>(key.inode) * 1000003u ^
+                                                   static_cast<unsigned long long>(key.device));
+        }
+    };
+    static bool KeyOf(const wxString& path, FileKey& key);
+    std::unordered_map<FileKey, wxDocument*, FileKeyHash> m_openByFile;
+    // The same by absolute path (UTF-8).
+    std::unordered_map<std::string, wxDocument*> m_openByPath;
+    // Whether `doc` is still open, with this path.
+    bool IsOpenAs(wxDocument* doc, const wxString& path);
 
     wxDECLARE_EVENT_TABLE();
 };

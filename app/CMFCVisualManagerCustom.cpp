@@ -114,7 +114,8 @@ void CCustomDockArt::DrawCaption(wxDC& dc, wxWindow*, const wxString& text, cons
     if (pane.HasPinButton())
         ++buttons;
     int textWidth = r.width - 6 - buttons * GetMetric(wxAUI_DOCKART_PANE_BUTTON_SIZE);
-    wxString shown = wxControl::Ellipsize(text, dc, wxELLIPSIZE_END, std::max(textWidth, 0));
+    // DrawText draws "&" as it is: no mnemonics in the cut either.
+    wxString shown = wxControl::Ellipsize(text, dc, wxELLIPSIZE_END, std::max(textWidth, 0), wxELLIPSIZE_FLAGS_NONE);
     wxCoord w, h;
     dc.GetTextExtent(wxT("ABCDEFHXfgkj"), &w, &h);
     dc.DestroyClippingRegion();
@@ -133,6 +134,15 @@ CCustomTabArt::CCustomTabArt(const wxColour& barColour)
 void CCustomTabArt::DrawBackground(wxDC& dc, wxWindow*, const wxRect& rect)
 {
     FillRect(dc, rect, m_barColour);
+}
+
+int CCustomTabArt::GetBestTabCtrlSize(wxWindow* wnd, const wxAuiNotebookPageArray& pages, const wxSize& requiredBmpSize)
+{
+    if (pages.GetCount() <= 1)
+        return wxAuiGenericTabArt::GetBestTabCtrlSize(wnd, pages, requiredBmpSize);
+    wxAuiNotebookPageArray first;
+    first.Add(pages[0]);
+    return wxAuiGenericTabArt::GetBestTabCtrlSize(wnd, first, requiredBmpSize);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -75,6 +75,10 @@ public:
 
     wxAuiTabArt* Clone() override { return new CCustomTabArt(*this); }
     void DrawBackground(wxDC& dc, wxWindow* wnd, const wxRect& rect) override;
+    // Every tab is one line of text in the same font without an icon, so the first tab tells the
+    // height of all: measuring each tab whenever one comes, goes or is renamed would make opening
+    // n documents take n² text measurements.
+    int GetBestTabCtrlSize(wxWindow* wnd, const wxAuiNotebookPageArray& pages, const wxSize& requiredBmpSize) override;
 
 private:
     wxColour m_barColour;

@@ -250,6 +250,8 @@ bool CMainFrame::Create(wxDocManager* manager, const wxString& title)
         return false;
 
     SetIcons(AppIcons());
+    // Bound after the document frame's own close handler, so called before it.
+    Bind(wxEVT_CLOSE_WINDOW, &CMainFrame::OnCloseFrame, this);
 
     // Every grid frames its selection in this colour.
     LGridView::SetSelectionFrameColour(kSelectionFrameColour);
@@ -475,7 +477,8 @@ void CMainFrame::SaveLayout()
         return;
     config->Write(kLayoutVersionKey, kLayoutVersion);
     config->Write(kPerspectiveKey, m_manager.SavePerspective());
-    config->Flush();
+    // Written to the file by the application at exit, with the recent files: a failure is said
+    // there, once, when no window is left to show it in.
 }
 
 void CMainFrame::ResetLayout()
@@ -504,7 +507,8 @@ wxDocument* CMainFrame::GetActiveDocument() const
 void CMainFrame::UpdateDocumentState()
 {
     wxDocManager* manager = GetDocumentManager();
-    bool anyDocument = manager && !manager->GetDocumentsVector().empty();
+    // Not GetDocumentsVector: it copies the list, at every view that comes or goes.
+    bool anyDocument = manager && !manager->GetDocuments().IsEmpty();
     wxMenuBar* bar = GetMenuBar();
     if (bar && anyDocument != m_documentMenusShown)
     {
@@ -525,6 +529,25 @@ void CMainFrame::UpdateDocumentState()
     if (wxDocument* doc = GetActiveDocument())
         title = doc->GetUserReadableName() + " - " + title;
     SetTitle(title);
+}
+
+void CMainFrame::OnCloseFrame(wxCloseEvent& event)
+{
+    // The documents are closed one by one next, and each tab that goes repaints the tab row,
+    // which measures every tab left: n documents took n² text measurements. A hidden window
+    // paints nothing. Shown again if the close does not happen after all.
+    Hide();
+    // The documents close in the order they were opened, which is the order of the tabs. With the
+    // first tab selected, each tab that goes selects the next, which is then the first: the tab
+    // row does not measure every tab up to it to make it visible.
+    if (wxAuiMDIClientWindow* client = GetClientWindow(); client && client->GetPageCount() > 1)
+        client->SetSelection(0);
+    wxWeakRef<CMainFrame> self(this);
+    CallAfter([self]() {
+        if (self && !self->IsBeingDeleted())
+            self->Show();
+    });
+    event.Skip(); // the document frame's own handling closes the documents and the window
 }
 
 void CMainFrame::TogglePane(const wxString& name)

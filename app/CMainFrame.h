@@ -96,6 +96,7 @@ private:
     void OnSysColourChanged(wxSysColourChangedEvent& event);
     void OnStatusTimer(wxTimerEvent& event);
     void OnNotebookPageChanged(wxAuiNotebookEvent& event);
+    void OnCloseFrame(wxCloseEvent& event);
 
     wxAuiManager m_manager;
     CMFCVisualManagerCustom m_visualManager;

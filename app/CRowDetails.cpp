@@ -6,6 +6,7 @@
 
 #include "AppFonts.h"
 #include "AppIds.h"
+#include "RowDetailsSearch.h"
 
 CRowDetails::CRowDetails(wxWindow* parent, wxWindowID id)
     : wxPanel(parent, id)
@@ -73,17 +74,18 @@ bool CRowDetails::FindText(const wxString& text, bool matchCase)
 {
     if (text.empty())
         return false;
-    int lineCount = m_editor->GetLineCount();
-    int endPos = m_editor->GetLineEndPosition(lineCount - 1);
-    int hitEnd = 0;
-    int hitStart = m_editor->FindText(0, endPos, text, matchCase ? wxSTC_FIND_MATCHCASE : 0, &hitEnd);
-    if (hitStart < 0)
+    // The editor's own search folds case for Latin letters only: the pane searches its text as
+    // find next searches the document, so that the row find next found is always marked.
+    const wxCharBuffer shown = m_editor->GetTextRaw();
+    const wxScopedCharBuffer needle = text.utf8_str();
+    RowDetailsHit hit;
+    if (!FindInRowDetailsText(std::string_view(shown.data(), shown.length()),
+                              std::string_view(needle.data(), needle.length()), matchCase, hit))
         return false;
-    if (hitEnd >= hitStart)
-    {
-        ScrollHitIntoView(hitStart, hitEnd);
-        m_editor->SetSelection(hitStart, hitEnd);
-    }
+    const int start = static_cast<int>(hit.start);
+    const int end = static_cast<int>(hit.end);
+    ScrollHitIntoView(start, end);
+    m_editor->SetSelection(start, end);
     return true;
 }
 

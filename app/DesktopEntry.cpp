@@ -1,9 +1,17 @@
 #include "DesktopEntry.h"
 
-#include <wx/ffile.h>
-#include <wx/filefn.h>
 #include <wx/filename.h>
 #include <wx/utils.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "XdgFolders.h"
 
 namespace {
 
@@ -43,11 +51,31 @@ wxString EscapeValue(const wxString& value)
     return escaped;
 }
 
+// mkdir -p: makes the folder and the ones above it that are missing. errno says why it failed.
+bool MakeFolders(const std::string& folder)
+{
+    struct stat st;
+    if (stat(folder.c_str(), &st) == 0)
+    {
+        if (S_ISDIR(st.st_mode))
+            return true;
+        errno = ENOTDIR;
+        return false;
+    }
+    const size_t slash = folder.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !MakeFolders(folder.substr(0, slash)))
+        return false;
+    return mkdir(folder.c_str(), 0755) == 0 || errno == EEXIST;
+}
+
 } // namespace
 
 wxString DesktopEntryExecLine(const wxString& executable)
 {
-    return "Exec=" + EscapeValue(QuoteExecArgument(executable) + " --open %F");
+    // GLib looks the program up before it turns %% into %: a path with '%' would not be found,
+    // and the whole entry would be rejected. env is found, and gets the path with its '%'.
+    const wxString program = executable.Contains("%") ? "env " : "";
+    return "Exec=" + EscapeValue(program + QuoteExecArgument(executable) + " --open %F");
 }
 
 wxString DesktopEntryText(const wxString& executable)
@@ -67,24 +95,41 @@ wxString DesktopEntryText(const wxString& executable)
 
 wxString DesktopEntryPath()
 {
-    wxString data;
-    if (!wxGetEnv("XDG_DATA_HOME", &data) || data.empty())
+    wxString data = XdgBaseFolder("XDG_DATA_HOME");
+    if (data.empty())
         data = wxGetHomeDir() + "/.local/share";
     return data + "/applications/CSVQuibboApp.Document.desktop";
 }
 
 bool WriteDesktopEntry(const wxString& executable, wxString& error)
 {
+    // System calls, not wx's file classes: those would also log the failure, to a box.
     wxFileName path(DesktopEntryPath());
-    if (!wxFileName::Mkdir(path.GetPath(), 0755, wxPATH_MKDIR_FULL))
+    const std::string folder = path.GetPath().utf8_string();
+    const std::string file = path.GetFullPath().utf8_string();
+    if (!MakeFolders(folder))
     {
-        error = "Cannot create the folder " + path.GetPath();
+        error = "Cannot create the folder " + wxString::FromUTF8(folder) + ": " + std::strerror(errno);
         return false;
     }
-    wxFFile file(path.GetFullPath(), "w");
-    if (!file.IsOpened() || !file.Write(DesktopEntryText(executable), wxConvUTF8) || !file.Close())
+    const std::string text = DesktopEntryText(executable).utf8_string();
+    int code = 0;
+    int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        code = errno;
+    for (size_t written = 0; fd >= 0 && code == 0 && written < text.size();)
     {
-        error = "Cannot write " + path.GetFullPath();
+        ssize_t n = write(fd, text.data() + written, text.size() - written);
+        if (n > 0)
+            written += static_cast<size_t>(n);
+        else if (n == 0 || errno != EINTR)
+            code = n == 0 ? EIO : errno;
+    }
+    if (fd >= 0 && close(fd) != 0 && code == 0)
+        code = errno;
+    if (code != 0)
+    {
+        error = "Cannot write " + wxString::FromUTF8(file) + ": " + std::strerror(code);
         return false;
     }
     return true;
@@ -92,10 +137,10 @@ bool WriteDesktopEntry(const wxString& executable, wxString& error)
 
 bool RemoveDesktopEntry(wxString& error)
 {
-    wxString path = DesktopEntryPath();
-    if (wxFileExists(path) && !wxRemoveFile(path))
+    const std::string path = DesktopEntryPath().utf8_string();
+    if (unlink(path.c_str()) != 0 && errno != ENOENT)
     {
-        error = "Cannot remove " + path;
+        error = "Cannot remove " + wxString::FromUTF8(path) + ": " + std::strerror(errno);
         return false;
     }
     return true;

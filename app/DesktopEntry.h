@@ -13,7 +13,8 @@ wxString DesktopEntryText(const wxString& executable);
 // Its Exec line: the executable quoted and escaped as freedesktop.org desktop entries require
 // (also '%', spaces, quotes, backslashes and '$'), then the open switch with the files.
 wxString DesktopEntryExecLine(const wxString& executable);
-// $XDG_DATA_HOME/applications/CSVQuibboApp.Document.desktop (default ~/.local/share).
+// $XDG_DATA_HOME/applications/CSVQuibboApp.Document.desktop (~/.local/share when it is unset or
+// relative).
 wxString DesktopEntryPath();
 bool WriteDesktopEntry(const wxString& executable, wxString& error);
 bool RemoveDesktopEntry(wxString& error);

@@ -1,7 +1,6 @@
 #include "OpenSwitch.h"
 
 #include <wx/app.h>
-#include <wx/crt.h>
 #include <wx/utils.h>
 
 #include <fcntl.h>
@@ -11,10 +10,14 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "StderrLine.h"
+#include "XdgFolders.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -71,26 +74,35 @@ void CloseFd(int& fd)
     fd = -1;
 }
 
-// Sends one message and waits for the answer; true when the viewer took it.
-bool SendMessage(const std::string& socketPath, const std::string& message, int timeoutMs)
+// Connects the non-blocking socket `fd`. On a Unix socket EAGAIN means that the listener's backlog
+// is full and nothing is connected (there is no connection in progress to wait for): the connect
+// is tried again until the deadline.
+bool ConnectBefore(int fd, const sockaddr_un& address, Clock::time_point deadline)
+{
+    for (;;)
+    {
+        if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+            return true;
+        if (errno != EAGAIN && errno != EINTR)
+            return false;
+        if (MillisecondsLeft(deadline) == 0)
+            return false;
+        if (errno == EAGAIN)
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::min(10, MillisecondsLeft(deadline))));
+    }
+}
+
+// Sends one message and waits for the answer: the answer byte, or 0 when none came.
+char SendMessage(const std::string& socketPath, const std::string& message, int timeoutMs)
 {
     sockaddr_un address;
     if (!FillSocketAddress(socketPath, address))
-        return false;
+        return 0;
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
-        return false;
+        return 0;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    bool ok = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    if (!ok && errno == EAGAIN)
-    {
-        // A full backlog: the connection completes once the viewer accepts.
-        pollfd p{fd, POLLOUT, 0};
-        int error = 0;
-        socklen_t length = sizeof error;
-        ok = poll(&p, 1, MillisecondsLeft(deadline)) == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 &&
-             error == 0;
-    }
+    bool ok = ConnectBefore(fd, address, deadline);
     size_t sent = 0;
     while (ok && sent < message.size())
     {
@@ -122,10 +134,34 @@ bool SendMessage(const std::string& socketPath, const std::string& message, int 
             ok = false;
     }
     close(fd);
-    return ok && answer == kTaken;
+    return ok ? answer : 0;
+}
+
+// Whether the viewer can open the file at `path` (bytes): it can be opened for reading and is a
+// regular file, as the document requires.
+bool CanBeOpened(const std::string& path)
+{
+    // O_NONBLOCK: opening a FIFO without a writer must not wait.
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    close(fd);
+    return regular;
 }
 
 } // namespace
+
+void SayOpenSwitchIsOff(const std::string& reason)
+{
+    static std::string said;
+    if (said.empty())
+    {
+        said = reason;
+        WriteStderrLine("The open switch is off: " + reason);
+    }
+}
 
 bool PrepareOpenSwitchFolder(const std::string& folder, std::string& error)
 {
@@ -159,16 +195,16 @@ bool PrepareOpenSwitchFolder(const std::string& folder, std::string& error)
 
 wxString OpenSwitchFolder()
 {
-    wxString runtime;
+    wxString runtime = XdgBaseFolder("XDG_RUNTIME_DIR");
     std::string folder;
-    if (wxGetEnv("XDG_RUNTIME_DIR", &runtime) && !runtime.empty())
+    if (!runtime.empty())
         folder = runtime.utf8_string() + "/csvquibbo";
     else
         folder = "/tmp/csvquibbo-" + std::to_string(static_cast<unsigned long>(getuid()));
     std::string error;
     if (!PrepareOpenSwitchFolder(folder, error))
     {
-        wxFprintf(stderr, "The open switch is off: %s\n", wxString::FromUTF8(error));
+        SayOpenSwitchIsOff(error);
         return {};
     }
     return wxString::FromUTF8(folder);
@@ -275,26 +311,32 @@ std::string AbsolutePathBytes(const std::string& path)
     return cwd + path;
 }
 
-bool ForwardFilesToViewerAt(const std::string& socketPath, const std::vector<std::string>& paths, int timeoutMs)
+ForwardResult ForwardFilesToViewerAt(const std::string& socketPath, const std::vector<std::string>& paths,
+                                     int timeoutMs)
 {
     std::vector<std::string> absolute;
     for (const std::string& path : paths)
         absolute.push_back(AbsolutePathBytes(path));
     std::vector<std::string> messages = EncodeOpenSwitchMessages(absolute);
     if (messages.empty())
-        return false;
+        return ForwardResult::NoAnswer;
+    bool anyTaken = false;
     for (const std::string& message : messages)
-        if (!SendMessage(socketPath, message, timeoutMs))
-            return false;
-    return true;
+    {
+        char answer = SendMessage(socketPath, message, timeoutMs);
+        if (answer != kTaken && answer != kRefused)
+            return ForwardResult::NoAnswer;
+        anyTaken = anyTaken || answer == kTaken;
+    }
+    return anyTaken ? ForwardResult::Taken : ForwardResult::NoneOpened;
 }
 
-bool ForwardFilesToRunningViewer(const std::vector<std::string>& paths, int timeoutMs)
+ForwardResult ForwardFilesToRunningViewer(const std::vector<std::string>& paths, int timeoutMs)
 {
     wxString socketPath = OpenSwitchSocketPath();
     struct stat st;
     if (socketPath.empty() || lstat(socketPath.utf8_str(), &st) != 0 || !S_ISSOCK(st.st_mode))
-        return false;
+        return ForwardResult::NoAnswer;
     return ForwardFilesToViewerAt(socketPath.utf8_string(), paths, timeoutMs);
 }
 
@@ -308,27 +350,47 @@ COpenSwitchServer::~COpenSwitchServer()
     Stop();
 }
 
-bool COpenSwitchServer::Start(const std::string& socketPath)
+bool COpenSwitchServer::Start(const std::string& socketPath, std::string* error)
 {
     if (m_thread.joinable())
         return true;
     m_socketPath = socketPath.empty() ? OpenSwitchSocketPath().utf8_string() : socketPath;
+    auto fail = [&](const std::string& reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
+    if (m_socketPath.empty())
+        return fail("no private folder for its socket");
     sockaddr_un address;
     if (!FillSocketAddress(m_socketPath, address))
-        return false;
+        return fail("the socket path " + m_socketPath + " is longer than " +
+                    std::to_string(sizeof address.sun_path - 1) + " bytes");
     // A socket left by a viewer that did not end in order; only the holder of the instance lock
     // gets here, so nobody else listens on it.
     struct stat st;
     if (lstat(m_socketPath.c_str(), &st) == 0 && S_ISSOCK(st.st_mode))
         unlink(m_socketPath.c_str());
+    const char* step = nullptr;
     m_listenFd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (m_listenFd < 0 || bind(m_listenFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        listen(m_listenFd, 16) != 0 || pipe2(m_wakeFds, O_CLOEXEC | O_NONBLOCK) != 0)
+    if (m_listenFd < 0)
+        step = "cannot make a socket";
+    else if (bind(m_listenFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+        step = "cannot bind";
+    else if (listen(m_listenFd, 16) != 0)
+        step = "cannot listen on";
+    else if (pipe2(m_wakeFds, O_CLOEXEC | O_NONBLOCK) != 0)
+        step = "cannot make the wake-up pipe for";
+    if (step)
     {
+        const int code = errno;
+        const bool bound = m_listenFd >= 0 && std::strcmp(step, "cannot bind") != 0;
         CloseFd(m_listenFd);
         CloseFd(m_wakeFds[0]);
         CloseFd(m_wakeFds[1]);
-        return false;
+        if (bound)
+            unlink(m_socketPath.c_str());
+        return fail(std::string(step) + " " + m_socketPath + ": " + std::strerror(code));
     }
     chmod(m_socketPath.c_str(), 0600);
     m_thread = std::thread([this]() { Serve(); });
@@ -397,21 +459,24 @@ void COpenSwitchServer::Serve()
                     {
                     case COpenSwitchMessageReader::State::Complete:
                     {
-                        std::vector<wxString> paths;
+                        OpenSwitchDelivery delivery;
+                        bool anyOpenable = false;
                         for (const std::string& bytes : client.reader.Paths())
                         {
                             wxString path = wxString::FromUTF8(bytes);
                             if (path.empty())
-                                wxFprintf(stderr, "A path that is not UTF-8 was not opened.\n");
-                            else
-                                paths.push_back(path);
+                            {
+                                WriteStderrLine(std::string("A path that is not UTF-8 was not opened."));
+                                ++delivery.notUtf8;
+                                continue;
+                            }
+                            anyOpenable = anyOpenable || CanBeOpened(bytes);
+                            delivery.paths.push_back(path);
                         }
-                        // Opening may show boxes and run a nested loop: on the GUI thread, later.
-                        CallAfter([this, paths]() {
-                            for (const wxString& path : paths)
-                                m_opener(path);
-                        });
-                        answer(client, kTaken);
+                        // Opening may show a box and run a nested loop: on the GUI thread, later.
+                        // The answer does not wait for it; it says whether any file can be opened.
+                        CallAfter([this, delivery]() { m_opener(delivery); });
+                        answer(client, anyOpenable ? kTaken : kRefused);
                         done = true;
                         break;
                     }

@@ -4,8 +4,10 @@
 //
 // The socket speaks a small protocol of its own: a message is the four bytes "CSVQ", the length
 // of the body as a 32-bit big-endian number, then the body: each path as a 32-bit big-endian
-// length followed by its bytes (UTF-8, absolute). The viewer answers one byte, 'K' when it took
-// the paths and 'N' when it refused them, and closes the connection. A body over 1 MiB is
+// length followed by its bytes (UTF-8, absolute). The viewer answers one byte and closes the
+// connection: 'K' when it took the paths and can open at least one of them, 'N' when it refused
+// the message or none of its files can be opened (those it took it still tries to open, and says
+// why they failed). A body over 1 MiB is
 // refused without being read, and a client that has not sent its whole message within 2 s is
 // dropped. The socket is served by a thread of its own, so neither the window nor the exit ever
 // waits on a client.
@@ -28,13 +30,17 @@ inline constexpr uint32_t kOpenSwitchMaxBody = 1u << 20;
 // How long a client may take to send its whole message.
 inline constexpr int kOpenSwitchClientMs = 2000;
 
+// Says on the standard error why the open switch is off, once per process.
+void SayOpenSwitchIsOff(const std::string& reason);
+
 // Makes or checks the private folder `folder` without following a symbolic link: a folder that
 // does not exist is made with mode 0700; one that exists must be a real folder (not a link),
 // owned by this user, with mode 0700. Only a folder made here has its mode set. False (and the
 // reason in `error`) when the folder cannot be used.
 bool PrepareOpenSwitchFolder(const std::string& folder, std::string& error);
 
-// The private folder ($XDG_RUNTIME_DIR/csvquibbo, else /tmp/csvquibbo-<uid>), prepared as above;
+// The private folder ($XDG_RUNTIME_DIR/csvquibbo, else /tmp/csvquibbo-<uid>, also when the
+// variable is relative), prepared as above;
 // empty when it cannot be used, and then the viewer runs without the open switch.
 wxString OpenSwitchFolder();
 wxString OpenSwitchSocketPath();
@@ -73,24 +79,39 @@ private:
 // Makes each path absolute against the current folder, byte for byte.
 std::string AbsolutePathBytes(const std::string& path);
 
-// Sends the paths (bytes) to the viewer that listens on `socketPath`; true when it took all of
-// them. Waits at most timeoutMs for each message.
-bool ForwardFilesToViewerAt(const std::string& socketPath, const std::vector<std::string>& paths, int timeoutMs);
-// The same to this user's running viewer; false when none answered.
-bool ForwardFilesToRunningViewer(const std::vector<std::string>& paths, int timeoutMs = 5000);
+enum class ForwardResult
+{
+    Taken,      // the viewer took the paths and can open at least one
+    NoneOpened, // the viewer answered, but none of the files can be opened
+    NoAnswer,   // no viewer took the message
+};
 
-// The server side: each path that arrives is handed to the opener on the GUI thread.
+// Sends the paths (bytes) to the viewer that listens on `socketPath`. Waits at most timeoutMs for
+// each message, connecting included.
+ForwardResult ForwardFilesToViewerAt(const std::string& socketPath, const std::vector<std::string>& paths,
+                                     int timeoutMs);
+// The same to this user's running viewer.
+ForwardResult ForwardFilesToRunningViewer(const std::vector<std::string>& paths, int timeoutMs = 5000);
+
+// The paths of one message, for the GUI thread.
+struct OpenSwitchDelivery
+{
+    std::vector<wxString> paths;
+    int notUtf8 = 0; // paths left out as they are not UTF-8
+};
+
+// The server side: each message that arrives is handed to the opener on the GUI thread.
 class COpenSwitchServer : public wxEvtHandler
 {
 public:
-    using Opener = std::function<void(const wxString& path)>;
+    using Opener = std::function<void(const OpenSwitchDelivery& delivery)>;
 
     explicit COpenSwitchServer(Opener opener);
     ~COpenSwitchServer() override;
 
-    // Listens on the socket of OpenSwitchSocketPath(), or on `socketPath` when given; false when
-    // it cannot.
-    bool Start(const std::string& socketPath = {});
+    // Listens on the socket of OpenSwitchSocketPath(), or on `socketPath` when given; false (and
+    // the reason with its system error in `error`) when it cannot.
+    bool Start(const std::string& socketPath = {}, std::string* error = nullptr);
     // Stops listening at once, whatever the clients do, and removes the socket.
     void Stop();
 

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "CMessageBoxInterface.h"
+#include "StderrLine.h"
 
 namespace {
 
@@ -144,7 +145,7 @@ bool PrintWithoutDialog(wxWindow* parent, const std::function<std::unique_ptr<wx
 {
     auto report = [toStderr](const wxString& text) {
         if (toStderr)
-            wxFprintf(stderr, "%s\n", text);
+            WriteStderrLine(text);
         AppMessageBox(text, wxOK | wxICON_ERROR);
     };
 

@@ -113,6 +113,7 @@ struct Listing
     double seconds = 0;
     std::size_t entries = 0;
     std::size_t events = 0;
+    std::size_t unreadFolders = 0;
 };
 
 Listing ListOnce(WSFileStorageThreadSafeAccess& access, const std::u16string& folder, bool flat, bool hidden)
@@ -138,6 +139,7 @@ Listing ListOnce(WSFileStorageThreadSafeAccess& access, const std::u16string& fo
     result.events += sink.Drain();
     WSFileStorageAccessGuard guard(access);
     result.entries = guard.Get().size();
+    result.unreadFolders = guard.Get().GetUnreadFolders().size();
     return result;
 }
 
@@ -224,11 +226,11 @@ int RunExplore(const std::vector<std::string>& args)
     std::printf("{\"bench\":\"explore\",\"dir\":%s,\"flat\":%s,\"hidden\":%s,\"entries\":%zu,\"events\":%zu,"
                 "\"seconds\":%.6f,\"findSeconds\":%.6f,\"ratioToFind\":%.3f,\"peakRssBytes\":%lld,"
                 "\"storeRssBytes\":%lld,\"storePeakAddedBytes\":%lld,\"stopMs\":%.3f,\"stopMsMax\":%.3f,"
-                "\"stoppedStoreEmpty\":%s}\n",
+                "\"stoppedStoreEmpty\":%s,\"unreadFolders\":%zu}\n",
                 BenchJsonString(dir).c_str(), flat ? "true" : "false", hidden ? "true" : "false", last.entries,
                 last.events, list, find, find > 0 ? list / find : 0.0, BenchPeakRssBytes(), rssWithStore - rssBefore,
                 peakWithStore - rssBefore, Median(stops), *std::max_element(stops.begin(), stops.end()),
-                allCleared ? "true" : "false");
+                allCleared ? "true" : "false", last.unreadFolders);
     return 0;
 }
 

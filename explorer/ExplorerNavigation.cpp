@@ -4,9 +4,48 @@
 
 #include <algorithm>
 
+std::u16string NormalizeFolderPath(const std::u16string& path)
+{
+    if (path.empty())
+        return path;
+    const bool absolute = path.front() == u'/';
+    std::vector<std::u16string> steps;
+    size_t start = 0;
+    while (start <= path.size())
+    {
+        size_t end = path.find(u'/', start);
+        if (end == std::u16string::npos)
+            end = path.size();
+        const std::u16string step = path.substr(start, end - start);
+        if (step.empty() || step == u".")
+        {
+        }
+        else if (step == u"..")
+        {
+            if (!steps.empty() && steps.back() != u"..")
+                steps.pop_back();
+            else if (!absolute)
+                steps.push_back(step);
+        }
+        else
+        {
+            steps.push_back(step);
+        }
+        start = end + 1;
+    }
+    std::u16string folder = absolute ? u"/" : u"";
+    for (size_t i = 0; i < steps.size(); ++i)
+    {
+        if (i > 0)
+            folder += u'/';
+        folder += steps[i];
+    }
+    return folder.empty() ? u"." : folder;
+}
+
 std::u16string GetParentFolder(const std::u16string& path)
 {
-    std::u16string folder = path;
+    std::u16string folder = path.find(u'/') == std::u16string::npos ? path : NormalizeFolderPath(path);
     while (folder.size() > 1 && folder.back() == u'/')
         folder.pop_back();
     const size_t slash = folder.rfind(u'/');

@@ -6,7 +6,12 @@
 #include <string>
 #include <vector>
 
-// The folder above a path: trailing '/' are ignored (the root stays "/"); no '/' gives the
+// A folder path with "." and ".." steps, doubled and final '/' taken out by its text alone (links
+// are not followed): "/a/b/../c/." gives "/a/c"; ".." never climbs above the root; a relative
+// path keeps the ".." it cannot resolve.
+std::u16string NormalizeFolderPath(const std::u16string& path);
+
+// The folder above a path, taken after NormalizeFolderPath: trailing '/' are ignored (the root stays "/"); no '/' gives the
 // path unchanged, a last '/' at the start gives "/", otherwise the text before the last '/'.
 std::u16string GetParentFolder(const std::u16string& path);
 

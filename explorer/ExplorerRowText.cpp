@@ -1,5 +1,7 @@
 #include "ExplorerRowText.h"
 
+#include <unicode/uchar.h>
+
 #include "PathHelpers.h"
 
 namespace {
@@ -9,10 +11,6 @@ bool StartsWith(const std::u16string& text, const std::u16string& prefix)
     return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
 }
 
-char16_t LowerAscii(char16_t c)
-{
-    return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
-}
 
 } // namespace
 
@@ -51,9 +49,10 @@ std::u16string RowTextExtension(const std::u16string& rowText)
     const size_t dot = rowText.rfind(u'.');
     if (dot == std::u16string::npos)
         return std::u16string();
+    // Lower-cased as the icon cache's keys are (not only A to Z: "ÄXT" is "äxt").
     std::u16string extension = rowText.substr(dot + 1);
     for (char16_t& c : extension)
-        c = LowerAscii(c);
+        c = static_cast<char16_t>(u_tolower(c));
     return extension;
 }
 

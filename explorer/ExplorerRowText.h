@@ -13,7 +13,7 @@
 
 constexpr int EXPLORER_IMAGE_NONE = -1;
 constexpr int EXPLORER_IMAGE_FOLDER = 0;
-// 1 to 9 are the check-result pictures; file-type icons follow them.
+// 1 to 9 are the check-result pictures, 10 an empty one; file-type icons follow them.
 constexpr int EXPLORER_IMAGE_VALID = 1;
 constexpr int EXPLORER_IMAGE_INVALID = 2;
 constexpr int EXPLORER_IMAGE_ERROR_DETAIL = 3;
@@ -23,7 +23,9 @@ constexpr int EXPLORER_IMAGE_MARK = 6;
 constexpr int EXPLORER_IMAGE_MARK_VALID = 7;
 constexpr int EXPLORER_IMAGE_MARK_INVALID = 8;
 constexpr int EXPLORER_IMAGE_NO_DETAIL = 9;
-constexpr int EXPLORER_FIRST_FILE_ICON_IMAGE = 10;
+// An empty picture: a row without one of its own shows it, so that every name starts at the same x.
+constexpr int EXPLORER_IMAGE_BLANK = 10;
+constexpr int EXPLORER_FIRST_FILE_ICON_IMAGE = 11;
 
 // ---- row text
 

@@ -57,6 +57,7 @@ int ShortDateOrder(const std::string& shortDateFormat, std::string& separator)
     std::size_t day = std::string::npos;
     std::size_t month = std::string::npos;
     std::size_t year = std::string::npos;
+    bool blankSeen = false;
     separator.clear();
     for (std::size_t i = 0; i < format.size(); ++i)
     {
@@ -78,11 +79,27 @@ int ShortDateOrder(const std::string& shortDateFormat, std::string& separator)
             i = j;
             continue;
         }
-        if (separator.empty() && format[i] != ' ' && format[i] != '\t')
-            separator.assign(1, format[i]);
+        if (format[i] == ' ' || format[i] == '\t')
+        {
+            blankSeen = true;
+            continue;
+        }
+        if (separator.empty())
+        {
+            // The whole character: a multi-byte one with all its continuation bytes.
+            std::size_t end = i + 1;
+            if ((static_cast<unsigned char>(format[i]) & 0xC0) == 0xC0)
+                while (end < format.size() && (static_cast<unsigned char>(format[end]) & 0xC0) == 0x80)
+                    ++end;
+            separator = format.substr(i, end - i);
+            i = end - 1;
+        }
     }
     if (day == std::string::npos || month == std::string::npos || year == std::string::npos)
         return -1;
+    // Fields kept apart by blanks only: a blank keeps them apart in the text too.
+    if (separator.empty() && blankSeen)
+        separator.assign(1, ' ');
     if (month < day && day < year)
         return 0;
     if (day < month && month < year)
@@ -228,6 +245,29 @@ void ExplorerServices::ShowExplorerEntryCount()
     else if (rows == 2)
         m_list->SetRowText(1, text);
     m_list->UnlockList();
+}
+
+void ExplorerNotifier::ShowOutputLine(const std::u16string& text)
+{
+    const std::string line = ExplorerPathToNative(text) + "\n";
+    std::fputs(line.c_str(), stderr);
+}
+
+std::u16string UnreadFolderText(const std::u16string& path, const std::u16string& reason)
+{
+    return u"Could not read folder " + path + u": " + reason;
+}
+
+void ExplorerServices::ReportUnreadFolders(const WSFileStorage& store)
+{
+    for (const WSFileStorage::UnreadFolder& folder : store.GetUnreadFolders())
+    {
+        const std::u16string text = UnreadFolderText(folder.path, folder.reason);
+        if (m_notifier != nullptr)
+            m_notifier->ShowOutputLine(text);
+        else
+            std::fputs((ExplorerPathToNative(text) + "\n").c_str(), stderr);
+    }
 }
 
 void ExplorerServices::DeleteSelectedExplorerItems()

@@ -60,7 +60,13 @@ public:
     virtual void ShowError(const std::u16string& text) = 0;
     // Asks before something is deleted for good; false (the default answer) keeps it.
     virtual bool ConfirmPermanentDelete(const std::u16string& text) = 0;
+    // A line for the log (the viewer's Output pane); by default a line on the standard error.
+    virtual void ShowOutputLine(const std::u16string& text);
 };
+
+// ---- folders a listing could not read
+// "Could not read folder <path>: <reason>".
+std::u16string UnreadFolderText(const std::u16string& path, const std::u16string& reason);
 
 // ---- trash
 
@@ -95,6 +101,7 @@ public:
     void SetList(ExplorerListAccess* list) { m_list = list; }
     ExplorerListAccess* GetList() const { return m_list; }
     void SetNotifier(ExplorerNotifier* notifier) { m_notifier = notifier; }
+    ExplorerNotifier* GetNotifier() const { return m_notifier; }
     // Where the folder watcher sends its commands (the application's main window).
     void SetWatcherTarget(ExplorerCommandSink* target) { m_watcherTarget = target; }
 
@@ -103,6 +110,9 @@ public:
     // Never waits for the listing worker.
     void ShowExplorerEntryCount();
 
+    // Reports every folder that the store's last listing could not read, one line each, through
+    // the notifier (or the log without one).
+    void ReportUnreadFolders(const WSFileStorage& store);
     // Moves the selected entries of the list to the trash in one operation. The list and the
     // store are not updated.
     void DeleteSelectedExplorerItems();

@@ -1,6 +1,7 @@
 // The explorer window's navigation: entering folders, the folder history, folder up, the folder
 // of the active document, opening entries, the flat-list switch, the search over the stored
 // entries and its reset, and what follows a stored listing.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <wx/docview.h>
@@ -36,6 +37,13 @@ std::u16string AbsoluteFolder(const std::u16string& text)
     return folder + text;
 }
 
+// True for a path (relative ones from the current folder) that names an existing folder.
+bool IsExistingFolder(const std::u16string& text)
+{
+    struct stat info{};
+    return stat(ExplorerPathToNative(AbsoluteFolder(text)).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 } // namespace
 
 void LSkorrelFileExplorerParentWnd::NavigateToFolder(const std::u16string* path, bool addHistory)
@@ -43,13 +51,15 @@ void LSkorrelFileExplorerParentWnd::NavigateToFolder(const std::u16string* path,
     std::u16string text = path ? *path : (m_pathBox ? GridFromWxString(m_pathBox->GetValue()) : std::u16string());
     if (text.empty())
         return;
-    if (!IsShellParsablePath(text.c_str()))
+    if (!IsShellParsablePath(text.c_str()) || !IsExistingFolder(text))
     {
-        // Not a place that exists: only the popup follows the typed text.
+        // Not a folder that exists (a file is not entered either): only the popup follows the
+        // typed text.
         SetSuggestionsFilter(text);
         return;
     }
-    text = AbsoluteFolder(text);
+    // One text for one folder: "sub/.." and "." are resolved by the text alone.
+    text = NormalizeFolderPath(AbsoluteFolder(text));
     WSFileStorageThreadSafeAccess* store = GetStoreAccess();
     if (!m_list || !store)
         return;
@@ -106,14 +116,23 @@ void LSkorrelFileExplorerParentWnd::OnFolderUp()
     WSFileStorageThreadSafeAccess* store = GetStoreAccess();
     if (!store || !m_list)
         return;
-    // The worker needs the store to finish: stop it before taking the store, never while holding it.
-    m_list->StopListingWorker();
+    // The folder shown is the navigation's; without one it is the store's, read once the worker
+    // (which holds the store while it walks) has stopped.
     std::u16string folder;
+    if (ExplorerNavigationState* state = GetNavigationState())
+        folder = state->currentFolder;
+    if (folder.empty())
     {
+        m_list->StopListingWorker();
         WSFileStorageAccessGuard guard(*store);
         folder = guard.Get().GetFolder();
     }
     const std::u16string parent = GetParentFolder(folder);
+    // A parent that is gone changes nothing: the listing on screen goes on.
+    if (parent.empty() || !IsExistingFolder(parent))
+        return;
+    // The worker needs the store to finish: stop it before taking the store, never while holding it.
+    m_list->StopListingWorker();
     if (ExplorerNavigationState* state = GetNavigationState())
         state->currentFolder = parent;
     NavigateToFolder(&parent, true);

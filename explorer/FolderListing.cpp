@@ -5,7 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <set>
+#include <vector>
 #include <utility>
 
 #include "ExplorerPathCodec.h"
@@ -37,87 +40,202 @@ void Post(ExplorerCommandSink* target, int id, const FolderListingThreadParams* 
         target->PostCommand(id, params != nullptr ? params->generation : 0);
 }
 
-struct WalkContext
+// One entry of a folder, read while the folder was open.
+struct FolderEntry
 {
-    bool includeHidden;
-    bool recurse;
-    bool flat;
-    ExplorerCommandSink* target;
-    FolderListingThreadParams* params;
-    // Device and inode of the folders on the current path of the walk, so that a folder reached
-    // again below itself (a bind mount) is not entered twice.
-    std::set<std::pair<dev_t, ino_t>> ancestors;
+    std::string name;
+    struct stat info{};
+    bool isLink = false;
 };
 
-// Lists the open folder `dirFd` (closed here) whose path is `folder` into `store`. Returns false
-// when the walk was cancelled.
-bool WalkFolder(int dirFd, const std::u16string& folder, WSFileStorage& store, WalkContext& context)
+// A folder on the current path of the walk. Only the folder being read or entered holds an open
+// descriptor, so the walk needs at most two whatever the depth of the tree.
+struct WalkFrame
 {
-    DIR* dir = fdopendir(dirFd);
+    int fd = -1;
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::u16string folder;
+    WSFileStorage* destination = nullptr;
+    std::vector<FolderEntry> entries;
+    std::size_t next = 0;
+};
+
+std::u16string ReasonText(int error)
+{
+    char buffer[256];
+    return ExplorerPathFromNative(strerror_r(error, buffer, sizeof buffer));
+}
+
+// Reads the entries of the open folder `frame.fd` (which stays open). A folder that cannot be
+// read, or whose entries cannot be looked at, is reported to `store`.
+void ReadFolderEntries(WalkFrame& frame, bool includeHidden, WSFileStorage& report,
+                       const FolderListingThreadParams* params)
+{
+    const int readFd = ::dup(frame.fd);
+    DIR* dir = readFd >= 0 ? fdopendir(readFd) : nullptr;
     if (dir == nullptr)
     {
-        ::close(dirFd);
-        return !Cancelled(context.params);
+        const int error = errno;
+        if (readFd >= 0)
+            ::close(readFd);
+        report.AddUnreadFolder(frame.folder, ReasonText(error));
+        return;
     }
-    const std::u16string prefix = folder == u"/" ? folder : folder + u"/";
-    bool goOn = true;
-    while (goOn)
+    int entryError = 0;
+    for (;;)
     {
+        if (Cancelled(params))
+            break;
+        errno = 0;
         const dirent* entry = readdir(dir);
         if (entry == nullptr)
+        {
+            if (errno != 0 && entryError == 0)
+                entryError = errno;
             break;
+        }
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
             continue;
-        if (name[0] == '.' && !context.includeHidden)
+        if (name[0] == '.' && !includeHidden)
             continue;
 
-        struct stat info{};
-        bool isLink = entry->d_type == DT_LNK;
-        if (fstatat(dirfd(dir), name, &info, 0) != 0)
+        FolderEntry item;
+        item.isLink = entry->d_type == DT_LNK;
+        if (fstatat(frame.fd, name, &item.info, 0) != 0)
         {
-            // A link that points nowhere is listed as itself; an entry that vanished is gone.
-            if (fstatat(dirfd(dir), name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+            // A link that points nowhere is listed as itself; an entry that vanished is gone; an
+            // entry that cannot be looked at (a folder without search permission) is reported.
+            if (fstatat(frame.fd, name, &item.info, AT_SYMLINK_NOFOLLOW) != 0)
+            {
+                if (errno != ENOENT && entryError == 0)
+                    entryError = errno;
                 continue;
-            isLink = S_ISLNK(info.st_mode);
+            }
+            item.isLink = S_ISLNK(item.info.st_mode);
         }
-        else if (entry->d_type == DT_UNKNOWN && S_ISDIR(info.st_mode))
+        else if (entry->d_type == DT_UNKNOWN && S_ISDIR(item.info.st_mode))
         {
             struct stat linkInfo{};
-            isLink = fstatat(dirfd(dir), name, &linkInfo, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(linkInfo.st_mode);
+            item.isLink = fstatat(frame.fd, name, &linkInfo, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(linkInfo.st_mode);
         }
-
-        const std::u16string name16 = ExplorerPathFromNative(name);
-        WSFileRecord* record = store.AddFile(prefix + name16, false);
-        record->FillFromStat(info, name16, store.GetWithIcons());
-        Post(context.target, ID_FOLDER_LISTING_PROGRESS, context.params);
-
-        // Links to folders are not followed: a link to an ancestor would recurse without end.
-        if (context.recurse && record->isFolder && !isLink)
-        {
-            const auto key = std::make_pair(info.st_dev, info.st_ino);
-            if (context.ancestors.count(key) == 0)
-            {
-                const int childFd = openat(dirfd(dir), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-                if (childFd >= 0)
-                {
-                    WSFileStorage* destination = &store;
-                    if (!context.flat)
-                    {
-                        destination = &record->GetChildren();
-                        destination->SetWithIcons(store.GetWithIcons());
-                    }
-                    context.ancestors.insert(key);
-                    goOn = WalkFolder(childFd, record->path, *destination, context);
-                    context.ancestors.erase(key);
-                }
-            }
-        }
-        if (Cancelled(context.params))
-            goOn = false;
+        item.name = name;
+        frame.entries.push_back(std::move(item));
     }
     closedir(dir);
-    return goOn;
+    if (entryError != 0)
+        report.AddUnreadFolder(frame.folder, ReasonText(entryError));
+}
+
+void CloseFrame(WalkFrame& frame)
+{
+    if (frame.fd >= 0)
+        ::close(frame.fd);
+    frame.fd = -1;
+}
+
+// Lists the open folder `rootFd` (closed here) whose path is `folder` into `store`, depth first
+// with each folder's subtree after its entry, without recursion. Returns false when the walk was
+// cancelled.
+bool WalkTree(int rootFd, const std::u16string& folder, WSFileStorage& store, bool includeHidden, bool recurse,
+              bool flat, ExplorerCommandSink* target, FolderListingThreadParams* params)
+{
+    // Device and inode of the folders on the current path of the walk, so that a folder reached
+    // again below itself (a bind mount) is not entered twice.
+    std::set<std::pair<dev_t, ino_t>> ancestors;
+    std::vector<WalkFrame> stack;
+    {
+        WalkFrame root;
+        root.fd = rootFd;
+        root.folder = folder;
+        root.destination = &store;
+        struct stat info{};
+        if (fstat(rootFd, &info) == 0)
+        {
+            root.device = info.st_dev;
+            root.inode = info.st_ino;
+            ancestors.insert({info.st_dev, info.st_ino});
+        }
+        ReadFolderEntries(root, includeHidden, store, params);
+        stack.push_back(std::move(root));
+    }
+
+    bool goOn = !Cancelled(params);
+    while (goOn && !stack.empty())
+    {
+        WalkFrame& frame = stack.back();
+        if (frame.next >= frame.entries.size())
+        {
+            // Done with this folder: back to its parent, whose descriptor is opened again through
+            // ".." from this one (and checked, in case the folder was moved meanwhile).
+            WalkFrame finished = std::move(stack.back());
+            stack.pop_back();
+            ancestors.erase({finished.device, finished.inode});
+            if (!stack.empty())
+            {
+                WalkFrame& parent = stack.back();
+                if (parent.next < parent.entries.size() && finished.fd >= 0)
+                {
+                    parent.fd = openat(finished.fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                    struct stat info{};
+                    if (parent.fd < 0 || fstat(parent.fd, &info) != 0 || info.st_dev != parent.device
+                        || info.st_ino != parent.inode)
+                    {
+                        const int error = parent.fd < 0 ? errno : ESTALE;
+                        CloseFrame(parent);
+                        parent.next = parent.entries.size();
+                        store.AddUnreadFolder(parent.folder, ReasonText(error));
+                    }
+                }
+            }
+            CloseFrame(finished);
+            continue;
+        }
+
+        FolderEntry& item = frame.entries[frame.next++];
+        const std::u16string prefix = frame.folder == u"/" ? frame.folder : frame.folder + u"/";
+        const std::u16string name16 = ExplorerPathFromNative(item.name);
+        WSFileRecord* record = frame.destination->AddFile(prefix + name16, false);
+        record->FillFromStat(item.info, name16, store.GetWithIcons());
+        Post(target, ID_FOLDER_LISTING_PROGRESS, params);
+        if (Cancelled(params))
+        {
+            goOn = false;
+            break;
+        }
+
+        // Links to folders are not followed: a link to an ancestor would recurse without end.
+        if (!recurse || !record->isFolder || item.isLink || frame.fd < 0)
+            continue;
+        const auto key = std::make_pair(item.info.st_dev, item.info.st_ino);
+        if (ancestors.count(key) != 0)
+            continue;
+        WalkFrame child;
+        child.fd = openat(frame.fd, item.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (child.fd < 0)
+        {
+            store.AddUnreadFolder(record->path, ReasonText(errno));
+            continue;
+        }
+        child.device = item.info.st_dev;
+        child.inode = item.info.st_ino;
+        child.folder = record->path;
+        child.destination = frame.destination;
+        if (!flat)
+        {
+            child.destination = &record->GetChildren();
+            child.destination->SetWithIcons(store.GetWithIcons());
+        }
+        // The parent's entries are all read: its descriptor is not needed until the child is done.
+        CloseFrame(frame);
+        ReadFolderEntries(child, includeHidden, store, params);
+        ancestors.insert(key);
+        stack.push_back(std::move(child)); // `frame` is not used after this
+    }
+    for (WalkFrame& frame : stack)
+        CloseFrame(frame);
+    return goOn && !Cancelled(params);
 }
 }
 
@@ -135,13 +253,15 @@ void EnumerateFolderIntoStorage(const std::u16string& path, bool includeHidden, 
     const std::string native = ExplorerPathToNative(folder);
     const int dirFd = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0)
-        return; // not a folder, or gone: an empty store without parent entry
-
-    WalkContext context{includeHidden, recurse, flat, target, params, {}};
-    struct stat info{};
-    if (fstat(dirFd, &info) == 0)
-        context.ancestors.insert({info.st_dev, info.st_ino});
-    WalkFolder(dirFd, folder, store, context);
+    {
+        // Not a folder, or gone: an empty store without parent entry. A folder that is there but
+        // cannot be opened is reported.
+        const int error = errno;
+        if (error != ENOENT && error != ENOTDIR)
+            store.AddUnreadFolder(folder, ReasonText(error));
+        return;
+    }
+    WalkTree(dirFd, folder, store, includeHidden, recurse, flat, target, params);
 
     store.AddFile(folder == u"/" ? u"//.." : folder + u"/..", true);
 }

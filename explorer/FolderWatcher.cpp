@@ -16,10 +16,10 @@ namespace
 {
 std::atomic<int> g_lastWatcherGeneration{0};
 
-constexpr uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY | IN_DELETE_SELF |
+constexpr uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY | IN_ATTRIB | IN_DELETE_SELF |
                                 IN_MOVE_SELF | IN_ONLYDIR;
 // A full event queue (IN_Q_OVERFLOW) lost changes: it counts as one.
-constexpr uint32_t kChangeMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY | IN_DELETE_SELF |
+constexpr uint32_t kChangeMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY | IN_ATTRIB | IN_DELETE_SELF |
                                  IN_MOVE_SELF | IN_Q_OVERFLOW;
 
 void WatchFolders(std::shared_ptr<FolderWatcherThreadParams> params, std::shared_ptr<std::atomic<bool>> alive)

@@ -2,9 +2,12 @@
 
 #include <cstring>
 
+#include <wx/log.h>
+
 #include "ExplorerPathCodec.h"
 #include "ExplorerRename.h"
 #include "ExplorerServices.h"
+#include "GridWxText.h"
 #include "LAppInterface.h"
 #include "WSFileStorage.h"
 
@@ -19,8 +22,31 @@ bool LExplorerListCtrlBase::BlockLabelEdit(long row) const
 {
     if (row < 0)
         return true;
+    // The parent entry is no entry of the folder: it cannot be renamed, as it cannot be deleted.
     const WSFileRecord* record = GetRowRecord(row);
-    return !record || record->isTopLevelShellItem;
+    return !record || record->isTopLevelShellItem || record->IsParentEntry();
+}
+
+namespace
+{
+// Where a failure goes when nobody set a notifier: the wxWidgets log (a message box in the
+// viewer, the standard error elsewhere). Nothing is deleted for good without a question.
+class LogNotifier : public ExplorerNotifier
+{
+public:
+    void ShowError(const std::u16string& text) override { wxLogError("%s", GridToWxString(text)); }
+    bool ConfirmPermanentDelete(const std::u16string&) override { return false; }
+};
+}
+
+ExplorerNotifier& LExplorerListCtrlBase::Notifier() const
+{
+    if (notifier != nullptr)
+        return *notifier;
+    if (ExplorerServices* services = ExplorerServices::Current(); services && services->GetNotifier())
+        return *services->GetNotifier();
+    static LogNotifier log;
+    return log;
 }
 
 void LExplorerListCtrlBase::DeleteSelectedFiles()
@@ -40,7 +66,7 @@ void LExplorerListCtrlBase::DeleteSelectedFiles()
         selection.emplace_back(static_cast<int>(row), GetRowRecord(row));
     }
     // An empty list (only the parent entry selected) moves nothing.
-    MoveToTrash(PathsToDelete(selection), notifier);
+    MoveToTrash(PathsToDelete(selection), &Notifier());
     if (appInterface)
         appInterface->OnAfterFileOperation(true, true);
 }
@@ -64,21 +90,17 @@ bool LExplorerListCtrlBase::RenameSelectedFile(long editedRow, const std::u16str
     case RenameCheck::EmptyName:
     case RenameCheck::NoFolder: return false;
     case RenameCheck::BadName:
-        if (notifier)
-            notifier->ShowError(u"\"" + newName + u"\" is not a valid name: a name cannot hold \"/\" or be \".\" or \"..\".");
+        Notifier().ShowError(u"\"" + newName + u"\" is not a valid name: a name cannot hold \"/\" or be \".\" or \"..\".");
         return false;
     }
     const RenameOutcome outcome = RenameEntryNoReplace(source, target);
     if (!outcome.moved)
     {
-        if (notifier)
-        {
-            const std::u16string reason = outcome.error == EEXIST
-                                              ? std::u16string(u"an entry of that name already exists")
-                                              : ExplorerPathFromNative(std::strerror(outcome.error));
-            notifier->ShowError(u"Cannot rename \"" + record->GetPath() + u"\" to \"" + newName + u"\": " + reason +
-                                u".");
-        }
+        const std::u16string reason = outcome.error == EEXIST
+                                          ? std::u16string(u"an entry of that name already exists")
+                                          : ExplorerPathFromNative(std::strerror(outcome.error));
+        Notifier().ShowError(u"Cannot rename \"" + record->GetPath() + u"\" to \"" + newName + u"\": " + reason +
+                             u".");
         return false;
     }
     record->SetPath(ExplorerPathFromNative(outcome.newPath));

@@ -20,6 +20,8 @@ public:
     LAppInterface* appInterface = nullptr;
     // Where failures of the file operations are reported (not owned; null: not reported).
     ExplorerNotifier* notifier = nullptr;
+    // The notifier failures go to: this list's, else the services', else the wxWidgets log.
+    ExplorerNotifier& Notifier() const;
 
     // The record a row carries, null for rows without one.
     virtual WSFileRecord* GetRowRecord(long row) const = 0;

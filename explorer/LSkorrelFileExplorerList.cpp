@@ -204,6 +204,9 @@ void LSkorrelFileExplorerList::OnListingDone(wxThreadEvent& event)
     // started meanwhile makes the rest moot.
     {
         WSFileStorageAccessGuard guard(*storeAccess);
+        // A folder that could not be read is said, never passed over without a word.
+        if (services)
+            services->ReportUnreadFolders(guard.Get());
         EnsureEntries(guard.Get());
     }
     const unsigned serial = m_listingSerial;
@@ -327,8 +330,11 @@ void LSkorrelFileExplorerList::EnsureEntries(WSFileStorage& store)
 {
     if (m_entriesValid && m_entriesFlat == flatList && m_entriesFolder == store.GetFolder())
         return;
-    // Rows point at entries: a list that is made again starts empty.
-    m_rows.clear();
+    // Rows point at entries: a list that is made again loses the rows of entries (text rows
+    // stay), and the control's count follows at once.
+    m_rows.erase(std::remove_if(m_rows.begin(), m_rows.end(), [](const Row& row) { return row.entry >= 0; }),
+                 m_rows.end());
+    SyncItemCount();
     ForgetEntries();
     if (m_iconProvider && !m_iconsResolved)
     {
@@ -498,9 +504,58 @@ const std::vector<int>& LSkorrelFileExplorerList::EntryOrder(int mode)
     return m_entryOrders.emplace(mode, std::move(order)).first->second;
 }
 
+LSkorrelFileExplorerList::SelectionMemo LSkorrelFileExplorerList::CaptureSelection() const
+{
+    SelectionMemo memo;
+    const long count = std::min(static_cast<long>(GetItemCount()), static_cast<long>(m_rows.size()));
+    for (long row = GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); row >= 0 && row < count;
+         row = GetNextItem(row, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
+        if (WSFileRecord* record = GetRowRecord(row))
+            memo.selected.insert(record);
+    const long focused = GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED);
+    if (focused >= 0 && focused < count)
+        memo.focused = GetRowRecord(focused);
+    return memo;
+}
+
+void LSkorrelFileExplorerList::ClearSelectionAndFocus()
+{
+    if (GetItemCount() <= 0)
+        return;
+    for (long row = GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); row >= 0;
+         row = GetNextItem(row, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
+        SetItemState(row, 0, wxLIST_STATE_SELECTED);
+    const long focused = GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED);
+    if (focused >= 0)
+        SetItemState(focused, 0, wxLIST_STATE_FOCUSED);
+}
+
+void LSkorrelFileExplorerList::RestoreSelection(const SelectionMemo& memo)
+{
+    if (memo.selected.empty() && memo.focused == nullptr)
+        return;
+    long focusRow = -1;
+    for (size_t i = 0; i < m_rows.size(); ++i)
+    {
+        WSFileRecord* record = GetRowRecord(static_cast<long>(i));
+        if (record == nullptr)
+            continue;
+        if (memo.selected.count(record) != 0)
+            SetItemState(static_cast<long>(i), wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+        if (record == memo.focused && focusRow < 0)
+            focusRow = static_cast<long>(i);
+    }
+    if (focusRow >= 0)
+        SetItemState(focusRow, wxLIST_STATE_FOCUSED, wxLIST_STATE_FOCUSED);
+}
+
 void LSkorrelFileExplorerList::Fill(const std::vector<WSFileRecord*>& records, WSFileStorage& store, bool forceSort)
 {
     wxBusyCursor wait;
+    // The selection and the focus belong to entries, not to row numbers: they follow their
+    // records into the new rows (and are gone with them).
+    const SelectionMemo memo = CaptureSelection();
+    ClearSelectionAndFocus();
     m_rowsShowWholeStore = false;
     EnsureEntries(store);
     m_rows.clear();
@@ -522,6 +577,7 @@ void LSkorrelFileExplorerList::Fill(const std::vector<WSFileRecord*>& records, W
     }
     SyncItemCount();
     SortByColumn(-1, forceSort);
+    RestoreSelection(memo);
 }
 
 void LSkorrelFileExplorerList::PopulateFromStorage(WSFileStorage& store)
@@ -608,12 +664,9 @@ void LSkorrelFileExplorerList::SortByColumn(int column, bool force)
         return;
     sortState = plan.newState;
 
-    // The selection follows its rows.
-    std::vector<int> selectedEntries;
-    for (long row = GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); row >= 0;
-         row = GetNextItem(row, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
-        if (m_rows[row].entry >= 0)
-            selectedEntries.push_back(m_rows[row].entry);
+    // The selection and the focus follow their rows.
+    const SelectionMemo memo = CaptureSelection();
+    ClearSelectionAndFocus();
 
     const bool onlyEntries =
         std::all_of(m_rows.begin(), m_rows.end(), [](const Row& row) { return row.entry >= 0; });
@@ -658,19 +711,44 @@ void LSkorrelFileExplorerList::SortByColumn(int column, bool force)
         m_rows = std::move(sorted);
     }
 
-    if (!selectedEntries.empty())
+    RestoreSelection(memo);
+    if (GetColumnCount() > plan.column)
     {
-        std::unordered_set<int> wanted(selectedEntries.begin(), selectedEntries.end());
-        for (size_t i = 0; i < m_rows.size(); ++i)
+        ShowSortIndicator(plan.column, !plan.descending);
+        MakeRoomForTheSortArrow(plan.column);
+    }
+    Refresh();
+}
+
+void LSkorrelFileExplorerList::MakeRoomForTheSortArrow(int sortColumn)
+{
+    // The header draws the sort arrow at the right end of its column, over the label of a
+    // right-aligned one: blanks after that label keep it clear of the arrow.
+    wxString room;
+    for (wxCoord width = 0, height = 0; width < 16;)
+    {
+        room += wxS(' ');
+        GetTextExtent(room, &width, &height);
+        if (room.length() > 16)
+            break;
+    }
+    for (int column = 0; column < GetColumnCount(); ++column)
+    {
+        wxListItem item;
+        item.SetMask(wxLIST_MASK_TEXT | wxLIST_MASK_FORMAT);
+        if (!GetColumn(column, item) || item.GetAlign() != wxLIST_FORMAT_RIGHT)
+            continue;
+        wxString label = item.GetText();
+        label.Trim(true);
+        if (column == sortColumn)
+            label += room;
+        if (label != item.GetText())
         {
-            const bool selected = m_rows[i].entry >= 0 && wanted.count(m_rows[i].entry) != 0;
-            if (selected != (GetItemState(static_cast<long>(i), wxLIST_STATE_SELECTED) != 0))
-                SetItemSelectedQuiet(static_cast<long>(i), selected);
+            item.SetText(label);
+            item.SetMask(wxLIST_MASK_TEXT);
+            SetColumn(column, item);
         }
     }
-    if (GetColumnCount() > plan.column)
-        ShowSortIndicator(plan.column, !plan.descending);
-    Refresh();
 }
 
 // ---- rows
@@ -836,7 +914,7 @@ int LSkorrelFileExplorerList::OnGetItemColumnImage(long item, long column) const
     if (!entry)
         return -1;
     if (column == 0)
-        return entry->image;
+        return entry->image >= 0 ? entry->image : EXPLORER_IMAGE_BLANK;
     if (column == 1)
         return entry->validImage;
     if (column == 13)

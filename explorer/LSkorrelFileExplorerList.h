@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -153,6 +154,18 @@ private:
 
     bool RowHidden(const WSFileRecord& record) const;
     void Fill(const std::vector<WSFileRecord*>& records, WSFileStorage& store, bool forceSort);
+    // Keeps the label of a right-aligned header clear of the sort arrow of its column.
+    void MakeRoomForTheSortArrow(int sortColumn);
+    // The selected and the focused records of the rows, to be given back to the rows that show
+    // them after a refill or a sort.
+    struct SelectionMemo
+    {
+        std::unordered_set<WSFileRecord*> selected;
+        WSFileRecord* focused = nullptr;
+    };
+    SelectionMemo CaptureSelection() const;
+    void ClearSelectionAndFocus();
+    void RestoreSelection(const SelectionMemo& memo);
     // Makes the entries of the store's records unless they are current.
     void EnsureEntries(WSFileStorage& store);
     int AddEntry(WSFileRecord& record, WSFileStorage& store);

@@ -7,6 +7,7 @@
 #include <wx/menu.h>
 #include <wx/settings.h>
 
+#include <climits>
 #include <algorithm>
 
 #include "ExplorerLayout.h"
@@ -29,6 +30,22 @@ ExplorerRect FromWxRect(const wxRect& r)
     return ExplorerRect{r.x, r.y, r.width, r.height};
 }
 
+// The "Modified" column: 130 pixels, or wider when the locale's longest date and time text needs it
+// (wide digits, a 12-hour clock, a long separator) with the cell's margins.
+int ModifiedColumnWidth(wxWindow& list)
+{
+    int width = 130;
+    // Dates and times whose texts are the longest: two-digit days and months, late hours.
+    for (const int64_t time : {int64_t{978047938}, int64_t{1219910888}, int64_t{1796955938}, int64_t{1007161138}})
+    {
+        wxCoord w = 0;
+        wxCoord h = 0;
+        list.GetTextExtent(GridToWxString(FormatLocaleDateTime(time)), &w, &h);
+        width = std::max(width, static_cast<int>(w) + 16);
+    }
+    return width;
+}
+
 bool IsEnterKey(int key)
 {
     return key == WXK_RETURN || key == WXK_NUMPAD_ENTER;
@@ -44,7 +61,8 @@ bool LEditBrowseCtrl::Create(wxWindow* parent, wxWindowID id, const wxRect& rect
         return false;
     m_text = new wxTextCtrl(this, wxID_ANY, wxString(), wxPoint(0, 0), wxDefaultSize, wxBORDER_THEME);
     m_text->SetFont(font);
-    m_text->SetMaxLength(500);
+    // Any folder path the system can have: a longer text would be cut by the box.
+    m_text->SetMaxLength(PATH_MAX);
     m_browse = new wxBitmapButton(this, wxID_ANY, wxArtProvider::GetBitmap(wxART_FOLDER_OPEN, wxART_BUTTON, wxSize(16, 16)),
                                   wxDefaultPosition, wxDefaultSize, wxBORDER_NONE);
     m_browse->SetToolTip(wxS("Browse for a folder"));
@@ -353,7 +371,7 @@ bool LSkorrelFileExplorerParentWnd::Create(wxWindow* parent, wxWindowID id, cons
         m_list->AppendColumn(wxS("Filename/Path"), wxLIST_FORMAT_LEFT, 300);
         m_list->AppendColumn(wxS("Valid"), wxLIST_FORMAT_CENTRE, 38);
         m_list->AppendColumn(wxS("Size"), wxLIST_FORMAT_RIGHT, 70);
-        m_list->AppendColumn(wxS("Modified"), wxLIST_FORMAT_RIGHT, 130);
+        m_list->AppendColumn(wxS("Modified"), wxLIST_FORMAT_RIGHT, ModifiedColumnWidth(*m_list));
         m_list->sortKeys = {2, 4, 6, 8};
         m_list->SetCallbacks(new LExplorerListCallbacks(m_list, this, mainWindow));
         for (CXInfoTip*& tip : m_infoTips)
@@ -414,6 +432,14 @@ void LSkorrelFileExplorerParentWnd::OnSize(wxSizeEvent& event)
     m_resetButton->SetSize(ToWxRect(out.resetButton));
     if (m_list && out.hasList)
         m_list->SetSize(ToWxRect(out.list));
+}
+
+void LSkorrelFileExplorerParentWnd::SetFocus()
+{
+    if (m_list)
+        m_list->SetFocus();
+    else
+        wxPanel::SetFocus();
 }
 
 void LSkorrelFileExplorerParentWnd::OnSetFocus(wxFocusEvent& event)

@@ -119,6 +119,10 @@ public:
     bool Create(wxWindow* parent, wxWindowID id = wxID_ANY, const wxPoint& pos = wxDefaultPosition,
                 const wxSize& size = wxDefaultSize);
 
+    // The focus given to the window goes to the list (a panel would hand it to its first child,
+    // the path box).
+    void SetFocus() override;
+
     // ---- navigation, history and search
     // Lists a folder (null: the path box's text), with a history entry when asked.
     void NavigateToFolder(const std::u16string* path, bool addHistory);

@@ -21,16 +21,11 @@ std::u16string NameOf(const std::u16string& path)
     return slash == std::u16string::npos ? path : path.substr(slash + 1);
 }
 
-// The lower-cased text after the last '.' of a file name; empty without one.
+// The lower-cased text after the last '.' of a file name; empty without one. The same lowering
+// as the rows' look-up, so that a row finds the image its extension was cached under.
 std::u16string ExtensionOf(const std::u16string& name)
 {
-    const std::size_t dot = name.rfind(u'.');
-    if (dot == std::u16string::npos)
-        return {};
-    std::u16string extension = name.substr(dot + 1);
-    for (char16_t& c : extension)
-        c = static_cast<char16_t>(u_tolower(c));
-    return extension;
+    return RowTextExtension(name);
 }
 
 // Seconds since 1970; 0 for a time whose local year lies before 1900.
@@ -220,6 +215,7 @@ void WSFileStorage::Clear(bool deleteRecords)
             delete record;
     }
     m_records.clear();
+    m_unreadFolders.clear();
     m_publishedCount.store(0, std::memory_order_relaxed);
 }
 

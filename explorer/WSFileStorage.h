@@ -192,6 +192,19 @@ public:
     int GetListingState() const { return m_listingState; }
     void SetListingState(int state) { m_listingState = state; }
 
+    // The folders that the last listing could not read (in full), with the reason, in the order
+    // met. Cleared with the records.
+    struct UnreadFolder
+    {
+        std::u16string path;
+        std::u16string reason;
+    };
+    void AddUnreadFolder(const std::u16string& path, const std::u16string& reason)
+    {
+        m_unreadFolders.push_back({path, reason});
+    }
+    const std::vector<UnreadFolder>& GetUnreadFolders() const { return m_unreadFolders; }
+
     // The shared small-icon list (set by the window side; null until then) and the extension cache.
     ExplorerImageList* GetImageList() const { return m_imageList; }
     void SetImageList(ExplorerImageList* imageList) { m_imageList = imageList; }
@@ -225,6 +238,7 @@ private:
     int m_listingState = 0;
     std::u16string m_folder;
     std::u16string m_extraText;
+    std::vector<UnreadFolder> m_unreadFolders;
     bool m_withIcons = true;
     ExplorerImageList* m_imageList = nullptr;
     ExtensionIcons m_extensionIcons;

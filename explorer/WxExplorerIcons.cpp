@@ -62,6 +62,12 @@ WxExplorerImageList::WxExplorerImageList() : m_list(ICON_SIZE, ICON_SIZE, true, 
     m_list.Add(Dot(wxColour(40, 150, 60), false));       // 7 marked, valid
     m_list.Add(Dot(wxColour(200, 50, 40), false));       // 8 marked, not valid
     m_list.Add(Art(wxART_QUESTION));                     // 9 not valid, no details
+    wxImage blank(ICON_SIZE, ICON_SIZE);
+    blank.InitAlpha();
+    for (int y = 0; y < ICON_SIZE; ++y)
+        for (int x = 0; x < ICON_SIZE; ++x)
+            blank.SetAlpha(x, y, 0);
+    m_list.Add(wxBitmap(blank));                         // 10 empty
 }
 
 int WxExplorerImageList::Append(const ExplorerIcon& icon)

@@ -115,10 +115,16 @@ void LGridScrollModel::SetVerticalPosition(int position)
     verticalPosition = std::clamp(position, 0, VerticalMaxPosition());
 }
 
-void LGridScrollModel::ScrollVertical(int code, int position, int trackPosition, uint64_t totalRows)
+void LGridScrollModel::ScrollVertical(int code, int position, int trackPosition, uint64_t totalRows,
+                                      uint64_t pageRows)
 {
     const int p = verticalPosition;
-    const uint64_t rowsPerPage = static_cast<uint64_t>(std::max(0, RowsPerPage()));
+    // Without a bar a page moves nothing, counted rows or not.
+    const bool counted = pageRows > 0 && verticalPage > 0;
+    const uint64_t rowsPerPage = counted ? pageRows : static_cast<uint64_t>(std::max(0, RowsPerPage()));
+    const int64_t pageUnits =
+        counted ? std::max(1, GridSaturateToInt(static_cast<double>(pageRows) * EffectiveUnitsPerRow()))
+                : verticalPage;
     int64_t delta = 0;
     switch (code)
     {
@@ -143,11 +149,11 @@ void LGridScrollModel::ScrollVertical(int code, int position, int trackPosition,
         break;
     case GRID_SB_PAGEUP:
         topRow = topRow > rowsPerPage + 1 ? topRow - rowsPerPage : 1;
-        delta = -static_cast<int64_t>(verticalPage);
+        delta = -pageUnits;
         break;
     case GRID_SB_PAGEDOWN:
         topRow = std::min(totalRows, topRow + rowsPerPage);
-        delta = verticalPage;
+        delta = pageUnits;
         break;
     case GRID_SB_THUMBPOSITION:
     case GRID_SB_THUMBTRACK:

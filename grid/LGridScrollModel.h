@@ -23,12 +23,15 @@ public:
     // Layout width = widest box width + 2; then the horizontal bar for the client width.
     void SetLayoutWidth(int widestWidth, int clientWidth);
     // Vertical bar for the client height: page = (clientHeight / rowHeight) rows in units,
-    // at least 1; no bar when the client is as tall as the range.
+    // at least 1; no bar when the client is as tall as the range. rowHeight is the height the
+    // rows take on screen (the window passes its top box's height).
     void SetVerticalBar(int clientHeight, int rowHeight);
 
     // A vertical step with the classic codes; total = the root's total rows. trackPosition is
-    // the thumb position for the thumb codes (the bar's own position when negative).
-    void ScrollVertical(int code, int position, int trackPosition, uint64_t totalRows);
+    // the thumb position for the thumb codes (the bar's own position when negative). pageRows:
+    // how many rows a page step moves, as the window counted them on its boxes (0: RowsPerPage);
+    // the bar then moves by those rows' units.
+    void ScrollVertical(int code, int position, int trackPosition, uint64_t totalRows, uint64_t pageRows = 0);
     // A horizontal step; returns the pixel move by which the window contents shift (0: none).
     int ScrollHorizontal(int code, int position, int trackPosition);
     // Puts the vertical bar at a position (clamped), leaving the top row alone.

@@ -680,6 +680,20 @@ uint64_t LGridViewBase::GetTotalRows() const
     return (m_root && m_root->kind == BOX_KIND_ROOT) ? m_root->totalRows : 0;
 }
 
+const LGridBox* LGridViewBase::TopBox() const
+{
+    if (!m_root || m_root->children.empty())
+        return nullptr;
+    if (m_scroll.topRow == 0)
+        return m_root->children.front(); // painting starts at the first child
+    for (const LGridBox* child : m_root->children)
+    {
+        if (child && child->rowNumber == m_scroll.topRow)
+            return child;
+    }
+    return nullptr;
+}
+
 uint64_t LGridViewBase::GetTopBoxOffset() const
 {
     if (!m_root || m_scroll.topRow == 0)
@@ -694,8 +708,53 @@ uint64_t LGridViewBase::GetTopBoxOffset() const
 
 void LGridViewBase::ScrollVertical(int code, int position, int trackPosition)
 {
-    m_scroll.ScrollVertical(code, position, trackPosition, GetTotalRows());
+    uint64_t pageRows = 0;
+    if (code == GRID_SB_PAGEUP || code == GRID_SB_PAGEDOWN)
+    {
+        int clientWidth = 0;
+        int clientHeight = 0;
+        QueryClientSize(clientWidth, clientHeight);
+        pageRows = PageStepRows(code == GRID_SB_PAGEDOWN, clientHeight);
+    }
+    m_scroll.ScrollVertical(code, position, trackPosition, GetTotalRows(), pageRows);
     SyncScrollBars();
+}
+
+uint64_t LGridViewBase::PageStepRows(bool down, int clientHeight) const
+{
+    const uint64_t top = m_scroll.topRow;
+    if (!m_root || top == 0)
+        return 0;
+    const LGridBoxList& children = m_root->children;
+    auto topIt = std::find_if(children.begin(), children.end(),
+                              [top](const LGridBox* child) { return child && child->rowNumber == top; });
+    if (topIt == children.end())
+        return 0;
+    const auto fits = [clientHeight](int64_t& used, const LGridBox* box) {
+        used += std::max<int64_t>(box->height, 0);
+        return used <= clientHeight;
+    };
+
+    // Down: the boxes shown whole from the top edge on.
+    uint64_t downRows = 1;
+    int64_t used = 0;
+    for (auto it = topIt; it != children.end() && *it && fits(used, *it); ++it)
+    {
+        if ((*it)->rowNumber >= top)
+            downRows = std::max(downRows, (*it)->rowNumber - top + 1);
+    }
+    if (down)
+        return downRows;
+
+    // Up: the boxes above the top row that the client holds whole above it.
+    uint64_t upRows = 0;
+    used = 0;
+    for (auto it = std::make_reverse_iterator(topIt); it != children.rend() && *it && fits(used, *it); ++it)
+    {
+        if ((*it)->rowNumber < top)
+            upRows = std::max(upRows, top - (*it)->rowNumber);
+    }
+    return upRows > 0 ? upRows : downRows;
 }
 
 void LGridViewBase::VerticalScrollStep(int code, int position, int trackPosition)
@@ -1176,7 +1235,12 @@ bool LGridViewBase::RunLayoutPass(wxDC* dc)
     LGridDrawArgs args = MakeDrawArgs(dc, true, clientWidth, clientHeight, &shared, &widest, 0, 0);
     m_root->Draw(args);
     m_scroll.SetLayoutWidth(widest, clientWidth);
-    m_scroll.SetVerticalBar(clientHeight, m_rowHeight);
+    // The bar's page counts rows as tall as the box at the top: the owner's boxes may be taller
+    // than the row height (a box taller than the client counts rows of the row height).
+    int rowPitch = m_rowHeight;
+    if (const LGridBox* top = TopBox(); top && top->height > 0 && top->height <= clientHeight)
+        rowPitch = static_cast<int>(top->height);
+    m_scroll.SetVerticalBar(clientHeight, rowPitch);
     SyncScrollBars();
     return true;
 }

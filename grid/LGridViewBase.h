@@ -147,11 +147,21 @@ public:
     uint64_t GetTotalRows() const;
     // The y of the root child that carries the top row; 0 when none does.
     uint64_t GetTopBoxOffset() const;
+    // The root child shown at the top: the one that carries the top row (the first child while
+    // the top row is 0); null when none does.
+    const LGridBox* TopBox() const;
     uint64_t GetHorizontalOffset() const { return m_scroll.HorizontalOffset(); }
     uint64_t GetVerticalValue() const { return m_scroll.VerticalValue(); }
     LGridScrollExtent GetScrollExtent() const { return {m_scroll.layoutWidth, m_scroll.verticalRange}; }
-    // One vertical step of the scroll arithmetic, then the bars are synchronised.
+    // One vertical step of the scroll arithmetic, then the bars are synchronised. A page step
+    // moves by the rows its boxes show (PageStepRows).
     void ScrollVertical(int code, int position, int trackPosition = -1);
+    // The rows a page step moves from the top row, counted on the root's children as they are
+    // laid out, whatever their heights: down, to the row after the last box shown whole (at least
+    // one row); up, to the highest box above the top row from which the boxes down to the top
+    // row fit in the client, or by the rows down would move when no box above fits. 0 when no
+    // box carries the top row (the step then counts rows of the row height).
+    uint64_t PageStepRows(bool down, int clientHeight) const;
     // A bar step as the user makes it: ScrollVertical, the owner's OnScroll, relayout, redraw.
     void VerticalScrollStep(int code, int position, int trackPosition = -1);
     // One wheel event: a page in page mode, else a number of line steps each reported.

@@ -1,15 +1,23 @@
 // The window-free parts of the application: the command line, the visual manager's colours,
-// the Properties pane's layout, the fonts, the desktop entry and the string conversions.
+// the Properties pane's layout, the fonts, the desktop entry, the string conversions and the Row
+// details search.
 #include <gtest/gtest.h>
 
 #include "AppFonts.h"
+#include "CCSVQuibboAppApp.h"
 #include "CCSVQuibboDocManager.h"
+#include "CMessageBoxInterface.h"
 #include "CMFCVisualManagerCustom.h"
 #include "CPropertyView.h"
 #include "CommandLine.h"
 #include "DesktopEntry.h"
 #include "DesktopEntryParse.h"
 #include "OpenSwitch.h"
+#include "RowDetailsSearch.h"
+#include "XdgFolders.h"
+
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
 
 #include <wx/fileconf.h>
 #include <wx/filefn.h>
@@ -18,12 +26,20 @@
 #include <wx/filename.h>
 #include <wx/utils.h>
 
+#include <poll.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 namespace {
 
@@ -128,7 +144,11 @@ TEST(DesktopEntryTest, ExecLineLaunchesTheExecutableWhereverItLies)
     {
         SCOPED_TRACE(executable);
         wxString text = DesktopEntryText(wxString::FromUTF8(executable));
+        // A path with '%' is started through env: GLib looks the program up before it turns %%
+        // into %.
         std::vector<std::string> expected = {executable, "--open"};
+        if (std::strchr(executable, '%'))
+            expected.insert(expected.begin(), "env");
         expected.insert(expected.end(), files.begin(), files.end());
         EXPECT_EQ(LaunchArguments(text, files), expected) << text.utf8_string();
     }
@@ -370,6 +390,285 @@ TEST(RecentFilesTest, KeptInTheirGroupWithoutEmptyEntries)
         else
             EXPECT_NE(text.find("[Recent\\ File\\ List]\n" + expectedGroup), std::string::npos) << text;
     }
+}
+
+// The Row details pane finds what find next found: with match case off both sides are folded
+// as find next folds them, beyond Latin too; the hit comes back as the pane's byte range.
+TEST(RowDetailsSearchTest, FindsAsFindNextFoldsAndReturnsByteOffsets)
+{
+    struct Case
+    {
+        const char* name;
+        const char* text;
+        const char* needle;
+        bool matchCase;
+        bool found;
+        size_t start, end;
+    } cases[] = {
+        {"Cyrillic, other case", "4;\xD0\xA1\xD0\xBC\xD0\xB8\xD1\x80\xD0\xBD\xD0\xBE\xD0\xB2 P.\n",
+         "\xD1\x81\xD0\xBC\xD0\xB8\xD1\x80\xD0\xBD\xD0\xBE\xD0\xB2", false, true, 2, 16},
+        {"Cyrillic, other case, match case on", "4;\xD0\xA1\xD0\xBC\xD0\xB8\xD1\x80\xD0\xBD\xD0\xBE\xD0\xB2\n",
+         "\xD1\x81\xD0\xBC\xD0\xB8\xD1\x80\xD0\xBD\xD0\xBE\xD0\xB2", true, false, 0, 0},
+        {"Cyrillic upper-case needle", "3;\xD0\xB3. \xD0\x92\xD0\xBE\xD0\xBB\xD0\xBE\xD0\xB3\xD0\xB4\xD0\xB0\n",
+         "\xD0\x92\xD0\x9E\xD0\x9B\xD0\x9E\xD0\x93\xD0\x94\xD0\x90", false, true, 6, 20},
+        {"Latin accents", "\xC3\xA9t\xC3\xA9;caf\xC3\xA9", "CAF\xC3\x89", false, true, 6, 11},
+        {"the first hit", "ABC;abc", "abc", false, true, 0, 3},
+        {"match case on", "ABC;abc", "abc", true, true, 4, 7},
+        {"after a pair", "\xF0\x9F\x98\x80x;\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD",
+         "\xD0\xB8\xD0\xB2\xD0\xB0\xD0\xBD", false, true, 6, 14},
+        {"a character outside the basic plane folds too", "a\xF0\x90\x90\x80" "b", "\xF0\x90\x90\xA8", false, true, 1, 5},
+        {"after bytes that are not UTF-8", "\xFF\xC3;abc", "ABC", false, true, 3, 6},
+        {"at the end", "xyz", "Z", false, true, 2, 3},
+        {"empty needle", "abc", "", false, false, 0, 0},
+        {"longer than the text", "ab", "abc", false, false, 0, 0},
+        {"not there", "abc", "abd", false, false, 0, 0},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        RowDetailsHit hit;
+        ASSERT_EQ(FindInRowDetailsText(c.text, c.needle, c.matchCase, hit), c.found);
+        if (c.found)
+        {
+            EXPECT_EQ(hit.start, c.start);
+            EXPECT_EQ(hit.end, c.end);
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Sets an environment variable for the length of a scope.
+struct ScopedEnv
+{
+    ScopedEnv(const char* name, const char* value)
+        : name(name)
+    {
+        had = wxGetEnv(name, &old);
+        if (value)
+            wxSetEnv(name, value);
+        else
+            wxUnsetEnv(name);
+    }
+    ~ScopedEnv()
+    {
+        if (had)
+            wxSetEnv(name, old);
+        else
+            wxUnsetEnv(name);
+    }
+    const char* name;
+    wxString old;
+    bool had = false;
+};
+
+// A relative XDG folder would depend on the folder the viewer was started in: it is ignored, and
+// the default under the home folder is used.
+TEST(XdgFoldersTest, RelativeValuesAreIgnored)
+{
+    const wxString home = wxGetHomeDir();
+    struct Case
+    {
+        const char* variable;
+        std::function<wxString()> path;
+        wxString fallback;
+    };
+    const Case cases[] = {
+        {"XDG_CONFIG_HOME", [] { return CCSVQuibboAppApp::ConfigFilePath(); }, home + "/.config/"},
+        {"XDG_DATA_HOME", [] { return DesktopEntryPath(); }, home + "/.local/share/"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.variable);
+        for (const char* relative : {"reldata", "./x", "x/y"})
+        {
+            ScopedEnv env(c.variable, relative);
+            EXPECT_TRUE(XdgBaseFolder(c.variable).empty());
+            EXPECT_TRUE(c.path().StartsWith(c.fallback)) << c.path();
+        }
+        ScopedEnv env(c.variable, "/abs/folder");
+        EXPECT_EQ(XdgBaseFolder(c.variable), "/abs/folder");
+        EXPECT_TRUE(c.path().StartsWith("/abs/folder/")) << c.path();
+    }
+    // The runtime folder falls back on /tmp/csvquibbo-<uid> as when it is unset.
+    ScopedEnv runtime("XDG_RUNTIME_DIR", "relrun");
+    wxString folder = OpenSwitchFolder();
+    EXPECT_FALSE(folder.StartsWith("relrun"));
+    const std::string expected = "/tmp/csvquibbo-" + std::to_string(getuid());
+    struct stat st;
+    if (lstat(expected.c_str(), &st) == 0 && (S_ISLNK(st.st_mode) || (st.st_mode & 07777) != 0700))
+        EXPECT_TRUE(folder.empty());
+    else
+        EXPECT_EQ(folder.utf8_string(), expected);
+    EXPECT_NE(access("relrun", F_OK), 0) << "nothing made under the current folder";
+}
+
+// On a Unix socket a non-blocking connect fails with EAGAIN while the listener's backlog is full:
+// nothing is connected then, and the second start tries again within its budget instead of
+// failing at once.
+TEST(OpenSwitchSendTest, AFullBacklogIsWaitedForWithinTheBudget)
+{
+    char folder[] = "/tmp/csvq-backlog-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string path = std::string(folder) + "/s";
+    int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 0), 0);
+    // Fill the backlog with clients that send nothing.
+    std::vector<int> fillers;
+    for (int i = 0; i < 64; ++i)
+    {
+        int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        {
+            ASSERT_EQ(errno, EAGAIN);
+            close(fd);
+            break;
+        }
+        fillers.push_back(fd);
+    }
+    ASSERT_FALSE(fillers.empty());
+    ASSERT_LT(fillers.size(), 64u) << "the backlog never filled";
+
+    // The viewer gets to its clients 300 ms later: it answers whoever sends a message.
+    std::thread viewer([listener]() {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (std::chrono::steady_clock::now() < end)
+        {
+            pollfd p{listener, POLLIN, 0};
+            if (poll(&p, 1, 100) != 1)
+                continue;
+            int client = accept(listener, nullptr, nullptr);
+            if (client < 0)
+                continue;
+            pollfd c{client, POLLIN, 0};
+            char buffer[256];
+            bool sent = false;
+            if (poll(&c, 1, 100) == 1 && recv(client, buffer, sizeof buffer, 0) > 0)
+                sent = send(client, "K", 1, MSG_NOSIGNAL) == 1;
+            close(client);
+            if (sent)
+                return;
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ForwardFilesToViewerAt(path, {"/data/a.csv"}, 2000), ForwardResult::Taken);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+    viewer.join();
+    for (int fd : fillers)
+        close(fd);
+    close(listener);
+    wxFileName::Rmdir(folder, wxPATH_RMDIR_RECURSIVE);
+}
+
+// A box fake that records what would have shown.
+struct RecordedBoxes : CMessageBoxInterface
+{
+    int ShowMessageBox(const wxString& text, long style) override
+    {
+        shown.push_back({text, style});
+        return (style & wxYES_NO) ? wxYES : wxOK;
+    }
+    std::vector<std::pair<wxString, long>> shown;
+};
+
+// The failures of one delivery show as one box, the most severe icon first; a box that asks
+// something still shows at once; a gathering inside another adds to it.
+TEST(MessageBoxGatheringTest, TheMessagesOfOneDeliveryShowAsOneBox)
+{
+    RecordedBoxes boxes;
+    SetMessageBoxes(&boxes);
+    {
+        CMessageBoxGathering gathering;
+        AppMessageBox("first failed.", wxOK | wxICON_INFORMATION);
+        EXPECT_EQ(AppMessageBox("Go on?", wxYES_NO | wxICON_QUESTION), wxYES);
+        {
+            CMessageBoxGathering inner;
+            AppMessageBox("second failed.", wxOK | wxICON_ERROR);
+            inner.Show();
+        }
+        AppMessageBox("third failed.", wxOK | wxICON_WARNING);
+        ASSERT_EQ(boxes.shown.size(), 1u) << "only the question so far";
+        EXPECT_EQ(boxes.shown[0].first, "Go on?");
+        gathering.Show();
+        ASSERT_EQ(boxes.shown.size(), 2u);
+        EXPECT_EQ(boxes.shown[1].first, "first failed.\nsecond failed.\nthird failed.");
+        EXPECT_EQ(boxes.shown[1].second, wxOK | wxICON_ERROR);
+        gathering.Show();
+        EXPECT_EQ(boxes.shown.size(), 2u) << "nothing left to show";
+    }
+    AppMessageBox("alone.", wxOK);
+    EXPECT_EQ(boxes.shown.size(), 3u) << "no gathering: at once";
+    SetMessageBoxes(nullptr);
+
+    std::vector<wxString> many;
+    for (int i = 1; i <= 25; ++i)
+        many.push_back(wxString::Format("f%d", i));
+    wxString joined = CMessageBoxGathering::JoinedText(many);
+    EXPECT_TRUE(joined.StartsWith("f1\nf2\n"));
+    EXPECT_TRUE(joined.EndsWith("\nf20\n... and 5 more.")) << joined;
+}
+
+// GLib's own loader takes the entry the register switch writes, wherever the viewer lies, and
+// launching it starts that program with the open switch and the files.
+TEST(DesktopEntryTest, GLibLoadsAndLaunchesTheEntry)
+{
+    char base[] = "/tmp/csvq-entry-XXXXXX";
+    ASSERT_NE(mkdtemp(base), nullptr);
+    const std::string output = std::string(base) + "/launched";
+    const std::string file = std::string(base) + "/a b.csv";
+    const char* const folders[] = {"plain", "bin 100%", "with space", "it's \"quoted\"", "cost $HOME",
+                                   "back\\slash"};
+    for (const char* folder : folders)
+    {
+        SCOPED_TRACE(folder);
+        const std::string dir = std::string(base) + "/" + folder;
+        ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+        // A stub in place of the viewer: it writes how it was started.
+        const std::string stub = dir + "/csvquibbo";
+        {
+            std::ofstream script(stub);
+            script << "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > '" << output << ".tmp' && mv '" << output << ".tmp' '"
+                   << output << "'\n";
+        }
+        ASSERT_EQ(chmod(stub.c_str(), 0755), 0);
+        const std::string entry = dir + "/CSVQuibboApp.Document.desktop";
+        std::ofstream(entry) << DesktopEntryText(wxString::FromUTF8(stub)).utf8_string();
+
+        GDesktopAppInfo* info = g_desktop_app_info_new_from_filename(entry.c_str());
+        ASSERT_NE(info, nullptr) << DesktopEntryExecLine(wxString::FromUTF8(stub)).utf8_string();
+        unlink(output.c_str());
+        GFile* gfile = g_file_new_for_path(file.c_str());
+        GList* files = g_list_append(nullptr, gfile);
+        GError* error = nullptr;
+        EXPECT_TRUE(g_app_info_launch(G_APP_INFO(info), files, nullptr, &error)) << (error ? error->message : "");
+        if (error)
+            g_error_free(error);
+        g_list_free(files);
+        g_object_unref(gfile);
+        g_object_unref(info);
+
+        std::string launched;
+        for (int i = 0; i < 500 && launched.empty(); ++i)
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            std::ifstream in(output);
+            std::getline(in, launched, '\0');
+        }
+        // env passes the path on as it got it; the shell names the program by that path.
+        EXPECT_EQ(launched, stub + "\n--open\n" + file + "\n");
+    }
+    // The launched programs are GLib's children: collect them.
+    while (waitpid(-1, nullptr, WNOHANG) > 0)
+    {
+    }
+    wxFileName::Rmdir(base, wxPATH_RMDIR_RECURSIVE);
 }
 
 } // namespace

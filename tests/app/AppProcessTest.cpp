@@ -19,6 +19,8 @@
 #include <wx/fileconf.h>
 #include <wx/wfstream.h>
 
+#include <gio/gdesktopappinfo.h>
+
 #include "AppGuiSupport.h"
 #include "ChildProcess.h"
 #include "DesktopEntryParse.h"
@@ -170,7 +172,7 @@ TEST(AppProcessTest, ClosingTheWindowOrEndingTheSessionWithDocumentsOpenEndsInOr
         const char* name;
         int signal; // 0: the window's close button, as File > Exit
     };
-    const Case cases[] = {{"close", 0}, {"sigterm", SIGTERM}, {"sighup", SIGHUP}};
+    const Case cases[] = {{"close", 0}, {"sigterm", SIGTERM}, {"sighup", SIGHUP}, {"sigint", SIGINT}};
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
@@ -194,20 +196,203 @@ TEST(AppProcessTest, ClosingTheWindowOrEndingTheSessionWithDocumentsOpenEndsInOr
     }
 }
 
+// GTK writes to the standard error first here (a module that it cannot load): the viewer's own
+// lines still arrive after it.
 TEST(AppProcessTest, IgnoredSwitchesShowNoBox)
 {
     PrivateHome home("ignored");
-    ChildProcess child(CSVQ_VIEWER_EXE, {"-Embedding", "/Automation", "/RestartByRestartManager:abc"}, home.Env());
+    ChildProcess child(CSVQ_VIEWER_EXE, {"-Embedding", "/Automation", "/RestartByRestartManager:abc"},
+                       home.Env({{"GTK_MODULES", "csvq-no-such-module"}}));
     ASSERT_TRUE(child.WaitForWindows(1, 30000)) << child.Errors();
     // A box would come with the first idle time after the window shows.
     Pump(1500);
     std::vector<unsigned long> windows = child.Windows();
     ASSERT_EQ(windows.size(), 1u);
     EXPECT_EQ(ChildProcess::WindowTitle(windows[0]), "CSV Quibbo");
+    EXPECT_NE(child.Errors().find("csvq-no-such-module"), std::string::npos) << "GTK wrote first: " << child.Errors();
     EXPECT_NE(child.Errors().find("Switch ignored: -Embedding"), std::string::npos) << child.Errors();
+    EXPECT_NE(child.Errors().find("Switch ignored: /Automation"), std::string::npos) << child.Errors();
     ChildProcess::CloseWindow(windows[0]);
     ASSERT_TRUE(child.WaitForExit(20000));
     EXPECT_EQ(child.ExitCode(), 0);
+}
+
+// Settings that cannot be written at exit (their folder replaced by a plain file) are said on
+// the standard error once the window is gone, never in a box that nobody can answer, and the exit
+// status says so. A relative XDG_CONFIG_HOME is ignored: the settings go under the home folder.
+TEST(AppProcessTest, UnwritableSettingsAtExitEndWithStatus1AndNoBox)
+{
+    std::string file = WriteCsv("unwritable-settings.csv", 5);
+    struct Case
+    {
+        const char* name;
+        int signal; // 0: the window's close button
+    };
+    const Case cases[] = {{"close", 0}, {"sigterm", SIGTERM}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        PrivateHome home(std::string("unwritable-") + c.name);
+        ChildProcess child(CSVQ_VIEWER_EXE, {"--open", file}, home.Env());
+        ASSERT_TRUE(WaitForTitle(child, "unwritable-settings.csv - CSV Quibbo", 30000)) << child.Errors();
+        const std::string vendor = home.base + "/config/Norvanecom";
+        ASSERT_EQ(system(("rm -rf '" + vendor + "' && touch '" + vendor + "'").c_str()), 0);
+        if (c.signal)
+            child.Signal(c.signal);
+        else
+            for (unsigned long w : child.Windows())
+                ChildProcess::CloseWindow(w);
+        // The watchdog: a box would hold the process until someone answered it.
+        ASSERT_TRUE(child.WaitForExit(20000)) << "still running; windows: " << child.Windows().size();
+        EXPECT_EQ(child.ExitCode(), 1) << child.Errors();
+        EXPECT_NE(OwnLines(child.Errors()).find("The settings could not be saved to \"" + vendor +
+                                                "/CSV Quibbo.conf\".\n"),
+                  std::string::npos)
+            << child.Errors();
+    }
+
+    PrivateHome home("relative-config");
+    const std::string cwd = home.base + "/cwd";
+    mkdir(cwd.c_str(), 0700);
+    ChildProcess child(CSVQ_VIEWER_EXE, {"--open", file},
+                       home.Env({{"XDG_CONFIG_HOME", "relconfig"}, {"HOME", home.base}}), cwd);
+    ASSERT_TRUE(WaitForTitle(child, "unwritable-settings.csv - CSV Quibbo", 30000)) << child.Errors();
+    child.Signal(SIGTERM);
+    ASSERT_TRUE(child.WaitForExit(20000));
+    EXPECT_EQ(child.ExitCode(), 0) << child.Errors();
+    struct stat st;
+    EXPECT_EQ(stat((home.base + "/.config/Norvanecom/CSV Quibbo.conf").c_str(), &st), 0);
+    EXPECT_NE(stat((cwd + "/relconfig").c_str(), &st), 0);
+}
+
+// --register that cannot write its entry says why in one line and ends with status 1, without a
+// box; a relative XDG_DATA_HOME is ignored.
+TEST(AppProcessTest, RegisterFailuresEndWithStatus1AndOneLine)
+{
+    PrivateHome home("register-fails");
+    const std::string plainFile = home.base + "/plain";
+    std::ofstream(plainFile) << "x";
+    const std::string entryFolder = home.base + "/entry-folder";
+    mkdir(entryFolder.c_str(), 0700);
+    mkdir((entryFolder + "/applications").c_str(), 0700);
+    mkdir((entryFolder + "/applications/CSVQuibboApp.Document.desktop").c_str(), 0700);
+    struct Case
+    {
+        const char* name;
+        std::string dataHome;
+        std::string line;
+    };
+    const Case cases[] = {
+        {"data folder is a plain file", plainFile,
+         "Cannot create the folder " + plainFile + "/applications: Not a directory\n"},
+        {"entry is a folder", entryFolder,
+         "Cannot write " + entryFolder + "/applications/CSVQuibboApp.Document.desktop: Is a directory\n"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ChildProcess child(CSVQ_VIEWER_EXE, {"--register"}, home.Env({{"XDG_DATA_HOME", c.dataHome}}));
+        ASSERT_TRUE(child.WaitForExit(20000)) << "still running; windows: " << child.Windows().size();
+        EXPECT_EQ(child.ExitCode(), 1);
+        EXPECT_EQ(OwnLines(child.Errors()), c.line) << child.Errors();
+    }
+
+    const std::string cwd = home.base + "/cwd";
+    mkdir(cwd.c_str(), 0700);
+    ChildProcess child(CSVQ_VIEWER_EXE, {"--register"}, home.Env({{"XDG_DATA_HOME", "reldata"}, {"HOME", home.base}}),
+                       cwd);
+    ASSERT_TRUE(child.WaitForExit(20000));
+    EXPECT_EQ(child.ExitCode(), 0) << child.Errors();
+    struct stat st;
+    EXPECT_EQ(stat((home.base + "/.local/share/applications/CSVQuibboApp.Document.desktop").c_str(), &st), 0);
+    EXPECT_NE(stat((cwd + "/reldata").c_str(), &st), 0);
+}
+
+// When the open switch's server cannot start, the viewer says why on its standard error, once,
+// with the system's reason.
+TEST(AppProcessTest, AServerThatCannotStartSaysWhyOnce)
+{
+    PrivateHome home("server-fails");
+    // A runtime folder whose socket path is over the 107 bytes a Unix socket takes.
+    std::string longRun = home.base + "/run-";
+    while (longRun.size() < 110)
+        longRun += "x";
+    mkdir(longRun.c_str(), 0700);
+    // A plain file where the socket goes.
+    const std::string blockedRun = home.base + "/run-blocked";
+    mkdir(blockedRun.c_str(), 0700);
+    mkdir((blockedRun + "/csvquibbo").c_str(), 0700);
+    std::ofstream(blockedRun + "/csvquibbo/open-switch") << "x";
+    struct Case
+    {
+        const char* name;
+        std::string runtime;
+        std::string line;
+    };
+    const Case cases[] = {
+        {"long path", longRun,
+         "The open switch is off: the socket path " + longRun + "/csvquibbo/open-switch is longer than 107 bytes\n"},
+        {"blocked", blockedRun,
+         "The open switch is off: cannot bind " + blockedRun + "/csvquibbo/open-switch: Address already in use\n"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ChildProcess child(CSVQ_VIEWER_EXE, {}, home.Env({{"XDG_RUNTIME_DIR", c.runtime}}));
+        ASSERT_TRUE(child.WaitForWindows(1, 30000)) << child.Errors();
+        Pump(500);
+        EXPECT_EQ(OwnLines(child.Errors()), c.line) << child.Errors();
+        for (unsigned long w : child.Windows())
+            ChildProcess::CloseWindow(w);
+        ASSERT_TRUE(child.WaitForExit(20000));
+        EXPECT_EQ(child.ExitCode(), 0) << child.Errors();
+    }
+}
+
+// The files of one message that cannot be opened are said in one box, and a message that
+// arrives while that box is up waits for it: boxes never stack.
+TEST(AppProcessTest, FailedOpensOfOneDeliveryShowOneBoxAndDeliveriesWait)
+{
+    PrivateHome home("one-box");
+    ChildProcess viewer(CSVQ_VIEWER_EXE, {}, home.Env());
+    ASSERT_TRUE(viewer.WaitForWindows(1, 30000)) << viewer.Errors();
+    const unsigned long frame = viewer.Windows().front();
+    struct stat st;
+    ASSERT_TRUE(PumpUntil([&]() { return lstat(home.SocketPath().c_str(), &st) == 0; }, 10000));
+    auto boxes = [&]() {
+        std::vector<unsigned long> others;
+        for (unsigned long w : viewer.Windows())
+            if (w != frame)
+                others.push_back(w);
+        return others;
+    };
+    const std::string missing = g_testHome + "/one-box-missing-";
+    ChildProcess first(CSVQ_VIEWER_EXE, {"--open", missing + "1.csv", missing + "2.csv", missing + "3.csv"},
+                       home.Env());
+    ASSERT_TRUE(first.WaitForExit(20000));
+    EXPECT_EQ(first.ExitCode(), 1) << first.Errors();
+    ASSERT_TRUE(PumpUntil([&]() { return !boxes().empty(); }, 10000));
+    Pump(1000);
+    EXPECT_EQ(boxes().size(), 1u) << "one box for the three files";
+
+    ChildProcess second(CSVQ_VIEWER_EXE, {"--open", missing + "4.csv"}, home.Env());
+    ASSERT_TRUE(second.WaitForExit(20000));
+    EXPECT_EQ(second.ExitCode(), 1) << second.Errors();
+    Pump(1000);
+    ASSERT_EQ(boxes().size(), 1u) << "the second message waits";
+
+    // Answered: the waiting message's box comes, then nothing more.
+    const unsigned long box = boxes().front();
+    ChildProcess::CloseWindow(box);
+    ASSERT_TRUE(PumpUntil([&]() { auto b = boxes(); return b.size() == 1 && b.front() != box; }, 10000))
+        << boxes().size();
+    ChildProcess::CloseWindow(boxes().front());
+    Pump(1500);
+    EXPECT_TRUE(boxes().empty()) << boxes().size();
+    EXPECT_EQ(ChildProcess::WindowTitle(frame), "CSV Quibbo") << "no document for a file that failed";
+    ChildProcess::CloseWindow(frame);
+    ASSERT_TRUE(viewer.WaitForExit(20000));
+    EXPECT_EQ(viewer.ExitCode(), 0) << viewer.Errors();
 }
 
 // Clients that send nothing, declare a huge message or stop half-way never hold the viewer: it
@@ -281,9 +466,22 @@ TEST(AppInstallTest, TheInstalledViewerStartsAndIsListedWithItsIcon)
     std::ostringstream entry;
     entry << entryFile.rdbuf();
     EXPECT_EQ(LaunchArguments(wxString::FromUTF8(entry.str()), {"/d/a.csv"}),
-              (std::vector<std::string>{executable, "--open", "/d/a.csv"}))
+              (std::vector<std::string>{"env", executable, "--open", "/d/a.csv"}))
         << entry.str();
     EXPECT_NE(entry.str().find("\nIcon=csvquibbo\n"), std::string::npos);
+    // GLib's loader takes it (the prefix holds '%' and '$'), and it is in the install manifest, so
+    // that an uninstall by the manifest removes it.
+    const std::string entryPath = share + "/applications/CSVQuibboApp.Document.desktop";
+    GDesktopAppInfo* info = g_desktop_app_info_new_from_filename(entryPath.c_str());
+    EXPECT_NE(info, nullptr) << entry.str();
+    if (info)
+        g_object_unref(info);
+    std::ifstream manifest(std::string(CSVQ_BUILD_DIR) + "/install_manifest_viewer.txt");
+    std::string line;
+    bool listed = false;
+    while (std::getline(manifest, line))
+        listed = listed || line == entryPath;
+    EXPECT_TRUE(listed);
     struct stat st;
     for (int size : {16, 24, 32, 48, 64, 128, 256})
     {

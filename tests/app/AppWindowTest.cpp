@@ -19,7 +19,10 @@
 #include <wx/settings.h>
 #include <wx/statbmp.h>
 
+#include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -28,6 +31,8 @@
 #include <map>
 #include <fstream>
 #include <memory>
+#include <set>
+#include <random>
 #include <sstream>
 #include <vector>
 
@@ -273,6 +278,87 @@ TEST_F(AppWindowTest, OpenScrollSelectAndCopy)
     EXPECT_EQ(data.GetText(), "r4601;4601;value 4601\n");
 }
 
+// Page steps through a file whose first field is the record number: after every step each row
+// box shown whole holds its own record, each step goes to the row after the last one shown whole,
+// and every record passed was shown whole, down across segments and back up to record 1.
+TEST_F(AppWindowTest, PageStepsShowEveryRecordDownAndUp)
+{
+    const std::string path = g_testHome + "/numbered.csv";
+    {
+        std::ofstream out(path, std::ios::binary);
+        for (int n = 1; n <= 20000; ++n)
+            out << n << ";name " << n << ";city " << n % 97 << "\n";
+    }
+    ASSERT_NE(Open(path), nullptr);
+    CCSVQuibboAppView* view = ActiveView();
+    ASSERT_NE(view, nullptr);
+    LGridView* grid = view->GetGrid();
+    ASSERT_TRUE(PumpUntil([&] { return grid->GetTopRow() == 1; }));
+    const int clientHeight = grid->GetClientSize().y;
+    ASSERT_GT(clientHeight, 10 * (grid->GetRowHeight() + 2));
+
+    std::set<uint64_t> seen;
+    // The rows shown whole now; each must show its own record number in its first cell.
+    auto shownWhole = [&] {
+        std::vector<uint64_t> rows;
+        const int64_t top = static_cast<int64_t>(grid->GetTopBoxOffset());
+        for (LGridBox* box : grid->GetRootBox()->children)
+        {
+            LCSVRowGridBox* row = AsRowBox(box);
+            if (!row || row->placeholder)
+                continue;
+            const int64_t sy = box->y - top;
+            if (sy < 0 || sy + box->height > clientHeight)
+                continue;
+            rows.push_back(box->rowNumber);
+            const std::string number = std::to_string(box->rowNumber);
+            EXPECT_TRUE(!row->fields.empty() && row->fields[0].text == std::u16string(number.begin(), number.end()))
+                << "row " << number;
+        }
+        seen.insert(rows.begin(), rows.end());
+        return rows;
+    };
+    auto page = [&](wxEventType type) {
+        wxScrollWinEvent event(type, 0, wxVERTICAL);
+        event.SetEventObject(grid);
+        grid->GetEventHandler()->ProcessEvent(event);
+        Pump(5);
+    };
+
+    std::vector<uint64_t> rows = shownWhole();
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.front(), 1u);
+    const size_t perPage = rows.size();
+    EXPECT_LT(perPage, static_cast<size_t>(clientHeight / grid->GetRowHeight()))
+        << "the row boxes are 2 px taller than the row height";
+    while (grid->GetTopRow() < 6000)
+    {
+        const uint64_t lastWhole = rows.back();
+        page(wxEVT_SCROLLWIN_PAGEDOWN);
+        ASSERT_EQ(grid->GetTopRow(), lastWhole + 1);
+        rows = shownWhole();
+        ASSERT_EQ(rows.size(), perPage);
+        ASSERT_EQ(rows.front(), lastWhole + 1);
+    }
+    const uint64_t bottom = rows.back();
+    for (uint64_t row = 1; row <= bottom; ++row)
+        ASSERT_TRUE(seen.count(row)) << "record " << row << " was never shown whole paging down";
+
+    seen.clear();
+    shownWhole();
+    while (grid->GetTopRow() > 1)
+    {
+        const uint64_t before = grid->GetTopRow();
+        page(wxEVT_SCROLLWIN_PAGEUP);
+        ASSERT_LT(grid->GetTopRow(), before);
+        rows = shownWhole();
+        ASSERT_FALSE(rows.empty());
+        ASSERT_EQ(rows.back(), std::max<uint64_t>(before - 1, perPage)) << "page up from " << before;
+    }
+    for (uint64_t row = 1; row <= bottom; ++row)
+        ASSERT_TRUE(seen.count(row)) << "record " << row << " was never shown whole paging up";
+}
+
 TEST_F(AppWindowTest, FindNextWithF3AndTheEndOfTheDocument)
 {
     ASSERT_NE(Open(WriteCsv("find.csv", 12000)), nullptr);
@@ -301,6 +387,56 @@ TEST_F(AppWindowTest, FindNextWithF3AndTheEndOfTheDocument)
     ASSERT_EQ(g_messageBoxes.texts.size(), 1u);
     EXPECT_EQ(g_messageBoxes.texts[0], "End of document reached. No more occurrences found.");
     EXPECT_TRUE(g_messageBoxes.styles[0] & wxICON_INFORMATION);
+}
+
+// Find next with match case off marks its hit in Row details beyond Latin letters too: a UTF-8
+// file and a Windows-1251 file, searched in other cases than the file's.
+TEST_F(AppWindowTest, FindNextMarksCyrillicHitsInRowDetailsWithMatchCaseOff)
+{
+    struct Case
+    {
+        const char* name;
+        std::string bytes;  // the file's third record holds the word
+        int encodingIndex;  // 0: UTF-8, 5: Windows-1251
+        const char* search; // UTF-8
+        const char* marked; // UTF-8: the word as the file has it
+    } cases[] = {
+        {"utf8.csv", "id;name\n1;\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\xD0\xBE\xD0\xB2\n2;Petrov\n3;"
+                     "\xD0\xA1\xD0\xBC\xD0\xB8\xD1\x80\xD0\xBD\xD0\xBE\xD0\xB2 \xD0\x9F.\n",
+         0, "\xD1\x81\xD0\xBC\xD0\xB8\xD1\x80\xD0\xBD\xD0\xBE\xD0\xB2", // смирнов
+         "\xD0\xA1\xD0\xBC\xD0\xB8\xD1\x80\xD0\xBD\xD0\xBE\xD0\xB2"},   // Смирнов
+        {"cp1251.csv", "id;city\n1;\xCC\xEE\xF1\xEA\xE2\xE0\n2;Riga\n3;\xE3. \xC2\xEE\xEB\xEE\xE3\xE4\xE0\n", 5,
+         "\xD0\x92\xD0\x9E\xD0\x9B\xD0\x9E\xD0\x93\xD0\x94\xD0\x90", // ВОЛОГДА
+         "\xD0\x92\xD0\xBE\xD0\xBB\xD0\xBE\xD0\xB3\xD0\xB4\xD0\xB0"},   // Вологда
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const std::string path = g_testHome + "/" + c.name;
+        {
+            std::ofstream out(path, std::ios::binary);
+            out << c.bytes;
+        }
+        CCSVQuibboAppDoc* doc = Open(path);
+        ASSERT_NE(doc, nullptr);
+        if (c.encodingIndex != 0)
+        {
+            CPropertyView* props = Frame().GetPropertiesPane();
+            props->GetEncodingList()->SetSelection(c.encodingIndex);
+            props->Apply();
+            Pump(50);
+            ASSERT_EQ(doc->GetCore().GetReadOptions().encodingIndex, c.encodingIndex);
+        }
+        ASSERT_FALSE(doc->GetCore().GetMatchCase());
+        Frame().GetSearchBox()->ChangeValue(wxString::FromUTF8(c.search));
+        Command(ID_SEARCH_COMBO);
+        EXPECT_EQ(SelectedRow(), 4u) << "the header is row 1";
+        wxStyledTextCtrl* editor = Frame().GetRowDetailsPane()->GetEditor();
+        EXPECT_EQ(editor->GetSelectedText(), wxString::FromUTF8(c.marked));
+        Frame().GetSearchBox()->ChangeValue("");
+        App().GetDocManager()->CloseDocuments(true);
+        Pump(50);
+    }
 }
 
 TEST_F(AppWindowTest, GoToLineFromTheBoxWithEnter)
@@ -721,13 +857,17 @@ TEST_F(AppWindowTest, RowDetailsShowsReadOnlyTextAndFindsTheFirstHit)
 }
 
 // A second start with the open switch hands its paths to the running viewer and ends, also under
-// LANG=C with a relative path that is not ASCII, from a folder that is not ASCII either.
+// LANG=C with a relative path that is not ASCII, from a folder that is not ASCII either. When the
+// running viewer can open none of its files it still gets them (and says why they failed), and
+// the second start ends with status 1 and one line on its standard error.
 TEST_F(AppWindowTest, OpenSwitchForwardsPathsToTheRunningViewer)
 {
     std::vector<wxString> received;
     COpenSwitchInstance instance;
     EXPECT_FALSE(instance.IsAnotherRunning()) << "the lock is this process's own";
-    COpenSwitchServer server([&received](const wxString& path) { received.push_back(path); });
+    COpenSwitchServer server([&received](const OpenSwitchDelivery& delivery) {
+        received.insert(received.end(), delivery.paths.begin(), delivery.paths.end());
+    });
     ASSERT_TRUE(server.Start());
 
     const std::string folder = g_testHome + "/dossier \xC3\xA9t\xC3\xA9";
@@ -742,10 +882,15 @@ TEST_F(AppWindowTest, OpenSwitchForwardsPathsToTheRunningViewer)
         std::string cwd;
         std::map<std::string, std::string> env;
         std::string expected;
+        int status;
+        std::string error;
     };
+    const std::string missing = g_testHome + "/forwarded-missing.csv";
     const Case cases[] = {
-        {"absolute path", plain, "", {}, plain},
-        {"LANG=C, relative", accented, folder, {{"LANG", "C"}, {"LC_ALL", "C"}}, folder + "/" + accented},
+        {"absolute path", plain, "", {}, plain, 0, ""},
+        {"LANG=C, relative", accented, folder, {{"LANG", "C"}, {"LC_ALL", "C"}}, folder + "/" + accented, 0, ""},
+        {"missing", missing, "", {}, missing, 1, "The running viewer could not open \"" + missing + "\".\n"},
+        {"a folder", g_testHome, "", {}, g_testHome, 1, "The running viewer could not open \"" + g_testHome + "\".\n"},
     };
     for (const Case& c : cases)
     {
@@ -758,8 +903,12 @@ TEST_F(AppWindowTest, OpenSwitchForwardsPathsToTheRunningViewer)
         EXPECT_EQ(received[0].utf8_string(), c.expected);
         // The second process ends by itself once it has handed the path over.
         ASSERT_TRUE(child.WaitForExit(20000));
-        EXPECT_EQ(child.ExitCode(), 0) << child.Errors();
+        EXPECT_EQ(child.ExitCode(), c.status) << child.Errors();
         EXPECT_TRUE(child.Windows().empty());
+        if (c.status != 0)
+        {
+            EXPECT_EQ(OwnLines(child.Errors()), c.error);
+        }
     }
 }
 
@@ -848,6 +997,34 @@ TEST_F(AppWindowTest, DroppedFilesOpen)
     EXPECT_TRUE(Frame().GetActiveDocument()->GetFilename().EndsWith("dropped.csv"));
 }
 
+// A file that is open already is activated, not opened again, whichever path names it (the same
+// path, a symbolic link, a hard link), also when it was replaced on disk since.
+TEST_F(AppWindowTest, AFileOpenAlreadyIsActivatedWhicheverPathNamesIt)
+{
+    const std::string first = WriteCsv("open-once.csv", 5);
+    const std::string other = WriteCsv("open-other.csv", 5);
+    const std::string link = g_testHome + "/open-once-link.csv";
+    const std::string hard = g_testHome + "/open-once-hard.csv";
+    unlink(link.c_str());
+    unlink(hard.c_str());
+    ASSERT_EQ(symlink(first.c_str(), link.c_str()), 0);
+    ASSERT_EQ(::link(first.c_str(), hard.c_str()), 0);
+    CCSVQuibboAppDoc* doc = Open(first);
+    ASSERT_NE(doc, nullptr);
+    ASSERT_NE(Open(other), doc);
+    const size_t count = App().GetDocManager()->GetDocumentsVector().size();
+    for (const std::string& path : {first, link, hard})
+    {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(Open(path), doc);
+        EXPECT_EQ(App().GetDocManager()->GetDocumentsVector().size(), count);
+    }
+    unlink(first.c_str());
+    WriteCsv("open-once.csv", 6);
+    EXPECT_EQ(Open(first), doc);
+    EXPECT_EQ(App().GetDocManager()->GetDocumentsVector().size(), count);
+}
+
 TEST_F(AppWindowTest, SaveWritesNothingAndANewWindowStartsFilled)
 {
     std::string path = WriteCsv("keep.csv", 12000);
@@ -904,6 +1081,94 @@ TEST_F(AppWindowTest, RowsPaintWithHeaderAndAlternatingBackground)
     EXPECT_EQ(pixel(590, 17), wxColour(0xFF, 0xE6, 0xC8)) << "odd row: 0xC8E6FF as 0x00BBGGRR";
     EXPECT_EQ(pixel(590, 19), wxColour(255, 255, 255)) << "the 2 pixels below the row stay unpainted";
     EXPECT_EQ(pixel(132, 5), wxColour(0x0A, 0x0A, 0x0A)) << "the header line";
+}
+
+// Cells whose text holds "&" are cut like any other text: "&" is data, not a mnemonic marker.
+// wx's assertions are on in this build; none may fire and nothing may reach stderr, with "&"
+// alone, doubled, at every place around the cut point, and in random text.
+TEST_F(AppWindowTest, CellsWithAmpersandsAreCutWithoutAssertions)
+{
+    std::vector<std::u16string> texts = {u"&", u"&&", u"&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&", u"a&b&&c"};
+    for (int k = 0; k <= 90; ++k)
+    {
+        std::u16string x(static_cast<size_t>(k), u'x');
+        texts.push_back(x + u"&");
+        texts.push_back(x + u"&&");
+        texts.push_back(x + u"&" + std::u16string(40, u'y'));
+        texts.push_back(x + u"&&" + std::u16string(40, u'W'));
+    }
+    std::mt19937 random(18);
+    for (int n = 0; n < 400; ++n)
+    {
+        std::u16string text;
+        const size_t length = 20 + random() % 120;
+        for (size_t i = 0; i < length; ++i)
+        {
+            // Bytes as a single-byte code page would show them, '&' among them, now and then a
+            // character of the basic plane.
+            const unsigned value = random() % 300;
+            text.push_back(value < 256 ? static_cast<char16_t>(value == 0 ? '&' : value)
+                                       : static_cast<char16_t>(0x100 + random() % 0xD700));
+        }
+        texts.push_back(text);
+    }
+
+    static int asserts;
+    static std::string firstAssert;
+    asserts = 0;
+    firstAssert.clear();
+    wxAssertHandler_t previous = wxSetAssertHandler(
+        [](const wxString& file, int line, const wxString&, const wxString& cond, const wxString& msg) {
+            if (asserts++ == 0)
+                firstAssert = (file + ":" + std::to_string(line) + " " + cond + " " + msg).utf8_string();
+        });
+    // Whatever wx or GTK would print goes to a file for the time of the paints.
+    char errName[] = "/tmp/csvq-amp-stderr-XXXXXX";
+    const int errFile = mkstemp(errName);
+    ASSERT_GE(errFile, 0);
+    fflush(stderr);
+    const int savedErr = dup(2);
+    dup2(errFile, 2);
+
+    wxBitmap bitmap(1400, 40);
+    wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
+    for (int columnWidth : {60, 120, 250, 400})
+    {
+        wxMemoryDC dc(bitmap);
+        for (size_t i = 0; i < texts.size(); i += 3)
+        {
+            LCSVRowGridBox box(nullptr);
+            box.kind = BOX_KIND_ROW;
+            CSVRecord record;
+            for (size_t j = i; j < std::min(texts.size(), i + 3); ++j)
+                record.push_back(CSVField{texts[j], j % 2 == 0});
+            box.SetFields(record, i + 1);
+            int shared = 0;
+            int widest = 1400;
+            LGridDrawArgs args;
+            args.dc = &dc;
+            args.columnWidth = columnWidth;
+            args.clientWidth = 1400;
+            args.clientHeight = 40;
+            args.rowHeight = 18;
+            args.sharedInt = &shared;
+            args.widestWidth = &widest;
+            args.font = &font;
+            args.recordPosition = true;
+            box.Draw(args);
+        }
+    }
+
+    fflush(stderr);
+    dup2(savedErr, 2);
+    close(savedErr);
+    wxSetAssertHandler(previous);
+    std::ifstream errIn(errName);
+    const std::string errText((std::istreambuf_iterator<char>(errIn)), std::istreambuf_iterator<char>());
+    close(errFile);
+    std::remove(errName);
+    EXPECT_EQ(asserts, 0) << "the first: " << firstAssert;
+    EXPECT_TRUE(errText.empty()) << errText.substr(0, 400);
 }
 
 TEST_F(AppWindowTest, PrintoutDrawsTheGridOnOnePage)

@@ -52,6 +52,24 @@ unsigned long CardinalProperty(Display* d, Window w, const char* name, bool& fou
 
 } // namespace
 
+std::string OwnLines(const std::string& errors)
+{
+    std::istringstream in(errors);
+    std::string line, own;
+    while (std::getline(in, line))
+    {
+        if (line.empty() || line[0] == '(')
+            continue;
+        // "Gtk-Message: 12:00:00.000: ...", "GLib-GIO-WARNING **: ..."
+        const std::string first = line.substr(0, line.find(' '));
+        const bool toolkit = first.find('-') != std::string::npos && first.back() == ':' &&
+                             (first.find("Message") != std::string::npos || line.find(" **: ") != std::string::npos);
+        if (!toolkit && line.find(" **: ") == std::string::npos)
+            own += line + "\n";
+    }
+    return own;
+}
+
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
                            const std::map<std::string, std::string>& env, const std::string& cwd,
                            const std::vector<std::string>& unset)

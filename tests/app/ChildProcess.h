@@ -9,6 +9,11 @@
 #include <string>
 #include <vector>
 
+// The lines of a child's standard error that the viewer wrote itself: without the toolkit's
+// messages ("(csvquibbo:PID): Gtk-WARNING **: ...", "Gtk-Message: ...") and empty lines. Each
+// line ends with a newline.
+std::string OwnLines(const std::string& errors);
+
 class ChildProcess
 {
 public:

@@ -1,4 +1,6 @@
 // The explorer window's layout numbers, its Tab ring and the file list's sort state machine.
+#include <set>
+
 #include <gtest/gtest.h>
 
 #include "ExplorerLayout.h"
@@ -78,42 +80,49 @@ TEST(ExplorerLayout, NarrowClientNeverGivesNegativeSizes)
     EXPECT_FALSE(ComputeExplorerSizeLayout(noList).hasList);
 }
 
-TEST(ExplorerTabRing, EveryStopOfTheRing)
+TEST(ExplorerTabRing, ShiftTabVisitsEveryStopOnceAndUndoesTab)
 {
     using C = ExplorerControl;
-    struct Case
+    const C stops[] = {C::Back,          C::Forward,   C::PathBox,     C::Up,  C::FromDocument,
+                       C::FlatListCheck, C::SearchBox, C::ResetButton, C::List};
+    // Shift+Tab goes round all nine stops, each once, and comes back where it started.
+    for (const C start : stops)
     {
-        C from;
-        ExplorerTabStep tab;
-        ExplorerTabStep shiftTab;
-    };
-    const Case cases[] = {
-        {C::Back, {C::Forward, false}, {C::List, false}},
-        {C::Forward, {C::PathBox, false}, {C::Back, false}},
-        {C::PathBox, {C::Up, false}, {C::Forward, false}},
-        {C::Up, {C::FromDocument, false}, {C::PathBox, false}},
-        {C::FromDocument, {C::FlatListCheck, false}, {C::Up, false}},
-        {C::FlatListCheck, {C::SearchBox, true}, {C::FromDocument, false}},
-        {C::SearchBox, {C::ResetButton, false}, {C::FlatListCheck, false}},
-        {C::ResetButton, {C::List, false}, {C::SearchBox, true}},
-        {C::List, {C::PathBox, true}, {C::ResetButton, false}},
-        {C::Other, {C::Other, false}, {C::Other, false}},
-    };
-    for (const Case& c : cases)
-    {
-        EXPECT_EQ(NextTabStop(c.from, false), c.tab) << static_cast<int>(c.from);
-        EXPECT_EQ(NextTabStop(c.from, true), c.shiftTab) << static_cast<int>(c.from);
+        std::set<C> seen;
+        C at = start;
+        for (int i = 0; i < 9; ++i)
+        {
+            EXPECT_TRUE(seen.insert(at).second) << "stop visited twice from " << static_cast<int>(start);
+            at = NextTabStop(at, true).target;
+        }
+        EXPECT_EQ(at, start);
+        EXPECT_EQ(seen.size(), 9u);
     }
-    // Tab goes round from the path box through the list back to it; the history buttons are
-    // reached only with Shift+Tab from the list.
+    // Tab goes one stop forward along the same ring: Shift+Tab takes it back. The one exception
+    // is the list, whose Tab skips the history buttons and lands on the path box.
+    for (const C from : stops)
+    {
+        const C to = NextTabStop(from, false).target;
+        ASSERT_NE(to, C::Other) << static_cast<int>(from);
+        if (from != C::List)
+        {
+            EXPECT_EQ(NextTabStop(to, true).target, from) << static_cast<int>(from);
+        }
+    }
+    EXPECT_EQ(NextTabStop(C::List, false), (ExplorerTabStep{C::PathBox, true})) << "the path box's text is selected";
+    // Tab never reaches the history buttons: from the path box it goes round without them.
+    std::set<C> tabbed;
     C at = C::PathBox;
-    for (int i = 0; i < 6; ++i)
+    do
     {
+        EXPECT_TRUE(tabbed.insert(at).second);
         at = NextTabStop(at, false).target;
-        EXPECT_NE(at, C::PathBox);
-    }
-    EXPECT_EQ(NextTabStop(at, false).target, C::PathBox);
-    EXPECT_EQ(NextTabStop(NextTabStop(C::List, true).target, true).target, C::SearchBox);
+    } while (at != C::PathBox && tabbed.size() < 10);
+    EXPECT_EQ(tabbed.size(), 7u);
+    EXPECT_EQ(tabbed.count(C::Back) + tabbed.count(C::Forward), 0u);
+    // Outside the ring the focus stays.
+    EXPECT_EQ(NextTabStop(C::Other, false).target, C::Other);
+    EXPECT_EQ(NextTabStop(C::Other, true).target, C::Other);
 }
 
 const std::vector<int> KEYS{2, 4, 6, 8};

@@ -1,9 +1,16 @@
 // The folder listing worker: what a walk puts into the store, the commands it sends and in which
 // order, cancelling, stopping, rapid re-listing, and the awkward folders.
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <functional>
 #include <set>
 #include <thread>
 
@@ -299,38 +306,235 @@ TEST(ExplorerWorker, RapidReListingsEndWithTheStoreOfTheLastFolder)
         tree.File("a/f" + std::to_string(i));
     for (int i = 0; i < 7; ++i)
         tree.File("b/g" + std::to_string(i));
-    WSFileStorageThreadSafeAccess access;
-    RecordingSink sink;
-    FolderListingWorker worker;
-    int generation = 0;
-    std::string last;
-    for (int i = 0; i < 50; ++i)
+    // 50 listings end on "a", 48 on "b": each of the two folders is the last one once.
+    struct Case
     {
-        last = i % 3 == 2 ? "b" : "a";
-        worker.StopWorkerAndWait(); // as navigation does before it changes the folder
-        SetFolder(access, tree.Path16(last));
-        generation = worker.Start(access, &sink, i % 2 == 0, i % 4 == 0);
+        int listings;
+        std::string last;
+        std::size_t entries;
+    };
+    const Case cases[] = {{50, "a", 401}, {48, "b", 8}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.last);
+        WSFileStorageThreadSafeAccess access;
+        RecordingSink sink;
+        FolderListingWorker worker;
+        int generation = 0;
+        std::string folder;
+        for (int i = 0; i < c.listings; ++i)
+        {
+            folder = i % 3 == 2 ? "b" : "a";
+            worker.StopWorkerAndWait(); // as navigation does before it changes the folder
+            SetFolder(access, tree.Path16(folder));
+            generation = worker.Start(access, &sink, i % 2 == 0, i % 4 == 0);
+        }
+        ASSERT_EQ(folder, c.last);
+        ASSERT_TRUE(sink.WaitFor(ID_FOLDER_LISTING_ENDED, generation));
+        worker.StopWorkerAndWait();
+        // Every listing ended exactly once, each stopped one without its done command being taken.
+        EXPECT_EQ(sink.Count(ID_FOLDER_LISTING_ENDED), c.listings);
+        WSFileStorageAccessGuard guard(access);
+        EXPECT_EQ(guard.Get().GetFolder(), tree.Path16(c.last));
+        EXPECT_EQ(guard.Get().size(), c.entries);
+        for (const WSFileRecord* record : guard.Get())
+            EXPECT_EQ(ExplorerPathToNative(record->GetPath()).rfind(tree.Path(c.last) + "/", 0), 0u);
     }
-    ASSERT_TRUE(sink.WaitFor(ID_FOLDER_LISTING_ENDED, generation));
-    worker.StopWorkerAndWait();
-    // Every listing ended exactly once, each stopped one without its done command being taken.
-    EXPECT_EQ(sink.Count(ID_FOLDER_LISTING_ENDED), 50);
-    WSFileStorageAccessGuard guard(access);
-    EXPECT_EQ(guard.Get().GetFolder(), tree.Path16(last));
-    EXPECT_EQ(guard.Get().size(), last == "a" ? 401u : 8u);
-    for (const WSFileRecord* record : guard.Get())
-        EXPECT_EQ(ExplorerPathToNative(record->GetPath()).rfind(tree.Path(last) + "/", 0), 0u);
 }
 
-TEST(ExplorerWorker, ANullBlockOrStoreSendsNothingOrOnlyTheEnd)
+TEST(ExplorerWorker, ANullBlockDoesNothingAndANullStoreEndsAtOnce)
 {
-    FolderEnumerationThreadProc(nullptr);
-    FolderListingThreadParams params;
-    RecordingSink sink;
-    params.running = true;
-    params.target = &sink;
-    params.doneId = ID_FOLDER_LISTING_DONE;
-    params.endId = ID_FOLDER_LISTING_ENDED;
-    FolderEnumerationThreadProc(&params);
-    EXPECT_EQ(sink.Ids(), (std::vector<int>{ID_FOLDER_LISTING_DONE, ID_FOLDER_LISTING_ENDED}));
+    FolderEnumerationThreadProc(nullptr); // returns at once, with nobody to tell
+
+    // Without a store there is nothing to walk: a running listing is done and ends, a cancelled
+    // one only ends.
+    struct Case
+    {
+        bool running;
+        std::vector<int> ids;
+    };
+    const Case cases[] = {
+        {true, {ID_FOLDER_LISTING_DONE, ID_FOLDER_LISTING_ENDED}},
+        {false, {ID_FOLDER_LISTING_ENDED}},
+    };
+    for (const Case& c : cases)
+    {
+        FolderListingThreadParams params;
+        RecordingSink sink;
+        params.running = c.running;
+        params.target = &sink;
+        params.doneId = ID_FOLDER_LISTING_DONE;
+        params.endId = ID_FOLDER_LISTING_ENDED;
+        params.generation = 7;
+        FolderEnumerationThreadProc(&params);
+        EXPECT_EQ(sink.Ids(), c.ids) << c.running;
+        for (const RecordingSink::Command& command : sink.Commands())
+            EXPECT_EQ(command.generation, 7);
+    }
+}
+
+namespace
+{
+// A chain of `depth` folders named "d" below `root`, with "leaf.txt" in the deepest. Made and
+// removed through descriptors, as its paths are longer than a path may be.
+void MakeDeepChain(const std::string& root, int depth)
+{
+    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    for (int level = 0; level < depth; ++level)
+    {
+        ASSERT_EQ(mkdirat(fd, "d", 0700), 0);
+        const int child = openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        ASSERT_GE(child, 0);
+        fd = child;
+    }
+    const int leaf = openat(fd, "leaf.txt", O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(leaf, 0);
+    ::close(leaf);
+    ::close(fd);
+}
+
+void RemoveDeepChain(const std::string& root, int depth)
+{
+    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int level = 0; level < depth && fd >= 0; ++level)
+    {
+        const int child = openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = child;
+    }
+    if (fd < 0)
+        return;
+    unlinkat(fd, "leaf.txt", 0);
+    for (int level = 0; level < depth && fd >= 0; ++level)
+    {
+        const int parent = openat(fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = parent;
+        if (fd >= 0)
+            unlinkat(fd, "d", AT_REMOVEDIR);
+    }
+    if (fd >= 0)
+        ::close(fd);
+}
+
+// Runs `body` in a forked child and gives its wait status; the child's exit code is what `body`
+// returns.
+int InChild(const std::function<int()>& body)
+{
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0)
+        _exit(body());
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+struct DeepWalk
+{
+    std::u16string folder;
+    std::size_t entries = 0;
+    std::size_t unread = 0;
+};
+
+void* ListDeep(void* argument)
+{
+    auto* walk = static_cast<DeepWalk*>(argument);
+    WSFileStorage store;
+    EnumerateFolderIntoStorage(walk->folder, false, store, true, true, nullptr, nullptr);
+    walk->entries = store.size();
+    walk->unread = store.GetUnreadFolders().size();
+    return nullptr;
+}
+}
+
+TEST(ExplorerWalk, AFlatListingOfAVeryDeepTreeListsEveryLevelWithFewDescriptorsAndASmallStack)
+{
+    // 3,000 levels: deeper than a path may be long, than a process may hold descriptors (the
+    // child allows 32) and than a walk that recurses can go on a 256 KB stack.
+    constexpr int depth = 3000;
+    TempTree tree;
+    MakeDeepChain(tree.Root(), depth);
+    const int status = InChild([&tree] {
+        const rlimit limit{32, 32};
+        if (setrlimit(RLIMIT_NOFILE, &limit) != 0)
+            return 10;
+        DeepWalk walk;
+        walk.folder = tree.Path16();
+        pthread_attr_t attributes;
+        pthread_attr_init(&attributes);
+        pthread_attr_setstacksize(&attributes, 256 * 1024);
+        pthread_t thread;
+        if (pthread_create(&thread, &attributes, ListDeep, &walk) != 0)
+            return 11;
+        pthread_join(thread, nullptr);
+        // Every folder, the leaf file and the parent entry; nothing unread.
+        if (walk.entries != depth + 2u)
+            return 1;
+        return walk.unread == 0 ? 0 : 2;
+    });
+    RemoveDeepChain(tree.Root(), depth);
+    ASSERT_TRUE(WIFEXITED(status)) << "the walk ended with signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: entries lost, 2: folders reported unread";
+}
+
+TEST(ExplorerWalk, FoldersThatCannotBeReadAreReportedWithTheirReason)
+{
+    // As an ordinary user (uid 65534 in a child when the tests run as root): a folder without any
+    // permission cannot be opened; a folder that may be read but not searched gives its names
+    // but nothing about them. Both are reported, the rest of the walk goes on.
+    TempTree tree;
+    tree.Folder("sub");
+    tree.File("sub/x.txt");
+    tree.Folder("closed");
+    tree.File("closed/a.txt");
+    tree.Folder("readonly");
+    tree.File("readonly/b.txt");
+    tree.File("z.txt");
+    chmod(tree.Root().c_str(), 0755);
+    chmod(tree.Path("sub").c_str(), 0755);
+    chmod(tree.Path("sub/x.txt").c_str(), 0644);
+    chmod(tree.Path("z.txt").c_str(), 0644);
+    chmod(tree.Path("closed").c_str(), 0000);
+    chmod(tree.Path("readonly").c_str(), 0444);
+    struct Case
+    {
+        std::string folder;
+        std::vector<std::string> unread;
+        std::size_t entries;
+    };
+    const Case cases[] = {
+        // closed, readonly, sub, sub/x.txt, z.txt and the parent entry
+        {tree.Root(), {tree.Path("closed"), tree.Path("readonly")}, 6},
+        // the folder itself cannot be opened: an empty store
+        {tree.Path("closed"), {tree.Path("closed")}, 0},
+        {tree.Path("readonly"), {tree.Path("readonly")}, 1},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.folder);
+        const int status = InChild([&c] {
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                return 10;
+            WSFileStorage store;
+            EnumerateFolderIntoStorage(ExplorerPathFromNative(c.folder), false, store, true, true, nullptr, nullptr);
+            if (store.size() != c.entries)
+                return 1;
+            std::vector<std::string> unread;
+            for (const WSFileStorage::UnreadFolder& folder : store.GetUnreadFolders())
+            {
+                if (folder.reason != u"Permission denied")
+                    return 3;
+                unread.push_back(ExplorerPathToNative(folder.path));
+            }
+            std::sort(unread.begin(), unread.end());
+            return unread == c.unread ? 0 : 2;
+        });
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "1: wrong entries, 2: wrong folders reported, 3: wrong reason";
+    }
+    chmod(tree.Path("closed").c_str(), 0700);
+    chmod(tree.Path("readonly").c_str(), 0700);
 }

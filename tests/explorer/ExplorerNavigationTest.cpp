@@ -16,9 +16,29 @@ TEST(ExplorerNavigation, ParentFolder)
         {u"/a/b", u"/a"},   {u"/a", u"/"},       {u"/", u"/"},     {u"x", u"x"},
         {u"/a/b/", u"/a"},  {u"/a/b//", u"/a"},  {u"/a/", u"/"},   {u"//", u"/"},
         {u"", u""},         {u"a/b", u"a"},
+        // The folder is taken by its steps: "sub/.." is the tree itself, "." stays where it is.
+        {u"/tree/sub/..", u"/"}, {u"/tree/.", u"/"}, {u"/tree/sub/./", u"/tree"}, {u"/tree/a/../sub", u"/tree"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(GetParentFolder(c.path), c.parent)
+            << std::string(c.path, c.path + std::char_traits<char16_t>::length(c.path));
+}
+
+TEST(ExplorerNavigation, FoldersAreNormalisedByTheirTextAlone)
+{
+    struct Case
+    {
+        const char16_t* path;
+        const char16_t* normal;
+    };
+    const Case cases[] = {
+        {u"/tree/sub/..", u"/tree"}, {u"/tree/.", u"/tree"}, {u"/tree//sub/", u"/tree/sub"},
+        {u"/..", u"/"},              {u"/", u"/"},           {u"/a/b/../../..", u"/"},
+        {u"a/../..", u".."},         {u"./a", u"a"},         {u"", u""},
+        {u"/tree/sub/../sub", u"/tree/sub"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(NormalizeFolderPath(c.path), c.normal)
             << std::string(c.path, c.path + std::char_traits<char16_t>::length(c.path));
 }
 

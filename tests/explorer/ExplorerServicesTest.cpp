@@ -1,5 +1,6 @@
 // The application-side services: the date text, the progress row, deleting to the trash, the
 // folder watcher's start, and which services object is the process's.
+#include <clocale>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -62,10 +63,13 @@ public:
     bool ConfirmPermanentDelete(const std::u16string& text) override
     {
         questions.push_back(text);
-        return false;
+        return answer;
     }
+    bool answer = false;
+    void ShowOutputLine(const std::u16string& text) override { lines.push_back(text); }
     std::vector<std::u16string> errors;
     std::vector<std::u16string> questions;
+    std::vector<std::u16string> lines;
 };
 
 std::string ReadFile(const std::string& path)
@@ -104,6 +108,9 @@ TEST(ExplorerDateText, TheShortDateOrderComesFromTheLocaleFormat)
         {"%Y-%m-%d", 2, "-", "%Y-%m-%d %X"},
         {"%F", 2, "-", "%Y-%m-%d %X"},
         {"%Ey/%m/%d", 2, "/", "%Y/%m/%d %X"},
+        // A separator of several bytes is kept whole; blanks alone give a blank.
+        {"%Y\u5E74%m\u6708%d\u65E5", 2, "\u5E74", "%Y\u5E74%m\u5E74%d %X"},
+        {"%A %d %b %Y", 1, " ", "%d %m %Y %X"},
         {"%y %m", -1, "", ""},
         {"%d/%Y/%m", -1, "/", ""},
         {"", -1, "", ""},
@@ -117,6 +124,91 @@ TEST(ExplorerDateText, TheShortDateOrderComesFromTheLocaleFormat)
         EXPECT_EQ(DateTimeFormatForOrder(c.order, separator), c.dateTimeFormat);
     }
     EXPECT_EQ(DateTimeFormatForOrder(3, "/"), "");
+}
+
+namespace
+{
+// Locales the date test needs, compiled with localedef into a folder of their own when the system
+// does not have them; empty when that is not possible here.
+class CompiledLocales
+{
+public:
+    explicit CompiledLocales(const std::vector<std::pair<std::string, std::string>>& wanted)
+    {
+        char pattern[] = "/tmp/csvq-locales-XXXXXX";
+        if (mkdtemp(pattern) == nullptr)
+            return;
+        m_folder = pattern;
+        for (const auto& [source, name] : wanted)
+        {
+            const std::string command = "localedef -i " + source + " -f UTF-8 " + m_folder + "/" + name +
+                                        " >/dev/null 2>&1";
+            if (std::system(command.c_str()) != 0)
+                m_missing += name + " ";
+        }
+    }
+    ~CompiledLocales()
+    {
+        std::error_code ec;
+        if (!m_folder.empty())
+            std::filesystem::remove_all(m_folder, ec);
+    }
+    const std::string& Folder() const { return m_folder; }
+    const std::string& Missing() const { return m_missing; }
+
+private:
+    std::string m_folder;
+    std::string m_missing;
+};
+}
+
+TEST(ExplorerDateText, EveryLocaleKeepsItsWholeSeparatorBetweenTheDateFields)
+{
+    // The locale's own time text (%X) follows the date: the check is on the date part.
+    struct Case
+    {
+        const char* source;
+        const char* name;
+        const char16_t* datePart;
+    };
+    const Case cases[] = {
+        {"ja_JP", "ja_JP.UTF-8", u"2023\u5E7411\u5E7414 "},
+        {"ko_KR", "ko_KR.UTF-8", u"2023\uB14411\uB14414 "},
+        // Fields kept apart by blanks only.
+        {"ms_MY", "ms_MY.UTF-8", u"14 11 2023 "},
+    };
+    std::vector<std::pair<std::string, std::string>> wanted;
+    for (const Case& c : cases)
+        wanted.emplace_back(c.source, c.name);
+    const CompiledLocales locales(wanted);
+    if (locales.Folder().empty() || !locales.Missing().empty())
+        GTEST_SKIP() << "localedef could not build the locales " << locales.Missing() << "here";
+
+    const char* oldZone = std::getenv("TZ");
+    const std::string savedZone = oldZone ? oldZone : "";
+    const char* oldPath = std::getenv("LOCPATH");
+    const std::string savedPath = oldPath ? oldPath : "";
+    setenv("TZ", "UTC", 1);
+    tzset();
+    setenv("LOCPATH", locales.Folder().c_str(), 1);
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ASSERT_NE(setlocale(LC_TIME, c.name), nullptr);
+        const std::u16string text = FormatLocaleDateTime(1700000000);
+        EXPECT_EQ(text.find(u'\uFFFD'), std::u16string::npos);
+        EXPECT_EQ(text.substr(0, std::char_traits<char16_t>::length(c.datePart)), c.datePart);
+    }
+    setlocale(LC_TIME, "C");
+    if (oldPath)
+        setenv("LOCPATH", savedPath.c_str(), 1);
+    else
+        unsetenv("LOCPATH");
+    if (oldZone)
+        setenv("TZ", savedZone.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
 }
 
 TEST(ExplorerDateText, FormatsLocalTimeInTheUsersOrder)
@@ -298,6 +390,29 @@ TEST(ExplorerDelete, AFailureIsReportedAndNothingElseIsLost)
     EXPECT_EQ(notifier.errors.size(), 1u);
 }
 
+TEST(ExplorerDelete, WhereThereIsNoTrashItAsksAndDeletesForGoodOnlyOnYes)
+{
+    // /dev/shm is a file system of its own without a trash folder: the trash cannot take its files.
+    char pattern[] = "/dev/shm/csvq-explorer-XXXXXX";
+    if (!std::filesystem::is_directory("/dev/shm") || mkdtemp(pattern) == nullptr)
+        GTEST_SKIP() << "no /dev/shm here";
+    const std::string folder = pattern;
+    for (const bool answer : {false, true})
+    {
+        SCOPED_TRACE(answer);
+        const std::string file = folder + "/doomed.csv";
+        std::ofstream(file) << "d";
+        FakeNotifier notifier;
+        notifier.answer = answer;
+        EXPECT_EQ(MoveToTrash({ExplorerPathFromNative(file)}, &notifier), answer ? 1u : 0u);
+        ASSERT_EQ(notifier.questions.size(), 1u);
+        EXPECT_NE(ExplorerPathToNative(notifier.questions[0]).find("doomed.csv"), std::string::npos);
+        EXPECT_EQ(std::filesystem::exists(file), !answer);
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+}
+
 // ---- the services object
 
 TEST(ExplorerServicesObject, TheFirstOneIsTheProcesssUntilItEnds)
@@ -344,4 +459,19 @@ TEST(ExplorerServicesObject, StartsOneWatcherOnTheStoreFolderAndTheDocumentsFold
     services.StartFolderWatcher(u"", {});
     EXPECT_EQ(services.GetFolderWatcher().GetFolders(), (std::vector<std::u16string>{tree.Path16("listed")}));
     // Ending the services ends the watcher (and the test would hang on a joinable thread otherwise).
+}
+
+TEST(ExplorerServicesObject, FoldersTheListingCouldNotReadAreReportedOneLineEach)
+{
+    ExplorerServices services;
+    FakeNotifier notifier;
+    services.SetNotifier(&notifier);
+    WSFileStorage store;
+    store.AddUnreadFolder(u"/data/closed", u"Permission denied");
+    store.AddUnreadFolder(u"/data/deep", u"Too many open files");
+    services.ReportUnreadFolders(store);
+    EXPECT_EQ(notifier.lines, (std::vector<std::u16string>{u"Could not read folder /data/closed: Permission denied",
+                                                         u"Could not read folder /data/deep: Too many open files"}));
+    store.Clear(true);
+    EXPECT_TRUE(store.GetUnreadFolders().empty());
 }

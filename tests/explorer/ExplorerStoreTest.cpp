@@ -156,6 +156,26 @@ TEST(ExplorerIconCache, RowsOfExecutablesAndOwnIconsShareOneImagePerKeyAcrossLis
     EXPECT_NE(own.ImageIndexForRow(record, u"noext1"), own.ImageIndexForRow(record, u"noext1"));
 }
 
+TEST(ExplorerIconCache, ARowFindsTheImageCachedForItsExtensionInAnyCase)
+{
+    // The cache and the rows lower-case extensions alike, also beyond A to Z.
+    for (const char16_t* name : {u"/d/b.\u00C4XT", u"/d/c.CSV", u"/d/d.\u0394\u0394"})
+    {
+        SCOPED_TRACE(ExplorerPathToNative(name));
+        WSFileStorage store;
+        FakeImageList list;
+        store.SetImageList(&list);
+        FakeProvider provider;
+        std::unique_ptr<ExplorerIcon> icon;
+        const int cached =
+            WSFileStorage::GetIconIndexForFile(name, provider, &list, &store.GetExtensionIcons(), icon);
+        ASSERT_GE(cached, 0);
+        WSFileRecord* record = store.AddFile(name, false);
+        const std::u16string path = name;
+        EXPECT_EQ(store.ImageIndexForRow(*record, path.substr(path.rfind(u'/') + 1)), cached);
+    }
+}
+
 TEST(ExplorerIconCache, ExtensionImagesComeFromTheRowTextOnlyBelow100000Records)
 {
     WSFileStorage store;
@@ -485,7 +505,7 @@ TEST(ExplorerStoreLock, TwoThreadsAddingUnderTheLockLoseNothing)
     EXPECT_EQ(access.GetPublishedCount(), 4000u);
 }
 
-TEST(ExplorerStoreLock, DestroyingAHeldStoreReleasesItAndDeletesEveryRecord)
+TEST(ExplorerStoreLock, DestroyingAHeldStoreDeletesEveryRecordAndItsIcons)
 {
     const int before = g_liveIcons.load();
     auto access = std::make_unique<WSFileStorageThreadSafeAccess>();

@@ -14,6 +14,7 @@
 
 #include "CButtonWithTT.h"
 #include "CXInfoTip.h"
+#include "TipGeometry.h"
 #include "ExplorerTestSupport.h"
 #include "MarkupText.h"
 
@@ -127,6 +128,28 @@ int RedPixels(const wxBitmap& bitmap)
     return red;
 }
 
+int BluePixels(const wxBitmap& bitmap)
+{
+    const wxImage image = bitmap.ConvertToImage();
+    int blue = 0;
+    for (int y = 0; y < image.GetHeight(); ++y)
+        for (int x = 0; x < image.GetWidth(); ++x)
+            if (image.GetBlue(x, y) > 180 && image.GetRed(x, y) < 90 && image.GetGreen(x, y) < 90)
+                ++blue;
+    return blue;
+}
+
+int DarkPixels(const wxBitmap& bitmap)
+{
+    const wxImage image = bitmap.ConvertToImage();
+    int dark = 0;
+    for (int y = 0; y < image.GetHeight(); ++y)
+        for (int x = 0; x < image.GetWidth(); ++x)
+            if (image.GetBlue(x, y) < 90 && image.GetRed(x, y) < 90 && image.GetGreen(x, y) < 90)
+                ++dark;
+    return dark;
+}
+
 TEST(MarkupText, FontColoursInEverySpellingAndTheStackRestores)
 {
     for (const char* tag : {"<font color=\"#FF0000\">", "<font color='FF0000'>", "<font color=#ff0000>"})
@@ -139,14 +162,17 @@ TEST(MarkupText, FontColoursInEverySpellingAndTheStackRestores)
         c.dc.SelectObject(wxNullBitmap);
         EXPECT_GT(RedPixels(c.bitmap), 10) << tag;
     }
-    // An unmatched end tag gives the stack's first entry: the colour the first push saved (black).
+    // An unmatched end tag gives the stack's first entry: the colour the first push saved (black),
+    // not the dc's own colour (blue here, so that the two cannot be taken for each other).
     Canvas c;
-    c.dc.SetTextForeground(*wxBLACK);
+    c.dc.SetTextForeground(*wxBLUE);
     wxString text = "</font>MMMM";
     wxRect rect(0, 0, 400, 200);
     DrawMarkupText(&c.dc, &text, -1, &rect, 0);
     EXPECT_EQ(MarkupColourStackBase(), 0ul);
     c.dc.SelectObject(wxNullBitmap);
+    EXPECT_GT(DarkPixels(c.bitmap), 10);
+    EXPECT_EQ(BluePixels(c.bitmap), 0);
     EXPECT_EQ(RedPixels(c.bitmap), 0);
 }
 
@@ -203,10 +229,15 @@ TEST_F(TipTest, RegionIsMeasuredFromTheRawText)
     wxRegion region;
     tip->GetWindowRegion(dc, &region, &twoLines);
     EXPECT_EQ(twoLines.y - oneLine.y, h2 - h1) << "a line feed makes the body one line higher";
-    // The body is sized for the tags as text, although they draw nothing.
+    // The body is sized for the tags as text, although they draw nothing: exactly the shape of
+    // the raw text's extent.
     tip->SetTipText("<b>x</b>");
     tip->GetWindowRegion(dc, nullptr, &tagged);
     EXPECT_GT(tagged.x, oneLine.x);
+    wxCoord rawWidth = 0, rawHeight = 0;
+    dc.GetMultiLineTextExtent("<b>x</b>", &rawWidth, &rawHeight);
+    const TipShape raw = ComputeTipShape(rawWidth, rawHeight, 0, 0);
+    EXPECT_EQ(tagged, wxSize(raw.windowWidth, raw.windowHeight));
     // The region holds the pointer's tip and not the corners.
     EXPECT_TRUE(region.Contains(twoLines.x - 13, twoLines.y - 12) == wxInRegion);
     EXPECT_TRUE(region.Contains(1, 0) == wxOutRegion);

@@ -1,5 +1,8 @@
 // The folder watcher: changes are reported, a stop is immediate and silent, a watcher without
 // folders ends by itself, and which folders a new watcher watches.
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -37,6 +40,12 @@ TEST(ExplorerWatcher, ReportsChangesOfEveryKindInAWatchedFolder)
     const Change changes[] = {
         {"create", [&] { tree.File("w/new"); }},
         {"write", [&] { std::ofstream(tree.Path("w/existing"), std::ios::app) << "more"; }},
+        // `touch` on a file that exists: only its times change.
+        {"touch",
+         [&] {
+             const timespec times[2] = {{0, UTIME_NOW}, {0, UTIME_NOW}};
+             utimensat(AT_FDCWD, tree.Path("w/existing").c_str(), times, 0);
+         }},
         {"rename", [&] { std::filesystem::rename(tree.Path("w/new"), tree.Path("w/renamed")); }},
         {"remove", [&] { std::filesystem::remove(tree.Path("w/renamed")); }},
         {"folder", [&] { tree.Folder("w/made"); }},

@@ -2,23 +2,28 @@
 // hidden entries, the flat list, search and reset, the folder history, opening the parent entry,
 // Folder up while a listing runs, Delete to the trash, renaming, column sorting, the keys of the
 // folder popup and the Tab ring, right-click selection and the context menu, the layout.
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <wx/docview.h>
 #include <wx/frame.h>
 #include <wx/menu.h>
+#include <wx/uiaction.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -428,11 +433,13 @@ TEST_F(ExplorerWindowTest, BadPathsChangeNothingOrListSafely)
     explorer->NavigateToFolder(nullptr, true);
     EXPECT_EQ(State().folderHistory.size(), history);
 
-    // A file in the path box is listed as an empty folder, not entered.
+    // A file in the path box is refused as a missing folder is: no listing, no history entry.
     const std::u16string file = U(root / "old.csv");
     explorer->NavigateToFolder(&file, true);
-    WaitForListing();
-    EXPECT_EQ(RowOf(u"old.csv"), -1);
+    Pump(30);
+    EXPECT_FALSE(explorer->GetList()->IsListingRunning());
+    EXPECT_EQ(Texts(), before);
+    EXPECT_EQ(State().folderHistory.size(), history);
 
     // A relative path is taken from the current folder.
     const fs::path cwd = fs::current_path();
@@ -812,3 +819,470 @@ TEST_F(ExplorerWindowTest, LayoutFollowsTheClientSize)
 }
 
 } // namespace
+
+// ---- the selection belongs to entries
+
+namespace
+{
+std::vector<std::u16string> SelectedNames(LSkorrelFileExplorerList* list)
+{
+    std::vector<std::u16string> names;
+    for (const auto& [row, record] : list->GetSelectedRecords())
+        names.push_back(record ? record->GetDisplayName() : u"<none>");
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::u16string FocusedName(LSkorrelFileExplorerList* list)
+{
+    const long row = list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_FOCUSED);
+    const WSFileRecord* record = row >= 0 ? list->GetRowRecord(row) : nullptr;
+    return record ? record->GetDisplayName() : u"<none>";
+}
+}
+
+TEST_F(ExplorerWindowTest, TheSelectionAndTheFocusFollowTheirEntriesOnEveryRefill)
+{
+    for (int i = 0; i < 6; ++i)
+        WriteFile(root / ("data" + std::to_string(i) + ".bin"), 10 + i);
+    WriteFile(root / "big.bin", 5000);
+    Enter(root);
+    struct Case
+    {
+        const char* what;
+        std::function<void()> refill;
+    };
+    const Case cases[] = {
+        {"reset without a search", [&] { explorer->OnResetSearchResults(); }},
+        {"a column click", [&] { ClickColumn(2); }},
+        {"typing '*' while sorted descending",
+         [&] {
+             ClickColumn(0);
+             explorer->GetSearchBox()->SetValue("*");
+         }},
+        {"a search that keeps one of them", [&] { explorer->GetSearchBox()->SetValue("old"); }},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        explorer->OnResetSearchResults();
+        Pump(10);
+        SelectOnly({RowOf(u"old.csv"), RowOf(u"tool.exe")});
+        list->SetItemState(RowOf(u"old.csv"), wxLIST_STATE_FOCUSED, wxLIST_STATE_FOCUSED);
+        c.refill();
+        Pump(10);
+        if (RowOf(u"tool.exe") >= 0)
+            EXPECT_EQ(SelectedNames(list), (std::vector<std::u16string>{u"old.csv", u"tool.exe"}));
+        else
+            EXPECT_EQ(SelectedNames(list), std::vector<std::u16string>{u"old.csv"});
+        EXPECT_EQ(FocusedName(list), u"old.csv");
+        EXPECT_EQ(list->GetItemCount(), list->GetRowCount());
+    }
+
+    // The issue as met: select, reset, Delete: the selected file goes to the trash, no other.
+    explorer->GetSearchBox()->SetValue("");
+    explorer->OnResetSearchResults();
+    SelectOnly({RowOf(u"old.csv")});
+    explorer->OnResetSearchResults();
+    KeyUpOnList(WXK_DELETE);
+    EXPECT_FALSE(fs::exists(root / "old.csv"));
+    EXPECT_TRUE(fs::exists(root / "big.bin"));
+    for (int i = 0; i < 6; ++i)
+        EXPECT_TRUE(fs::exists(root / ("data" + std::to_string(i) + ".bin")));
+}
+
+TEST_F(ExplorerWindowTest, APlainClickAfterASortReplacesTheSelection)
+{
+    Enter(root);
+    frame->Raise();
+    list->SetFocus();
+    Pump(50);
+    wxUIActionSimulator sim;
+    const auto clickRow = [&](long row) {
+        sim.MouseMove(list->GetListArea()->ClientToScreen(RowPoint(row)));
+        Pump(30);
+        sim.MouseClick();
+        Pump(60);
+    };
+    clickRow(RowOf(u"old.csv"));
+    ASSERT_EQ(SelectedNames(list), std::vector<std::u16string>{u"old.csv"});
+    ClickColumn(0); // descending: old.csv moves
+    Pump(20);
+    EXPECT_EQ(FocusedName(list), u"old.csv");
+    clickRow(RowOf(u"tool.exe"));
+    EXPECT_EQ(SelectedNames(list), std::vector<std::u16string>{u"tool.exe"});
+}
+
+TEST_F(ExplorerWindowTest, BetweenTheListingsEndAndTheFillTheCountAndTheRowsAgree)
+{
+    Enter(root);
+    SelectOnly({RowOf(u"old.csv")});
+    const std::u16string path = U(root / "sub");
+    explorer->NavigateToFolder(&path, true);
+    // The walk ends; its commands are taken, but not the timer turns that fill the list.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    for (int i = 0; i < 500 && list->IsListingRunning(); ++i)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        wxTheApp->ProcessPendingEvents();
+    }
+    ASSERT_FALSE(list->IsListingRunning());
+    EXPECT_EQ(list->GetItemCount(), list->GetRowCount());
+    ClickColumn(0); // reads the rows: must not read past them
+    ClickColumn(2);
+    WaitForListing();
+    EXPECT_EQ(list->GetItemCount(), list->GetRowCount());
+    EXPECT_GE(RowOf(u"x.txt"), 0);
+}
+
+TEST_F(ExplorerWindowTest, TheParentEntryRefusesALabelEditAndRenameFailuresAreAlwaysReported)
+{
+    Enter(root);
+    EXPECT_TRUE(list->BlockLabelEdit(RowOf(u"..")));
+    EXPECT_FALSE(list->BlockLabelEdit(RowOf(u"old.csv")));
+
+    // Without the window's notifier the failure still reaches the user (here the services').
+    explorer->SetNotifier(nullptr);
+    const long row = RowOf(u"report.CSV");
+    SelectOnly({row});
+    EndLabelEdit(row, "noext");
+    EXPECT_TRUE(fs::exists(root / "report.CSV"));
+    EXPECT_EQ(notifier.errors.size(), 1u);
+}
+
+TEST_F(ExplorerWindowTest, FoldersAreTakenByTheirStepsAndFolderUpNeedsAParent)
+{
+    struct Case
+    {
+        fs::path typed;
+        fs::path shown;
+        fs::path up;
+    };
+    const Case cases[] = {
+        {root / "sub" / "..", root, base},
+        {root / ".", root, base},
+        {root / "sub" / "." / "", root / "sub", root},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.typed.string());
+        Enter(c.typed);
+        EXPECT_EQ(explorer->GetPathBox()->GetValue(), GridToWxString(U(c.shown)));
+        explorer->OnFolderUp();
+        WaitForListing();
+        EXPECT_EQ(explorer->GetPathBox()->GetValue(), GridToWxString(U(c.up)));
+    }
+
+    // The parent is gone: the listing on screen stays, with its search box.
+    fs::create_directories(root / "gone" / "inner");
+    Enter(root / "gone" / "inner");
+    const std::vector<std::u16string> before = Texts();
+    const size_t history = State().folderHistory.size();
+    fs::rename(root / "gone", base / "moved");
+    fs::remove(base / "moved" / "inner");
+    fs::remove(base / "moved");
+    explorer->OnFolderUp();
+    Pump(30);
+    EXPECT_EQ(Texts(), before);
+    EXPECT_TRUE(explorer->GetSearchBox()->IsEnabled());
+    EXPECT_EQ(State().folderHistory.size(), history);
+}
+
+TEST_F(ExplorerWindowTest, AFolderPathLongerThan500CharactersStaysInThePathBox)
+{
+    fs::path deep = root;
+    for (int i = 0; i < 3; ++i)
+        deep /= std::string(200, static_cast<char>('a' + i));
+    fs::create_directories(deep);
+    WriteFile(deep / "inside.txt", 1);
+    Enter(deep);
+    EXPECT_EQ(explorer->GetPathBox()->GetValue(), GridToWxString(U(deep)));
+    EXPECT_GE(RowOf(u"inside.txt"), 0);
+    // The check box re-lists the same folder.
+    explorer->OnSearchInSubfoldersClicked();
+    WaitForListing();
+    EXPECT_TRUE(list->flatList);
+    EXPECT_GE(RowOf(u"inside.txt"), 0);
+    explorer->OnSearchInSubfoldersClicked();
+    WaitForListing();
+}
+
+TEST_F(ExplorerWindowTest, FocusGivenToTheWindowReachesTheList)
+{
+    Enter(root);
+    explorer->GetSearchBox()->SetFocus();
+    Pump(30);
+    explorer->SetFocus();
+    Pump(30);
+    const wxWindow* focus = wxWindow::FindFocus();
+    EXPECT_TRUE(focus == list || focus == list->GetListArea());
+    EXPECT_FALSE(explorer->GetFolderPopup() && explorer->GetFolderPopup()->IsShown());
+}
+
+namespace
+{
+// Where the X server really shows a window (not the values wx or GDK remember).
+bool OnScreenRect(wxWindow* window, wxRect& rect)
+{
+    using GetWindow = void* (*)(void*);
+    using GetDefault = void* (*)();
+    using GetXid = unsigned long (*)(void*);
+    using GetXDisplay = void* (*)(void*);
+    using Sync = int (*)(void*, int);
+    using GetGeometry = int (*)(void*, unsigned long, unsigned long*, int*, int*, unsigned*, unsigned*, unsigned*,
+                                unsigned*);
+    using Translate = int (*)(void*, unsigned long, unsigned long, int, int, int*, int*, unsigned long*);
+    using Root = unsigned long (*)(void*);
+    const auto getWindow = reinterpret_cast<GetWindow>(dlsym(RTLD_DEFAULT, "gtk_widget_get_window"));
+    const auto getDisplay = reinterpret_cast<GetDefault>(dlsym(RTLD_DEFAULT, "gdk_display_get_default"));
+    const auto getXid = reinterpret_cast<GetXid>(dlsym(RTLD_DEFAULT, "gdk_x11_window_get_xid"));
+    const auto getXDisplay = reinterpret_cast<GetXDisplay>(dlsym(RTLD_DEFAULT, "gdk_x11_display_get_xdisplay"));
+    const auto sync = reinterpret_cast<Sync>(dlsym(RTLD_DEFAULT, "XSync"));
+    const auto geometry = reinterpret_cast<GetGeometry>(dlsym(RTLD_DEFAULT, "XGetGeometry"));
+    const auto translate = reinterpret_cast<Translate>(dlsym(RTLD_DEFAULT, "XTranslateCoordinates"));
+    const auto root = reinterpret_cast<Root>(dlsym(RTLD_DEFAULT, "XDefaultRootWindow"));
+    if (!getWindow || !getDisplay || !getXid || !getXDisplay || !sync || !geometry || !translate || !root)
+        return false;
+    void* gdkWindow = getWindow(window->GetHandle());
+    if (!gdkWindow)
+        return false;
+    void* display = getXDisplay(getDisplay());
+    const unsigned long xid = getXid(gdkWindow);
+    sync(display, 0);
+    unsigned long rootWindow = 0, child = 0;
+    int x = 0, y = 0;
+    unsigned width = 0, height = 0, border = 0, depth = 0;
+    if (!geometry(display, xid, &rootWindow, &x, &y, &width, &height, &border, &depth))
+        return false;
+    translate(display, xid, root(display), 0, 0, &x, &y, &child);
+    rect = wxRect(x, y, static_cast<int>(width), static_cast<int>(height));
+    return true;
+}
+
+}
+
+TEST_F(ExplorerWindowTest, TheFolderPopupShowsEveryRowOnScreen)
+{
+    Enter(root);
+    LSuggestionsBoxFolderPaths* popup = explorer->GetFolderPopup();
+    ASSERT_NE(popup, nullptr);
+    wxTextCtrl* path = explorer->GetPathBox()->GetTextCtrl();
+    path->SetFocus();
+    Pump(100);
+    // The first showing, then more folders and a longer one: the popup on screen follows.
+    for (int i = 0; i < 6; ++i)
+        fs::create_directories(root / ("folder number " + std::to_string(i) + std::string(i == 5 ? 60 : 0, 'x')));
+    Enter(root);
+    path->SetFocus();
+    Pump(50);
+    explorer->GetPathBox()->SetValue(GridToWxString(U(root)) + "/f");
+    Pump(50);
+    explorer->ShowSuggestions();
+    Pump(200);
+    ASSERT_TRUE(popup->IsShown());
+    wxRect shown;
+    ASSERT_TRUE(OnScreenRect(popup, shown));
+    EXPECT_EQ(shown.GetSize(), popup->GetSize());
+    EXPECT_EQ(shown.GetPosition(), popup->GetPosition());
+    EXPECT_GE(popup->GetSize().y, static_cast<int>(popup->GetModel().GetVisibleCount()) * popup->GetRowHeight());
+}
+
+// ---- navigation edge cases
+
+TEST_F(ExplorerWindowTest, AFlatListingAddsNoFolderSuggestions)
+{
+    fs::create_directories(root / "sub" / "deeper");
+    LSuggestionsBoxFolderPaths* popup = explorer->GetFolderPopup();
+    ASSERT_NE(popup, nullptr);
+    explorer->OnSearchInSubfoldersClicked(); // flat
+    ASSERT_TRUE(list->flatList);
+    const size_t before = popup->GetModel().GetEntryCount();
+    Enter(root);
+    ASSERT_GE(RowOf(u"sub/deeper"), 0);
+    // Only the entered folder itself is offered, none of the listed ones.
+    EXPECT_EQ(popup->GetModel().GetEntryCount(), before + 1);
+    for (size_t i = 0; i < popup->GetModel().GetEntryCount(); ++i)
+        EXPECT_NE(popup->GetModel().GetEntry(i).text, U(root / "sub"));
+    explorer->OnSearchInSubfoldersClicked(); // back to a plain listing: the folders are offered
+    WaitForListing();
+    bool offered = false;
+    for (size_t i = 0; i < popup->GetModel().GetEntryCount(); ++i)
+        offered = offered || popup->GetModel().GetEntry(i).text == U(root / "sub");
+    EXPECT_TRUE(offered);
+}
+
+TEST_F(ExplorerWindowTest, ASearchOverAnEmptyStoreLeavesTheList)
+{
+    Enter(root);
+    const std::vector<std::u16string> before = Texts();
+    {
+        WSFileStorageAccessGuard guard(services->GetFileStorageAccess());
+        list->DeleteAllRows(); // the rows point at the records that go next
+        guard.Get().Clear(true);
+        for (const std::u16string& text : before)
+            list->InsertTextRow(list->GetRowCount(), text);
+    }
+    explorer->GetSearchBox()->SetValue("old");
+    explorer->SearchFiles();
+    EXPECT_EQ(Texts(), before);
+}
+
+TEST_F(ExplorerWindowTest, AHistoryStepToAMissingFolderMovesOnlyThePosition)
+{
+    fs::create_directory(root / "gone");
+    Enter(root / "gone");
+    Enter(root);
+    const std::vector<std::u16string> before = Texts();
+    const std::vector<std::u16string> history = State().folderHistory;
+    ASSERT_EQ(State().historyPosition, static_cast<int>(history.size()) - 1);
+    fs::remove(root / "gone");
+    explorer->OnHistoryBack();
+    Pump(30);
+    EXPECT_EQ(State().historyPosition, static_cast<int>(history.size()) - 2);
+    EXPECT_EQ(State().folderHistory, history);
+    EXPECT_FALSE(list->IsListingRunning());
+    EXPECT_EQ(Texts(), before);
+    EXPECT_TRUE(explorer->GetSearchBox()->IsEnabled());
+}
+
+namespace
+{
+class TestView : public wxView
+{
+public:
+    void OnDraw(wxDC*) override {}
+};
+}
+
+TEST_F(ExplorerWindowTest, TheActiveDocumentsFolderIsEnteredWhenItIsAFolderOnDisk)
+{
+    // No document manager, or no document: nothing happens.
+    explorer->OnSetFolderFromActiveDocument();
+    Pump(20);
+    EXPECT_TRUE(State().folderHistory.empty());
+
+    auto manager = std::make_unique<wxDocManager>();
+    explorer->OnSetFolderFromActiveDocument();
+    Pump(20);
+    EXPECT_TRUE(State().folderHistory.empty());
+
+    struct Case
+    {
+        wxString file;
+        std::u16string entered; // empty: nothing happens
+    };
+    const Case cases[] = {
+        {wxString::FromUTF8((root / "sub" / "x.txt").string()), U(root / "sub")},
+        {"http://example.com/data/x.csv", u""},
+        {wxString::FromUTF8((root / "missing" / "y.csv").string()), u""},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.file.ToStdString());
+        auto* document = new wxDocument();
+        document->SetFilename(c.file);
+        manager->AddDocument(document);
+        auto* view = new TestView();
+        view->SetDocument(document);
+        manager->ActivateView(view, true);
+        ASSERT_EQ(manager->GetCurrentDocument(), document);
+        const size_t history = State().folderHistory.size();
+        explorer->OnSetFolderFromActiveDocument();
+        if (c.entered.empty())
+        {
+            Pump(20);
+            EXPECT_EQ(State().folderHistory.size(), history);
+        }
+        else
+        {
+            WaitForListing();
+            EXPECT_EQ(State().folderHistory.size(), history + 1);
+            EXPECT_EQ(explorer->GetPathBox()->GetValue(), GridToWxString(c.entered));
+            EXPECT_GE(RowOf(u"x.txt"), 0);
+        }
+        manager->ActivateView(view, false);
+        EXPECT_TRUE(manager->CloseDocument(document, true)); // the document and its view go
+    }
+    manager.reset();
+}
+
+TEST_F(ExplorerWindowTest, TheModifiedColumnHoldsTheWholeDateAndEveryNameStartsAtTheSamePlace)
+{
+    Enter(root);
+    // The longest date and time text of the locale fits its column, margins included.
+    const int64_t longest = 978047938; // the 28th of December 2000, 23:58:58 UTC
+    wxCoord width = 0, height = 0;
+    list->GetTextExtent(GridToWxString(FormatLocaleDateTime(longest)), &width, &height);
+    EXPECT_GE(list->GetColumnWidth(3), width + 12);
+    EXPECT_GE(list->GetColumnWidth(3), 130);
+
+    // In a store of 100,000 records only folders and files with their own icon have a picture of
+    // their own; the others show an empty one, so that all names line up.
+    {
+        WSFileStorageAccessGuard guard(services->GetFileStorageAccess());
+        list->DeleteAllRows();
+        WSFileStorage& store = guard.Get();
+        store.Clear(true);
+        // Another folder than the listed one: the list makes its entries anew for these records.
+        const fs::path many = root / "many";
+        store.SetFolder(U(many));
+        store.AddFile(U(root / "sub"), true);
+        for (int i = 0; store.size() < 100001; ++i)
+            store.AddFile(U(many / ("f" + std::to_string(i) + ".csv")), false);
+        store.AddFile(U(many / ".."), true);
+        list->PopulateFromRecords(std::vector<WSFileRecord*>(store.begin(), std::next(store.begin(), 50)), store);
+    }
+    ASSERT_GT(list->GetItemCount(), 10);
+    for (long row = 0; row < list->GetItemCount(); ++row)
+    {
+        wxListItem item;
+        item.SetId(row);
+        item.SetColumn(0);
+        item.SetMask(wxLIST_MASK_IMAGE);
+        ASSERT_TRUE(list->GetItem(item));
+        EXPECT_GE(item.GetImage(), 0) << "row " << row;
+    }
+    {
+        WSFileStorageAccessGuard guard(services->GetFileStorageAccess());
+        list->DeleteAllRows();
+        guard.Get().Clear(true);
+    }
+}
+
+TEST_F(ExplorerWindowTest, TheSortArrowOfARightAlignedHeaderStaysClearOfItsLabel)
+{
+    // The header draws the arrow at the right end of the sorted column, where a right-aligned
+    // label ends: the label of the sorted right-aligned column carries room for the arrow after
+    // it (at least 16 pixels of blanks), the others their bare text.
+    Enter(root);
+    const auto label = [&](int column) {
+        wxListItem item;
+        item.SetMask(wxLIST_MASK_TEXT);
+        EXPECT_TRUE(list->GetColumn(column, item));
+        return item.GetText();
+    };
+    const auto width = [&](const wxString& text) {
+        wxCoord w = 0, h = 0;
+        list->GetTextExtent(text, &w, &h);
+        return static_cast<int>(w);
+    };
+    for (const int sorted : {2, 3, 0})
+    {
+        SCOPED_TRACE(sorted);
+        ClickColumn(sorted);
+        Pump(20);
+        for (const auto& [column, bare] : {std::pair<int, wxString>{2, "Size"}, {3, "Modified"}})
+        {
+            if (column == sorted)
+            {
+                EXPECT_TRUE(label(column).StartsWith(bare));
+                EXPECT_GE(width(label(column)) - width(bare), 16);
+            }
+            else
+            {
+                EXPECT_EQ(label(column), bare);
+            }
+        }
+        EXPECT_EQ(label(0), "Filename/Path") << "left-aligned labels are left alone";
+    }
+}

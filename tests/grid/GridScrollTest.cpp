@@ -258,18 +258,88 @@ TEST_F(ScrollFixture, WheelModes)
 {
     grid.SetTopRow(50);
     grid.MouseWheelStep(120, 3, true);
-    EXPECT_EQ(grid.GetTopRow(), 17u) << "one page up (33 rows of 18 px)";
+    EXPECT_EQ(grid.GetTopRow(), 20u) << "one page up: the 30 boxes of 20 px above row 50 fill the client";
     EXPECT_EQ(manager.log, (std::vector<std::string>{"OnScroll 2"}));
 
     manager.log.clear();
     grid.MouseWheelStep(-240, 3, false);
-    EXPECT_EQ(grid.GetTopRow(), 19u);
+    EXPECT_EQ(grid.GetTopRow(), 22u);
     EXPECT_EQ(manager.log, (std::vector<std::string>{"OnScroll 1", "OnScroll 1"})) << "each step reported";
 
     manager.log.clear();
     grid.MouseWheelStep(0, 3, false);
-    EXPECT_EQ(grid.GetTopRow(), 19u) << "a zero rotation has no direction";
+    EXPECT_EQ(grid.GetTopRow(), 22u) << "a zero rotation has no direction";
     EXPECT_TRUE(manager.log.empty());
+}
+
+// A page step counts the rows on the boxes as they are laid out, not in rows of the row height:
+// down to the row after the last box shown whole, up to the highest box from which the boxes
+// down to the top row fit in the client.
+TEST(GridScroll, PageStepRowsCountTheBoxes)
+{
+    struct Case
+    {
+        const char* name;
+        std::vector<int64_t> heights; // rows 1.. (-1: row height + 2, as painted)
+        uint64_t top;
+        int64_t placeholderAbove; // > 0: the first child stands for the rows before, this tall
+        uint64_t down, up;
+    } cases[] = {
+        {"boxes 2 px taller than the row height", std::vector<int64_t>(100, -1), 50, 0, 30, 30},
+        {"no box above row 1: up moves as down would", std::vector<int64_t>(100, -1), 1, 0, 30, 30},
+        {"a few rows above", std::vector<int64_t>(100, -1), 5, 0, 30, 4},
+        {"mixed heights", {20, 20, 61, 20, 33, 20, 20, 61, 33, 20, 20, 61, 20, 20, 33, 20, 20, 20, 20, 20, 20, 20,
+                           20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20},
+         12, 0, 27, 11},
+        {"mixed heights above", {20, 20, 61, 20, 33, 20, 20, 61, 33, 20, 20, 61, 20, 20, 33, 20, 20, 20, 20, 20, 20,
+                                 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20},
+         30, 0, 9, 24},
+        {"the top box is taller than the client", {20, 700, 20, 20}, 2, 0, 1, 1},
+        {"the last rows: down stops at the last box", std::vector<int64_t>(100, -1), 90, 0, 11, 30},
+        {"a placeholder above the first box", std::vector<int64_t>(100, -1), 1, 5000, 30, 30},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        TestManager manager;
+        FakeGrid grid(&manager, 600, 600);
+        const uint64_t first = c.placeholderAbove > 0 ? 1001 : 1;
+        auto* root = MakeRows(&grid, first, first + c.heights.size() - 1);
+        size_t i = 0;
+        for (LGridBox* child : root->children)
+            static_cast<TestBox*>(child)->fixedHeight = c.heights[i++];
+        if (c.placeholderAbove > 0)
+        {
+            auto* placeholder = new TestBox(&grid, BOX_KIND_ROW, 1);
+            placeholder->fixedHeight = c.placeholderAbove;
+            placeholder->parent = root;
+            root->children.push_front(placeholder);
+        }
+        grid.SetVerticalUnitsPerRow(100.0f);
+        grid.SetRootBox(root);
+        const uint64_t top = c.top + first - 1;
+        grid.SetTopRow(top);
+        EXPECT_EQ(grid.PageStepRows(true, 600), c.down);
+        EXPECT_EQ(grid.PageStepRows(false, 600), c.up);
+        grid.SetTopRow(100000);
+        EXPECT_EQ(grid.PageStepRows(true, 600), 0u) << "no box carries the top row";
+    }
+}
+
+TEST(GridScroll, CountedPageRowsMoveTheRowAndTheBarTogether)
+{
+    LGridScrollModel m = Model(2941, 100, 3400); // 34.002 units per row
+    m.ScrollVertical(GRID_SB_PAGEDOWN, 0, -1, 2941, 44);
+    EXPECT_EQ(m.topRow, 144u) << "not (int)(page / units per row), which truncates to 43";
+    EXPECT_EQ(m.verticalPosition, 3400 + 1496) << "44 rows of 34.002 units";
+    m.ScrollVertical(GRID_SB_PAGEUP, 0, -1, 2941, 44);
+    EXPECT_EQ(m.topRow, 100u);
+    EXPECT_EQ(m.verticalPosition, 3400);
+
+    LGridScrollModel noBar = Model(1000, 10);
+    noBar.SetVerticalBar(100000, 20);
+    noBar.ScrollVertical(GRID_SB_PAGEDOWN, 0, -1, 1000, 44);
+    EXPECT_EQ(noBar.topRow, 10u) << "a client as tall as the range has no bar and no page";
 }
 
 TEST_F(ScrollFixture, HorizontalStepScrollsContentsWithoutReport)
