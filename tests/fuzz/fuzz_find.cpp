@@ -61,6 +61,7 @@ struct Prepared
 struct State
 {
     std::u16string text;
+    std::vector<CSVField> fields;
     CSVRecord record;
     std::map<std::tuple<std::u16string, bool, int32_t>, std::unique_ptr<Prepared>> prepared;
 };
@@ -122,22 +123,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     find.SetWideScan((options & 2) != 0);
 
     // The fields, split at ';' only: what matters is that no match spans two of them.
-    s.record.clear();
-    s.record.emplace_back();
+    s.fields.assign(1, CSVField());
     for (const char16_t c : s.text)
     {
         if (c == u';')
-            s.record.emplace_back();
+            s.fields.emplace_back();
         else
-            s.record.back().text.push_back(c);
+            s.fields.back().text.push_back(c);
     }
+    s.record.clear();
+    for (const CSVField& field : s.fields)
+        s.record.push_back(field);
     bool anyField = false;
-    for (const CSVField& field : s.record)
+    for (size_t i = 0; i < s.fields.size(); ++i)
     {
+        const CSVField& field = s.fields[i];
         const bool plain = PlainFound(field.text, needle, matchCase);
         anyField = anyField || plain;
         if (find.FoundIn(field.text) != plain)
             Wrong("a field's string");
+        // The field as the record holds it (blocks may read on into the record's buffer).
+        if (find.FoundIn(s.record[i]) != plain)
+            Wrong("a field of the record");
         // A buffer of exactly the field's length: the fast scan must not read past it.
         const size_t units = field.text.size();
         std::unique_ptr<char16_t[]> exact(new char16_t[units == 0 ? 1 : units]);
