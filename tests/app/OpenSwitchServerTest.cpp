@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -80,6 +81,22 @@ protected:
         return -1;
     }
 
+    // Makes an empty file of that name in the folder and returns its path.
+    std::string File(const std::string& name) const
+    {
+        const std::string path = folder + "/" + name;
+        std::ofstream(path).put('a');
+        return path;
+    }
+    // The opener: every path delivered, in order.
+    COpenSwitchServer::Opener Recorder()
+    {
+        return [this](const OpenSwitchDelivery& delivery) {
+            for (const wxString& path : delivery.paths)
+                opened.push_back(path.utf8_string());
+        };
+    }
+
     std::string folder;
     std::string socketPath;
     std::vector<std::string> opened;  // touched on the main thread only
@@ -89,17 +106,18 @@ protected:
 TEST_F(OpenSwitchServerTest, ClientsAtTheSameTimeAreAllServed)
 {
     ASSERT_FALSE(folder.empty());
-    COpenSwitchServer server([this](const wxString& path) { opened.push_back(path.utf8_string()); });
+    COpenSwitchServer server(Recorder());
     ASSERT_TRUE(server.Start(socketPath));
     constexpr int kClients = 6;
+    std::vector<std::vector<std::string>> files;
+    for (int c = 0; c < kClients; ++c)
+        files.push_back({File(std::to_string(c) + "-a.csv"), File(std::to_string(c) + "-\xC3\xA9.csv")});
     std::vector<std::thread> clients;
     std::atomic<int> taken{0};
     for (int c = 0; c < kClients; ++c)
     {
-        clients.emplace_back([this, c, &taken]() {
-            const std::vector<std::string> paths = {"/data/" + std::to_string(c) + "-a.csv",
-                                                    "/data/" + std::to_string(c) + "-\xC3\xA9.csv"};
-            if (ForwardFilesToViewerAt(socketPath, paths, 5000))
+        clients.emplace_back([this, c, &taken, &files]() {
+            if (ForwardFilesToViewerAt(socketPath, files[static_cast<size_t>(c)], 5000) == ForwardResult::Taken)
                 ++taken;
         });
     }
@@ -109,17 +127,17 @@ TEST_F(OpenSwitchServerTest, ClientsAtTheSameTimeAreAllServed)
     ASSERT_TRUE(PumpUntil([this]() { return opened.size() == 2 * kClients; }, 5000)) << opened.size();
     for (int c = 0; c < kClients; ++c)
     {
-        const auto first = std::find(opened.begin(), opened.end(), "/data/" + std::to_string(c) + "-a.csv");
+        const auto first = std::find(opened.begin(), opened.end(), files[static_cast<size_t>(c)][0]);
         ASSERT_NE(first, opened.end()) << c;
         ASSERT_NE(first + 1, opened.end()) << c;
-        EXPECT_EQ(*(first + 1), "/data/" + std::to_string(c) + "-\xC3\xA9.csv");
+        EXPECT_EQ(*(first + 1), files[static_cast<size_t>(c)][1]);
     }
 }
 
 TEST_F(OpenSwitchServerTest, AHalfMessageIsDroppedAndTheServerStopsAtOnce)
 {
     ASSERT_FALSE(folder.empty());
-    auto server = std::make_unique<COpenSwitchServer>([this](const wxString& path) { opened.push_back(path.utf8_string()); });
+    auto server = std::make_unique<COpenSwitchServer>(Recorder());
     ASSERT_TRUE(server->Start(socketPath));
 
     // Half a head, then nothing: dropped after the client time, its connection closed.
@@ -130,9 +148,10 @@ TEST_F(OpenSwitchServerTest, AHalfMessageIsDroppedAndTheServerStopsAtOnce)
     ASSERT_GE(silent, 0);
 
     // Meanwhile another client is served.
-    EXPECT_TRUE(ForwardFilesToViewerAt(socketPath, {"/data/served.csv"}, 5000));
+    const std::string served = File("served.csv");
+    EXPECT_EQ(ForwardFilesToViewerAt(socketPath, {served}, 5000), ForwardResult::Taken);
     ASSERT_TRUE(PumpUntil([this]() { return !opened.empty(); }, 5000));
-    EXPECT_EQ(opened, std::vector<std::string>{"/data/served.csv"});
+    EXPECT_EQ(opened, std::vector<std::string>{served});
 
     char answer = 0;
     const auto start = Clock::now();
