@@ -12,11 +12,6 @@
 
 namespace {
 
-bool IsHighSurrogate(char16_t c)
-{
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-
 // Device coordinates are int: keep far-off edges of a tall placeholder just outside the client.
 int ToDevice(int64_t v)
 {
@@ -38,10 +33,10 @@ void Fill(wxDC& dc, const RowRect& r, unsigned long colorref)
 }
 
 // The first line of a cell's text: further lines lie below the row and are clipped.
-wxString FirstLine(const std::u16string& text)
+wxString FirstLine(std::u16string_view text)
 {
     size_t end = text.find_first_of(u"\r\n");
-    return GridToWxString(end == std::u16string::npos ? text : text.substr(0, end));
+    return GridToWxString(text.data(), end == std::u16string_view::npos ? text.size() : end);
 }
 
 } // namespace
@@ -56,16 +51,7 @@ LCSVRowGridBox::~LCSVRowGridBox() = default;
 
 void LCSVRowGridBox::SetFields(const CSVRecord& record, uint64_t row)
 {
-    fields.clear();
-    fields.reserve(record.size());
-    for (const CSVField& field : record)
-    {
-        size_t units = std::min(field.text.size(), kMaxFieldUnits);
-        // Never keep half of a surrogate pair.
-        if (units == kMaxFieldUnits && field.text.size() > kMaxFieldUnits && IsHighSurrogate(field.text[units - 1]))
-            --units;
-        fields.push_back(CSVField{field.text.substr(0, units), field.quoted});
-    }
+    fields.Assign(record);
     rowNumber = row;
     filled = true;
 }
@@ -87,8 +73,17 @@ RowBoxGeometry LCSVRowGridBox::ComputeGeometry(int64_t sx, int64_t sy, int colum
     g.separatorX = hw - 1;
     g.background = {hw, sy, clientWidth, sy + rowHeight};
     g.backgroundColour = (row % 2 == 1) ? kOddRowColour : kEvenRowColour;
-    int64_t cx = sx + hw;
-    for (size_t i = 0; i < fieldCount; ++i, cx += columnWidth)
+    if (columnWidth <= 0)
+        return g;
+    // The first cell whose left edge is not left of the header's right edge: cells scrolled
+    // partly under the header are left out.
+    size_t first = 0;
+    if (sx < 0)
+        first = static_cast<size_t>((-sx + columnWidth - 1) / columnWidth);
+    if (first >= fieldCount)
+        return g;
+    int64_t cx = sx + hw + static_cast<int64_t>(first) * columnWidth;
+    for (size_t i = first; i < fieldCount; ++i, cx += columnWidth)
     {
         // Cells past the right edge cannot show; the rest would be clipped anyway.
         if (cx >= clientWidth)
@@ -186,7 +181,7 @@ void LCSVRowGridBox::Paint(const LGridDrawArgs& args, int64_t sx, int64_t sy)
     wxPen borderPen(wxColour(kCellBorderColour), 1, wxPENSTYLE_DOT);
     for (const RowCellGeometry& cell : g.cells)
     {
-        const CSVField& field = fields[cell.field];
+        const CSVFieldView field = fields[cell.field];
         wxRect textRect = ToWxRect(cell.text);
         if (!field.text.empty() && textRect.width > 0)
         {

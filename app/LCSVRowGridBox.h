@@ -41,10 +41,40 @@ struct RowBoxGeometry
     std::vector<RowCellGeometry> cells; // only the cells that are painted
 };
 
-class LCSVRowGridBox : public LGridBox, public LGridBoxDataAccessorInterface
+// The fields a row box shows: its record's, seen in the record's own buffer (the box shares it and
+// keeps no copy), each text cut to its first 100 UTF-16 units (99 when a surrogate pair would be
+// cut).
+class RowBoxFields
 {
 public:
     static constexpr size_t kMaxFieldUnits = 100;
+
+    size_t size() const { return record.size(); }
+    bool empty() const { return record.empty(); }
+    CSVFieldView operator[](size_t i) const
+    {
+        CSVFieldView field = record[i];
+        if (field.text.size() > kMaxFieldUnits)
+        {
+            size_t units = kMaxFieldUnits;
+            // Never half of a surrogate pair.
+            if (field.text[units - 1] >= 0xD800 && field.text[units - 1] <= 0xDBFF)
+                --units;
+            field.text = field.text.substr(0, units);
+        }
+        return field;
+    }
+    void clear() { record = CSVRecord(); }
+    void Assign(const CSVRecord& from) { record = from; }
+
+private:
+    CSVRecord record;
+};
+
+class LCSVRowGridBox : public LGridBox, public LGridBoxDataAccessorInterface
+{
+public:
+    static constexpr size_t kMaxFieldUnits = RowBoxFields::kMaxFieldUnits;
     static constexpr unsigned long kHeaderColour = 0xF0F0F0;
     static constexpr unsigned long kSeparatorColour = 0x0A0A0A;
     static constexpr unsigned long kOddRowColour = 0xC8E6FF;
@@ -55,8 +85,8 @@ public:
     explicit LCSVRowGridBox(LGridViewBase* ownerGrid);
     ~LCSVRowGridBox() override;
 
-    // Keeps the first 100 UTF-16 units of each field (99 when a surrogate pair would be cut)
-    // with its quoted flag, and the row number.
+    // Shows the record's fields (the first 100 UTF-16 units of each, 99 when a surrogate pair
+    // would be cut, with its quoted flag) and keeps the row number. The record's buffer is shared.
     void SetFields(const CSVRecord& record, uint64_t row);
 
     int64_t Draw(const LGridDrawArgs& args) override;
@@ -71,11 +101,12 @@ public:
     std::u16string HeaderText() const;
     // The box width for a column width and a number of fields.
     static int BoxWidth(int columnWidth, size_t fieldCount);
-    // Where a row's parts are painted (sx, sy: its scrolled screen position).
+    // Where a row's parts are painted (sx, sy: its scrolled screen position). Only the cells that
+    // lie in the client area are listed, found without a walk over the fields before them.
     static RowBoxGeometry ComputeGeometry(int64_t sx, int64_t sy, int columnWidth, int clientWidth, int rowHeight,
                                           int64_t boxHeight, size_t fieldCount, uint64_t row);
 
-    std::vector<CSVField> fields;
+    RowBoxFields fields;
     bool placeholder = false;
     // Set by SetFields: the box holds its record's fields. A merge of the same segment again
     // leaves such a box alone (a row's record does not change until the grid is filled anew).

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <wx/app.h>
 #include <wx/init.h>
@@ -72,4 +73,32 @@ void BenchGuiPump(int ms)
         wxTheApp->ProcessIdle();
         usleep(2000);
     } while (Clock::now() < end);
+}
+
+namespace
+{
+long long StatusBytes(const char* key)
+{
+    FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status)
+        return -1;
+    char line[256];
+    long long kb = -1;
+    const size_t keyLength = std::strlen(key);
+    while (std::fgets(line, sizeof line, status))
+        if (std::strncmp(line, key, keyLength) == 0)
+            kb = std::atoll(line + keyLength);
+    std::fclose(status);
+    return kb < 0 ? -1 : kb * 1024;
+}
+} // namespace
+
+long long BenchGuiPeakRssBytes()
+{
+    return StatusBytes("VmHWM:");
+}
+
+long long BenchGuiRssBytes()
+{
+    return StatusBytes("VmRSS:");
 }

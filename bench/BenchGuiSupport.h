@@ -20,3 +20,8 @@ void BenchGuiEndApp(CCSVQuibboAppApp* app, const std::string& home);
 
 // Runs pending and idle events for `ms` milliseconds.
 void BenchGuiPump(int ms);
+
+// Peak resident set size of this process in bytes (VmHWM), or -1.
+long long BenchGuiPeakRssBytes();
+// Resident set size of this process now in bytes (VmRSS), or -1.
+long long BenchGuiRssBytes();

@@ -6,6 +6,9 @@
 //   - 1,000 wheel steps of one line, 200 page-downs and 20 thumb drags to random positions:
 //     median and 95th percentile milliseconds per step, each step from the event to the end of
 //     the grid's paint (the document's reads included).
+// Memory, in bytes: the process's resident set before the open (the viewer started, no file),
+// its peak up to the end of the first paint, and its peak over the whole run (the viewer runs in
+// this process; the csvq-bench run is another).
 // With --find TEXT, right after the first paint and before the steps: find next for TEXT from the
 // top, as F3 does, and the longest time the window did not answer during it (the search runs on
 // the window's thread, so that is the whole command, to the end of the paint that follows).
@@ -298,6 +301,7 @@ int main(int argc, char** argv)
         if (app->InitViewer(true))
         {
             BenchGuiPump(500);
+            const long long rssBeforeOpen = BenchGuiRssBytes();
             const long paintsBefore = watch.paints;
             const Clock::time_point start = Clock::now();
             app->OpenFile(wxString::FromUTF8(file));
@@ -309,6 +313,7 @@ int main(int argc, char** argv)
                 },
                 60000);
             const double firstPaint = painted ? Seconds(start, watch.lastPaintEnd) : -1;
+            const long long peakRssAtFirstPaint = BenchGuiPeakRssBytes();
             if (painted)
             {
                 BenchGuiPump(300);
@@ -354,6 +359,8 @@ int main(int argc, char** argv)
                 PrintStats("pageDown", Summarize(page), page.size(), false);
                 PrintStats("thumbDrag", Summarize(drag), drag.size(), true);
                 std::printf(",\"lastTopRow\":%llu", static_cast<unsigned long long>(grid->GetTopRow()));
+                std::printf(",\"rssBeforeOpenBytes\":%lld,\"peakRssAtFirstPaintBytes\":%lld,\"peakRssBytes\":%lld",
+                            rssBeforeOpen, peakRssAtFirstPaint, BenchGuiPeakRssBytes());
                 if (!findText.empty())
                     std::printf(",\"findLongestFreezeSeconds\":%.3f,\"findTopRow\":%llu", findSeconds,
                                 static_cast<unsigned long long>(findTopRow));

@@ -53,20 +53,6 @@ double Ms(Clock::time_point from, Clock::time_point to)
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
-long long PeakRss()
-{
-    FILE* status = std::fopen("/proc/self/status", "r");
-    if (!status)
-        return -1;
-    char line[256];
-    long long kb = -1;
-    while (std::fgets(line, sizeof line, status))
-        if (std::strncmp(line, "VmHWM:", 6) == 0)
-            kb = std::atoll(line + 6);
-    std::fclose(status);
-    return kb < 0 ? -1 : kb * 1024;
-}
-
 double Median(std::vector<double> values)
 {
     if (values.empty())
@@ -324,7 +310,7 @@ int RunExplorerBench(int argc, char** argv)
                             "\"searchKeys\":%zu,\"searchKeyMedianMs\":%.3f,\"searchKeyP95Ms\":%.3f,"
                             "\"longestGapMs\":%.3f,\"peakRssBytes\":%lld}\n",
                             folder.c_str(), rows, runs, worker, fill, worker > 0 ? fill / worker : 0.0, keys.size(),
-                            Median(keys), Percentile95(keys), Median(gaps), PeakRss());
+                            Median(keys), Percentile95(keys), Median(gaps), BenchGuiPeakRssBytes());
                 result = 0;
             }
             else

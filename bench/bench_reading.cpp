@@ -114,7 +114,7 @@ int RunRecords(const std::vector<std::string>& args)
             break;
         ++records;
         fields += record.size();
-        for (const CSVField& field : record)
+        for (const CSVFieldView field : record)
             characters += field.text.size();
     }
     const double seconds = BenchSecondsSince(start);

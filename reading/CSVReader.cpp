@@ -6,10 +6,13 @@
 #include "SimdCap.h"
 #include "Utf8Runs.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -37,61 +40,29 @@ char16_t SeparatorChar(SeparatorKind kind)
     }
 }
 
-// The fields of the record being read: out[0, used) are its fields so far. Field objects behind
-// them (left by the previous record of a reused record) and the spare texts are taken before new
-// ones are made, so that their text buffers serve again.
+// The fields of the record being read, in its one buffer: the field being parsed is always the
+// last one, its text the buffer's tail; its end is written when it is closed.
 struct RecordFields
 {
-    RecordFields(CSVRecord& out, size_t used, std::vector<std::u16string>* spare)
-        : out(out), used(used), spare(spare), slots(out.data()), slotCount(out.size())
-    {
-    }
+    RecordFields(RecordText& text, std::vector<uint32_t>& ends) : text(text), ends(ends) {}
 
-    CSVRecord& out;
-    size_t used;
-    std::vector<std::u16string>* spare;  // null: fields are only appended
-    bool quoteOpened = false;            // a quote opened in the line parsed last
-    // out's elements, kept here so that they need not be loaded again behind every text write.
-    CSVField* slots;
-    size_t slotCount;
+    RecordText& text;
+    std::vector<uint32_t>& ends;
+    bool quoteOpened = false;  // a quote opened in the line parsed last
 
-    bool Empty() const { return used == 0; }
-    CSVField& Back() { return slots[used - 1]; }
+    static constexpr uint32_t kQuotedBit = 0x80000000u;
+    static constexpr uint32_t kEndMask = 0x7FFFFFFFu;
 
+    bool Empty() const { return ends.empty(); }
+    size_t LastBegin() const { return ends.size() < 2 ? 0 : (ends[ends.size() - 2] & kEndMask); }
     // Starts the next field, empty and not quoted.
-    __attribute__((always_inline)) std::u16string& Next()
+    void Next() { ends.push_back(static_cast<uint32_t>(text.size())); }
+    void SetLastQuoted(bool quoted)
     {
-        if (used < slotCount) [[likely]]
-        {
-            CSVField& field = slots[used++];
-            if (field.text.capacity() > kKeptTextUnits)
-                std::u16string().swap(field.text);  // a huge text is not kept for later records
-            else
-                field.text.clear();
-            field.quoted = false;
-            return field.text;
-        }
-        return Append();
+        ends.back() = quoted ? (ends.back() | kQuotedBit) : (ends.back() & kEndMask);
     }
-
-    // A new field object behind the others, with a spare text's buffer when there is one.
-    __attribute__((noinline)) std::u16string& Append()
-    {
-        out.emplace_back();
-        ++used;
-        slots = out.data();
-        slotCount = out.size();
-        std::u16string& text = out.back().text;
-        if (spare && !spare->empty())
-        {
-            text.swap(spare->back());
-            spare->pop_back();
-            text.clear();
-        }
-        return text;
-    }
-
-    static constexpr size_t kKeptTextUnits = 4096;
+    // The last field ends at the end of the buffer.
+    void CloseLast() { ends.back() = (ends.back() & kQuotedBit) | static_cast<uint32_t>(text.size()); }
 };
 
 // Where the quote, CR and LF (`quoteOrBreak`) and the separator lie in a line of units, one bit
@@ -242,32 +213,36 @@ size_t ParseInto(const std::u16string& line, RecordFields& out, bool& inQuotes, 
     if (n == 0)
         return 0;
     const char16_t* t = line.data();
+    RecordText& text = out.text;
 
     size_t added = 0;
     bool continuation = false;
-    std::u16string* field;
     if (continueLast && !out.Empty())
     {
-        field = &out.Back().text;
         if (joinWithoutNewline)
         {
-            size_t end = field->find_last_not_of(kLineFeed);
-            field->erase(end == std::u16string::npos ? 0 : end + 1);
-            size_t begin = field->find_first_not_of(kLineFeed);
-            field->erase(0, begin == std::u16string::npos ? field->size() : begin);
+            const size_t begin = out.LastBegin();
+            size_t end = text.size();
+            while (end > begin && text[end - 1] == kLineFeed)
+                --end;
+            text.resize(end);
+            size_t lead = begin;
+            while (lead < end && text[lead] == kLineFeed)
+                ++lead;
+            text.erase(begin, lead - begin);
         }
         else
         {
-            field->push_back(kLineFeed);
+            text.push_back(kLineFeed);
             ++added;
         }
         continuation = true;
     }
     else
     {
-        field = &out.Next();
+        out.Next();
     }
-    size_t fieldStart = field->size();
+    size_t fieldStart = text.size();
     bool quoted = false;
 
     const UnitMasks masks(t, n, separator);
@@ -278,7 +253,7 @@ size_t ParseInto(const std::u16string& line, RecordFields& out, bool& inQuotes, 
         j = masks.RunEnd(j, n, inQuotes);
         if (j > run)
         {
-            field->append(t + run, j - run);
+            text.append(t + run, j - run);
             added += j - run;
         }
         if (j == n)
@@ -293,7 +268,7 @@ size_t ParseInto(const std::u16string& line, RecordFields& out, bool& inQuotes, 
                 {
                     // Two in a row inside quotes are one escaped quotation mark: both stay in the
                     // text, and neither closes the field, whatever follows them.
-                    field->append(2, kQuoteMark);
+                    text.append(2, kQuoteMark);
                     added += 2;
                     j += 2;
                     continue;
@@ -303,34 +278,36 @@ size_t ParseInto(const std::u16string& line, RecordFields& out, bool& inQuotes, 
                 if (lastChar || t[j + 1] == separator || t[j + 1] == kLineFeed || t[j + 1] == kCarriageReturn)
                     inQuotes = false;
             }
-            else if (field->size() == fieldStart && (lastChar || t[j + 1] != kQuoteMark))
+            else if (text.size() == fieldStart && (lastChar || t[j + 1] != kQuoteMark))
             {
                 inQuotes = true;
                 quoted = true;
                 out.quoteOpened = true;
             }
-            field->push_back(c);
+            text.push_back(c);
             ++added;
         }
         else if (c == separator && !inQuotes)
         {
             if (!continuation)
-                out.Back().quoted = quoted;
+                out.SetLastQuoted(quoted);
+            out.CloseLast();
             continuation = false;
-            field = &out.Next();
-            fieldStart = 0;
+            out.Next();
+            fieldStart = text.size();
             quoted = false;
         }
         else if (c != kLineFeed && c != kCarriageReturn)
         {
             // The separator inside quotes.
-            field->push_back(c);
+            text.push_back(c);
             ++added;
         }
         ++j;
     }
     if (!continuation)
-        out.Back().quoted = quoted;
+        out.SetLastQuoted(quoted);
+    out.CloseLast();
     return added;
 }
 
@@ -568,6 +545,123 @@ void AppendUtf8(const uint8_t* s, size_t n, std::u16string& out)
 
 }
 
+namespace
+{
+constexpr size_t kHugePage = size_t(2) << 20;
+// Texts from this size on are mapped on their own; smaller ones come from the heap.
+constexpr size_t kMappedTextBytes = size_t(4) << 20;
+
+size_t MappedLength(size_t bytes)
+{
+    const size_t page = 4096;
+    return (bytes + page - 1) / page * page;
+}
+}
+
+void* RecordTextAllocate(size_t bytes)
+{
+    if (bytes < kMappedTextBytes)
+        return ::operator new(bytes);
+    // Mapped at a 2 MiB boundary, the whole pages of the text may become huge pages.
+    const size_t length = MappedLength(bytes);
+    void* raw = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED)
+        throw std::bad_alloc();
+    const uintptr_t start = reinterpret_cast<uintptr_t>(raw);
+    const uintptr_t aligned = (start + kHugePage - 1) & ~(uintptr_t(kHugePage) - 1);
+    if (aligned > start)
+        munmap(raw, aligned - start);
+    const uintptr_t end = start + length + kHugePage;
+    if (end > aligned + length)
+        munmap(reinterpret_cast<void*>(aligned + length), end - (aligned + length));
+    madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
+    return reinterpret_cast<void*>(aligned);
+}
+
+void RecordTextFree(void* p, size_t bytes) noexcept
+{
+    if (bytes < kMappedTextBytes)
+        ::operator delete(p);
+    else
+        munmap(p, MappedLength(bytes));
+}
+
+CSVRecord::CSVRecord(std::initializer_list<CSVField> fields)
+{
+    for (const CSVField& field : fields)
+        push_back(field);
+}
+
+CSVRecord::CSVRecord(size_t count)
+{
+    if (count > 0)
+        Mutable().ends.assign(count, 0);
+}
+
+CSVRecord::Store& CSVRecord::Mutable()
+{
+    if (!store)
+    {
+        store = std::make_shared<Store>();
+    }
+    else if (store.use_count() > 1)
+    {
+        // Another record shares the buffer: this one gets its own, with the same content.
+        store = std::make_shared<Store>(*store);
+    }
+    return *store;
+}
+
+void CSVRecord::push_back(const CSVField& field)
+{
+    Store& s = Mutable();
+    s.text.append(field.text.data(), field.text.size());
+    s.ends.push_back(static_cast<uint32_t>(s.text.size()) | (field.quoted ? kQuotedBit : 0u));
+}
+
+void CSVRecord::clear()
+{
+    if (!store)
+        return;
+    if (store.use_count() > 1)
+    {
+        store.reset();
+        return;
+    }
+    store->text.clear();
+    store->ends.clear();
+}
+
+void CSVRecord::reserve(size_t fields)
+{
+    Store& s = Mutable();
+    s.ends.reserve(fields);
+}
+
+void CSVRecord::TrimSlack()
+{
+    if (!store || store.use_count() > 1)
+        return;
+    if (store->text.capacity() > store->text.size() + store->text.size() / 8 + 64)
+        store->text.shrink_to_fit();
+    if (store->ends.capacity() > 2 * store->ends.size() + 16)
+        store->ends.shrink_to_fit();
+}
+
+bool CSVRecord::operator==(const CSVRecord& other) const
+{
+    if (size() != other.size())
+        return false;
+    if (store == other.store)
+        return true;
+    for (size_t i = 0; i < size(); ++i)
+    {
+        if ((*this)[i] != other[i])
+            return false;
+    }
+    return true;
+}
+
 LCSVReader::LCSVReader() = default;
 
 LCSVReader::~LCSVReader() = default;
@@ -642,46 +736,53 @@ bool LCSVReader::ReadRecord(CSVRecord& out, bool joinWithoutNewline)
 {
     if (!textFile.IsOpen())
         return false;
-    if (out.empty() && out.capacity() < fieldsHint)
-        out.reserve(fieldsHint);
-    size_t used = out.size();
-    const bool result = ReadFields(out, used, nullptr, joinWithoutNewline);
+    CSVRecord::Store& store = out.Mutable();
+    if (store.ends.empty())
+        ReserveFor(store);
+    const bool result = ReadFields(store, joinWithoutNewline);
     StripQuotes(out);
-    fieldsHint = std::min<size_t>(out.size(), 1024);
+    NoteSize(store);
     return result;
 }
 
 bool LCSVReader::ReadRecordInto(CSVRecord& record, bool joinWithoutNewline)
 {
-    size_t used = 0;
+    CSVRecord::Store& store = record.Mutable();
+    store.text.clear();
+    store.ends.clear();
     bool result = false;
     if (textFile.IsOpen())
     {
-        if (record.capacity() < fieldsHint)
-            record.reserve(fieldsHint);
-        result = ReadFields(record, used, &spareTexts, joinWithoutNewline);
+        ReserveFor(store);
+        result = ReadFields(store, joinWithoutNewline);
     }
-    // The field objects behind this record's fields keep their text buffers for later records.
-    for (size_t i = used; i < record.size(); ++i)
-    {
-        std::u16string& text = record[i].text;
-        if (spareTexts.size() < kMaxSpareTexts && text.capacity() > 7 && text.capacity() <= kMaxSpareTextUnits)
-            spareTexts.push_back(std::move(text));
-    }
-    record.erase(record.begin() + static_cast<std::ptrdiff_t>(used), record.end());
     StripQuotes(record);
-    fieldsHint = std::min<size_t>(record.size(), 1024);
+    NoteSize(store);
     return result;
 }
 
-bool LCSVReader::ReadFields(CSVRecord& out, size_t& used, std::vector<std::u16string>* spare,
-                            bool joinWithoutNewline)
+void LCSVReader::ReserveFor(CSVRecord::Store& store) const
+{
+    // Room for a record like the last one, so that the buffers do not grow step by step.
+    if (store.ends.capacity() < fieldsHint)
+        store.ends.reserve(fieldsHint);
+    if (store.text.capacity() < textHint)
+        store.text.reserve(textHint);
+}
+
+void LCSVReader::NoteSize(const CSVRecord::Store& store)
+{
+    fieldsHint = std::min<size_t>(store.ends.size(), kMaxFieldsHint);
+    textHint = std::min<size_t>(store.text.size() + store.text.size() / 8, kMaxTextHint);
+}
+
+bool LCSVReader::ReadFields(CSVRecord::Store& store, bool joinWithoutNewline)
 {
     lastRecordCut = false;
     lastRecordUnclosed = false;
     openQuoteLine = -1;
     recordCutLines.clear();
-    RecordFields fields{out, used, spare};
+    RecordFields fields{store.text, store.ends};
     const char16_t separator = SeparatorChar(separatorKind);
     bool inQuotes = false;
     bool continuing = false;
@@ -750,7 +851,6 @@ bool LCSVReader::ReadFields(CSVRecord& out, size_t& used, std::vector<std::u16st
     }
     if (!lastRecordUnclosed && !lastRecordCut)
         openQuoteLine = -1;
-    used = fields.used;
     return result;
 }
 
@@ -767,23 +867,51 @@ bool LCSVReader::EndOfTextInsideQuotes(bool inQuotes)
 
 void LCSVReader::ParseLine(const std::u16string& line, CSVRecord& fields, bool& inQuotes) const
 {
-    fields.clear();
-    RecordFields into{fields, 0, nullptr};
+    CSVRecord::Store& store = fields.Mutable();
+    store.text.clear();
+    store.ends.clear();
+    RecordFields into{store.text, store.ends};
     ParseInto(line, into, inQuotes, false, false, SeparatorChar(separatorKind));
 }
 
 void LCSVReader::StripQuotes(CSVRecord& record)
 {
-    for (CSVField& field : record)
+    // Most records hold no field with a quotation mark at either end: they are only looked at.
+    const size_t count = record.size();
+    size_t first = 0;
+    for (; first < count; ++first)
     {
-        std::u16string& text = field.text;
-        if (text.empty() || (text.front() != kQuoteMark && text.back() != kQuoteMark))
-            continue;
-        size_t end = text.find_last_not_of(kQuoteMark);
-        text.erase(end == std::u16string::npos ? 0 : end + 1);
-        size_t begin = text.find_first_not_of(kQuoteMark);
-        text.erase(0, begin == std::u16string::npos ? text.size() : begin);
+        const std::u16string_view text = record[first].text;
+        if (!text.empty() && (text.front() == kQuoteMark || text.back() == kQuoteMark))
+            break;
     }
+    if (first == count)
+        return;
+    // From that field on, each field's text moves down over the marks cut before it.
+    CSVRecord::Store& store = record.Mutable();
+    char16_t* data = store.text.data();
+    size_t write = first == 0 ? 0 : (store.ends[first - 1] & CSVRecord::kEndMask);
+    size_t begin = write;
+    for (size_t i = first; i < count; ++i)
+    {
+        const uint32_t entry = store.ends[i];
+        size_t end = entry & CSVRecord::kEndMask;
+        const size_t nextBegin = end;
+        size_t from = begin;
+        if (end > from && (data[from] == kQuoteMark || data[end - 1] == kQuoteMark))
+        {
+            while (end > from && data[end - 1] == kQuoteMark)
+                --end;
+            while (from < end && data[from] == kQuoteMark)
+                ++from;
+        }
+        if (from != write && end > from)
+            std::memmove(data + write, data + from, (end - from) * sizeof(char16_t));
+        write += end - from;
+        store.ends[i] = (entry & CSVRecord::kQuotedBit) | static_cast<uint32_t>(write);
+        begin = nextBegin;
+    }
+    store.text.resize(write);
 }
 
 void LCSVReader::ResetCache()

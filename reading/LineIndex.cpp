@@ -31,7 +31,7 @@
 
 namespace
 {
-constexpr size_t kDefaultBulkRead = 1024 * 1024;
+constexpr size_t kDefaultBulkRead = CSVQ_READING_SIZE(1024 * 1024, 64);
 constexpr uint16_t kUnitCR = 13;
 constexpr uint16_t kUnitLF = 10;
 

@@ -3,6 +3,8 @@
 // re-scanning only between two checkpoints.
 #pragma once
 
+#include "ReadingSizes.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -58,8 +60,10 @@ public:
     virtual void OnBlockRead(uint32_t byteCount) = 0;
 };
 
-constexpr int32_t kTextScanReadSize = 32768;
-constexpr uint64_t kTextScanMaxPseudoLine = 400;
+// Lines between two checkpoints of a text's index; the record scanner relies on it too.
+constexpr uint32_t kCheckpointInterval = CSVQ_READING_SIZE(5000, 3);
+constexpr int32_t kTextScanReadSize = CSVQ_READING_SIZE(32768, 256);
+constexpr uint64_t kTextScanMaxPseudoLine = CSVQ_READING_SIZE(400, 40);
 
 // The page-aligned block a scan reads into. Its owner keeps it from one scan to the next: a block
 // made for each scan is mapped afresh (when the allocator serves blocks of its size with new

@@ -1,5 +1,7 @@
 #include "MemChunkBuffer.h"
 
+#include "ReadingSizes.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -72,7 +74,7 @@ LMemChunk* LMemChunk::Clone() const
     return copy;
 }
 
-LMemChunkBuffer::LMemChunkBuffer() : chunkSize(8192)
+LMemChunkBuffer::LMemChunkBuffer() : chunkSize(CSVQ_READING_SIZE(8192, 128))
 {
 }
 

@@ -25,9 +25,9 @@ constexpr uint8_t kQuote = '"';
 constexpr uint8_t kCR = 13;
 constexpr uint8_t kLF = 10;
 constexpr uint64_t kNone = UINT64_MAX;
-constexpr size_t kReadSize = 256u << 10;  // stays in the second-level cache
+constexpr size_t kReadSize = CSVQ_READING_SIZE(256u << 10, 64);  // stays in the second-level cache
 constexpr size_t kPadding = 128;
-constexpr int64_t kCheckpointLines = 5000;
+constexpr int64_t kCheckpointLines = kCheckpointInterval;
 
 // Bit i of masks[k] set when byte 64k + i is CR, LF, a quotation mark or NUL: the only bytes that
 // change where a record ends. The bytes are read in whole blocks of 64.

@@ -20,7 +20,7 @@ namespace
 {
 constexpr int32_t kUtf16CodePage = 1200;
 // Bytes of consecutive lines fetched by one read; never below the longest line.
-constexpr size_t kSpanBufferSize = 4u << 20;
+constexpr size_t kSpanBufferSize = CSVQ_READING_SIZE(4u << 20, 160);
 // Decoded strings kept for reuse between windows only up to this capacity.
 constexpr size_t kReuseTextCapacity = 1u << 16;
 constexpr const char* kShrunkText = "The file has become shorter since it was indexed";

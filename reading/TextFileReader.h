@@ -43,10 +43,10 @@ using IndexPosition = size_t;
 class LTextFileReader
 {
 public:
-    static constexpr uint32_t kIndexInterval = 5000;
-    static constexpr uint64_t kLineBufferSize = 2000000;         // bytes per line, break included
-    static constexpr uint64_t kMaxLineBytes = kLineBufferSize - 2;  // 1,999,998
-    static constexpr uint32_t kBlockReadSize = 64000;            // ReadBlockBytes' read size
+    static constexpr uint32_t kIndexInterval = kCheckpointInterval;
+    static constexpr uint64_t kLineBufferSize = CSVQ_READING_SIZE(2000000, 66);  // bytes per line, break included
+    static constexpr uint64_t kMaxLineBytes = kLineBufferSize - 2;                // 1,999,998
+    static constexpr uint32_t kBlockReadSize = CSVQ_READING_SIZE(64000, 100);    // ReadBlockBytes' read size
 
     LTextFileReader();
     ~LTextFileReader();

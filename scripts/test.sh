@@ -29,11 +29,66 @@ NO_AT_BRIDGE=1 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
   xvfb-run -a -s "-screen 0 1600x1000x24" \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-echo "== ThreadSanitizer build (the explorer's store, listing worker and folder watcher)"
-cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCSVQ_GUI=OFF -DCSVQ_BENCH=OFF -DCSVQ_SANITIZE_THREAD=ON >/dev/null
-cmake --build build-tsan -j "$jobs" --target csvq_tests_explorer_core
-TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j "$jobs" \
-  -R '^Explorer(IconCache|Record|Comparator|StoreLock|PathCodec|Walk|Worker|Watcher|ProgressRow|Delete|ServicesObject)\.'
+# Runs the commands (strings for bash -c) at once, each into a log of its own in the scratch folder;
+# then tells each one's end in order, with the whole log of any that failed. Fails when any failed.
+run_together() {
+  local pids=() failed=0 i status
+  i=0
+  for command in "$@"; do
+    bash -c "$command" >"$scratch/together.$i.log" 2>&1 &
+    pids+=($!)
+    i=$((i + 1))
+  done
+  i=0
+  for command in "$@"; do
+    status=0
+    wait "${pids[$i]}" || status=$?
+    echo "-- $command"
+    if [ "$status" -ne 0 ]; then
+      cat "$scratch/together.$i.log"
+      echo "failed with status $status"
+      failed=1
+    else
+      tail -n 1 "$scratch/together.$i.log"
+    fi
+    i=$((i + 1))
+  done
+  return "$failed"
+}
+
+# The vector paths are chosen at run time and this machine may have the widest: the reading and
+# document tests run again with each narrower ceiling, so that every fallback runs too, and with
+# the fast paths off; here, under the sanitizers, all at once.
+echo "== Reading and document tests at each narrower vector level and with the fast paths off (AddressSanitizer + UndefinedBehaviorSanitizer)"
+# The document tests take the longest: each setting's run of them is cut into three shards.
+sanitized=()
+for setting in CSVQ_SIMD=avx2 CSVQ_SIMD=sse2 CSVQ_SIMD=scalar CSVQ_FAST_PATHS=off; do
+  asan="$setting ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+  sanitized+=("$asan build-asan/tests/reading/csvq_tests_reading --gtest_brief=1")
+  for shard in 0 1 2; do
+    sanitized+=("GTEST_TOTAL_SHARDS=3 GTEST_SHARD_INDEX=$shard $asan build-asan/tests/document/csvq_tests_document --gtest_brief=1")
+  done
+done
+run_together "${sanitized[@]}"
+
+# Every test binary whose code runs threads: the explorer's store, listing worker and folder
+# watcher; the grid's box pool and its detached frees; the document; the open switch's server
+# thread. Whole binaries, but for three document tests that compare the read paths on large
+# generated files in one thread (they run in the other builds). Of the reading tests, those of the
+# chunk buffer, whose large buffers are freed on a thread of their own.
+echo "== ThreadSanitizer build: explorer core, grid core, document and open switch tests"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCSVQ_BENCH=OFF -DCSVQ_SANITIZE_THREAD=ON >/dev/null
+cmake --build build-tsan -j "$jobs" --target csvq_tests_explorer_core csvq_tests_grid_core csvq_tests_document \
+  csvq_tests_open_switch csvq_tests_reading
+tsan="TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1"
+single_thread_document_tests="FastPathTwins.EveryEncodingGivesWhatThePlainPathGives"
+single_thread_document_tests+=":FastPathTwins.LongJumpsAndSearchesOverAGeneratedFile"
+single_thread_document_tests+=":SegmentCacheModel.PassesWithoutRowsLeaveWhatStoringEveryPassLeaves"
+run_together "$tsan build-tsan/tests/explorer/csvq_tests_explorer_core --gtest_brief=1" \
+  "$tsan build-tsan/tests/grid/csvq_tests_grid_core --gtest_brief=1" \
+  "$tsan build-tsan/tests/app/csvq_tests_open_switch --gtest_brief=1" \
+  "$tsan build-tsan/tests/reading/csvq_tests_reading --gtest_brief=1 --gtest_filter='LMemChunkBuffer.*:LMemChunk.*'" \
+  "$tsan build-tsan/tests/document/csvq_tests_document --gtest_brief=1 --gtest_filter=-$single_thread_document_tests"
 
 if [ -e /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a ] || \
    compgen -G "/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null; then
@@ -41,23 +96,38 @@ if [ -e /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a 
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCSVQ_GUI=OFF -DCSVQ_TESTS=OFF -DCSVQ_BENCH=OFF -DCSVQ_FUZZ=ON >/dev/null
   cmake --build build-fuzz -j "$jobs"
-  # Each starts from its seed corpus with its dictionary (scripts/fuzz.sh runs them longer).
+  # Each starts from its seed corpus with its dictionary (scripts/fuzz.sh runs them longer), all
+  # at once. A failing fuzzer must not stop the script before its line is printed and its corpus
+  # removed (the corpora live in the scratch folder, which the exit removes in any case).
+  fuzzers=()
+  pids=()
   for fuzzer in build-fuzz/tests/fuzz/fuzz_*; do
     [ -x "$fuzzer" ] || continue
     name=$(basename "$fuzzer")
-    name=${name#fuzz_}
-    corpus=$(mktemp -d)
-    echo "-- $(basename "$fuzzer")"
+    mkdir -p "$scratch/$name"
     ASAN_OPTIONS=detect_leaks=1 "$fuzzer" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 \
-      -max_len=4096 -timeout=10 -entropic=0 -dict="tests/fuzz/$name.dict" \
-      -print_final_stats=1 "$corpus" "tests/fuzz/corpus/$name" 2>&1 | tail -n 12
-    status=${PIPESTATUS[0]}
-    rm -rf "$corpus"
+      -max_len=4096 -timeout=10 -entropic=0 -dict="tests/fuzz/${name#fuzz_}.dict" \
+      -artifact_prefix="$scratch/$name/" -print_final_stats=1 "$scratch/$name" \
+      "tests/fuzz/corpus/${name#fuzz_}" >"$scratch/$name.log" 2>&1 &
+    fuzzers+=("$name")
+    pids+=($!)
+  done
+  failed=""
+  for i in "${!fuzzers[@]}"; do
+    name=${fuzzers[$i]}
+    status=0
+    wait "${pids[$i]}" || status=$?
+    echo "-- $name"
+    tail -n 12 "$scratch/$name.log"
+    rm -rf "${scratch:?}/$name" "$scratch/$name.log"
     if [ "$status" -ne 0 ]; then
-      echo "fuzzer $(basename "$fuzzer") failed with status $status"
-      exit 1
+      echo "fuzzer $name failed with status $status"
+      failed+=" $name"
     fi
   done
+  if [ -n "$failed" ]; then
+    exit 1
+  fi
 else
   echo "== clang's fuzzer runtime is not installed: fuzz runs skipped"
 fi
@@ -66,15 +136,3 @@ echo "== Main build and the full test suite"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs"
 xvfb-run -a -s "-screen 0 1600x1000x24" ctest --test-dir build --output-on-failure -j "$jobs"
-
-# The vector paths are chosen at run time and this machine may have the widest: run the reading and
-# document tests again with each narrower ceiling, so that every fallback runs too.
-for level in avx2 sse2 scalar; do
-  echo "== Reading and document tests with CSVQ_SIMD=$level"
-  CSVQ_SIMD=$level build/tests/reading/csvq_tests_reading --gtest_brief=1
-  CSVQ_SIMD=$level build/tests/document/csvq_tests_document --gtest_brief=1
-done
-
-echo "== Reading and document tests with the fast paths off (CSVQ_FAST_PATHS=off)"
-CSVQ_FAST_PATHS=off ./build/tests/reading/csvq_tests_reading --gtest_brief=1
-CSVQ_FAST_PATHS=off ./build/tests/document/csvq_tests_document --gtest_brief=1

@@ -17,6 +17,7 @@
 #define CSVQ_FIND_AVX512 1
 #endif
 
+#include "CSVReader.h"
 #include "RecordScanner.h"
 
 // Appends the lower-cased text to out.
@@ -48,6 +49,8 @@ public:
     {
         return FoundIn(text.data(), text.size(), text.capacity() + 1);
     }
+    // A field of a record: blocks may be read up to the end of the record's buffer.
+    bool FoundIn(const CSVFieldView& field) { return FoundIn(field.text.data(), field.text.size(), field.storage); }
     // storage: the units readable from text on (its buffer's size, at least length).
     bool FoundIn(const char16_t* text, size_t length, size_t storage)
     {
@@ -75,7 +78,7 @@ public:
 #endif
         for (const auto& field : fields)
         {
-            if (FoundIn(field.text))
+            if (FoundIn(field))
                 return true;
         }
         return false;
@@ -161,7 +164,7 @@ private:
         size_t index = 0;
         for (const auto& field : fields)
         {
-            if (((marked >> (index & 63)) & 1u) != 0 && FoundIn(field.text))
+            if (((marked >> (index & 63)) & 1u) != 0 && FoundIn(field))
                 return true;
             ++index;
         }

@@ -199,14 +199,8 @@ bool CsvDocumentCore::ReadPass(LCSVReader& from, std::vector<CSVRecord>* rows, i
             TrimSlack(*record);
     }
     // One long field read without rows is not kept around in the reused record either.
-    for (const CSVField& field : scratchRecord)
-    {
-        if (field.text.capacity() > kMaxKeptTextUnits)
-        {
-            CSVRecord().swap(scratchRecord);
-            break;
-        }
-    }
+    if (scratchRecord.TextCapacity() > kMaxKeptTextUnits)
+        scratchRecord = CSVRecord();
     return ended;
 }
 
@@ -263,13 +257,7 @@ void CsvDocumentCore::TrimSlack(CSVRecord& record)
     // A reused record keeps the buffers of the one it held before: one far larger than its new
     // content (a long quoted field, many more fields) is given back, so that the rows held stay
     // near the size of the records they hold.
-    if (record.capacity() > 2 * record.size() + 16)
-        record.shrink_to_fit();
-    for (CSVField& field : record)
-    {
-        if (field.text.capacity() > 2 * field.text.size() + 64)
-            field.text.shrink_to_fit();
-    }
+    record.TrimSlack();
 }
 
 bool CsvDocumentCore::ReadCSVFile(const std::string& filePath)
@@ -411,15 +399,14 @@ CSVRecord CsvDocumentCore::TakePendingRow()
     const size_t size = pendingRows.size();
     if (pendingNext + kFieldsAhead < size)
     {
-        const CSVRecord& ahead = pendingRows[pendingNext + kFieldsAhead];
-        const char* fields = reinterpret_cast<const char*>(ahead.data());
-        for (size_t offset = 0; offset < ahead.size() * sizeof(CSVField); offset += 64)
-            __builtin_prefetch(fields + offset, 1);
+        const std::u16string_view text = pendingRows[pendingNext + kFieldsAhead].Text();
+        __builtin_prefetch(text.data(), 1);
     }
     if (pendingNext + kTextsAhead < size)
     {
-        for (const CSVField& field : pendingRows[pendingNext + kTextsAhead])
-            __builtin_prefetch(field.text.data(), 1);
+        const std::u16string_view text = pendingRows[pendingNext + kTextsAhead].Text();
+        for (size_t offset = 64; offset < std::min<size_t>(text.size() * sizeof(char16_t), 1024); offset += 64)
+            __builtin_prefetch(reinterpret_cast<const char*>(text.data()) + offset, 1);
     }
     return std::move(pendingRows[pendingNext++]);
 }
@@ -670,7 +657,7 @@ void CsvDocumentCore::GetRowText(int64_t row, std::u16string& text)
         return;
     const char16_t separator = JoinSeparator(reader->GetSeparatorKind());
     const size_t start = text.size();
-    for (const CSVField& field : segment->rows[offset])
+    for (const CSVFieldView field : segment->rows[offset])
     {
         if (field.quoted)
         {

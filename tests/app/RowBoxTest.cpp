@@ -97,6 +97,28 @@ TEST(RowBoxTest, HorizontalScrollHidesCellsUnderTheHeader)
     }
 }
 
+TEST(RowBoxTest, FarColumnsArePlacedWhereTheyBelong)
+{
+    // A row of 200,000 fields with column width 400 is 80,000,100 pixels wide: far beyond 2^26
+    // (column 167,773) the cells scrolled to still start at the header's right edge, and only the
+    // cells in view are listed.
+    const size_t fields = 200000;
+    const int64_t columns[] = {1, 167772, 167773, 170001, 199990, 200000};
+    for (const int64_t column : columns)
+    {
+        SCOPED_TRACE(column);
+        const int64_t scrolled = (column - 1) * 400;
+        RowBoxGeometry g = LCSVRowGridBox::ComputeGeometry(-scrolled, 0, 400, 1000, 18, 20, fields, 1);
+        ASSERT_FALSE(g.cells.empty());
+        EXPECT_EQ(g.cells.front().field, static_cast<size_t>(column - 1));
+        EXPECT_EQ(g.cells.front().text.left, 133 + LCSVRowGridBox::kCellMargin);
+        EXPECT_EQ(g.cells.front().borderX, 533);
+        EXPECT_LE(g.cells.size(), 3u);
+        EXPECT_EQ(g.cells.back().field, std::min<size_t>(fields - 1, static_cast<size_t>(column - 1) + 2));
+    }
+    EXPECT_EQ(LCSVRowGridBox::BoxWidth(400, fields), 80000100);
+}
+
 TEST(RowBoxTest, HeaderShowsTheBoxsRowNumberGroupedWithDots)
 {
     struct Case

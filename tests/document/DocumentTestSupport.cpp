@@ -13,9 +13,9 @@
 #include "TextConvert.h"
 
 namespace documenttest {
-std::string Narrow(const std::u16string& text)
+std::string Narrow(std::u16string_view text)
 {
-    return Utf16ToUtf8(text);
+    return Utf16ToUtf8(std::u16string(text));
 }
 
 std::u16string Widen(const std::string& text)
@@ -105,10 +105,10 @@ std::vector<CSVRecord> ReadAllRecords(const std::string& path, int32_t separator
 std::u16string JoinRecord(const CSVRecord& record, char16_t separator)
 {
     std::u16string text;
-    for (const CSVField& field : record)
+    for (const CSVFieldView field : record)
     {
         if (field.quoted)
-            text += u"\"" + field.text + u"\"";
+            text += u"\"" + std::u16string(field.text) + u"\"";
         else
             text += field.text;
         text += separator;

@@ -10,7 +10,7 @@
 #include "CsvDocumentCore.h"
 
 namespace documenttest {
-std::string Narrow(const std::u16string& text);
+std::string Narrow(std::u16string_view text);
 std::u16string Widen(const std::string& text);
 
 // A folder in the system's temp directory, removed with its files.

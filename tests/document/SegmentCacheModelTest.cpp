@@ -178,7 +178,7 @@ TEST(SegmentCacheModel, RandomCallsMatchAStraightRead)
                 const CSVRecord& record = reference[static_cast<size_t>(target - 1)];
                 if (record.empty())
                     break;
-                std::u16string needle = record[0].text; // "r<target>"
+                std::u16string needle(record[0].text); // "r<target>"
                 // Match case on, or off with the needle in capitals: the same hit either way.
                 if (doc.core.GetMatchCase() != (random() % 2 == 0))
                     doc.core.OnMatchCase();

@@ -337,7 +337,7 @@ TEST_F(BadInputTest, BinaryDataWithNulBytesEnds)
         CSVRecord record;
         while (reader.ReadRecord(record, false))
         {
-            for (const CSVField& field : record)
+            for (const CSVFieldView field : record)
                 ASSERT_EQ(std::u16string::npos, field.text.find(u'\0'));
             record.clear();
         }
@@ -542,7 +542,7 @@ TEST_F(BadInputTest, StrayQuoteKeepsTheRestOfTheFileInItsRecord)
     ASSERT_EQ(3u, records.size());
     EXPECT_EQ((std::vector<bool>{false, false, true}), unclosed);
     ASSERT_EQ(1u, records[2].size());
-    const std::u16string& rest = records[2][0].text;
+    const std::u16string rest(records[2][0].text);
     EXPECT_EQ(0u, rest.find(u"open;3\nr;4\n"));
     EXPECT_EQ(rest.size() - 8, rest.find(u"\nr;50000"));
     EXPECT_EQ(3, reader.GetRecordCount());

@@ -533,6 +533,28 @@ TEST(CSVReaderReuse, ReusedRecordGivesTheFreshRecordsFields)
     }
 }
 
+TEST_F(CSVReaderTest, ACopyKeepsItsFieldsWhileTheRecordIsReadIntoAgain)
+{
+    // A copy shares the record's buffer (as a row box does); reading into either of them gives it a
+    // buffer of its own.
+    ASSERT_TRUE(OpenText("\"a\";bb;\"c\";;\nx;\"y\nz\"\nlast"));
+    CSVRecord record;
+    ASSERT_TRUE(reader.ReadRecordInto(record, false));
+    const CSVRecord kept = record;
+    EXPECT_EQ(kept.Text().data(), record.Text().data()) << "the copy shares the buffer";
+    ASSERT_TRUE(reader.ReadRecordInto(record, false));
+    EXPECT_EQ("[^a|bb|^c||]", Show(kept));
+    EXPECT_EQ("[x|^y\\nz]", Show(record));
+    CSVRecord other = record;
+    ASSERT_TRUE(reader.ReadRecord(other, false)) << "appends to the copy";
+    EXPECT_EQ("[x|^y\\nz|last]", Show(other));
+    EXPECT_EQ("[x|^y\\nz]", Show(record));
+    ASSERT_EQ(5u, kept.size());
+    EXPECT_EQ(u"bb", kept[1].text);
+    EXPECT_TRUE(kept[2].quoted);
+    EXPECT_FALSE(kept[4].quoted);
+}
+
 TEST_F(CSVReaderTest, ReusedRecordShrinksAndGrowsWithTheFieldCount)
 {
     const std::string longA(100, 'a');

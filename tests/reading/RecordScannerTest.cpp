@@ -61,8 +61,8 @@ Reference ReadReference(const std::string& path, const Options& options)
     {
         out.nextLine.push_back(reader.GetCurrentLine());
         std::u16string text;
-        for (const CSVField& field : record)
-            text += field.text + u'\x1F';
+        for (const CSVFieldView field : record)
+            text += std::u16string(field.text) + u'\x1F';
         out.texts.push_back(text);
     }
     out.endLine = reader.GetCurrentLine();
