@@ -156,6 +156,30 @@ void BuildMasksSse2(const char16_t* t, size_t n, char16_t separator, uint64_t* q
         qb[word] = q;
         sp[word] = s;
     }
+    if (i < n)
+    {
+        // The last word: eight units at a time, the few behind them one by one.
+        uint64_t q = 0;
+        uint64_t s = 0;
+        size_t k = i;
+        const __m128i none = _mm_setzero_si128();
+        for (; k + 8 <= n; k += 8)
+        {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + k));
+            const __m128i qa = _mm_or_si128(_mm_cmpeq_epi16(a, quote), _mm_or_si128(_mm_cmpeq_epi16(a, lf), _mm_cmpeq_epi16(a, cr)));
+            const unsigned qm = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(qa, none))) & 0xFFu;
+            const unsigned sm =
+                static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(_mm_cmpeq_epi16(a, sepUnit), none))) & 0xFFu;
+            q |= static_cast<uint64_t>(qm) << (k - i);
+            s |= static_cast<uint64_t>(sm) << (k - i);
+        }
+        uint64_t qt = 0;
+        uint64_t st = 0;
+        TailMasks(t, k, n, separator, qt, st);
+        qb[word] = q | (qt << (k - i));
+        sp[word] = s | (st << (k - i));
+        return;
+    }
 #endif
     BuildMasksPortable(t + i, n - i, separator, qb + word, sp + word);
 }
