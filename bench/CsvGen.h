@@ -61,6 +61,15 @@ public:
         used += text.size();
     }
     void Put(char c) { data[used++] = c; }
+    // hh:mm:ss of a second of the day.
+    void PutTimeOfDay(uint32_t seconds)
+    {
+        PutNumber(seconds / 3600, 2);
+        Put(':');
+        PutNumber(seconds / 60 % 60, 2);
+        Put(':');
+        PutNumber(seconds % 60, 2);
+    }
     void PutNumber(uint64_t value, int minDigits = 1)
     {
         char digits[24];
@@ -250,12 +259,7 @@ public:
         out.Put('-');
         out.PutNumber(1 + random.Below(28), 2);
         out.Put(' ');
-        const uint32_t seconds = random.Below(86400);
-        out.PutNumber(seconds / 3600, 2);
-        out.Put(':');
-        out.PutNumber(seconds / 60 % 60, 2);
-        out.Put(':');
-        out.PutNumber(seconds % 60, 2);
+        out.PutTimeOfDay(random.Below(86400));
         out.Put(sep);
         // 10: about 3 % of the records carry line breaks inside quotes; in half of them the
         // first line ends in an escaped quotation mark right before the break (a ""word"").
@@ -422,12 +426,7 @@ public:
         out.Put(sep);
         Date(year, month, day);
         out.Put(random.Below(2) == 0 ? 'T' : ' ');
-        const uint32_t seconds = random.Below(86400);
-        out.PutNumber(seconds / 3600, 2);
-        out.Put(':');
-        out.PutNumber(seconds / 60 % 60, 2);
-        out.Put(':');
-        out.PutNumber(seconds % 60, 2);
+        out.PutTimeOfDay(random.Below(86400));
         out.Put(sep);
         // city: one word, empty in one record of twenty
         if (random.Below(20) != 0)

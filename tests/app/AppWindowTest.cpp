@@ -1051,6 +1051,24 @@ TEST_F(AppWindowTest, SaveWritesNothingAndANewWindowStartsFilled)
     Frame().GetGotoLineBox()->ChangeValue("");
 }
 
+// Paints one row box at the top of a 40-pixel-high device context, with 18-pixel rows.
+void PaintRowBox(LCSVRowGridBox& box, wxDC& dc, wxFont& font, int columnWidth, int clientWidth)
+{
+    int shared = 0;
+    int widest = clientWidth;
+    LGridDrawArgs args;
+    args.dc = &dc;
+    args.columnWidth = columnWidth;
+    args.clientWidth = clientWidth;
+    args.clientHeight = 40;
+    args.rowHeight = 18;
+    args.sharedInt = &shared;
+    args.widestWidth = &widest;
+    args.font = &font;
+    args.recordPosition = true;
+    box.Draw(args);
+}
+
 TEST_F(AppWindowTest, RowsPaintWithHeaderAndAlternatingBackground)
 {
     LCSVRowGridBox box(nullptr);
@@ -1060,20 +1078,8 @@ TEST_F(AppWindowTest, RowsPaintWithHeaderAndAlternatingBackground)
     wxMemoryDC dc(bitmap);
     dc.SetBackground(*wxWHITE_BRUSH);
     dc.Clear();
-    int shared = 0;
-    int widest = 600;
     wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
-    LGridDrawArgs args;
-    args.dc = &dc;
-    args.columnWidth = 400;
-    args.clientWidth = 600;
-    args.clientHeight = 40;
-    args.rowHeight = 18;
-    args.sharedInt = &shared;
-    args.widestWidth = &widest;
-    args.font = &font;
-    args.recordPosition = true;
-    box.Draw(args);
+    PaintRowBox(box, dc, font, 400, 600);
     dc.SelectObject(wxNullBitmap);
     wxImage image = bitmap.ConvertToImage();
     auto pixel = [&image](int x, int y) { return wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y)); };
@@ -1143,19 +1149,7 @@ TEST_F(AppWindowTest, CellsWithAmpersandsAreCutWithoutAssertions)
             for (size_t j = i; j < std::min(texts.size(), i + 3); ++j)
                 record.push_back(CSVField{texts[j], j % 2 == 0});
             box.SetFields(record, i + 1);
-            int shared = 0;
-            int widest = 1400;
-            LGridDrawArgs args;
-            args.dc = &dc;
-            args.columnWidth = columnWidth;
-            args.clientWidth = 1400;
-            args.clientHeight = 40;
-            args.rowHeight = 18;
-            args.sharedInt = &shared;
-            args.widestWidth = &widest;
-            args.font = &font;
-            args.recordPosition = true;
-            box.Draw(args);
+            PaintRowBox(box, dc, font, columnWidth, 1400);
         }
     }
 
