@@ -55,14 +55,14 @@ struct RecordFields
 
     bool Empty() const { return ends.empty(); }
     size_t LastBegin() const { return ends.size() < 2 ? 0 : (ends[ends.size() - 2] & kEndMask); }
-    // Starts the next field, empty and not quoted.
-    void Next() { ends.push_back(static_cast<uint32_t>(text.size())); }
+    // Starts the next field at `at`, empty and not quoted.
+    void Next(size_t at) { ends.push_back(static_cast<uint32_t>(at)); }
     void SetLastQuoted(bool quoted)
     {
         ends.back() = quoted ? (ends.back() | kQuotedBit) : (ends.back() & kEndMask);
     }
-    // The last field ends at the end of the buffer.
-    void CloseLast() { ends.back() = (ends.back() & kQuotedBit) | static_cast<uint32_t>(text.size()); }
+    // The last field ends at `at`.
+    void CloseLast(size_t at) { ends.back() = (ends.back() & kQuotedBit) | static_cast<uint32_t>(at); }
 };
 
 // Where the quote, CR and LF (`quoteOrBreak`) and the separator lie in a line of units, one bit
@@ -156,6 +156,30 @@ void BuildMasksSse2(const char16_t* t, size_t n, char16_t separator, uint64_t* q
         qb[word] = q;
         sp[word] = s;
     }
+    if (i < n)
+    {
+        // The last word: eight units at a time, the few behind them one by one.
+        uint64_t q = 0;
+        uint64_t s = 0;
+        size_t k = i;
+        const __m128i none = _mm_setzero_si128();
+        for (; k + 8 <= n; k += 8)
+        {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + k));
+            const __m128i qa = _mm_or_si128(_mm_cmpeq_epi16(a, quote), _mm_or_si128(_mm_cmpeq_epi16(a, lf), _mm_cmpeq_epi16(a, cr)));
+            const unsigned qm = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(qa, none))) & 0xFFu;
+            const unsigned sm =
+                static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(_mm_cmpeq_epi16(a, sepUnit), none))) & 0xFFu;
+            q |= static_cast<uint64_t>(qm) << (k - i);
+            s |= static_cast<uint64_t>(sm) << (k - i);
+        }
+        uint64_t qt = 0;
+        uint64_t st = 0;
+        TailMasks(t, k, n, separator, qt, st);
+        qb[word] = q | (qt << (k - i));
+        sp[word] = s | (st << (k - i));
+        return;
+    }
 #endif
     BuildMasksPortable(t + i, n - i, separator, qb + word, sp + word);
 }
@@ -203,17 +227,31 @@ UnitMasks::BuildFunction UnitMasks::Build()
 #endif
 }
 
-// Splits one line into fields appended to `out`. When `continueLast` is set and `out` has a
-// field, the line's first field continues that field (joined with LF, or with the LF runs at its
-// ends trimmed) and its quoted flag is dropped. Returns the number of characters added.
-size_t ParseInto(const std::u16string& line, RecordFields& out, bool& inQuotes, bool continueLast,
-                 bool joinWithoutNewline, char16_t separator)
+// Moves `count` units down to `to` (never above `from`), short runs without a call.
+inline void MoveDown(char16_t* to, const char16_t* from, size_t count)
 {
-    const size_t n = line.size();
+    if (count > 16)
+    {
+        std::memmove(to, from, count * sizeof(char16_t));
+        return;
+    }
+    for (size_t k = 0; k < count; ++k)
+        to[k] = from[k];
+}
+
+// Splits one line into fields in place: the line's units lie at the end of the record's buffer,
+// from `base` on, and its fields' text is moved down over the separators, quotes that close and
+// line breaks it drops (the text only ever moves down, so nothing is read after being written
+// over). When `continueLast` is set and `out` has a field, the line's first field continues that
+// field (joined with LF, or with the LF runs at its ends trimmed) and its quoted flag is dropped.
+// Returns the number of characters added.
+size_t ParseInPlace(RecordFields& out, size_t base, bool& inQuotes, bool continueLast, bool joinWithoutNewline,
+                    char16_t separator)
+{
+    RecordText& text = out.text;
+    const size_t n = text.size() - base;
     if (n == 0)
         return 0;
-    const char16_t* t = line.data();
-    RecordText& text = out.text;
 
     size_t added = 0;
     bool continuation = false;
@@ -222,27 +260,34 @@ size_t ParseInto(const std::u16string& line, RecordFields& out, bool& inQuotes, 
         if (joinWithoutNewline)
         {
             const size_t begin = out.LastBegin();
-            size_t end = text.size();
+            size_t end = base;
             while (end > begin && text[end - 1] == kLineFeed)
                 --end;
-            text.resize(end);
             size_t lead = begin;
             while (lead < end && text[lead] == kLineFeed)
                 ++lead;
-            text.erase(begin, lead - begin);
+            if (end < base)
+                text.erase(end, base - end);
+            if (lead > begin)
+                text.erase(begin, lead - begin);
+            base -= (base - end) + (lead - begin);
         }
         else
         {
-            text.push_back(kLineFeed);
+            text.insert(base, 1, kLineFeed);
+            ++base;
             ++added;
         }
         continuation = true;
     }
     else
     {
-        out.Next();
+        out.Next(base);
     }
-    size_t fieldStart = text.size();
+    char16_t* const d = text.data();
+    const char16_t* const t = d + base;
+    size_t w = base;
+    size_t fieldStart = w;
     bool quoted = false;
 
     const UnitMasks masks(t, n, separator);
@@ -253,7 +298,9 @@ size_t ParseInto(const std::u16string& line, RecordFields& out, bool& inQuotes, 
         j = masks.RunEnd(j, n, inQuotes);
         if (j > run)
         {
-            text.append(t + run, j - run);
+            if (w != base + run)
+                MoveDown(d + w, t + run, j - run);
+            w += j - run;
             added += j - run;
         }
         if (j == n)
@@ -268,7 +315,9 @@ size_t ParseInto(const std::u16string& line, RecordFields& out, bool& inQuotes, 
                 {
                     // Two in a row inside quotes are one escaped quotation mark: both stay in the
                     // text, and neither closes the field, whatever follows them.
-                    text.append(2, kQuoteMark);
+                    d[w] = kQuoteMark;
+                    d[w + 1] = kQuoteMark;
+                    w += 2;
                     added += 2;
                     j += 2;
                     continue;
@@ -278,36 +327,37 @@ size_t ParseInto(const std::u16string& line, RecordFields& out, bool& inQuotes, 
                 if (lastChar || t[j + 1] == separator || t[j + 1] == kLineFeed || t[j + 1] == kCarriageReturn)
                     inQuotes = false;
             }
-            else if (text.size() == fieldStart && (lastChar || t[j + 1] != kQuoteMark))
+            else if (w == fieldStart && (lastChar || t[j + 1] != kQuoteMark))
             {
                 inQuotes = true;
                 quoted = true;
                 out.quoteOpened = true;
             }
-            text.push_back(c);
+            d[w++] = c;
             ++added;
         }
         else if (c == separator && !inQuotes)
         {
             if (!continuation)
                 out.SetLastQuoted(quoted);
-            out.CloseLast();
+            out.CloseLast(w);
             continuation = false;
-            out.Next();
-            fieldStart = text.size();
+            out.Next(w);
+            fieldStart = w;
             quoted = false;
         }
         else if (c != kLineFeed && c != kCarriageReturn)
         {
             // The separator inside quotes.
-            text.push_back(c);
+            d[w++] = c;
             ++added;
         }
         ++j;
     }
     if (!continuation)
         out.SetLastQuoted(quoted);
-    out.CloseLast();
+    out.CloseLast(w);
+    text.resize(w);
     return added;
 }
 
@@ -513,33 +563,20 @@ size_t DecodeWellFormedUtf8(const uint8_t* s, size_t n, char16_t* const start, s
 // first one that is not, the code page decoder takes the rest, so that every malformed form
 // decodes exactly as everywhere else. (Decoding stops only between sequences, so decoding in two
 // parts gives the same text as decoding at once.)
-void AppendUtf8(const uint8_t* s, size_t n, std::u16string& out)
+void AppendUtf8(const uint8_t* s, size_t n, RecordText& out)
 {
     if (n == 0)
         return;
     const size_t base = out.size();
     size_t consumed = 0;
-    if (base == 0 && n <= 256 && out.capacity() < n)
-    {
-        // A whole short field without room for it: decoded on the stack and built in one step.
-        char16_t units[256];
-        out.assign(units, DecodeWellFormedUtf8(s, n, units, consumed));
-    }
-    else
-    {
-        // Behind an opening quotation mark, room for the closing one too, so that it needs no
-        // second allocation.
-        if (base > 0 && out.capacity() < base + n + 1)
-            out.reserve(base + n + 1);
-        out.resize(base + n);  // never more units than bytes
-        out.resize(base + DecodeWellFormedUtf8(s, n, out.data() + base, consumed));
-    }
+    out.resize(base + n);  // never more units than bytes
+    out.resize(base + DecodeWellFormedUtf8(s, n, out.data() + base, consumed));
     if (consumed < n)
     {
         // From the first malformed sequence on, the code page decoder decides.
         std::u16string rest;
         DecodeCodePage(65001, s + consumed, n - consumed, rest);
-        out += rest;
+        out.append(rest.data(), rest.size());
     }
 }
 
@@ -812,17 +849,18 @@ bool LCSVReader::ReadFields(CSVRecord::Store& store, bool joinWithoutNewline)
         if (cacheHoldsBytes)
         {
             const LineBytes& line = lineBytes[at];
-            // The line's bytes decoded into one reused buffer: the same text as the decoded
-            // window holds, without a string per line.
-            lineScratch.clear();
-            AppendUtf8(byteStore.data() + line.offset, line.length, lineScratch);
-            recordChars += ParseInto(lineScratch, fields, inQuotes, continuing, joinWithoutNewline,
-                                     separator);
+            // The line's bytes decoded straight onto the end of the record's buffer (the same
+            // text as the decoded window holds) and split there.
+            const size_t base = store.text.size();
+            AppendUtf8(byteStore.data() + line.offset, line.length, store.text);
+            recordChars += ParseInPlace(fields, base, inQuotes, continuing, joinWithoutNewline, separator);
         }
         else
         {
-            recordChars += ParseInto(lineCache[at].text, fields, inQuotes, continuing,
-                                     joinWithoutNewline, separator);
+            const size_t base = store.text.size();
+            const std::u16string& text = lineCache[at].text;
+            store.text.append(text.data(), text.size());
+            recordChars += ParseInPlace(fields, base, inQuotes, continuing, joinWithoutNewline, separator);
         }
         if (fields.quoteOpened)
         {
@@ -871,7 +909,8 @@ void LCSVReader::ParseLine(const std::u16string& line, CSVRecord& fields, bool& 
     store.text.clear();
     store.ends.clear();
     RecordFields into{store.text, store.ends};
-    ParseInto(line, into, inQuotes, false, false, SeparatorChar(separatorKind));
+    store.text.append(line.data(), line.size());
+    ParseInPlace(into, 0, inQuotes, false, false, SeparatorChar(separatorKind));
 }
 
 void LCSVReader::StripQuotes(CSVRecord& record)

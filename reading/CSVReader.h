@@ -275,7 +275,6 @@ private:
     bool byteParsing = true;
     size_t fieldsHint = 0;                // fields of the last record: reserved for the next
     size_t textHint = 0;                  // and its text
-    std::u16string lineScratch;
     SeparatorKind separatorKind = SEPARATOR_SEMICOLON;
     ReadLinesStatus lastStatus = READLINES_OK;
     bool lastRecordCut = false;

@@ -269,6 +269,41 @@ TEST_F(CSVReaderTest, ParseLineFollowsTheQuoteRules)
     }
 }
 
+// Lines of every length up to a few words of 64 units, with a separator, CR, LF or quotation
+// mark at every place: each unit is seen where it lies, in whole words and in the last one.
+TEST_F(CSVReaderTest, ParseLineSeesAMarkAtEveryPlace)
+{
+    for (size_t n = 1; n <= 140; ++n)
+    {
+        for (size_t at = 0; at < n; ++at)
+        {
+            for (const char16_t mark : {u';', u'\r', u'\n', u'"'})
+            {
+                std::u16string line(n, u'x');
+                line[at] = mark;
+                SCOPED_TRACE(::testing::Message() << "length " << n << " at " << at << " mark " << int(mark));
+                CSVRecord expected;
+                bool expectedInQuotes = false;
+                if (mark == u';')
+                    expected = CSVRecord{{std::u16string(at, u'x'), false}, {std::u16string(n - at - 1, u'x'), false}};
+                else if (mark == u'"')
+                {
+                    // At the start it opens a quote that stays open; elsewhere it is text.
+                    expected = CSVRecord{{line, at == 0}};
+                    expectedInQuotes = at == 0;
+                }
+                else
+                    expected = CSVRecord{{std::u16string(n - 1, u'x'), false}};
+                CSVRecord fields{CSVField{u"stale", true}};
+                bool inQuotes = false;
+                reader.ParseLine(line, fields, inQuotes);
+                EXPECT_EQ(expected, fields);
+                EXPECT_EQ(expectedInQuotes, inQuotes);
+            }
+        }
+    }
+}
+
 TEST_F(CSVReaderTest, StripQuotesCutsTheOuterRuns)
 {
     CSVRecord record{{u"\"\"a\"b\"\"\"", true}, {u"\"\"\"", false}, {u"plain", false}};
