@@ -227,7 +227,9 @@ UnitMasks::BuildFunction UnitMasks::Build()
 #endif
 }
 
-// Moves `count` units down to `to` (never above `from`), short runs without a call.
+// Moves `count` units down to `to` (never above `from`), short runs without a call. A short run
+// is read whole, as two pieces that may overlap, before any of it is written, so the run may
+// overlap its new place; nothing outside [from, from + count) is read.
 inline void MoveDown(char16_t* to, const char16_t* from, size_t count)
 {
     if (count > 16)
@@ -235,8 +237,54 @@ inline void MoveDown(char16_t* to, const char16_t* from, size_t count)
         std::memmove(to, from, count * sizeof(char16_t));
         return;
     }
-    for (size_t k = 0; k < count; ++k)
-        to[k] = from[k];
+    if (count >= 8)
+    {
+        uint64_t a[2];
+        uint64_t b[2];
+        std::memcpy(a, from, 16);
+        std::memcpy(b, from + count - 8, 16);
+        std::memcpy(to, a, 16);
+        std::memcpy(to + count - 8, b, 16);
+    }
+    else if (count >= 4)
+    {
+        uint64_t a;
+        uint64_t b;
+        std::memcpy(&a, from, 8);
+        std::memcpy(&b, from + count - 4, 8);
+        std::memcpy(to, &a, 8);
+        std::memcpy(to + count - 4, &b, 8);
+    }
+    else if (count >= 2)
+    {
+        uint32_t a;
+        uint32_t b;
+        std::memcpy(&a, from, 4);
+        std::memcpy(&b, from + count - 2, 4);
+        std::memcpy(to, &a, 4);
+        std::memcpy(to + count - 2, &b, 4);
+    }
+    else if (count == 1)
+    {
+        to[0] = from[0];
+    }
+}
+
+// Cuts the quotation marks at either end of the field text [begin, end), as many as there are,
+// moving what is left down to `begin`; returns the field's new end.
+inline size_t CutFieldQuotes(char16_t* d, size_t begin, size_t end)
+{
+    if (end == begin || (d[begin] != kQuoteMark && d[end - 1] != kQuoteMark))
+        return end;
+    size_t last = end;
+    while (last > begin && d[last - 1] == kQuoteMark)
+        --last;
+    size_t first = begin;
+    while (first < last && d[first] == kQuoteMark)
+        ++first;
+    if (first > begin)
+        MoveDown(d + begin, d + first, last - first);
+    return begin + (last - first);
 }
 
 // Splits one line into fields in place: the line's units lie at the end of the record's buffer,
@@ -244,9 +292,11 @@ inline void MoveDown(char16_t* to, const char16_t* from, size_t count)
 // line breaks it drops (the text only ever moves down, so nothing is read after being written
 // over). When `continueLast` is set and `out` has a field, the line's first field continues that
 // field (joined with LF, or with the LF runs at its ends trimmed) and its quoted flag is dropped.
-// Returns the number of characters added.
+// With `cutQuotes`, each field the line ends (at a separator, or at the line's end outside quotes)
+// has the quotation marks at its ends cut (CutFieldQuotes); a field still open in quotes at the
+// end of the line is left whole. Returns the number of characters added (counted before any cut).
 size_t ParseInPlace(RecordFields& out, size_t base, bool& inQuotes, bool continueLast, bool joinWithoutNewline,
-                    char16_t separator)
+                    char16_t separator, bool cutQuotes)
 {
     RecordText& text = out.text;
     const size_t n = text.size() - base;
@@ -255,6 +305,7 @@ size_t ParseInPlace(RecordFields& out, size_t base, bool& inQuotes, bool continu
 
     size_t added = 0;
     bool continuation = false;
+    size_t fieldBegin = base;
     if (continueLast && !out.Empty())
     {
         if (joinWithoutNewline)
@@ -279,6 +330,7 @@ size_t ParseInPlace(RecordFields& out, size_t base, bool& inQuotes, bool continu
             ++added;
         }
         continuation = true;
+        fieldBegin = out.LastBegin();
     }
     else
     {
@@ -340,10 +392,13 @@ size_t ParseInPlace(RecordFields& out, size_t base, bool& inQuotes, bool continu
         {
             if (!continuation)
                 out.SetLastQuoted(quoted);
+            if (cutQuotes)
+                w = CutFieldQuotes(d, fieldBegin, w);
             out.CloseLast(w);
             continuation = false;
             out.Next(w);
             fieldStart = w;
+            fieldBegin = w;
             quoted = false;
         }
         else if (c != kLineFeed && c != kCarriageReturn)
@@ -356,6 +411,8 @@ size_t ParseInPlace(RecordFields& out, size_t base, bool& inQuotes, bool continu
     }
     if (!continuation)
         out.SetLastQuoted(quoted);
+    if (cutQuotes && !inQuotes)
+        w = CutFieldQuotes(d, fieldBegin, w);
     out.CloseLast(w);
     text.resize(w);
     return added;
@@ -387,6 +444,15 @@ DecodeUtf8Avx512(const uint8_t* s, size_t n, char16_t*& o)
         __mmask32 valid = left >= 32 ? ~__mmask32(0) : static_cast<__mmask32>((uint64_t(1) << left) - 1);
         const __m256i b = _mm256_maskz_loadu_epi8(valid, s + i);
         const __mmask32 ascii = valid & ~_mm256_movepi8_mask(b);
+        if (ascii == valid)
+        {
+            // A chunk of ASCII alone (the common case) is only widened.
+            _mm512_mask_storeu_epi16(o, valid, _mm512_cvtepu8_epi16(b));
+            const unsigned units = static_cast<unsigned>(__builtin_popcount(valid));
+            o += units;
+            i += units;
+            continue;
+        }
         const __mmask32 cont = valid & _mm256_cmpeq_epi8_mask(_mm256_and_si256(b, topTwo),
                                                               _mm256_set1_epi8(static_cast<char>(0x80)));
         const __mmask32 lead2 = valid & _mm256_cmpeq_epi8_mask(_mm256_and_si256(b, topThree), topTwo) &
@@ -777,7 +843,6 @@ bool LCSVReader::ReadRecord(CSVRecord& out, bool joinWithoutNewline)
     if (store.ends.empty())
         ReserveFor(store);
     const bool result = ReadFields(store, joinWithoutNewline);
-    StripQuotes(out);
     NoteSize(store);
     return result;
 }
@@ -793,7 +858,6 @@ bool LCSVReader::ReadRecordInto(CSVRecord& record, bool joinWithoutNewline)
         ReserveFor(store);
         result = ReadFields(store, joinWithoutNewline);
     }
-    StripQuotes(record);
     NoteSize(store);
     return result;
 }
@@ -853,14 +917,14 @@ bool LCSVReader::ReadFields(CSVRecord::Store& store, bool joinWithoutNewline)
             // text as the decoded window holds) and split there.
             const size_t base = store.text.size();
             AppendUtf8(byteStore.data() + line.offset, line.length, store.text);
-            recordChars += ParseInPlace(fields, base, inQuotes, continuing, joinWithoutNewline, separator);
+            recordChars += ParseInPlace(fields, base, inQuotes, continuing, joinWithoutNewline, separator, true);
         }
         else
         {
             const size_t base = store.text.size();
             const std::u16string& text = lineCache[at].text;
             store.text.append(text.data(), text.size());
-            recordChars += ParseInPlace(fields, base, inQuotes, continuing, joinWithoutNewline, separator);
+            recordChars += ParseInPlace(fields, base, inQuotes, continuing, joinWithoutNewline, separator, true);
         }
         if (fields.quoteOpened)
         {
@@ -887,6 +951,14 @@ bool LCSVReader::ReadFields(CSVRecord::Store& store, bool joinWithoutNewline)
             break;
         }
     }
+    if (inQuotes && !store.ends.empty())
+    {
+        // The record ended with its last field still in quotes (the end of the text, the length
+        // cap or a failed read): that field's marks are cut now.
+        const size_t begin = fields.LastBegin();
+        fields.CloseLast(CutFieldQuotes(store.text.data(), begin, store.ends.back() & CSVRecord::kEndMask));
+        store.text.resize(store.ends.back() & CSVRecord::kEndMask);
+    }
     if (!lastRecordUnclosed && !lastRecordCut)
         openQuoteLine = -1;
     return result;
@@ -910,26 +982,35 @@ void LCSVReader::ParseLine(const std::u16string& line, CSVRecord& fields, bool& 
     store.ends.clear();
     RecordFields into{store.text, store.ends};
     store.text.append(line.data(), line.size());
-    ParseInPlace(into, 0, inQuotes, false, false, SeparatorChar(separatorKind));
+    ParseInPlace(into, 0, inQuotes, false, false, SeparatorChar(separatorKind), false);
 }
 
 void LCSVReader::StripQuotes(CSVRecord& record)
 {
     // Most records hold no field with a quotation mark at either end: they are only looked at.
     const size_t count = record.size();
+    if (count == 0)
+        return;
     size_t first = 0;
-    for (; first < count; ++first)
+    size_t scanBegin = 0;
     {
-        const std::u16string_view text = record[first].text;
-        if (!text.empty() && (text.front() == kQuoteMark || text.back() == kQuoteMark))
-            break;
+        const CSVRecord::Store& seen = *record.store;
+        const char16_t* const chars = seen.text.data();
+        const uint32_t* const ends = seen.ends.data();
+        for (; first < count; ++first)
+        {
+            const size_t end = ends[first] & CSVRecord::kEndMask;
+            if (end > scanBegin && (chars[scanBegin] == kQuoteMark || chars[end - 1] == kQuoteMark))
+                break;
+            scanBegin = end;
+        }
     }
     if (first == count)
         return;
     // From that field on, each field's text moves down over the marks cut before it.
     CSVRecord::Store& store = record.Mutable();
     char16_t* data = store.text.data();
-    size_t write = first == 0 ? 0 : (store.ends[first - 1] & CSVRecord::kEndMask);
+    size_t write = scanBegin;
     size_t begin = write;
     for (size_t i = first; i < count; ++i)
     {
@@ -945,7 +1026,7 @@ void LCSVReader::StripQuotes(CSVRecord& record)
                 ++from;
         }
         if (from != write && end > from)
-            std::memmove(data + write, data + from, (end - from) * sizeof(char16_t));
+            MoveDown(data + write, data + from, end - from);
         write += end - from;
         store.ends[i] = (entry & CSVRecord::kQuotedBit) | static_cast<uint32_t>(write);
         begin = nextBegin;

@@ -313,6 +313,75 @@ TEST_F(CSVReaderTest, StripQuotesCutsTheOuterRuns)
     EXPECT_EQ(u"plain", record[2].text);
 }
 
+// The quotation marks at the ends of each field are cut as the record is split; the records are
+// those of splitting every line whole, joining the lines a quote holds open and cutting the marks
+// of the whole record afterwards.
+TEST_F(CSVReaderTest, FieldsHaveTheirOuterQuotesCutAsWhenTheWholeRecordIsCut)
+{
+    static const char* const kPieces[] = {"\"", "\"\"", "\"\"\"", ";", "a", "bc", "\n", "\r\n", "; \""};
+    std::mt19937 random(4711);
+    for (int round = 0; round < 3000; ++round)
+    {
+        std::string text;
+        const int pieces = static_cast<int>(random() % 40);
+        for (int i = 0; i < pieces; ++i)
+            text += kPieces[random() % std::size(kPieces)];
+        SCOPED_TRACE(::testing::PrintToString(text));
+
+        // The lines, without their breaks, as the line index counts them.
+        std::vector<std::u16string> lines;
+        std::u16string line;
+        for (size_t i = 0; i < text.size(); ++i)
+        {
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                continue;
+            if (text[i] == '\n')
+            {
+                lines.push_back(line);
+                line.clear();
+            }
+            else
+                line.push_back(static_cast<char16_t>(text[i]));
+        }
+        lines.push_back(line);  // the text after the last break is a line, empty or not
+
+        std::vector<std::string> expected;
+        for (size_t at = 0; at < lines.size();)
+        {
+            bool inQuotes = false;
+            CSVRecord record;
+            reader.ParseLine(lines[at++], record, inQuotes);
+            std::vector<CSVField> fields(record.begin(), record.end());
+            while (inQuotes && at < lines.size())
+            {
+                CSVRecord more;
+                reader.ParseLine(lines[at++], more, inQuotes);
+                if (more.empty())
+                {
+                    // An empty line adds its break alone; the empty end of the text, nothing.
+                    if (at < lines.size())
+                        fields.back().text += u'\n';
+                    continue;
+                }
+                fields.back().text += u'\n';
+                fields.back().text += more[0].text;
+                for (size_t k = 1; k < more.size(); ++k)
+                    fields.emplace_back(more[k]);
+            }
+            CSVRecord whole;
+            for (const CSVField& field : fields)
+                whole.push_back(field);
+            LCSVReader::StripQuotes(whole);
+            expected.push_back(Show(whole));
+        }
+
+        ASSERT_TRUE(OpenText(text));
+        EXPECT_EQ(expected, ReadAll());
+        if (HasFailure())
+            return;
+    }
+}
+
 TEST_F(CSVReaderTest, WindowsAreRefilledEveryTenThousandAndOneLines)
 {
     // Lines of equal length; the file is rewritten in place while records are read, so a
