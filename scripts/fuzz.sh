@@ -82,9 +82,9 @@ worker() {
       fi
       # A clean end: the slice's time or its executions are used up.
       [ "$status" -eq 0 ] && break
-      # A finding within seconds of the start lies in the corpus itself: starting again would
-      # only find it again.
-      [ $((SECONDS - began)) -lt 10 ] && return 0
+      # A finding within seconds of the start lies in the corpus itself: starting again at this
+      # level would only find it again. The worker goes on with its next level.
+      [ $((SECONDS - began)) -lt 10 ] && break
       [ "$share" -gt 0 ] && [ "$sliceRuns" -le 0 ] && break
     done
   done

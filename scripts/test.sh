@@ -97,35 +97,59 @@ if [ -e /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a 
     -DCSVQ_GUI=OFF -DCSVQ_TESTS=OFF -DCSVQ_BENCH=OFF -DCSVQ_FUZZ=ON >/dev/null
   cmake --build build-fuzz -j "$jobs"
   # Each starts from its seed corpus with its dictionary (scripts/fuzz.sh runs them longer), all
-  # at once. A failing fuzzer must not stop the script before its line is printed and its corpus
-  # removed (the corpora live in the scratch folder, which the exit removes in any case).
+  # at once, each at one vector level: the levels go round the targets (avx2, sse2, scalar, and
+  # the machine's own), shifted by one every day, so that every target meets every level.
+  # The inputs a fuzzer finds go to the scratch folder; its findings (crash, leak, timeout, oom
+  # inputs) to fuzz-results/ci/<target>/, which is kept when it fails, with its whole log, and
+  # removed when it passes. A failing fuzzer does not stop the script here: each one's end is told,
+  # then the script fails.
+  levels=(avx2 sse2 scalar top)
+  day=$(( $(date +%s) / 86400 ))
   fuzzers=()
+  fuzzer_levels=()
   pids=()
   for fuzzer in build-fuzz/tests/fuzz/fuzz_*; do
     [ -x "$fuzzer" ] || continue
     name=$(basename "$fuzzer")
-    mkdir -p "$scratch/$name"
-    ASAN_OPTIONS=detect_leaks=1 "$fuzzer" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 \
-      -max_len=4096 -timeout=10 -entropic=0 -dict="tests/fuzz/${name#fuzz_}.dict" \
-      -artifact_prefix="$scratch/$name/" -print_final_stats=1 "$scratch/$name" \
-      "tests/fuzz/corpus/${name#fuzz_}" >"$scratch/$name.log" 2>&1 &
+    level=${levels[$(( (${#fuzzers[@]} + day) % ${#levels[@]} ))]}
+    results=fuzz-results/ci/$name
+    rm -rf "$results"
+    mkdir -p "$scratch/$name" "$results"
+    (
+      if [ "$level" = top ]; then unset CSVQ_SIMD; else export CSVQ_SIMD=$level; fi
+      exec env ASAN_OPTIONS=detect_leaks=1 "$fuzzer" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 \
+        -max_len=4096 -timeout=10 -entropic=0 -dict="tests/fuzz/${name#fuzz_}.dict" \
+        -artifact_prefix="$results/" -print_final_stats=1 "$scratch/$name" \
+        "tests/fuzz/corpus/${name#fuzz_}"
+    ) >"$results/log" 2>&1 &
     fuzzers+=("$name")
+    fuzzer_levels+=("$level")
     pids+=($!)
   done
   failed=""
   for i in "${!fuzzers[@]}"; do
     name=${fuzzers[$i]}
+    level=${fuzzer_levels[$i]}
+    results=fuzz-results/ci/$name
     status=0
     wait "${pids[$i]}" || status=$?
-    echo "-- $name"
-    tail -n 12 "$scratch/$name.log"
-    rm -rf "${scratch:?}/$name" "$scratch/$name.log"
+    rm -rf "${scratch:?}/$name"
     if [ "$status" -ne 0 ]; then
-      echo "fuzzer $name failed with status $status"
+      echo "-- $name (CSVQ_SIMD=$level): the whole log"
+      cat "$results/log"
+      echo "fuzzer $name failed with status $status at CSVQ_SIMD=$level; its findings and log are in $results/:"
+      find "$results" -type f ! -name log | sed 's/^/  /'
+      echo "  (replay one: $([ "$level" = top ] || echo "CSVQ_SIMD=$level ")build-fuzz/tests/fuzz/$name FILE)"
       failed+=" $name"
+    else
+      echo "-- $name (CSVQ_SIMD=$level): $(grep -m1 -E '^Done [0-9]+ runs' "$results/log" || echo done)," \
+        "$(grep -m1 -oE 'average_exec_per_sec: +[0-9]+' "$results/log" | awk '{print $2}' || true) a second"
+      rm -rf "$results"
     fi
   done
+  rmdir fuzz-results/ci fuzz-results 2>/dev/null || true
   if [ -n "$failed" ]; then
+    echo "fuzzers failed:$failed"
     exit 1
   fi
 else

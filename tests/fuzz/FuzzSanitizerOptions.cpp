@@ -6,3 +6,11 @@ extern "C" const char* __asan_default_options()
 {
     return "quarantine_size_mb=16";
 }
+
+// Undefined behaviour is a finding like any other: the run stops at the first report, with the
+// stack that led there (the code is built with -fno-sanitize-recover as well; this covers a
+// check built without it).
+extern "C" const char* __ubsan_default_options()
+{
+    return "halt_on_error=1:print_stacktrace=1";
+}

@@ -7,7 +7,8 @@
 // pattern no record whose bytes hold it may be passed.
 //
 // The fuzz build makes the reading library's reads, windows, line limit and checkpoint interval
-// tiny (ReadingSizes.h), so a few hundred bytes cross all of their boundaries.
+// tiny (ReadingSizes.h), so a few hundred bytes cross all of their boundaries. The document's
+// segment size is not among them: the scan is asked for a few records at a time instead.
 //
 // Layout: byte 0 options (bits 0-1 separator, 3 standing for an unknown kind; bit 2 a record cap
 // of a few characters; bit 3 a byte pattern follows; bit 4 jumps back to earlier records now and
@@ -213,7 +214,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             s.scanning.SetPosition(r == 0 ? 0 : s.nextLine[static_cast<size_t>(r - 1)], r);
             continue;
         }
-        // Segments of a few records, and now and then all that is left in one go.
+        // The document asks for a segment's records at a time (5,000, in the fuzz build too):
+        // asks of one to six records stand in for its segments, so that a segment's end falls on
+        // every kind of record and at every read boundary; now and then all that is left in one go.
         const int64_t ask = (steps >> 24) % 5 == 0 ? INT64_MAX / 2 : 1 + static_cast<int64_t>((steps >> 16) % 6);
         int64_t advanced = -1;
         const ScanStop stop = s.scanning.ScanRecords(ask, searched, &s.recorder, advanced);
