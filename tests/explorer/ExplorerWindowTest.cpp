@@ -2,7 +2,6 @@
 // hidden entries, the flat list, search and reset, the folder history, opening the parent entry,
 // Folder up while a listing runs, Delete to the trash, renaming, column sorting, the keys of the
 // folder popup and the Tab ring, right-click selection and the context menu, the layout.
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,6 +39,7 @@
 #include "LSkorrelFileExplorerList.h"
 #include "LSkorrelFileExplorerParentWnd.h"
 #include "PathHelpers.h"
+#include "ScreenTestSupport.h"
 #include "WSFileStorage.h"
 
 class CToolsCollection
@@ -1019,48 +1019,6 @@ TEST_F(ExplorerWindowTest, FocusGivenToTheWindowReachesTheList)
     EXPECT_FALSE(explorer->GetFolderPopup() && explorer->GetFolderPopup()->IsShown());
 }
 
-namespace
-{
-// Where the X server really shows a window (not the values wx or GDK remember).
-bool OnScreenRect(wxWindow* window, wxRect& rect)
-{
-    using GetWindow = void* (*)(void*);
-    using GetDefault = void* (*)();
-    using GetXid = unsigned long (*)(void*);
-    using GetXDisplay = void* (*)(void*);
-    using Sync = int (*)(void*, int);
-    using GetGeometry = int (*)(void*, unsigned long, unsigned long*, int*, int*, unsigned*, unsigned*, unsigned*,
-                                unsigned*);
-    using Translate = int (*)(void*, unsigned long, unsigned long, int, int, int*, int*, unsigned long*);
-    using Root = unsigned long (*)(void*);
-    const auto getWindow = reinterpret_cast<GetWindow>(dlsym(RTLD_DEFAULT, "gtk_widget_get_window"));
-    const auto getDisplay = reinterpret_cast<GetDefault>(dlsym(RTLD_DEFAULT, "gdk_display_get_default"));
-    const auto getXid = reinterpret_cast<GetXid>(dlsym(RTLD_DEFAULT, "gdk_x11_window_get_xid"));
-    const auto getXDisplay = reinterpret_cast<GetXDisplay>(dlsym(RTLD_DEFAULT, "gdk_x11_display_get_xdisplay"));
-    const auto sync = reinterpret_cast<Sync>(dlsym(RTLD_DEFAULT, "XSync"));
-    const auto geometry = reinterpret_cast<GetGeometry>(dlsym(RTLD_DEFAULT, "XGetGeometry"));
-    const auto translate = reinterpret_cast<Translate>(dlsym(RTLD_DEFAULT, "XTranslateCoordinates"));
-    const auto root = reinterpret_cast<Root>(dlsym(RTLD_DEFAULT, "XDefaultRootWindow"));
-    if (!getWindow || !getDisplay || !getXid || !getXDisplay || !sync || !geometry || !translate || !root)
-        return false;
-    void* gdkWindow = getWindow(window->GetHandle());
-    if (!gdkWindow)
-        return false;
-    void* display = getXDisplay(getDisplay());
-    const unsigned long xid = getXid(gdkWindow);
-    sync(display, 0);
-    unsigned long rootWindow = 0, child = 0;
-    int x = 0, y = 0;
-    unsigned width = 0, height = 0, border = 0, depth = 0;
-    if (!geometry(display, xid, &rootWindow, &x, &y, &width, &height, &border, &depth))
-        return false;
-    translate(display, xid, root(display), 0, 0, &x, &y, &child);
-    rect = wxRect(x, y, static_cast<int>(width), static_cast<int>(height));
-    return true;
-}
-
-}
-
 TEST_F(ExplorerWindowTest, TheFolderPopupShowsEveryRowOnScreen)
 {
     Enter(root);
@@ -1068,8 +1026,15 @@ TEST_F(ExplorerWindowTest, TheFolderPopupShowsEveryRowOnScreen)
     ASSERT_NE(popup, nullptr);
     wxTextCtrl* path = explorer->GetPathBox()->GetTextCtrl();
     path->SetFocus();
+    Pump(50);
+    // The first showing: the few folders seen so far. Then hidden.
+    explorer->ShowSuggestions();
     Pump(100);
-    // The first showing, then more folders and a longer one: the popup on screen follows.
+    ASSERT_TRUE(popup->IsShown());
+    const size_t firstRows = popup->GetModel().GetVisibleCount();
+    popup->Hide();
+    Pump(50);
+    // More folders and a longer one: the next showing on screen follows.
     for (int i = 0; i < 6; ++i)
         fs::create_directories(root / ("folder number " + std::to_string(i) + std::string(i == 5 ? 60 : 0, 'x')));
     Enter(root);
@@ -1078,13 +1043,21 @@ TEST_F(ExplorerWindowTest, TheFolderPopupShowsEveryRowOnScreen)
     explorer->GetPathBox()->SetValue(GridToWxString(U(root)) + "/f");
     Pump(50);
     explorer->ShowSuggestions();
+    const size_t rows = popup->GetModel().GetVisibleCount();
+    ASSERT_GT(rows, firstRows);
+    for (size_t i = 0; i < rows; ++i)
+        popup->SelectNext(); // the last row is selected
     Pump(200);
     ASSERT_TRUE(popup->IsShown());
     wxRect shown;
     ASSERT_TRUE(OnScreenRect(popup, shown));
     EXPECT_EQ(shown.GetSize(), popup->GetSize());
     EXPECT_EQ(shown.GetPosition(), popup->GetPosition());
-    EXPECT_GE(popup->GetSize().y, static_cast<int>(popup->GetModel().GetVisibleCount()) * popup->GetRowHeight());
+    const int rh = popup->GetRowHeight();
+    EXPECT_GE(shown.height, static_cast<int>(rows) * rh);
+    // The last row is drawn on the screen.
+    const wxPoint lastRow(shown.x + shown.width - 10, shown.y + 2 + static_cast<int>(rows - 1) * rh + rh / 2);
+    EXPECT_EQ(ScreenPixel(lastRow).GetRGB(), wxColour(LSuggestionsBox::SELECTED_COLOUR).GetRGB());
 }
 
 // ---- navigation edge cases
