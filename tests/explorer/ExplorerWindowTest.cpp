@@ -988,6 +988,38 @@ TEST_F(ExplorerWindowTest, FoldersAreTakenByTheirStepsAndFolderUpNeedsAParent)
     EXPECT_EQ(State().folderHistory.size(), history);
 }
 
+TEST_F(ExplorerWindowTest, FolderUpWhileAListingRunsAndItsParentIsGoneLetsTheListingFinish)
+{
+    const fs::path inner = root / "gone" / "inner";
+    fs::create_directories(inner);
+    for (int i = 0; i < 5000; ++i)
+        WriteFile(inner / ("f" + std::to_string(i)), 0);
+    Enter(root);
+    const size_t history = State().folderHistory.size();
+    const std::u16string path = U(inner);
+    explorer->NavigateToFolder(&path, true);
+    // The folder moves away once the walk has read it, while it is listed (no event has been
+    // handled yet): its parent, as the path names it, is gone when Folder up comes.
+    WSFileStorageThreadSafeAccess& store = services->GetFileStorageAccess();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (store.GetPublishedCount() <= 100 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_GT(store.GetPublishedCount(), 100u);
+    fs::rename(root / "gone", base / "moved");
+    ASSERT_TRUE(list->IsListingRunning());
+    ASSERT_FALSE(explorer->GetSearchBox()->IsEnabled());
+    explorer->OnFolderUp();
+    EXPECT_TRUE(PumpUntil([this] { return !list->IsListingRunning() && explorer->GetSearchBox()->IsEnabled(); },
+                          10000))
+        << "the listing was stopped and its progress left on the list";
+    Pump(20);
+    EXPECT_EQ(RowOf(u"List is populated..."), -1);
+    EXPECT_EQ(list->GetItemCount(), 5001) << "the entries and the parent entry";
+    EXPECT_GE(RowOf(u"f4999"), 0);
+    EXPECT_EQ(State().currentFolder, U(inner));
+    EXPECT_EQ(State().folderHistory.size(), history + 1);
+}
+
 TEST_F(ExplorerWindowTest, AFolderPathLongerThan500CharactersStaysInThePathBox)
 {
     fs::path deep = root;
