@@ -3,6 +3,7 @@
 // Folder up while a listing runs, Delete to the trash, renaming, column sorting, the keys of the
 // folder popup and the Tab ring, right-click selection and the context menu, the layout.
 #include <fcntl.h>
+#include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -55,7 +56,9 @@ class RecordingNotifier : public ExplorerNotifier
 public:
     void ShowError(const std::u16string& text) override { errors.push_back(text); }
     bool ConfirmPermanentDelete(const std::u16string&) override { return false; }
+    void ShowOutputLine(const std::u16string& text) override { lines.push_back(text); }
     std::vector<std::u16string> errors;
+    std::vector<std::u16string> lines;
 };
 
 class TestApp : public LAppInterface
@@ -1018,6 +1021,44 @@ TEST_F(ExplorerWindowTest, FolderUpWhileAListingRunsAndItsParentIsGoneLetsTheLis
     EXPECT_GE(RowOf(u"f4999"), 0);
     EXPECT_EQ(State().currentFolder, U(inner));
     EXPECT_EQ(State().folderHistory.size(), history + 1);
+}
+
+TEST_F(ExplorerWindowTest, AListingSaysOnTheOutputLineWhichFoldersItCouldNotRead)
+{
+    // A folder without any permission, listed flat by an ordinary user: when the tests run as
+    // root, the thread that starts the listing takes the file system identity of uid 65534 for
+    // that moment, and the worker it starts keeps it.
+    fs::create_directory(root / "closed");
+    WriteFile(root / "closed" / "secret.txt", 1);
+    for (const fs::path& folder : {base, root, root / "sub"})
+        fs::permissions(folder, fs::perms(0755));
+    fs::permissions(root / "closed", fs::perms::none);
+    Enter(root);
+    notifier.lines.clear();
+    const bool narrowed = geteuid() == 0;
+    int identity = static_cast<int>(geteuid());
+    if (narrowed)
+    {
+        setfsgid(65534);
+        setfsuid(65534);
+        identity = setfsuid(static_cast<uid_t>(-1)); // gives the identity, changes nothing
+    }
+    explorer->OnSearchInSubfoldersClicked(); // lists again, flat
+    if (narrowed)
+    {
+        setfsuid(0);
+        setfsgid(0);
+    }
+    WaitForListing();
+    fs::permissions(root / "closed", fs::perms::owner_all);
+    ASSERT_NE(identity, 0) << "the listing ran as root";
+    ASSERT_TRUE(list->flatList);
+    EXPECT_EQ(notifier.lines, std::vector<std::u16string>{UnreadFolderText(U(root / "closed"), u"Permission denied")});
+    // The rest of the walk is listed.
+    EXPECT_GE(RowOf(u"closed"), 0);
+    EXPECT_EQ(RowOf(u"closed/secret.txt"), -1);
+    EXPECT_GE(RowOf(u"sub/x.txt"), 0);
+    EXPECT_GE(RowOf(u"old.csv"), 0);
 }
 
 TEST_F(ExplorerWindowTest, AFolderPathLongerThan500CharactersStaysInThePathBox)
