@@ -48,18 +48,22 @@ struct FolderEntry
     bool isLink = false;
 };
 
-// A folder on the current path of the walk. Only the folder being read or entered holds an open
-// descriptor, so the walk needs at most two whatever the depth of the tree.
+// A folder on the current path of the walk. The walk's root and the folders nearest the one being
+// read keep their descriptors open (at most OPEN_FRAMES of them besides the root), whatever the
+// depth; a folder further up is opened again when the walk gets back to it.
 struct WalkFrame
 {
     int fd = -1;
     dev_t device = 0;
     ino_t inode = 0;
+    std::string name; // in the folder above; empty for the walk's root
     std::u16string folder;
     WSFileStorage* destination = nullptr;
     std::vector<FolderEntry> entries;
     std::size_t next = 0;
 };
+
+constexpr std::size_t OPEN_FRAMES = 8;
 
 std::u16string ReasonText(int error)
 {
@@ -135,6 +139,55 @@ void CloseFrame(WalkFrame& frame)
     frame.fd = -1;
 }
 
+// True when `fd` is open on the folder of `frame` (not one moved into its place meanwhile).
+bool IsFrameFolder(int fd, const WalkFrame& frame)
+{
+    struct stat info{};
+    return fd >= 0 && fstat(fd, &info) == 0 && info.st_dev == frame.device && info.st_ino == frame.inode;
+}
+
+// Opens again the folder of `stack[index]`, whose descriptor was closed, from `below` (the folder
+// the walk comes back from, still open): through its "..", or, when that cannot be searched (a
+// folder that may be read but not searched) or leads elsewhere, by the names of the folders from
+// the nearest folder above that is still open. Gives 0, or the reason why it could not be opened.
+int ReopenFrame(std::vector<WalkFrame>& stack, std::size_t index, const WalkFrame& below)
+{
+    WalkFrame& frame = stack[index];
+    if (below.fd >= 0)
+    {
+        const int fd = openat(below.fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (IsFrameFolder(fd, frame))
+        {
+            frame.fd = fd;
+            return 0;
+        }
+        if (fd >= 0)
+            ::close(fd);
+    }
+    std::size_t open = index;
+    while (open > 0 && stack[open].fd < 0)
+        --open;
+    if (stack[open].fd < 0)
+        return EBADF;
+    int fd = stack[open].fd;
+    for (std::size_t step = open + 1; step <= index; ++step)
+    {
+        const int child = openat(fd, stack[step].name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int error = child < 0 ? errno : ESTALE;
+        if (fd != stack[open].fd)
+            ::close(fd);
+        if (!IsFrameFolder(child, stack[step]))
+        {
+            if (child >= 0)
+                ::close(child);
+            return error;
+        }
+        fd = child;
+    }
+    frame.fd = fd;
+    return 0;
+}
+
 // Lists the open folder `rootFd` (closed here) whose path is `folder` into `store`, depth first
 // with each folder's subtree after its entry, without recursion. Returns false when the walk was
 // cancelled.
@@ -167,26 +220,18 @@ bool WalkTree(int rootFd, const std::u16string& folder, WSFileStorage& store, bo
         WalkFrame& frame = stack.back();
         if (frame.next >= frame.entries.size())
         {
-            // Done with this folder: back to its parent, whose descriptor is opened again through
-            // ".." from this one (and checked, in case the folder was moved meanwhile).
+            // Done with this folder: back to its parent, opened again if its descriptor was closed.
             WalkFrame finished = std::move(stack.back());
             stack.pop_back();
             ancestors.erase({finished.device, finished.inode});
             if (!stack.empty())
             {
                 WalkFrame& parent = stack.back();
-                if (parent.next < parent.entries.size() && finished.fd >= 0)
+                // Without it, the rest of its entries are listed but its subfolders not entered.
+                if (parent.fd < 0 && parent.next < parent.entries.size())
                 {
-                    parent.fd = openat(finished.fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-                    struct stat info{};
-                    if (parent.fd < 0 || fstat(parent.fd, &info) != 0 || info.st_dev != parent.device
-                        || info.st_ino != parent.inode)
-                    {
-                        const int error = parent.fd < 0 ? errno : ESTALE;
-                        CloseFrame(parent);
-                        parent.next = parent.entries.size();
+                    if (const int error = ReopenFrame(stack, stack.size() - 1, finished); error != 0)
                         store.AddUnreadFolder(parent.folder, ReasonText(error));
-                    }
                 }
             }
             CloseFrame(finished);
@@ -220,6 +265,7 @@ bool WalkTree(int rootFd, const std::u16string& folder, WSFileStorage& store, bo
         }
         child.device = item.info.st_dev;
         child.inode = item.info.st_ino;
+        child.name = item.name;
         child.folder = record->path;
         child.destination = frame.destination;
         if (!flat)
@@ -227,11 +273,12 @@ bool WalkTree(int rootFd, const std::u16string& folder, WSFileStorage& store, bo
             child.destination = &record->GetChildren();
             child.destination->SetWithIcons(store.GetWithIcons());
         }
-        // The parent's entries are all read: its descriptor is not needed until the child is done.
-        CloseFrame(frame);
         ReadFolderEntries(child, includeHidden, store, params);
         ancestors.insert(key);
         stack.push_back(std::move(child)); // `frame` is not used after this
+        // The folder OPEN_FRAMES above the new one gives up its descriptor; the root keeps its.
+        if (stack.size() > OPEN_FRAMES + 1)
+            CloseFrame(stack[stack.size() - 1 - OPEN_FRAMES]);
     }
     for (WalkFrame& frame : stack)
         CloseFrame(frame);

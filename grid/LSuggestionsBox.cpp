@@ -116,12 +116,10 @@ void LSuggestionsBox::AddIcon(const wxBitmap& icon)
 
 void LSuggestionsBox::ShowSized()
 {
-    auto measure = [this](wxDC& dc) {
-        int width = 0;
-        int height = 0;
+    wxSize size;
+    auto measure = [this, &size](wxDC& dc) {
         m_model->ComputeSize([&](const SuggestionEntry& entry) { return GetItemWidth(dc, entry); },
-                             m_minimumWidth, m_maxWidth, m_rowHeight, width, height);
-        SetSize(wxSize(width, height));
+                             m_minimumWidth, m_maxWidth, m_rowHeight, size.x, size.y);
     };
     if (GetHandle())
     {
@@ -134,7 +132,10 @@ void LSuggestionsBox::ShowSized()
         wxMemoryDC dc(bitmap);
         measure(dc);
     }
+    // wxGTK does not resize a popup that was shown once while it is hidden: the size is given
+    // once it is shown.
     Show();
+    SetSize(size);
     Refresh();
 }
 

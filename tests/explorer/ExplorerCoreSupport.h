@@ -20,13 +20,14 @@
 #include "ExplorerCommands.h"
 #include "ExplorerPathCodec.h"
 
-// A folder under the system's temporary folder, removed with everything in it at the end.
+// A folder under the system's temporary folder (or under `base`), removed with everything in it
+// at the end.
 class TempTree
 {
 public:
-    TempTree()
+    explicit TempTree(const std::filesystem::path& base = std::filesystem::temp_directory_path())
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "csvq-explorer-XXXXXX").string();
+        std::string pattern = (base / "csvq-explorer-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr)
             throw std::runtime_error("mkdtemp failed");
         m_root = pattern;

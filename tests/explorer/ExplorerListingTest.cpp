@@ -484,57 +484,193 @@ TEST(ExplorerWalk, FoldersThatCannotBeReadAreReportedWithTheirReason)
 {
     // As an ordinary user (uid 65534 in a child when the tests run as root): a folder without any
     // permission cannot be opened; a folder that may be read but not searched gives its names
-    // but nothing about them. Both are reported, the rest of the walk goes on.
-    TempTree tree;
-    tree.Folder("sub");
-    tree.File("sub/x.txt");
-    tree.Folder("closed");
-    tree.File("closed/a.txt");
-    tree.Folder("readonly");
-    tree.File("readonly/b.txt");
-    tree.File("z.txt");
-    chmod(tree.Root().c_str(), 0755);
-    chmod(tree.Path("sub").c_str(), 0755);
-    chmod(tree.Path("sub/x.txt").c_str(), 0644);
-    chmod(tree.Path("z.txt").c_str(), 0644);
-    chmod(tree.Path("closed").c_str(), 0000);
-    chmod(tree.Path("readonly").c_str(), 0444);
-    struct Case
+    // but nothing about them. Both are reported, the rest of the walk goes on, whatever the order
+    // the folders give their entries in: siblings are made before and after the folders that
+    // cannot be read, next to the root and far below it, on the temporary folder's file system
+    // and on a memory one.
+    std::vector<std::filesystem::path> bases = {std::filesystem::temp_directory_path()};
+    if (std::filesystem::is_directory("/dev/shm"))
+        bases.push_back("/dev/shm");
+    for (const std::filesystem::path& base : bases)
     {
-        std::string folder;
-        std::vector<std::string> unread;
-        std::size_t entries;
-    };
-    const Case cases[] = {
-        // closed, readonly, sub, sub/x.txt, z.txt and the parent entry
-        {tree.Root(), {tree.Path("closed"), tree.Path("readonly")}, 6},
-        // the folder itself cannot be opened: an empty store
-        {tree.Path("closed"), {tree.Path("closed")}, 0},
-        {tree.Path("readonly"), {tree.Path("readonly")}, 1},
-    };
-    for (const Case& c : cases)
+        SCOPED_TRACE(base.string());
+        TempTree tree(base);
+        chmod(tree.Root().c_str(), 0755);
+        std::vector<std::string> listed = {"<parent>"};
+        std::vector<std::string> closedFolders;
+        // Files and folders that anyone may read, `count` of them, named after `stem`.
+        auto readable = [&](const std::string& folder, const std::string& stem, int count) {
+            for (int i = 0; i < count; ++i)
+            {
+                const std::string name = folder + stem + std::to_string(i);
+                if (i % 4 == 0)
+                {
+                    tree.Folder(name);
+                    tree.File(name + "/inner.txt");
+                    chmod(tree.Path(name).c_str(), 0755);
+                    chmod(tree.Path(name + "/inner.txt").c_str(), 0644);
+                    listed.push_back(name + "/inner.txt");
+                }
+                else
+                {
+                    tree.File(name);
+                    chmod(tree.Path(name).c_str(), 0644);
+                }
+                listed.push_back(name);
+            }
+        };
+        // A folder holding a file, with the given mode.
+        auto unreadable = [&](const std::string& name, mode_t mode) {
+            tree.Folder(name);
+            tree.File(name + "/inside.txt");
+            chmod(tree.Path(name).c_str(), mode);
+            listed.push_back(name);
+            closedFolders.push_back(name);
+        };
+        readable("", "before", 12);
+        unreadable("closed", 0000);
+        readable("", "between", 12);
+        unreadable("readonly", 0444);
+        readable("", "after", 12);
+        // Forty levels down: deeper than the descriptors a walk keeps open.
+        std::string deep;
+        for (int level = 0; level < 40; ++level)
+        {
+            deep += level == 0 ? "d" : "/d";
+            tree.Folder(deep);
+            chmod(tree.Path(deep).c_str(), 0755);
+            listed.push_back(deep);
+        }
+        readable(deep + "/", "before", 8);
+        unreadable(deep + "/readonly", 0444);
+        readable(deep + "/", "after", 8);
+        std::sort(listed.begin(), listed.end());
+
+        struct Case
+        {
+            std::string folder;
+            std::vector<std::string> unread;
+            std::vector<std::string> names;
+        };
+        std::vector<std::string> unreadPaths;
+        for (const std::string& name : closedFolders)
+            unreadPaths.push_back(tree.Path(name));
+        std::sort(unreadPaths.begin(), unreadPaths.end());
+        const Case cases[] = {
+            {tree.Root(), unreadPaths, listed},
+            // the folder itself cannot be opened: an empty store
+            {tree.Path("closed"), {tree.Path("closed")}, {}},
+            {tree.Path("readonly"), {tree.Path("readonly")}, {"<parent>"}},
+        };
+        for (const Case& c : cases)
+        {
+            SCOPED_TRACE(c.folder);
+            const int status = InChild([&c] {
+                if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                    return 10;
+                WSFileStorage store;
+                EnumerateFolderIntoStorage(ExplorerPathFromNative(c.folder), false, store, true, true, nullptr,
+                                           nullptr);
+                if (Names(store, c.folder) != c.names)
+                    return 1;
+                std::vector<std::string> unread;
+                for (const WSFileStorage::UnreadFolder& folder : store.GetUnreadFolders())
+                {
+                    if (folder.reason != u"Permission denied")
+                        return 3;
+                    unread.push_back(ExplorerPathToNative(folder.path));
+                }
+                std::sort(unread.begin(), unread.end());
+                return unread == c.unread ? 0 : 2;
+            });
+            ASSERT_TRUE(WIFEXITED(status));
+            EXPECT_EQ(WEXITSTATUS(status), 0) << "1: wrong entries, 2: wrong folders reported, 3: wrong reason";
+        }
+        for (const std::string& name : closedFolders)
+            chmod(tree.Path(name).c_str(), 0700);
+    }
+}
+
+TEST(ExplorerWalk, AFolderThatLosesItsSearchPermissionDuringTheWalkIsLeftWithoutLosingTheFolderAbove)
+{
+    // As an ordinary user: a chain of 60 folders "d" with a file at the end; the 39th holds
+    // files and folders made before and after the next folder, so that some come after it
+    // whatever the order the folder gives them in. Once the walk has reached the end, the 40th
+    // folder may no longer be searched: the walk still gets back into the 39th and lists every
+    // entry below it, with nothing reported. On the temporary folder's file system and on a
+    // memory one.
+    std::vector<std::filesystem::path> bases = {std::filesystem::temp_directory_path()};
+    if (std::filesystem::is_directory("/dev/shm"))
+        bases.push_back("/dev/shm");
+    for (const std::filesystem::path& base : bases)
     {
-        SCOPED_TRACE(c.folder);
-        const int status = InChild([&c] {
+        SCOPED_TRACE(base.string());
+        const int status = InChild([&base] {
             if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
                 return 10;
-            WSFileStorage store;
-            EnumerateFolderIntoStorage(ExplorerPathFromNative(c.folder), false, store, true, true, nullptr, nullptr);
-            if (store.size() != c.entries)
-                return 1;
-            std::vector<std::string> unread;
-            for (const WSFileStorage::UnreadFolder& folder : store.GetUnreadFolders())
+            std::vector<std::string> listed = {"<parent>"};
+            TempTree tree(base);
+            std::string path;
+            std::string fortieth;
+            // Files and folders with a file next to the 40th folder, made before and after it.
+            auto siblings = [&](const std::string& stem) {
+                for (int i = 0; i < 24; ++i)
+                {
+                    const std::string name = path + "/" + stem + std::to_string(i);
+                    if (i % 4 == 0)
+                    {
+                        tree.Folder(name);
+                        tree.File(name + "/inner.txt");
+                        listed.push_back(name + "/inner.txt");
+                    }
+                    else
+                    {
+                        tree.File(name);
+                    }
+                    listed.push_back(name);
+                }
+            };
+            for (int level = 1; level <= 60; ++level)
             {
-                if (folder.reason != u"Permission denied")
-                    return 3;
-                unread.push_back(ExplorerPathToNative(folder.path));
+                if (level == 40)
+                    siblings("before");
+                const std::string above = path;
+                path += level == 1 ? "d" : "/d";
+                tree.Folder(path);
+                listed.push_back(path);
+                if (level == 40)
+                {
+                    fortieth = path;
+                    path = above;
+                    siblings("after");
+                    path = fortieth;
+                }
             }
-            std::sort(unread.begin(), unread.end());
-            return unread == c.unread ? 0 : 2;
+            listed.push_back(path + "/leaf.txt");
+            tree.File(path + "/leaf.txt");
+            std::sort(listed.begin(), listed.end());
+
+            WSFileStorage store;
+            RecordingSink sink;
+            const std::string search = tree.Path(fortieth);
+            bool changed = false;
+            // Called on the walking thread after each entry is added.
+            sink.onPost = [&](int) {
+                if (changed || store.empty())
+                    return;
+                const std::string last = ExplorerPathToNative((*std::prev(store.end()))->GetPath());
+                if (last.size() > 9 && last.compare(last.size() - 9, 9, "/leaf.txt") == 0)
+                    changed = chmod(search.c_str(), 0444) == 0;
+            };
+            EnumerateFolderIntoStorage(tree.Path16(), false, store, true, true, &sink, nullptr);
+            chmod(search.c_str(), 0755);
+            if (!changed)
+                return 11;
+            if (Names(store, tree.Root()) != listed)
+                return 1;
+            return store.GetUnreadFolders().empty() ? 0 : 2;
         });
         ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 0) << "1: wrong entries, 2: wrong folders reported, 3: wrong reason";
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "1: entries lost, 2: folders reported unread, 11: the folder kept its mode";
     }
-    chmod(tree.Path("closed").c_str(), 0700);
-    chmod(tree.Path("readonly").c_str(), 0700);
 }

@@ -2,8 +2,8 @@
 // hidden entries, the flat list, search and reset, the folder history, opening the parent entry,
 // Folder up while a listing runs, Delete to the trash, renaming, column sorting, the keys of the
 // folder popup and the Tab ring, right-click selection and the context menu, the layout.
-#include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,6 +40,7 @@
 #include "LSkorrelFileExplorerList.h"
 #include "LSkorrelFileExplorerParentWnd.h"
 #include "PathHelpers.h"
+#include "ScreenTestSupport.h"
 #include "WSFileStorage.h"
 
 class CToolsCollection
@@ -55,7 +56,9 @@ class RecordingNotifier : public ExplorerNotifier
 public:
     void ShowError(const std::u16string& text) override { errors.push_back(text); }
     bool ConfirmPermanentDelete(const std::u16string&) override { return false; }
+    void ShowOutputLine(const std::u16string& text) override { lines.push_back(text); }
     std::vector<std::u16string> errors;
+    std::vector<std::u16string> lines;
 };
 
 class TestApp : public LAppInterface
@@ -988,6 +991,76 @@ TEST_F(ExplorerWindowTest, FoldersAreTakenByTheirStepsAndFolderUpNeedsAParent)
     EXPECT_EQ(State().folderHistory.size(), history);
 }
 
+TEST_F(ExplorerWindowTest, FolderUpWhileAListingRunsAndItsParentIsGoneLetsTheListingFinish)
+{
+    const fs::path inner = root / "gone" / "inner";
+    fs::create_directories(inner);
+    for (int i = 0; i < 5000; ++i)
+        WriteFile(inner / ("f" + std::to_string(i)), 0);
+    Enter(root);
+    const size_t history = State().folderHistory.size();
+    const std::u16string path = U(inner);
+    explorer->NavigateToFolder(&path, true);
+    // The folder moves away once the walk has read it, while it is listed (no event has been
+    // handled yet): its parent, as the path names it, is gone when Folder up comes.
+    WSFileStorageThreadSafeAccess& store = services->GetFileStorageAccess();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (store.GetPublishedCount() <= 100 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_GT(store.GetPublishedCount(), 100u);
+    fs::rename(root / "gone", base / "moved");
+    ASSERT_TRUE(list->IsListingRunning());
+    ASSERT_FALSE(explorer->GetSearchBox()->IsEnabled());
+    explorer->OnFolderUp();
+    EXPECT_TRUE(PumpUntil([this] { return !list->IsListingRunning() && explorer->GetSearchBox()->IsEnabled(); },
+                          10000))
+        << "the listing was stopped and its progress left on the list";
+    Pump(20);
+    EXPECT_EQ(RowOf(u"List is populated..."), -1);
+    EXPECT_EQ(list->GetItemCount(), 5001) << "the entries and the parent entry";
+    EXPECT_GE(RowOf(u"f4999"), 0);
+    EXPECT_EQ(State().currentFolder, U(inner));
+    EXPECT_EQ(State().folderHistory.size(), history + 1);
+}
+
+TEST_F(ExplorerWindowTest, AListingSaysOnTheOutputLineWhichFoldersItCouldNotRead)
+{
+    // A folder without any permission, listed flat by an ordinary user: when the tests run as
+    // root, the thread that starts the listing takes the file system identity of uid 65534 for
+    // that moment, and the worker it starts keeps it.
+    fs::create_directory(root / "closed");
+    WriteFile(root / "closed" / "secret.txt", 1);
+    for (const fs::path& folder : {base, root, root / "sub"})
+        fs::permissions(folder, fs::perms(0755));
+    fs::permissions(root / "closed", fs::perms::none);
+    Enter(root);
+    notifier.lines.clear();
+    const bool narrowed = geteuid() == 0;
+    int identity = static_cast<int>(geteuid());
+    if (narrowed)
+    {
+        setfsgid(65534);
+        setfsuid(65534);
+        identity = setfsuid(static_cast<uid_t>(-1)); // gives the identity, changes nothing
+    }
+    explorer->OnSearchInSubfoldersClicked(); // lists again, flat
+    if (narrowed)
+    {
+        setfsuid(0);
+        setfsgid(0);
+    }
+    WaitForListing();
+    fs::permissions(root / "closed", fs::perms::owner_all);
+    ASSERT_NE(identity, 0) << "the listing ran as root";
+    ASSERT_TRUE(list->flatList);
+    EXPECT_EQ(notifier.lines, std::vector<std::u16string>{UnreadFolderText(U(root / "closed"), u"Permission denied")});
+    // The rest of the walk is listed.
+    EXPECT_GE(RowOf(u"closed"), 0);
+    EXPECT_EQ(RowOf(u"closed/secret.txt"), -1);
+    EXPECT_GE(RowOf(u"sub/x.txt"), 0);
+    EXPECT_GE(RowOf(u"old.csv"), 0);
+}
+
 TEST_F(ExplorerWindowTest, AFolderPathLongerThan500CharactersStaysInThePathBox)
 {
     fs::path deep = root;
@@ -1019,48 +1092,6 @@ TEST_F(ExplorerWindowTest, FocusGivenToTheWindowReachesTheList)
     EXPECT_FALSE(explorer->GetFolderPopup() && explorer->GetFolderPopup()->IsShown());
 }
 
-namespace
-{
-// Where the X server really shows a window (not the values wx or GDK remember).
-bool OnScreenRect(wxWindow* window, wxRect& rect)
-{
-    using GetWindow = void* (*)(void*);
-    using GetDefault = void* (*)();
-    using GetXid = unsigned long (*)(void*);
-    using GetXDisplay = void* (*)(void*);
-    using Sync = int (*)(void*, int);
-    using GetGeometry = int (*)(void*, unsigned long, unsigned long*, int*, int*, unsigned*, unsigned*, unsigned*,
-                                unsigned*);
-    using Translate = int (*)(void*, unsigned long, unsigned long, int, int, int*, int*, unsigned long*);
-    using Root = unsigned long (*)(void*);
-    const auto getWindow = reinterpret_cast<GetWindow>(dlsym(RTLD_DEFAULT, "gtk_widget_get_window"));
-    const auto getDisplay = reinterpret_cast<GetDefault>(dlsym(RTLD_DEFAULT, "gdk_display_get_default"));
-    const auto getXid = reinterpret_cast<GetXid>(dlsym(RTLD_DEFAULT, "gdk_x11_window_get_xid"));
-    const auto getXDisplay = reinterpret_cast<GetXDisplay>(dlsym(RTLD_DEFAULT, "gdk_x11_display_get_xdisplay"));
-    const auto sync = reinterpret_cast<Sync>(dlsym(RTLD_DEFAULT, "XSync"));
-    const auto geometry = reinterpret_cast<GetGeometry>(dlsym(RTLD_DEFAULT, "XGetGeometry"));
-    const auto translate = reinterpret_cast<Translate>(dlsym(RTLD_DEFAULT, "XTranslateCoordinates"));
-    const auto root = reinterpret_cast<Root>(dlsym(RTLD_DEFAULT, "XDefaultRootWindow"));
-    if (!getWindow || !getDisplay || !getXid || !getXDisplay || !sync || !geometry || !translate || !root)
-        return false;
-    void* gdkWindow = getWindow(window->GetHandle());
-    if (!gdkWindow)
-        return false;
-    void* display = getXDisplay(getDisplay());
-    const unsigned long xid = getXid(gdkWindow);
-    sync(display, 0);
-    unsigned long rootWindow = 0, child = 0;
-    int x = 0, y = 0;
-    unsigned width = 0, height = 0, border = 0, depth = 0;
-    if (!geometry(display, xid, &rootWindow, &x, &y, &width, &height, &border, &depth))
-        return false;
-    translate(display, xid, root(display), 0, 0, &x, &y, &child);
-    rect = wxRect(x, y, static_cast<int>(width), static_cast<int>(height));
-    return true;
-}
-
-}
-
 TEST_F(ExplorerWindowTest, TheFolderPopupShowsEveryRowOnScreen)
 {
     Enter(root);
@@ -1068,8 +1099,15 @@ TEST_F(ExplorerWindowTest, TheFolderPopupShowsEveryRowOnScreen)
     ASSERT_NE(popup, nullptr);
     wxTextCtrl* path = explorer->GetPathBox()->GetTextCtrl();
     path->SetFocus();
+    Pump(50);
+    // The first showing: the few folders seen so far. Then hidden.
+    explorer->ShowSuggestions();
     Pump(100);
-    // The first showing, then more folders and a longer one: the popup on screen follows.
+    ASSERT_TRUE(popup->IsShown());
+    const size_t firstRows = popup->GetModel().GetVisibleCount();
+    popup->Hide();
+    Pump(50);
+    // More folders and a longer one: the next showing on screen follows.
     for (int i = 0; i < 6; ++i)
         fs::create_directories(root / ("folder number " + std::to_string(i) + std::string(i == 5 ? 60 : 0, 'x')));
     Enter(root);
@@ -1078,13 +1116,21 @@ TEST_F(ExplorerWindowTest, TheFolderPopupShowsEveryRowOnScreen)
     explorer->GetPathBox()->SetValue(GridToWxString(U(root)) + "/f");
     Pump(50);
     explorer->ShowSuggestions();
+    const size_t rows = popup->GetModel().GetVisibleCount();
+    ASSERT_GT(rows, firstRows);
+    for (size_t i = 0; i < rows; ++i)
+        popup->SelectNext(); // the last row is selected
     Pump(200);
     ASSERT_TRUE(popup->IsShown());
     wxRect shown;
     ASSERT_TRUE(OnScreenRect(popup, shown));
     EXPECT_EQ(shown.GetSize(), popup->GetSize());
     EXPECT_EQ(shown.GetPosition(), popup->GetPosition());
-    EXPECT_GE(popup->GetSize().y, static_cast<int>(popup->GetModel().GetVisibleCount()) * popup->GetRowHeight());
+    const int rh = popup->GetRowHeight();
+    EXPECT_GE(shown.height, static_cast<int>(rows) * rh);
+    // The last row is drawn on the screen.
+    const wxPoint lastRow(shown.x + shown.width - 10, shown.y + 2 + static_cast<int>(rows - 1) * rh + rh / 2);
+    EXPECT_EQ(ScreenPixel(lastRow).GetRGB(), wxColour(LSuggestionsBox::SELECTED_COLOUR).GetRGB());
 }
 
 // ---- navigation edge cases

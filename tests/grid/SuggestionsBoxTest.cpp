@@ -1,5 +1,9 @@
-// The suggestions popup as a window (needs a display): fonts and row height, sizing, clicks,
-// committing the keyboard selection, and the painted row and frame colours.
+// The suggestions popup as a window (needs a display): fonts and row height, sizing, the size
+// and rows on screen at every showing, clicks, committing the keyboard selection, and the painted
+// row and frame colours.
+#include <chrono>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include <wx/app.h>
@@ -9,8 +13,21 @@
 
 #include "LGridView.h"
 #include "LSuggestionsBox.h"
+#include "ScreenTestSupport.h"
 
 namespace {
+
+// Lets the event loop run for a while, so that the X server and the paint handlers catch up.
+void RunEvents(int ms)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    do
+    {
+        wxYield();
+        wxTheApp->ProcessPendingEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    } while (std::chrono::steady_clock::now() < end);
+}
 
 struct RecordingCallback : LSuggestionsBoxCallback
 {
@@ -93,6 +110,47 @@ TEST_F(SuggestionsBoxTest, ShowSizedFitsTheRowsWithinTheMaximumWidth)
     box->SetMaxWidth(60);
     box->ShowSized();
     EXPECT_EQ(box->GetSize().x, 60);
+}
+
+TEST_F(SuggestionsBoxTest, EveryShowingHasItsOwnSizeOnScreenAndDrawsItsLastRow)
+{
+    Make();
+    box->Move(40, 40);
+    for (int i = 0; i < 8; ++i) // each longer than the one before
+        box->AddSuggestion(u"suggestion " + std::u16string(static_cast<size_t>(4 * i + 1), u'x'), true, -1);
+    const int rh = box->GetRowHeight();
+    // One showing after the other, hidden in between: one short row, then more and longer rows,
+    // then fewer rows after the owner gave the box their size while it was hidden.
+    struct Showing
+    {
+        int rows;
+        bool sizedWhileHidden;
+    };
+    const Showing showings[] = {{1, false}, {8, false}, {3, true}, {5, false}};
+    for (const Showing& showing : showings)
+    {
+        SCOPED_TRACE(showing.rows);
+        box->Hide();
+        RunEvents(50);
+        box->SetMaxRows(showing.rows);
+        box->Refilter();
+        ASSERT_EQ(box->GetModel().GetVisibleCount(), static_cast<size_t>(showing.rows));
+        if (showing.sizedWhileHidden)
+            box->SetSize(wxSize(box->GetSize().x, showing.rows * rh + 6));
+        box->ClearSelection();
+        for (int i = 0; i < showing.rows; ++i)
+            box->SelectNext(); // the last row is selected
+        box->ShowSized();
+        RunEvents(200);
+        ASSERT_TRUE(box->IsShown());
+        EXPECT_EQ(box->GetSize().y, showing.rows * rh + 6);
+        wxRect shown;
+        ASSERT_TRUE(OnScreenRect(box, shown));
+        EXPECT_EQ(shown.GetSize(), box->GetSize()) << "the X window keeps the size of an earlier showing";
+        // The selected last row is drawn where it belongs on the screen.
+        const wxPoint lastRow(shown.x + shown.width - 10, shown.y + 2 + (showing.rows - 1) * rh + rh / 2);
+        EXPECT_EQ(ScreenPixel(lastRow).GetRGB(), wxColour(LSuggestionsBox::SELECTED_COLOUR).GetRGB());
+    }
 }
 
 TEST_F(SuggestionsBoxTest, ClicksHideAndReportTheRowUnderTheMouse)
