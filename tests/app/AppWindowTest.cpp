@@ -6,6 +6,7 @@
 #include <wx/clipbrd.h>
 #include <wx/config.h>
 #include <wx/dataobj.h>
+#include <wx/dcclient.h>
 #include <wx/dcmemory.h>
 #include <wx/filehistory.h>
 #include <wx/frame.h>
@@ -1286,3 +1287,158 @@ TEST_F(AppWindowTest, ClosingTheMainWindowWithDocumentsOpenClosesThemAll)
 }
 
 } // namespace
+
+namespace {
+
+int Luminance(const wxImage& image, int x, int y)
+{
+    return (image.GetRed(x, y) * 3 + image.GetGreen(x, y) * 6 + image.GetBlue(x, y)) / 10;
+}
+
+// The pixels of a region more than half as dark as its ground (the pixel at groundX, groundY):
+// text and lines, whatever the colour of the ground they are drawn on.
+std::vector<bool> InkMask(const wxImage& image, int x0, int y0, int width, int height, int groundX, int groundY)
+{
+    const int ground = Luminance(image, groundX, groundY);
+    std::vector<bool> mask(static_cast<size_t>(width) * static_cast<size_t>(height), false);
+    for (int y = 0; y < height; ++y)
+    {
+        for (int x = 0; x < width; ++x)
+        {
+            const int px = x0 + x;
+            const int py = y0 + y;
+            if (px < 0 || py < 0 || px >= image.GetWidth() || py >= image.GetHeight())
+                continue;
+            mask[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
+                2 * Luminance(image, px, py) < ground;
+        }
+    }
+    return mask;
+}
+
+} // namespace
+
+// A file of 200,000 columns is 80 million pixels wide: scrolled as the bar scrolls it to columns
+// near 170,001 and 199,990, the window shows each cell in view at its place: its text where a plain
+// drawing of that text at the cell's left edge puts it, in every row, and the dotted border at the
+// cell's right edge.
+TEST_F(AppWindowTest, FarColumnsOfAWideFileAreDrawnWhereTheyBelong)
+{
+    constexpr int kColumns = 200000;
+    constexpr int kRecords = 50;
+    const std::string path = g_testHome + "/wide.csv";
+    {
+        std::string header;
+        std::string row;
+        for (int c = 1; c <= kColumns; ++c)
+        {
+            const std::string sep = c > 1 ? ";" : "";
+            header += sep + "c" + std::to_string(c);
+            row += sep + std::to_string(c);
+        }
+        std::ofstream out(path, std::ios::binary);
+        out << header << "\n";
+        for (int r = 1; r < kRecords; ++r)
+            out << row << "\n";
+    }
+    ASSERT_NE(Open(path), nullptr);
+    CCSVQuibboAppView* view = ActiveView();
+    ASSERT_NE(view, nullptr);
+    LGridView* grid = view->GetGrid();
+    ASSERT_TRUE(PumpUntil([&] { return grid->GetRootBox() && grid->GetTopRow() == 1; }));
+    const int columnWidth = grid->GetColumnWidth();
+    const int headerWidth = columnWidth / 3;
+    const int rowHeight = grid->GetRowHeight();
+    const wxSize client = grid->GetClientSize();
+    ASSERT_GT(client.x, headerWidth + columnWidth + 100);
+    ASSERT_GT(grid->GetScrollRange(wxHORIZONTAL), static_cast<int64_t>(kColumns - 1) * columnWidth);
+
+    // The text of a cell as DrawText puts it, alone, on a white ground, region by region.
+    auto reference = [&](const wxString& text, int width, int textX) {
+        wxBitmap bitmap(width, rowHeight, 24);
+        {
+            wxMemoryDC dc(bitmap);
+            dc.SetBackground(*wxWHITE_BRUSH);
+            dc.Clear();
+            dc.SetFont(grid->GetGridFont());
+            dc.SetTextForeground(*wxBLACK);
+            dc.DrawText(text, textX, 0);
+        }
+        return InkMask(bitmap.ConvertToImage(), 0, 0, width, rowHeight, width - 1, rowHeight - 1);
+    };
+
+    for (const int column : {170001, 199990})
+    {
+        for (const int under : {0, 37})
+        {
+            SCOPED_TRACE("column " + std::to_string(column) + ", " + std::to_string(under) +
+                         " px of the one before it in view");
+            // The bar's position puts the column's left edge `under` pixels right of the header.
+            const int position = (column - 1) * columnWidth - under;
+            for (const wxEventType type : {wxEVT_SCROLLWIN_THUMBTRACK, wxEVT_SCROLLWIN_THUMBRELEASE})
+            {
+                wxScrollWinEvent event(type, position, wxHORIZONTAL);
+                event.SetEventObject(grid);
+                grid->GetEventHandler()->ProcessEvent(event);
+            }
+            ASSERT_EQ(grid->GetHorizontalOffset(), static_cast<uint64_t>(position));
+            grid->Refresh();
+            grid->Update();
+            Pump(60);
+
+            // What the window shows.
+            wxBitmap shot(client.x, client.y, 24);
+            {
+                wxMemoryDC mem(shot);
+                wxClientDC screen(grid);
+                ASSERT_TRUE(mem.Blit(0, 0, client.x, client.y, &screen, 0, 0));
+            }
+            const wxImage image = shot.ConvertToImage();
+
+            const int64_t top = static_cast<int64_t>(grid->GetTopBoxOffset());
+            const int left = headerWidth + under;  // the column's left edge
+            int rowsSeen = 0;
+            for (LGridBox* box : grid->GetRootBox()->children)
+            {
+                const int sy = static_cast<int>(box->y - top);
+                if (sy < 0 || sy + rowHeight > client.y)
+                    continue;
+                SCOPED_TRACE("row " + std::to_string(box->rowNumber));
+                ++rowsSeen;
+                // The column and the one after it, each from past its left border to before its right one.
+                for (int k = 0; k < 2; ++k)
+                {
+                    const int cellLeft = left + k * columnWidth;
+                    const int regionLeft = cellLeft + 2;
+                    const int regionWidth = std::min(cellLeft + columnWidth - 1, client.x) - regionLeft;
+                    const std::string number = std::to_string(column + k);
+                    const wxString text = (box->rowNumber == 1 ? "c" : "") + wxString(number);
+                    const std::vector<bool> want = reference(text, regionWidth, LCSVRowGridBox::kCellMargin - 2);
+                    const std::vector<bool> got = InkMask(image, regionLeft, sy, regionWidth, rowHeight,
+                                                          regionLeft + regionWidth - 1, sy + rowHeight - 1);
+                    const size_t inked = static_cast<size_t>(std::count(want.begin(), want.end(), true));
+                    ASSERT_GT(inked, 10u);
+                    size_t differing = 0;
+                    for (size_t i = 0; i < want.size(); ++i)
+                        differing += want[i] != got[i];
+                    EXPECT_LE(differing, inked / 10) << "cell " << text << " at x " << cellLeft;
+                }
+                // The dotted right border of the column.
+                int dots = 0;
+                for (int y = sy; y < sy + rowHeight; ++y)
+                    dots += InkMask(image, left + columnWidth, y, 1, 1, left + columnWidth - 2, y)[0];
+                EXPECT_GT(dots, 2) << "border at x " << left + columnWidth;
+                // Left of the column, past the header, lies no text: the cell under the header is left out.
+                if (under > 4)
+                {
+                    const std::vector<bool> gap =
+                        InkMask(image, headerWidth + 2, sy, under - 3, rowHeight, headerWidth + 2, sy);
+                    EXPECT_EQ(std::count(gap.begin(), gap.end(), true), 0);
+                }
+            }
+            EXPECT_GT(rowsSeen, 10);
+            if (HasFailure())
+                return;
+        }
+    }
+}
