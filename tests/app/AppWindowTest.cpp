@@ -1166,130 +1166,6 @@ TEST_F(AppWindowTest, CellsWithAmpersandsAreCutWithoutAssertions)
     EXPECT_TRUE(errText.empty()) << errText.substr(0, 400);
 }
 
-TEST_F(AppWindowTest, PrintoutDrawsTheGridOnOnePage)
-{
-    ASSERT_NE(Open(WriteCsv("print.csv", 100)), nullptr);
-    EXPECT_TRUE(Enabled(wxID_PRINT));
-    EXPECT_TRUE(Enabled(wxID_PREVIEW));
-    std::unique_ptr<wxPrintout> printout(ActiveView()->OnCreatePrintout());
-    ASSERT_NE(printout, nullptr);
-    int minPage = 0, maxPage = 0, from = 0, to = 0;
-    printout->GetPageInfo(&minPage, &maxPage, &from, &to);
-    EXPECT_EQ(maxPage, 1);
-    wxBitmap page(800, 1100);
-    wxMemoryDC dc(page);
-    dc.SetBackground(*wxWHITE_BRUSH);
-    dc.Clear();
-    printout->SetDC(&dc);
-    printout->SetPageSizePixels(800, 1100);
-    printout->SetPageSizeMM(210, 297);
-    printout->SetPPIScreen(96, 96);
-    printout->SetPPIPrinter(96, 96);
-    printout->SetPaperRectPixels(wxRect(0, 0, 800, 1100));
-    EXPECT_TRUE(printout->OnPrintPage(1));
-    dc.SelectObject(wxNullBitmap);
-    wxImage image = page.ConvertToImage();
-    // Somewhere on the page the row background shows.
-    bool rowColour = false;
-    for (int y = 0; y < 1100 && !rowColour; y += 3)
-        for (int x = 0; x < 800 && !rowColour; x += 3)
-            rowColour = image.GetRed(x, y) == 0xFF && image.GetGreen(x, y) == 0xE6 && image.GetBlue(x, y) == 0xC8;
-    EXPECT_TRUE(rowColour);
-}
-
-// Printing without a dialog where no printer is listed (as on the build machines): it says so at
-// once, opens nothing and fails, instead of waiting inside the toolkit's print operation.
-TEST_F(AppWindowTest, PrintingWithoutAPrinterSaysSoAndFails)
-{
-    if (FindPrinter("", 5000).result == PrinterLookupResult::Found)
-        GTEST_SKIP() << "a printer is configured here; this would print";
-    const std::string path = WriteCsv("noprinter.csv", 3);
-    const wxString file = wxString::FromUTF8(path);
-    const size_t documents = App().GetDocManager()->GetDocumentsVector().size();
-    struct Case
-    {
-        const char* printer;
-        wxString message;
-    };
-    const Case cases[] = {
-        {"", "No printer is available: \"" + file + "\" was not printed."},
-        {"csvq-no-such-printer", "The printer \"csvq-no-such-printer\" was not found: \"" + file + "\" was not printed."},
-    };
-    for (const Case& c : cases)
-    {
-        SCOPED_TRACE(c.printer);
-        g_messageBoxes.texts.clear();
-        g_messageBoxes.styles.clear();
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_FALSE(App().PrintFile(file, c.printer, 5000));
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
-        ASSERT_EQ(g_messageBoxes.texts.size(), 1u);
-        EXPECT_EQ(g_messageBoxes.texts[0], c.message);
-        EXPECT_TRUE(g_messageBoxes.styles[0] & wxICON_ERROR);
-        EXPECT_EQ(App().GetDocManager()->GetDocumentsVector().size(), documents);
-    }
-
-    // The quick print of the open file, from the window.
-    ASSERT_NE(Open(path), nullptr);
-    g_messageBoxes.texts.clear();
-    const auto start = std::chrono::steady_clock::now();
-    Command(ID_FILE_PRINT_DIRECT);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
-    ASSERT_EQ(g_messageBoxes.texts.size(), 1u);
-    EXPECT_EQ(g_messageBoxes.texts[0], "No printer is available: \"noprinter.csv\" was not printed.");
-}
-
-TEST_F(AppWindowTest, WideningThePropertiesPaneWidensTheEncodingList)
-{
-    CPropertyView* props = Frame().GetPropertiesPane();
-    wxChoice* list = props->GetEncodingList();
-    props->SetSize(props->GetSize().x + 120, props->GetSize().y);
-    Pump(50);
-    EXPECT_EQ(list->GetPosition().x + list->GetSize().x, props->GetClientSize().x - 4);
-}
-
-TEST_F(AppWindowTest, FileViewPropertiesSaysSoAndOtherCommandsStayThere)
-{
-    CFileView* files = Frame().GetFileViewPane();
-    EXPECT_EQ(files->GetTree()->GetCount(), 0u);
-    wxCommandEvent props(wxEVT_MENU, ID_FILEVIEW_PROPERTIES);
-    files->GetEventHandler()->ProcessEvent(props);
-    ASSERT_EQ(g_messageBoxes.texts.size(), 1u);
-    EXPECT_EQ(g_messageBoxes.texts[0], "Properties....");
-    for (int id : std::initializer_list<int>{ID_EXPLORER_OPEN, ID_EXPLORER_OPEN_WITH, ID_EXPLORER_COMPILE, int(wxID_CUT), int(wxID_COPY),
-                   int(wxID_CLEAR)})
-    {
-        wxCommandEvent event(wxEVT_MENU, id);
-        EXPECT_TRUE(files->GetEventHandler()->ProcessEvent(event)) << id;
-    }
-    EXPECT_EQ(g_messageBoxes.texts.size(), 1u);
-}
-
-} // namespace
-
-namespace {
-
-// Last: it closes the main window.
-TEST_F(AppWindowTest, ClosingTheMainWindowWithDocumentsOpenClosesThemAll)
-{
-    ASSERT_NE(Open(WriteCsv("closing1.csv", 12000)), nullptr);
-    Command(ID_WINDOW_NEW);
-    ASSERT_NE(Open(WriteCsv("closing2.csv", 20)), nullptr);
-    Frame().Close(true);
-    Pump(200);
-    EXPECT_TRUE(App().GetDocManager()->GetDocumentsVector().empty());
-    EXPECT_EQ(App().GetMainFrame(), nullptr);
-    // The layout was saved for the next start.
-    EXPECT_TRUE(wxConfigBase::Get()->HasEntry("/Workspace/Perspective"));
-    wxConfigBase::Get()->Flush();
-    EXPECT_TRUE(wxFileExists(CCSVQuibboAppApp::ConfigFilePath())) << CCSVQuibboAppApp::ConfigFilePath();
-    EXPECT_TRUE(CCSVQuibboAppApp::ConfigFilePath().EndsWith("/Norvanecom/CSV Quibbo.conf"));
-}
-
-} // namespace
-
-namespace {
-
 int Luminance(const wxImage& image, int x, int y)
 {
     return (image.GetRed(x, y) * 3 + image.GetGreen(x, y) * 6 + image.GetBlue(x, y)) / 10;
@@ -1315,8 +1191,6 @@ std::vector<bool> InkMask(const wxImage& image, int x0, int y0, int width, int h
     }
     return mask;
 }
-
-} // namespace
 
 // A file of 200,000 columns is 80 million pixels wide: scrolled as the bar scrolls it to columns
 // near 170,001 and 199,990, the window shows each cell in view at its place: its text where a plain
@@ -1442,3 +1316,125 @@ TEST_F(AppWindowTest, FarColumnsOfAWideFileAreDrawnWhereTheyBelong)
         }
     }
 }
+
+TEST_F(AppWindowTest, PrintoutDrawsTheGridOnOnePage)
+{
+    ASSERT_NE(Open(WriteCsv("print.csv", 100)), nullptr);
+    EXPECT_TRUE(Enabled(wxID_PRINT));
+    EXPECT_TRUE(Enabled(wxID_PREVIEW));
+    std::unique_ptr<wxPrintout> printout(ActiveView()->OnCreatePrintout());
+    ASSERT_NE(printout, nullptr);
+    int minPage = 0, maxPage = 0, from = 0, to = 0;
+    printout->GetPageInfo(&minPage, &maxPage, &from, &to);
+    EXPECT_EQ(maxPage, 1);
+    wxBitmap page(800, 1100);
+    wxMemoryDC dc(page);
+    dc.SetBackground(*wxWHITE_BRUSH);
+    dc.Clear();
+    printout->SetDC(&dc);
+    printout->SetPageSizePixels(800, 1100);
+    printout->SetPageSizeMM(210, 297);
+    printout->SetPPIScreen(96, 96);
+    printout->SetPPIPrinter(96, 96);
+    printout->SetPaperRectPixels(wxRect(0, 0, 800, 1100));
+    EXPECT_TRUE(printout->OnPrintPage(1));
+    dc.SelectObject(wxNullBitmap);
+    wxImage image = page.ConvertToImage();
+    // Somewhere on the page the row background shows.
+    bool rowColour = false;
+    for (int y = 0; y < 1100 && !rowColour; y += 3)
+        for (int x = 0; x < 800 && !rowColour; x += 3)
+            rowColour = image.GetRed(x, y) == 0xFF && image.GetGreen(x, y) == 0xE6 && image.GetBlue(x, y) == 0xC8;
+    EXPECT_TRUE(rowColour);
+}
+
+// Printing without a dialog where no printer is listed (as on the build machines): it says so at
+// once, opens nothing and fails, instead of waiting inside the toolkit's print operation.
+TEST_F(AppWindowTest, PrintingWithoutAPrinterSaysSoAndFails)
+{
+    if (FindPrinter("", 5000).result == PrinterLookupResult::Found)
+        GTEST_SKIP() << "a printer is configured here; this would print";
+    const std::string path = WriteCsv("noprinter.csv", 3);
+    const wxString file = wxString::FromUTF8(path);
+    const size_t documents = App().GetDocManager()->GetDocumentsVector().size();
+    struct Case
+    {
+        const char* printer;
+        wxString message;
+    };
+    const Case cases[] = {
+        {"", "No printer is available: \"" + file + "\" was not printed."},
+        {"csvq-no-such-printer", "The printer \"csvq-no-such-printer\" was not found: \"" + file + "\" was not printed."},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.printer);
+        g_messageBoxes.texts.clear();
+        g_messageBoxes.styles.clear();
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(App().PrintFile(file, c.printer, 5000));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+        ASSERT_EQ(g_messageBoxes.texts.size(), 1u);
+        EXPECT_EQ(g_messageBoxes.texts[0], c.message);
+        EXPECT_TRUE(g_messageBoxes.styles[0] & wxICON_ERROR);
+        EXPECT_EQ(App().GetDocManager()->GetDocumentsVector().size(), documents);
+    }
+
+    // The quick print of the open file, from the window.
+    ASSERT_NE(Open(path), nullptr);
+    g_messageBoxes.texts.clear();
+    const auto start = std::chrono::steady_clock::now();
+    Command(ID_FILE_PRINT_DIRECT);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    ASSERT_EQ(g_messageBoxes.texts.size(), 1u);
+    EXPECT_EQ(g_messageBoxes.texts[0], "No printer is available: \"noprinter.csv\" was not printed.");
+}
+
+TEST_F(AppWindowTest, WideningThePropertiesPaneWidensTheEncodingList)
+{
+    CPropertyView* props = Frame().GetPropertiesPane();
+    wxChoice* list = props->GetEncodingList();
+    props->SetSize(props->GetSize().x + 120, props->GetSize().y);
+    Pump(50);
+    EXPECT_EQ(list->GetPosition().x + list->GetSize().x, props->GetClientSize().x - 4);
+}
+
+TEST_F(AppWindowTest, FileViewPropertiesSaysSoAndOtherCommandsStayThere)
+{
+    CFileView* files = Frame().GetFileViewPane();
+    EXPECT_EQ(files->GetTree()->GetCount(), 0u);
+    wxCommandEvent props(wxEVT_MENU, ID_FILEVIEW_PROPERTIES);
+    files->GetEventHandler()->ProcessEvent(props);
+    ASSERT_EQ(g_messageBoxes.texts.size(), 1u);
+    EXPECT_EQ(g_messageBoxes.texts[0], "Properties....");
+    for (int id : std::initializer_list<int>{ID_EXPLORER_OPEN, ID_EXPLORER_OPEN_WITH, ID_EXPLORER_COMPILE, int(wxID_CUT), int(wxID_COPY),
+                   int(wxID_CLEAR)})
+    {
+        wxCommandEvent event(wxEVT_MENU, id);
+        EXPECT_TRUE(files->GetEventHandler()->ProcessEvent(event)) << id;
+    }
+    EXPECT_EQ(g_messageBoxes.texts.size(), 1u);
+}
+
+} // namespace
+
+namespace {
+
+// Last: it closes the main window.
+TEST_F(AppWindowTest, ClosingTheMainWindowWithDocumentsOpenClosesThemAll)
+{
+    ASSERT_NE(Open(WriteCsv("closing1.csv", 12000)), nullptr);
+    Command(ID_WINDOW_NEW);
+    ASSERT_NE(Open(WriteCsv("closing2.csv", 20)), nullptr);
+    Frame().Close(true);
+    Pump(200);
+    EXPECT_TRUE(App().GetDocManager()->GetDocumentsVector().empty());
+    EXPECT_EQ(App().GetMainFrame(), nullptr);
+    // The layout was saved for the next start.
+    EXPECT_TRUE(wxConfigBase::Get()->HasEntry("/Workspace/Perspective"));
+    wxConfigBase::Get()->Flush();
+    EXPECT_TRUE(wxFileExists(CCSVQuibboAppApp::ConfigFilePath())) << CCSVQuibboAppApp::ConfigFilePath();
+    EXPECT_TRUE(CCSVQuibboAppApp::ConfigFilePath().EndsWith("/Norvanecom/CSV Quibbo.conf"));
+}
+
+} // namespace
