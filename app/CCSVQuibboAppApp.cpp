@@ -353,7 +353,7 @@ bool CCSVQuibboAppApp::PrintFile(const wxString& path, const wxString& printer, 
     name.MakeAbsolute();
     const wxString file = name.GetFullPath();
     // The file is read only once the printer is known. Printing from the command line has no
-    // window to show its outcome in: messages go to the standard error as well.
+    // window to show its outcome in: messages go to the standard error, not to a box.
     auto makePrintout = [this, &file]() -> std::unique_ptr<wxPrintout> {
         wxDocument* doc = m_docManager->CreateDocument(file, wxDOC_SILENT);
         wxView* view = doc ? doc->GetFirstView() : nullptr;
