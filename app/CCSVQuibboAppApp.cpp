@@ -20,6 +20,7 @@
 #include <wx/crt.h>
 
 #include <csignal>
+#include <cstdio>
 #include <exception>
 #include <string>
 
@@ -188,12 +189,53 @@ std::vector<std::string>& RawArguments()
     return arguments;
 }
 
-// The one line a second start writes when the running viewer can open none of its files.
-wxString NoneOpenedLine(const std::vector<std::string>& files)
+// A file name's bytes as UTF-8 text for a line: each byte that is not part of a valid UTF-8
+// sequence is written as a backslash and three octal digits, as `ls -b` does.
+std::string PrintableName(const std::string& bytes)
 {
-    wxString names;
+    auto continuation = [&bytes](size_t i) { return (static_cast<unsigned char>(bytes[i]) & 0xC0) == 0x80; };
+    std::string out;
+    size_t i = 0;
+    while (i < bytes.size())
+    {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        const size_t length = lead < 0x80                   ? 1
+                              : lead >= 0xC2 && lead <= 0xDF ? 2
+                              : lead >= 0xE0 && lead <= 0xEF ? 3
+                              : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                             : 0;
+        bool valid = length > 0 && i + length <= bytes.size();
+        for (size_t k = 1; valid && k < length; ++k)
+            valid = continuation(i + k);
+        if (valid && length >= 3)
+        {
+            // Overlong forms, surrogates and code points above U+10FFFF.
+            const auto second = static_cast<unsigned char>(bytes[i + 1]);
+            valid = !(lead == 0xE0 && second < 0xA0) && !(lead == 0xED && second > 0x9F) &&
+                    !(lead == 0xF0 && second < 0x90) && !(lead == 0xF4 && second > 0x8F);
+        }
+        if (valid)
+        {
+            out.append(bytes, i, length);
+            i += length;
+        }
+        else
+        {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\%03o", lead);
+            out += escaped;
+            ++i;
+        }
+    }
+    return out;
+}
+
+// The one line a second start writes when the running viewer can open none of its files.
+std::string NoneOpenedLine(const std::vector<std::string>& files)
+{
+    std::string names;
     for (const std::string& file : files)
-        names << (names.empty() ? "" : ", ") << "\"" << wxString::FromUTF8Unchecked(file) << "\"";
+        names += (names.empty() ? "\"" : ", \"") + PrintableName(file) + "\"";
     return "The running viewer could not open " + names + ".";
 }
 
@@ -353,7 +395,7 @@ bool CCSVQuibboAppApp::PrintFile(const wxString& path, const wxString& printer, 
     name.MakeAbsolute();
     const wxString file = name.GetFullPath();
     // The file is read only once the printer is known. Printing from the command line has no
-    // window to show its outcome in: messages go to the standard error as well.
+    // window to show its outcome in: messages go to the standard error, not to a box.
     auto makePrintout = [this, &file]() -> std::unique_ptr<wxPrintout> {
         wxDocument* doc = m_docManager->CreateDocument(file, wxDOC_SILENT);
         wxView* view = doc ? doc->GetFirstView() : nullptr;

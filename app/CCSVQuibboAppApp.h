@@ -60,9 +60,10 @@ public:
     // waits for its turn.
     void OpenFiles(const OpenSwitchDelivery& delivery);
 
-    // Prints a file without a dialog on the named printer, or the default one with an empty name.
-    // Without such a printer, or when printing fails, it says so and returns false; finding the
-    // printer waits at most printerLookupMs.
+    // Prints a file without a dialog on the named printer, or the default one with an empty name,
+    // for the print switches. Without such a printer, or when printing fails, it says so in one
+    // line on the standard error (never a box: the process ends without a loop that could answer
+    // one) and returns false; finding the printer waits at most printerLookupMs.
     bool PrintFile(const wxString& path, const wxString& printer, int printerLookupMs = kPrinterLookupMs);
 
     // Ends the viewer as File > Exit does: documents closed, the main window destroyed.

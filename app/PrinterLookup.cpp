@@ -146,7 +146,8 @@ bool PrintWithoutDialog(wxWindow* parent, const std::function<std::unique_ptr<wx
     auto report = [toStderr](const wxString& text) {
         if (toStderr)
             WriteStderrLine(text);
-        AppMessageBox(text, wxOK | wxICON_ERROR);
+        else
+            AppMessageBox(text, wxOK | wxICON_ERROR);
     };
 
     // The toolkit's print operation would wait minutes for a printer that no service lists.

@@ -37,8 +37,9 @@ PrinterLookup FindPrinter(const std::string& wanted, int timeoutMs);
 
 // Prints without a dialog on the named printer, or the default one with an empty name, after
 // finding it within timeoutMs; the printout is made only once the printer is known (null: nothing
-// to print, no message). Without such a printer, or when printing fails, the user is told through
-// the message boxes (and the standard error when toStderr), `what` naming what was to be printed.
+// to print, no message). Without such a printer, or when printing fails, the user is told in a
+// message box, or with toStderr (a command-line action that ends the process, where no one could
+// answer a box) in one line on the standard error instead; `what` names what was to be printed.
 // Returns whether it printed.
 bool PrintWithoutDialog(wxWindow* parent, const std::function<std::unique_ptr<wxPrintout>()>& makePrintout,
                         const wxPrintData& printData, const wxString& printer, const wxString& what, int timeoutMs,

@@ -857,18 +857,57 @@ TEST_F(AppWindowTest, RowDetailsShowsReadOnlyTextAndFindsTheFirstHit)
     EXPECT_EQ(editor->GetText(), "");
 }
 
+// What this process writes to its standard error while it lives.
+class StderrCapture
+{
+public:
+    StderrCapture()
+    {
+        m_file = mkstemp(m_name);
+        fflush(stderr);
+        m_saved = dup(2);
+        if (m_file >= 0)
+            dup2(m_file, 2);
+    }
+    ~StderrCapture()
+    {
+        Text();
+        close(m_file);
+        std::remove(m_name);
+    }
+    bool Ok() const { return m_file >= 0 && m_saved >= 0; }
+    // Ends the capture (once) and returns what was written.
+    const std::string& Text()
+    {
+        if (m_saved >= 0)
+        {
+            fflush(stderr);
+            dup2(m_saved, 2);
+            close(m_saved);
+            m_saved = -1;
+            std::ifstream in(m_name, std::ios::binary);
+            m_text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        }
+        return m_text;
+    }
+
+private:
+    char m_name[32] = "/tmp/csvq-stderr-XXXXXX";
+    int m_file = -1;
+    int m_saved = -1;
+    std::string m_text;
+};
+
 // A second start with the open switch hands its paths to the running viewer and ends, also under
 // LANG=C with a relative path that is not ASCII, from a folder that is not ASCII either. When the
 // running viewer can open none of its files it still gets them (and says why they failed), and
 // the second start ends with status 1 and one line on its standard error.
 TEST_F(AppWindowTest, OpenSwitchForwardsPathsToTheRunningViewer)
 {
-    std::vector<wxString> received;
+    std::vector<OpenSwitchDelivery> received;
     COpenSwitchInstance instance;
     EXPECT_FALSE(instance.IsAnotherRunning()) << "the lock is this process's own";
-    COpenSwitchServer server([&received](const OpenSwitchDelivery& delivery) {
-        received.insert(received.end(), delivery.paths.begin(), delivery.paths.end());
-    });
+    COpenSwitchServer server([&received](const OpenSwitchDelivery& delivery) { received.push_back(delivery); });
     ASSERT_TRUE(server.Start());
 
     const std::string folder = g_testHome + "/dossier \xC3\xA9t\xC3\xA9";
@@ -876,13 +915,16 @@ TEST_F(AppWindowTest, OpenSwitchForwardsPathsToTheRunningViewer)
     const std::string plain = WriteCsv("forwarded.csv", 3);
     const std::string accented = "donn\xC3\xA9" "es \xC3\xBC.csv";
     std::ofstream(folder + "/" + accented) << "a;b\n";
+    // A real file whose name is not UTF-8 (Latin-1 bytes, and a byte no encoding of text uses).
+    const std::string notUtf8 = g_testHome + "/forwarded-caf\xE9-\xFF.csv";
+    std::ofstream(notUtf8) << "a;b\n";
     struct Case
     {
         const char* name;
         std::string arg;
         std::string cwd;
         std::map<std::string, std::string> env;
-        std::string expected;
+        std::string expected; // the path delivered; empty: none, the one path left out as not UTF-8
         int status;
         std::string error;
     };
@@ -892,16 +934,29 @@ TEST_F(AppWindowTest, OpenSwitchForwardsPathsToTheRunningViewer)
         {"LANG=C, relative", accented, folder, {{"LANG", "C"}, {"LC_ALL", "C"}}, folder + "/" + accented, 0, ""},
         {"missing", missing, "", {}, missing, 1, "The running viewer could not open \"" + missing + "\".\n"},
         {"a folder", g_testHome, "", {}, g_testHome, 1, "The running viewer could not open \"" + g_testHome + "\".\n"},
+        {"not UTF-8", notUtf8, "", {}, "", 1,
+         "The running viewer could not open \"" + g_testHome + "/forwarded-caf\\351-\\377.csv\".\n"},
     };
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
         received.clear();
+        StderrCapture serverErrors;
         ChildProcess child(CSVQ_VIEWER_EXE, {"--open", c.arg}, c.env, c.cwd);
         ASSERT_TRUE(child.Started());
         EXPECT_TRUE(PumpUntil([&received]() { return !received.empty(); }, 20000)) << child.Errors();
         ASSERT_EQ(received.size(), 1u);
-        EXPECT_EQ(received[0].utf8_string(), c.expected);
+        if (c.expected.empty())
+        {
+            EXPECT_TRUE(received[0].paths.empty());
+            EXPECT_EQ(received[0].notUtf8, 1);
+        }
+        else
+        {
+            ASSERT_EQ(received[0].paths.size(), 1u);
+            EXPECT_EQ(received[0].paths[0].utf8_string(), c.expected);
+            EXPECT_EQ(received[0].notUtf8, 0);
+        }
         // The second process ends by itself once it has handed the path over.
         ASSERT_TRUE(child.WaitForExit(20000));
         EXPECT_EQ(child.ExitCode(), c.status) << child.Errors();
@@ -910,6 +965,9 @@ TEST_F(AppWindowTest, OpenSwitchForwardsPathsToTheRunningViewer)
         {
             EXPECT_EQ(OwnLines(child.Errors()), c.error);
         }
+        // The running viewer says why it did not open a path it cannot name.
+        EXPECT_EQ(OwnLines(serverErrors.Text()),
+                  c.expected.empty() ? std::string("A path that is not UTF-8 was not opened.\n") : std::string());
     }
 }
 
@@ -1349,7 +1407,9 @@ TEST_F(AppWindowTest, PrintoutDrawsTheGridOnOnePage)
 }
 
 // Printing without a dialog where no printer is listed (as on the build machines): it says so at
-// once, opens nothing and fails, instead of waiting inside the toolkit's print operation.
+// once, opens nothing and fails, instead of waiting inside the toolkit's print operation. The
+// print switches say it on the standard error, as nobody could answer a box; the window's quick
+// print says it in a box.
 TEST_F(AppWindowTest, PrintingWithoutAPrinterSaysSoAndFails)
 {
     if (FindPrinter("", 5000).result == PrinterLookupResult::Found)
@@ -1372,11 +1432,12 @@ TEST_F(AppWindowTest, PrintingWithoutAPrinterSaysSoAndFails)
         g_messageBoxes.texts.clear();
         g_messageBoxes.styles.clear();
         const auto start = std::chrono::steady_clock::now();
+        StderrCapture errors;
+        ASSERT_TRUE(errors.Ok());
         EXPECT_FALSE(App().PrintFile(file, c.printer, 5000));
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
-        ASSERT_EQ(g_messageBoxes.texts.size(), 1u);
-        EXPECT_EQ(g_messageBoxes.texts[0], c.message);
-        EXPECT_TRUE(g_messageBoxes.styles[0] & wxICON_ERROR);
+        EXPECT_EQ(OwnLines(errors.Text()), (c.message + "\n").utf8_string());
+        EXPECT_TRUE(g_messageBoxes.texts.empty()) << g_messageBoxes.texts[0];
         EXPECT_EQ(App().GetDocManager()->GetDocumentsVector().size(), documents);
     }
 
