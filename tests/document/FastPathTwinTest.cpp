@@ -303,31 +303,3 @@ TEST(FastPathTwins, LongJumpsAndSearchesOverAGeneratedFile)
         EXPECT_GT(scanned, static_cast<uint64_t>(records) / 3);
     }
 }
-
-// Tiny files of 16-bit text whose ends once split the readers: a stray last byte behind a line
-// feed, and a lone CR before a stray byte holding a quotation mark.
-TEST(FastPathTwins, OddEndsOfUtf16TextGiveWhatThePlainPathGives)
-{
-    int32_t utf16 = -1;
-    for (int32_t index = 0; index < kEncodingCount && utf16 < 0; ++index)
-    {
-        if (GetEncodingCodePage(index) == 1200)
-            utf16 = index;
-    }
-    ASSERT_GE(utf16, 0);
-    const std::string files[] = {
-        std::string("a\0;\0b\0\n\0c\0;\0d\0\n\0z", 17),
-        std::string("\r\0\"", 3),
-    };
-    TempDir dir;
-    std::mt19937_64 random(23);
-    for (const std::string& bytes : files)
-    {
-        SCOPED_TRACE(::testing::PrintToString(bytes));
-        const std::string path = dir.Write("odd.csv", bytes);
-        uint64_t scanned = 0;
-        RunTwins(path, utf16, 0, 3, 40, random, scanned);
-        if (HasFailure())
-            return;
-    }
-}
