@@ -303,3 +303,66 @@ TEST(FastPathTwins, LongJumpsAndSearchesOverAGeneratedFile)
         EXPECT_GT(scanned, static_cast<uint64_t>(records) / 3);
     }
 }
+
+// Two UTF-16LE files without a byte order mark, separator ';', whose last byte is left over from a
+// 16-bit unit: alone, and at the end of a run of generated records. The twins are told the long
+// file holds twice the records it has: their first step, a go to line that far, reads the whole
+// file, the stray byte's line among it, in passes without rows, the fast twin on the file's bytes
+// (find next has no byte test in UTF-16 and reads every record there).
+TEST(FastPathTwins, Utf16FilesEndingInAStrayByte)
+{
+    struct Case
+    {
+        const char* name;
+        std::string bytes;
+        int64_t records;  // about how many there are, for the rows the steps pick
+    };
+    const Case cases[] = {
+        // "a;b" LF "c;d" LF, then the byte of "z" alone.
+        {"lf-then-stray-byte",
+         std::string("\x61\x00\x3B\x00\x62\x00\x0A\x00\x63\x00\x3B\x00\x64\x00\x0A\x00\x7A", 17), 3},
+        // A lone CR, then the byte of a quotation mark alone.
+        {"cr-then-stray-quote", std::string("\x0D\x00\x22", 3), 2},
+    };
+    int32_t utf16 = -1;
+    for (int32_t index = 0; index < kEncodingCount; ++index)
+    {
+        if (GetEncodingCodePage(index) == 1200)
+            utf16 = index;
+    }
+    ASSERT_GE(utf16, 0);
+    TempDir dir;
+    std::mt19937_64 random(23);
+    for (const Case& c : cases)
+    {
+        for (const bool afterRecords : {false, true})
+        {
+            SCOPED_TRACE(std::string(c.name) + (afterRecords ? " after generated records" : " alone"));
+            std::string bytes;
+            int64_t records = c.records;
+            if (afterRecords)
+            {
+                const int64_t generated = 110000;
+                std::string lines = MakeShapedFile(random, generated, false, false);
+                if (lines.back() != '\n' && lines.back() != '\r')
+                    lines += '\n';
+                for (const char ch : lines)
+                {
+                    bytes += ch;
+                    bytes += '\0';
+                }
+                records = generated * 2;
+            }
+            bytes += c.bytes;
+            const std::string path = dir.Write(std::string(c.name) + (afterRecords ? "-long" : "") + ".csv", bytes);
+            uint64_t scanned = 0;
+            RunTwins(path, utf16, 0, records, afterRecords ? 16 : 40, random, scanned);
+            if (HasFailure())
+                return;
+            if (afterRecords)
+            {
+                EXPECT_GT(scanned, static_cast<uint64_t>(records) / 2 * 9 / 10);
+            }
+        }
+    }
+}
