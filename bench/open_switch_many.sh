@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # bench/open_switch_many.sh VIEWER [N] [SCRATCH]: N small CSV files (default 1,000) handed to a running
 # viewer through the open switch, as a second start does, then the viewer ended with SIGTERM.
-# Prints JSON: seconds from the second start to the end of the viewer's work (the last moment its
-# CPU time grew, sampled every 500 ms), and seconds from SIGTERM to its exit. Needs a display: run
-# it under xvfb-run. The files and a private home go to SCRATCH (default: a temporary folder).
+# Prints JSON: open_seconds, from the second start to the end of the viewer's work (the last
+# moment its CPU time grew, sampled every 100 ms, so to within 0.1 s), and exit_seconds, from the
+# SIGTERM to its exit. Needs a display: run it under xvfb-run. The files and a private home go to
+# SCRATCH (default: a temporary folder). Fails with a message, and ends the viewer, when the
+# viewer does not listen within 30 s, stops working within 600 s or ends within 600 s of SIGTERM.
 set -euo pipefail
 viewer=$(realpath "$1")
 count=${2:-1000}
@@ -18,34 +20,54 @@ for ((i = 1; i <= count; ++i)); do
 done
 
 now() { date +%s.%N; }
+# The viewer's CPU time (user and system) in clock ticks.
 cputime() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+# Whether `now` is past the time `$1` plus `$2` seconds.
+past() { [ "$(echo "$(now) > $1 + $2" | bc)" -eq 1 ]; }
+fail() {
+  echo "open_switch_many: $*" >&2
+  kill -KILL "$pid" 2>/dev/null || true
+  exit 1
+}
 
 "$viewer" 2>/dev/null &
 pid=$!
-until [ -S "$XDG_RUNTIME_DIR/csvquibbo/open-switch" ]; do sleep 0.1; done
+started=$(now)
+socket="$XDG_RUNTIME_DIR/csvquibbo/open-switch"
+until [ -S "$socket" ]; do
+  kill -0 "$pid" 2>/dev/null || fail "the viewer ended before it listened on $socket"
+  past "$started" 30 && fail "the viewer did not listen on $socket within 30 s"
+  sleep 0.1
+done
 sleep 1
 start=$(now)
-"$viewer" --open "${files[@]}"
+"$viewer" --open "${files[@]}" || fail "the second start ended with status $?"
 # The viewer opens them after the second start has ended: wait until it is idle, that is until its
-# CPU time has grown by less than 30 ms in half a second twice in a row (its status bar timer
-# alone costs a little).
+# CPU time has grown by less than 20 ms in 100 ms five times in a row (its status bar timer alone
+# costs a little). The work ended within the 100 ms before the last sample that saw it grow.
 last=$(now)
 previous=$(cputime "$pid")
 idle=0
-while [ "$idle" -lt 2 ]; do
-  sleep 0.5
-  current=$(cputime "$pid")
-  if [ $((current - previous)) -ge 3 ]; then
+while [ "$idle" -lt 5 ]; do
+  sleep 0.1
+  current=$(cputime "$pid" 2>/dev/null) || fail "the viewer ended while it opened the files"
+  if [ $((current - previous)) -ge 2 ]; then
     last=$(now)
     idle=0
   else
     idle=$((idle + 1))
   fi
   previous=$current
+  past "$start" 600 && fail "the viewer was still busy 600 s after the second start"
 done
 opened=$last
+term=$(now)
 kill -TERM "$pid"
-wait "$pid" || true
+while kill -0 "$pid" 2>/dev/null && ! [ "$(awk '{ print $3 }' "/proc/$pid/stat" 2>/dev/null)" = Z ]; do
+  past "$term" 600 && fail "the viewer had not ended 600 s after SIGTERM"
+  sleep 0.01
+done
 ended=$(now)
+wait "$pid" || true
 printf '{"files": %d, "open_seconds": %.2f, "exit_seconds": %.2f}\n' "$count" \
-  "$(echo "$opened - $start" | bc)" "$(echo "$ended - $opened" | bc)"
+  "$(echo "$opened - $start" | bc)" "$(echo "$ended - $term" | bc)"

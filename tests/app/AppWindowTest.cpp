@@ -26,6 +26,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include <chrono>
 #include <csignal>
@@ -56,6 +57,43 @@
 #include "OpenSwitch.h"
 #include "PrinterLookup.h"
 #include "GridWxText.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+
+// The stat(2) calls of this process on paths under a folder, counted while a test asks: wx's
+// own and the viewer's alike (the definitions here come before the C library's).
+namespace {
+std::atomic<long> g_statCalls{0};
+std::string g_statFolder; // empty: not counting
+
+void CountStat(const char* path)
+{
+    if (!g_statFolder.empty() && path && std::strncmp(path, g_statFolder.c_str(), g_statFolder.size()) == 0)
+        ++g_statCalls;
+}
+
+template <class F>
+F NextSymbol(const char* name)
+{
+    return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
+}
+} // namespace
+
+// The symbols by their own names: with 64-bit file offsets, the headers name stat "stat64".
+#define CSVQ_COUNTED_STAT(function, symbol)                                                         \
+    extern "C" int function(const char* path, void* buf) __asm__(symbol);                         \
+    extern "C" int function(const char* path, void* buf)                                          \
+    {                                                                                             \
+        static auto next = NextSymbol<int (*)(const char*, void*)>(symbol);                        \
+        CountStat(path);                                                                          \
+        return next(path, buf);                                                                   \
+    }
+CSVQ_COUNTED_STAT(CountedStat, "stat")
+CSVQ_COUNTED_STAT(CountedStat64, "stat64")
+CSVQ_COUNTED_STAT(CountedLstat, "lstat")
+CSVQ_COUNTED_STAT(CountedLstat64, "lstat64")
+#undef CSVQ_COUNTED_STAT
 
 namespace {
 
@@ -1479,16 +1517,105 @@ TEST_F(AppWindowTest, FileViewPropertiesSaysSoAndOtherCommandsStayThere)
 
 } // namespace
 
+// The viewer's own tab art, counting how often the tab row measures a tab; its clones share the
+// count.
+class CountingTabArt : public CCustomTabArt
+{
+public:
+    explicit CountingTabArt(std::shared_ptr<long> count)
+        : CCustomTabArt(*wxWHITE), m_count(std::move(count))
+    {
+    }
+    wxAuiTabArt* Clone() override { return new CountingTabArt(*this); }
+    wxSize GetTabSize(wxDC& dc, wxWindow* wnd, const wxString& caption, const wxBitmapBundle& bitmap, bool active,
+                      int closeButtonState, int* xExtent) override
+    {
+        ++*m_count;
+        return CCustomTabArt::GetTabSize(dc, wnd, caption, bitmap, active, closeButtonState, xExtent);
+    }
+
+private:
+    std::shared_ptr<long> m_count;
+};
+
+// Small files of their own folder for the tests of many documents.
+std::vector<std::string> WriteManyCsv(const std::string& folder, int count)
+{
+    mkdir(folder.c_str(), 0700);
+    std::vector<std::string> paths;
+    for (int i = 0; i < count; ++i)
+    {
+        paths.push_back(folder + "/many-" + std::to_string(i) + ".csv");
+        std::ofstream(paths.back()) << "a;b\n" << i << ";x\n";
+    }
+    return paths;
+}
+
+OpenSwitchDelivery DeliveryOf(const std::vector<std::string>& paths)
+{
+    OpenSwitchDelivery delivery;
+    for (const std::string& path : paths)
+        delivery.paths.push_back(wxString::FromUTF8(path));
+    return delivery;
+}
+
+constexpr int kManyDocuments = 80;
+
+// Opening many files costs each of them the same, however many are open: the tab row measures
+// each new tab a few times (not every tab at every new one, nor at every paint while they open),
+// and a path is looked up among the open documents with a stat of it, not of each of them.
+TEST_F(AppWindowTest, OpeningManyDocumentsCostsEachTheSameWhateverIsOpen)
+{
+    const std::string folder = g_testHome + "/many-open";
+    std::vector<std::string> paths = WriteManyCsv(folder, kManyDocuments + 1);
+    const std::string last = paths.back();
+    paths.pop_back();
+    wxAuiTabArt* original = Frame().GetClientWindow()->GetArtProvider()->Clone();
+    auto measures = std::make_shared<long>(0);
+    Frame().SetArtProvider(new CountingTabArt(measures));
+    *measures = 0;
+
+    App().OpenFiles(DeliveryOf(paths));
+    Pump(300);
+    const long openMeasures = *measures;
+    ASSERT_EQ(App().GetDocManager()->GetDocuments().GetCount(), size_t(kManyDocuments));
+    EXPECT_LT(openMeasures, 8 * kManyDocuments) << "tab measures for " << kManyDocuments << " documents";
+
+    // With all of them open: one more, and one open already (activated, not opened again).
+    g_statCalls = 0;
+    g_statFolder = folder;
+    App().OpenFile(wxString::FromUTF8(last));
+    const long openOneStats = g_statCalls;
+    g_statCalls = 0;
+    App().OpenFile(wxString::FromUTF8(paths[kManyDocuments / 2]));
+    const long findOneStats = g_statCalls;
+    g_statFolder.clear();
+    EXPECT_EQ(App().GetDocManager()->GetDocuments().GetCount(), size_t(kManyDocuments + 1));
+    EXPECT_EQ(Frame().GetActiveDocument()->GetFilename().utf8_string(), paths[kManyDocuments / 2]);
+    EXPECT_LT(openOneStats, 10) << "stat calls to open a file with " << kManyDocuments << " open";
+    EXPECT_LT(findOneStats, 10) << "stat calls to find an open file among " << kManyDocuments;
+
+    Frame().SetArtProvider(original);
+}
+
 namespace {
 
-// Last: it closes the main window.
+// Last: it closes the main window. Many documents close at the cost of each: the tab row does
+// not measure every tab left whenever one goes.
 TEST_F(AppWindowTest, ClosingTheMainWindowWithDocumentsOpenClosesThemAll)
 {
     ASSERT_NE(Open(WriteCsv("closing1.csv", 12000)), nullptr);
     Command(ID_WINDOW_NEW);
     ASSERT_NE(Open(WriteCsv("closing2.csv", 20)), nullptr);
+    App().OpenFiles(DeliveryOf(WriteManyCsv(g_testHome + "/many-close", kManyDocuments)));
+    Pump(300);
+    ASSERT_EQ(App().GetDocManager()->GetDocuments().GetCount(), size_t(kManyDocuments + 2));
+    auto measures = std::make_shared<long>(0);
+    Frame().SetArtProvider(new CountingTabArt(measures));
+    *measures = 0;
     Frame().Close(true);
     Pump(200);
+    EXPECT_LT(*measures, 8 * kManyDocuments) << "tab measures to close " << kManyDocuments + 2 << " documents";
     EXPECT_TRUE(App().GetDocManager()->GetDocumentsVector().empty());
     EXPECT_EQ(App().GetMainFrame(), nullptr);
     // The layout was saved for the next start.
