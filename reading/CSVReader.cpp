@@ -227,6 +227,19 @@ UnitMasks::BuildFunction UnitMasks::Build()
 #endif
 }
 
+// Moves `count` units (Units to 2 * Units of them) as its first and last Units, both read before
+// either is written.
+template <size_t Units>
+inline void MoveTwoPieces(char16_t* to, const char16_t* from, size_t count)
+{
+    char16_t head[Units];
+    char16_t tail[Units];
+    std::memcpy(head, from, sizeof head);
+    std::memcpy(tail, from + count - Units, sizeof tail);
+    std::memcpy(to, head, sizeof head);
+    std::memcpy(to + count - Units, tail, sizeof tail);
+}
+
 // Moves `count` units down to `to` (never above `from`), short runs without a call. A short run
 // is read whole, as two pieces that may overlap, before any of it is written, so the run may
 // overlap its new place; nothing outside [from, from + count) is read.
@@ -238,32 +251,11 @@ inline void MoveDown(char16_t* to, const char16_t* from, size_t count)
         return;
     }
     if (count >= 8)
-    {
-        uint64_t a[2];
-        uint64_t b[2];
-        std::memcpy(a, from, 16);
-        std::memcpy(b, from + count - 8, 16);
-        std::memcpy(to, a, 16);
-        std::memcpy(to + count - 8, b, 16);
-    }
+        MoveTwoPieces<8>(to, from, count);
     else if (count >= 4)
-    {
-        uint64_t a;
-        uint64_t b;
-        std::memcpy(&a, from, 8);
-        std::memcpy(&b, from + count - 4, 8);
-        std::memcpy(to, &a, 8);
-        std::memcpy(to + count - 4, &b, 8);
-    }
+        MoveTwoPieces<4>(to, from, count);
     else if (count >= 2)
-    {
-        uint32_t a;
-        uint32_t b;
-        std::memcpy(&a, from, 4);
-        std::memcpy(&b, from + count - 2, 4);
-        std::memcpy(to, &a, 4);
-        std::memcpy(to + count - 2, &b, 4);
-    }
+        MoveTwoPieces<2>(to, from, count);
     else if (count == 1)
     {
         to[0] = from[0];
@@ -987,49 +979,22 @@ void LCSVReader::ParseLine(const std::u16string& line, CSVRecord& fields, bool& 
 
 void LCSVReader::StripQuotes(CSVRecord& record)
 {
-    // Most records hold no field with a quotation mark at either end: they are only looked at.
-    const size_t count = record.size();
-    if (count == 0)
+    // Each field's text moves down over the marks cut before it, and has its own marks cut as a
+    // read record's fields have theirs cut while the line is split.
+    if (record.empty())
         return;
-    size_t first = 0;
-    size_t scanBegin = 0;
-    {
-        const CSVRecord::Store& seen = *record.store;
-        const char16_t* const chars = seen.text.data();
-        const uint32_t* const ends = seen.ends.data();
-        for (; first < count; ++first)
-        {
-            const size_t end = ends[first] & CSVRecord::kEndMask;
-            if (end > scanBegin && (chars[scanBegin] == kQuoteMark || chars[end - 1] == kQuoteMark))
-                break;
-            scanBegin = end;
-        }
-    }
-    if (first == count)
-        return;
-    // From that field on, each field's text moves down over the marks cut before it.
     CSVRecord::Store& store = record.Mutable();
-    char16_t* data = store.text.data();
-    size_t write = scanBegin;
-    size_t begin = write;
-    for (size_t i = first; i < count; ++i)
+    char16_t* const data = store.text.data();
+    size_t write = 0;
+    size_t begin = 0;
+    for (uint32_t& entry : store.ends)
     {
-        const uint32_t entry = store.ends[i];
-        size_t end = entry & CSVRecord::kEndMask;
-        const size_t nextBegin = end;
-        size_t from = begin;
-        if (end > from && (data[from] == kQuoteMark || data[end - 1] == kQuoteMark))
-        {
-            while (end > from && data[end - 1] == kQuoteMark)
-                --end;
-            while (from < end && data[from] == kQuoteMark)
-                ++from;
-        }
-        if (from != write && end > from)
-            MoveDown(data + write, data + from, end - from);
-        write += end - from;
-        store.ends[i] = (entry & CSVRecord::kQuotedBit) | static_cast<uint32_t>(write);
-        begin = nextBegin;
+        const size_t end = entry & CSVRecord::kEndMask;
+        if (write != begin)
+            MoveDown(data + write, data + begin, end - begin);
+        write = CutFieldQuotes(data, write, write + (end - begin));
+        entry = (entry & CSVRecord::kQuotedBit) | static_cast<uint32_t>(write);
+        begin = end;
     }
     store.text.resize(write);
 }
