@@ -216,10 +216,9 @@ UnitMasks::BuildFunction UnitMasks::Build()
 {
 #if defined(__x86_64__) && defined(__GNUC__)
     static const BuildFunction chosen = [] {
-        __builtin_cpu_init();
-        if (SimdAllows(SimdLevel::Avx512) && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw"))
+        if (SimdUse(SimdKernel::Avx512Bw))
             return BuildMasksAvx512;
-        return SimdAllows(SimdLevel::Sse2) ? BuildMasksSse2 : BuildMasksPortable;
+        return SimdUse(SimdKernel::Sse2) ? BuildMasksSse2 : BuildMasksPortable;
     }();
     return chosen;
 #else
@@ -525,10 +524,7 @@ DecodeUtf8Avx512(const uint8_t* s, size_t n, char16_t*& o)
 
 bool HasAvx512Utf8()
 {
-    __builtin_cpu_init();
-    return SimdAllows(SimdLevel::Avx512) && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi2") &&
-           __builtin_cpu_supports("bmi2");
+    return SimdUse(SimdKernel::Avx512Utf8);
 }
 #endif
 

@@ -235,7 +235,7 @@ inline uint64_t BreakMask64Sse2(const uint8_t* p)
 
 inline bool VectorBreakMask()
 {
-    static const bool allowed = SimdAllows(SimdLevel::Sse2);
+    static const bool allowed = SimdUse(SimdKernel::Sse2);
     return allowed;
 }
 
@@ -355,10 +355,9 @@ using SkipBlocksFn = size_t (*)(const uint8_t*, size_t, size_t, uint64_t&, uint6
 
 SkipBlocksFn ChooseSkipBlocks()
 {
-    __builtin_cpu_init();
-    if (SimdAllows(SimdLevel::Avx2) && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt"))
+    if (SimdUse(SimdKernel::Avx2))
         return SkipBlocksAvx2;
-    if (SimdAllows(SimdLevel::Sse2))
+    if (SimdUse(SimdKernel::Sse2))
         return SkipBlocksSse2;
     return SkipBlocksPortable;
 }

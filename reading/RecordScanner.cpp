@@ -106,14 +106,13 @@ using EventMasksFn = void (*)(const uint8_t*, size_t, uint64_t*);
 EventMasksFn ChooseEventMasks()
 {
 #if defined(__x86_64__) && defined(__GNUC__)
-    __builtin_cpu_init();
-    if (SimdAllows(SimdLevel::Avx512) && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw"))
+    if (SimdUse(SimdKernel::Avx512Bw))
         return EventMasksAvx512;
-    if (SimdAllows(SimdLevel::Avx2) && __builtin_cpu_supports("avx2"))
+    if (SimdUse(SimdKernel::Avx2))
         return EventMasksAvx2;
 #endif
 #if defined(__SSE2__)
-    if (SimdAllows(SimdLevel::Sse2))
+    if (SimdUse(SimdKernel::Sse2))
         return EventMasksSse2;
 #endif
     return EventMasksScalar;
@@ -412,8 +411,7 @@ uint64_t LRecordScanner::FindPattern(const BytePattern& pattern, uint64_t from, 
     const size_t last = static_cast<size_t>(to - from) - size;  // the last place a match can start
     size_t i = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
-    static const bool wide = SimdAllows(SimdLevel::Avx512) && __builtin_cpu_supports("avx512f") &&
-                             __builtin_cpu_supports("avx512bw");
+    static const bool wide = SimdUse(SimdKernel::Avx512Bw);
     if (wide)
     {
         size_t match = 0;
@@ -422,7 +420,7 @@ uint64_t LRecordScanner::FindPattern(const BytePattern& pattern, uint64_t from, 
     }
 #endif
 #if defined(__SSE2__)
-    static const bool vector = SimdAllows(SimdLevel::Sse2);
+    static const bool vector = SimdUse(SimdKernel::Sse2);
     const __m128i a0 = _mm_set1_epi8(static_cast<char>(pattern.bytes[0][0]));
     const __m128i b0 = _mm_set1_epi8(static_cast<char>(pattern.bytes[0][1]));
     const __m128i aL = _mm_set1_epi8(static_cast<char>(pattern.bytes[size - 1][0]));

@@ -62,3 +62,45 @@ const char* SimdLevelName(SimdLevel level)
     }
     return "avx512";
 }
+
+namespace
+{
+struct KernelSupport
+{
+    bool sse2 = false;
+    bool avx2 = false;
+    bool avx512Bw = false;
+    bool avx512Utf8 = false;
+};
+
+KernelSupport AskProcessor()
+{
+    KernelSupport support;
+#if defined(__x86_64__) && defined(__GNUC__)
+    __builtin_cpu_init();
+    support.sse2 = SimdAllows(SimdLevel::Sse2);
+    support.avx2 = SimdAllows(SimdLevel::Avx2) && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+    support.avx512Bw = SimdAllows(SimdLevel::Avx512) && __builtin_cpu_supports("avx512f") &&
+                       __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("bmi2");
+    support.avx512Utf8 = support.avx512Bw && __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi2");
+#endif
+    return support;
+}
+}
+
+bool SimdUse(SimdKernel kernel)
+{
+    static const KernelSupport support = AskProcessor();
+    switch (kernel)
+    {
+    case SimdKernel::Sse2:
+        return support.sse2;
+    case SimdKernel::Avx2:
+        return support.avx2;
+    case SimdKernel::Avx512Bw:
+        return support.avx512Bw;
+    case SimdKernel::Avx512Utf8:
+        return support.avx512Utf8;
+    }
+    return false;
+}

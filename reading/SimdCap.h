@@ -7,7 +7,7 @@
 //   CSVQ_SIMD=sse2     SSE2 at most
 //   CSVQ_SIMD=scalar   no vector instructions: the portable loops only
 // Any other value is reported once on standard error and ignored. The variable is read once, on
-// the first call; every dispatch asks SimdAllows() before it asks the processor.
+// the first call. SimdUse() is the one place that asks the processor: every dispatch asks it.
 #pragma once
 
 enum class SimdLevel
@@ -33,3 +33,16 @@ bool ParseSimdLevel(const char* text, SimdLevel& level);
 
 // "avx512", "avx2", "sse2" or "scalar".
 const char* SimdLevelName(SimdLevel level);
+
+// The instruction sets a vector path needs. Each kernel is used only when SimdUse() says so.
+enum class SimdKernel
+{
+    Sse2,        // SSE2 (every x86-64 processor)
+    Avx2,        // AVX2 and POPCNT
+    Avx512Bw,    // AVX-512 F and BW, with BMI2
+    Avx512Utf8,  // AVX-512 F, BW, VL and VBMI2, with BMI2 (the UTF-8 decoder's compress)
+};
+
+// Whether the kernel may run here: the processor has its instructions and the ceiling allows
+// its level. Asked of the processor once; the answer never changes within a process.
+bool SimdUse(SimdKernel kernel);

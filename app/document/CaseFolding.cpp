@@ -114,7 +114,7 @@ FindNeedle::FindNeedle(const std::u16string& text, bool caseSensitive)
     for (size_t i = startCount; i < kMaxStarts; ++i)
         starts[i] = starts[0];
 #if defined(__SSE2__)
-    blockScan = SimdAllows(SimdLevel::Sse2);
+    blockScan = SimdUse(SimdKernel::Sse2);
     for (size_t i = 0; i < kMaxStarts; ++i)
         startBlocks[i] = _mm_set1_epi16(static_cast<short>(starts[i]));
     const unsigned bit = static_cast<unsigned>(starts[0] ^ starts[1]);
@@ -132,8 +132,7 @@ void FindNeedle::SetWideScan(bool enabled)
 {
     wideScan = false;
 #if defined(CSVQ_FIND_AVX512)
-    static const bool hasAvx512 = SimdAllows(SimdLevel::Avx512) && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                                  __builtin_cpu_supports("bmi2");
+    static const bool hasAvx512 = SimdUse(SimdKernel::Avx512Bw);
     wideScan = enabled && hasAvx512 && !viaFolding && !needle.empty();
 #else
     (void)enabled;
