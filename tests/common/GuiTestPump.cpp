@@ -7,6 +7,7 @@
 
 #include <wx/app.h>
 #include <wx/utils.h>
+#include <wx/window.h>
 
 namespace
 {
@@ -60,6 +61,18 @@ bool PumpUntilIdle(int timeoutMs)
         quietRounds = pending ? 0 : quietRounds + 1;
     }
     return true;
+}
+
+bool PumpUntilShown(wxWindow* window, int timeoutMs)
+{
+    return PumpUntil([window] { return window->IsShownOnScreen(); }, timeoutMs) && PumpUntilIdle(timeoutMs);
+}
+
+bool DestroyAndPump(wxWindow* window, int timeoutMs)
+{
+    window->Destroy();
+    // Only compared from here on: the window may be gone.
+    return PumpUntil([window] { return !wxPendingDelete.Member(window); }, timeoutMs) && PumpUntilIdle(timeoutMs);
 }
 
 void Pump(int ms)

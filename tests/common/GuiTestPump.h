@@ -5,6 +5,8 @@
 
 #include <functional>
 
+class wxWindow;
+
 // How long a test waits for a state by default: generous, as the window tests also run under the
 // sanitizers and Xvfb, next to other suites.
 inline constexpr int kGuiWaitMs = 20000;
@@ -19,6 +21,12 @@ bool PumpUntil(const std::function<bool()>& condition, int timeoutMs = kGuiWaitM
 // what a command, a focus change, a shown window or a simulated key started has been handled.
 // Returns false when events still came after timeoutMs.
 bool PumpUntilIdle(int timeoutMs = kGuiWaitMs);
+
+// Waits until the window is on screen and its first events are handled.
+bool PumpUntilShown(wxWindow* window, int timeoutMs = kGuiWaitMs);
+
+// Destroys the window and waits until it is deleted (a top-level window goes at idle time).
+bool DestroyAndPump(wxWindow* window, int timeoutMs = kGuiWaitMs);
 
 // Runs events for ms milliseconds, whatever happens: for a test that proves that nothing happens
 // within a time.
