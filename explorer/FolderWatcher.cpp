@@ -36,12 +36,14 @@ void WatchFolders(std::shared_ptr<FolderWatcherThreadParams> params, std::shared
                 watches.insert(watch);
         }
     }
+    if (!watches.empty())
+        params->armed.store(true, std::memory_order_release);
 
     alignas(inotify_event) char buffer[16 * 1024];
     while (!watches.empty() && params->running.load(std::memory_order_acquire))
     {
         pollfd fds[2] = {{inotifyFd, POLLIN, 0}, {params->wakeFd, POLLIN, 0}};
-        const int ready = poll(fds, params->wakeFd >= 0 ? 2 : 1, 500);
+        const int ready = poll(fds, params->wakeFd >= 0 ? 2 : 1, kFolderWatcherPollMs);
         if (ready < 0)
         {
             if (errno == EINTR)
@@ -156,6 +158,11 @@ void FolderWatcher::Stop()
 bool FolderWatcher::IsWatching() const
 {
     return m_alive && m_alive->load(std::memory_order_acquire);
+}
+
+bool FolderWatcher::IsArmed() const
+{
+    return m_params && m_params->armed.load(std::memory_order_acquire);
 }
 
 std::vector<std::u16string> FolderWatcher::GetFolders() const

@@ -11,12 +11,18 @@
 
 #include "ExplorerCommands.h"
 
+// The longest the watcher waits for a change before it looks at its running flag again; a stop
+// does not wait for it, as it wakes the watcher.
+inline constexpr int kFolderWatcherPollMs = 500;
+
 // One watcher's parameters. `running` and `target` are written by the GUI thread and read by the
 // watcher without a lock; the block lives until both threads are done with it.
 struct FolderWatcherThreadParams
 {
     std::vector<std::u16string> folders;
     std::atomic<bool> running{false};
+    // Set by the watcher once its watches are in place (never when no folder could be watched).
+    std::atomic<bool> armed{false};
     std::atomic<ExplorerCommandSink*> target{nullptr};
     std::vector<std::u16string> spareFolders;
     int generation = 0;
@@ -50,8 +56,12 @@ public:
 
     // True from Start until Stop (the thread may have ended by itself meanwhile).
     bool HasWatcher() const { return m_thread.joinable(); }
-    // True while the watcher thread still runs its loop.
+    // True while the watcher thread still runs its loop (also before its watches are in place).
     bool IsWatching() const;
+    // True once the watcher's watches are in place: every change made after that is reported.
+    // It stays true when the watcher ends by itself, and is never true for a watcher that could
+    // watch none of its folders.
+    bool IsArmed() const;
     int GetGeneration() const { return m_params ? m_params->generation : 0; }
     // The folders of the current watcher (empty without one).
     std::vector<std::u16string> GetFolders() const;

@@ -1,4 +1,5 @@
-// Shared pieces of the window tests: event pumping, recorded message boxes, CSV files.
+// Shared pieces of the window tests: recorded message boxes, CSV files (the event pumping is
+// GuiTestPump.h's).
 #pragma once
 
 #include <sys/stat.h>
@@ -14,6 +15,7 @@
 #include <wx/utils.h>
 
 #include "CMessageBoxInterface.h"
+#include "GuiTestPump.h"
 
 class RecordingMessageBoxes : public CMessageBoxInterface
 {
@@ -30,35 +32,6 @@ public:
 
 extern RecordingMessageBoxes g_messageBoxes;
 inline std::string g_testHome;
-
-// Lets the toolkit and wx process events, pending calls and idle work for about ms.
-inline void Pump(int ms = 50)
-{
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    do
-    {
-        wxYield();
-        if (wxTheApp)
-        {
-            wxTheApp->ProcessPendingEvents();
-            wxTheApp->ProcessIdle();
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    } while (std::chrono::steady_clock::now() < end);
-}
-
-// Pumps until the condition holds or the time is up; returns the condition.
-inline bool PumpUntil(const std::function<bool()>& condition, int ms = 5000)
-{
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!condition())
-    {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        Pump(10);
-    }
-    return true;
-}
 
 // A CSV file of `records` lines "r<n>;<n>;value <n>" under the test home; returns its path.
 inline std::string WriteCsv(const std::string& name, int records, const std::string& separator = ";")

@@ -9,6 +9,7 @@
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>
 #include <wx/filehistory.h>
+#include <wx/filename.h>
 #include <wx/frame.h>
 #include <wx/menu.h>
 #include <wx/print.h>
@@ -115,7 +116,7 @@ protected:
         if (!App().GetMainFrame())
             return;
         App().GetDocManager()->CloseDocuments(true);
-        Pump(50);
+        PumpUntilIdle();
         g_messageBoxes.texts.clear();
         g_messageBoxes.styles.clear();
     }
@@ -124,7 +125,14 @@ protected:
     CCSVQuibboAppDoc* Open(const std::string& path)
     {
         App().OpenFile(wxString::FromUTF8(path));
-        Pump(100);
+        const wxFileName file(wxString::FromUTF8(path));
+        PumpUntil([&] {
+            CCSVQuibboAppDoc* doc = ActiveDoc();
+            CCSVQuibboAppView* view = ActiveView();
+            return doc && wxFileName(doc->GetFilename()).SameAs(file) && view && view->GetDocument() == doc &&
+                   view->GetGrid()->IsShownOnScreen();
+        });
+        PumpUntilIdle();
         return ActiveDoc();
     }
 
@@ -142,7 +150,7 @@ protected:
         wxCommandEvent event(wxEVT_MENU, id);
         event.SetEventObject(&Frame());
         Frame().GetEventHandler()->ProcessEvent(event);
-        Pump(20);
+        PumpUntilIdle();
     }
 
     // The state the command would have in a menu: enabled, and whether any handler said so.
@@ -212,28 +220,30 @@ TEST_F(AppWindowTest, ToolbarBoxesLimitTextAndShowCueTexts)
     EXPECT_EQ(search->GetHint(), "Search");
 
     // Without a document both boxes are disabled, as their commands reach nobody.
-    Pump(50);
+    PumpUntilIdle();
     EXPECT_FALSE(go->IsEnabled());
     EXPECT_FALSE(search->IsEnabled());
     ASSERT_NE(Open(WriteCsv("boxes.csv", 10)), nullptr);
-    Pump(100);
+    PumpUntilIdle();
     EXPECT_TRUE(go->IsEnabled());
     EXPECT_TRUE(search->IsEnabled());
 
     wxUIActionSimulator sim;
     go->SetFocus();
-    Pump(50);
+    PumpUntilIdle();
     sim.Text("12a3456789012345678901234");
-    Pump(100);
+    PumpUntil([&] { return go->GetValue().length() >= 20; });
+    PumpUntilIdle();
     EXPECT_EQ(go->GetValue(), "12345678901234567890") << "a letter dropped, 20 digits kept";
     go->ChangeValue("");
 
     search->SetFocus();
-    Pump(50);
+    PumpUntilIdle();
     search->ChangeValue(wxString(499, 'q'));
     search->SetInsertionPointEnd();
     sim.Text("rst");
-    Pump(200);
+    PumpUntil([&] { return search->GetValue().length() >= 500; });
+    PumpUntilIdle();
     EXPECT_EQ(search->GetValue().length(), 500u);
     search->ChangeValue("");
 }
@@ -268,7 +278,7 @@ TEST_F(AppWindowTest, MenusAndCommandStatesWithoutAndWithADocument)
     // Closing the tab closes the document.
     ASSERT_NE(Frame().GetActiveChild(), nullptr);
     Frame().GetActiveChild()->Close();
-    Pump(100);
+    PumpUntilIdle();
     EXPECT_TRUE(App().GetDocManager()->GetDocumentsVector().empty());
     EXPECT_EQ(Frame().GetMenuBar()->GetMenuCount(), 3u);
     EXPECT_EQ(Frame().GetTitle(), "CSV Quibbo");
@@ -295,7 +305,7 @@ TEST_F(AppWindowTest, OpenScrollSelectAndCopy)
     view->GetCore().OnScroll(GRID_SB_THUMBTRACK, 0, 0, {});
     EXPECT_EQ(grid->GetRootBox()->children.size(), 10000u);
     grid->Redraw();
-    Pump(50);
+    PumpUntilIdle();
 
     // Selecting a row shows it in Row details; Copy puts it on the clipboard.
     LGridBox* box = nullptr;
@@ -304,11 +314,11 @@ TEST_F(AppWindowTest, OpenScrollSelectAndCopy)
             box = b;
     ASSERT_NE(box, nullptr);
     grid->SelectBox(box, true);
-    Pump(50);
+    PumpUntilIdle();
     EXPECT_EQ(RowDetailsText(), "r4601;4601;value 4601\n");
     EXPECT_TRUE(Enabled(wxID_COPY));
     grid->SetFocus();
-    Pump(20);
+    PumpUntilIdle();
     Command(wxID_COPY);
     ASSERT_TRUE(wxTheClipboard->Open());
     wxTextDataObject data;
@@ -361,7 +371,7 @@ TEST_F(AppWindowTest, PageStepsShowEveryRecordDownAndUp)
         wxScrollWinEvent event(type, 0, wxVERTICAL);
         event.SetEventObject(grid);
         grid->GetEventHandler()->ProcessEvent(event);
-        Pump(5);
+        PumpUntilIdle();
     };
 
     std::vector<uint64_t> rows = shownWhole();
@@ -409,15 +419,16 @@ TEST_F(AppWindowTest, FindNextWithF3AndTheEndOfTheDocument)
     // F3 goes on from the selection; Shift+F3 does nothing.
     Frame().GetSearchBox()->ChangeValue("value 700");
     ActiveView()->GetGrid()->SetFocus();
-    Pump(50);
+    PumpUntilIdle();
     wxUIActionSimulator sim;
     sim.KeyDown(WXK_F3);
     sim.KeyUp(WXK_F3);
-    Pump(100);
+    PumpUntil([&] { return SelectedRow() != 7001u; });
+    PumpUntilIdle();
     EXPECT_EQ(SelectedRow(), 7002u) << "\"value 7002\"... no: \"value 700\" first occurs after 7001 in 7002";
     sim.KeyDown(WXK_F3, wxMOD_SHIFT);
     sim.KeyUp(WXK_F3, wxMOD_SHIFT);
-    Pump(100);
+    PumpUntilIdle();
     EXPECT_EQ(SelectedRow(), 7002u);
 
     // No more hits: the message, the search never wraps.
@@ -463,7 +474,7 @@ TEST_F(AppWindowTest, FindNextMarksCyrillicHitsInRowDetailsWithMatchCaseOff)
             CPropertyView* props = Frame().GetPropertiesPane();
             props->GetEncodingList()->SetSelection(c.encodingIndex);
             props->Apply();
-            Pump(50);
+            PumpUntilIdle();
             ASSERT_EQ(doc->GetCore().GetReadOptions().encodingIndex, c.encodingIndex);
         }
         ASSERT_FALSE(doc->GetCore().GetMatchCase());
@@ -474,7 +485,7 @@ TEST_F(AppWindowTest, FindNextMarksCyrillicHitsInRowDetailsWithMatchCaseOff)
         EXPECT_EQ(editor->GetSelectedText(), wxString::FromUTF8(c.marked));
         Frame().GetSearchBox()->ChangeValue("");
         App().GetDocManager()->CloseDocuments(true);
-        Pump(50);
+        PumpUntilIdle();
     }
 }
 
@@ -483,11 +494,12 @@ TEST_F(AppWindowTest, GoToLineFromTheBoxWithEnter)
     ASSERT_NE(Open(WriteCsv("goto.csv", 100000)), nullptr);
     CGotoLineComboBox* go = Frame().GetGotoLineBox();
     go->SetFocus();
-    Pump(50);
+    PumpUntilIdle();
     wxUIActionSimulator sim;
     sim.Text("60000");
     sim.Char(WXK_RETURN);
-    Pump(300);
+    PumpUntil([&] { return SelectedRow() == 60000u && RowDetailsText() == "r60000;60000;value 60000\n"; });
+    PumpUntilIdle();
     EXPECT_EQ(SelectedRow(), 60000u);
     LGridBox* root = ActiveView()->GetGrid()->GetRootBox();
     ASSERT_FALSE(root->children.empty());
@@ -508,7 +520,7 @@ TEST_F(AppWindowTest, ApplyInPropertiesRereadsTheActiveDocumentAndTabsShowTheirO
 
     // Activate the comma file, choose Comma and apply: its rows split into three fields.
     Frame().GetNotebook()->SetSelection(0);
-    Pump(100);
+    PumpUntilIdle();
     ASSERT_EQ(ActiveDoc(), first);
     auto* box = AsRowBox(ActiveView()->GetGrid()->GetRootBox()->children.front());
     EXPECT_EQ(box->fields.size(), 1u);
@@ -518,7 +530,7 @@ TEST_F(AppWindowTest, ApplyInPropertiesRereadsTheActiveDocumentAndTabsShowTheirO
     props->GetRadio(1)->GetEventHandler()->ProcessEvent(click);
     props->GetEncodingList()->SetSelection(0);
     props->Apply();
-    Pump(50);
+    PumpUntilIdle();
     EXPECT_EQ(first->GetCore().GetReadOptions().separator, 1);
     EXPECT_EQ(second->GetCore().GetReadOptions().separator, 0) << "only the active document changes";
     box = AsRowBox(ActiveView()->GetGrid()->GetRootBox()->children.front());
@@ -527,10 +539,10 @@ TEST_F(AppWindowTest, ApplyInPropertiesRereadsTheActiveDocumentAndTabsShowTheirO
     // An unapplied choice is replaced by the options of the window activated next.
     props->GetRadio(2)->SetValue(true);
     Frame().GetNotebook()->SetSelection(1);
-    Pump(100);
+    PumpUntilIdle();
     EXPECT_TRUE(props->GetRadio(0)->GetValue());
     Frame().GetNotebook()->SetSelection(0);
-    Pump(100);
+    PumpUntilIdle();
     EXPECT_TRUE(props->GetRadio(1)->GetValue());
     EXPECT_EQ(props->GetEncodingList()->GetSelection(), 0);
 }
@@ -538,7 +550,7 @@ TEST_F(AppWindowTest, ApplyInPropertiesRereadsTheActiveDocumentAndTabsShowTheirO
 TEST_F(AppWindowTest, AFileThatCannotBeReadIsReportedAndOpensNothing)
 {
     App().OpenFile(wxString::FromUTF8(g_testHome + "/missing.csv"));
-    Pump(100);
+    PumpUntilIdle();
     EXPECT_TRUE(App().GetDocManager()->GetDocumentsVector().empty());
     ASSERT_EQ(g_messageBoxes.texts.size(), 1u);
     EXPECT_NE(g_messageBoxes.texts[0].Find("missing.csv"), wxNOT_FOUND) << g_messageBoxes.texts[0];
@@ -554,7 +566,7 @@ TEST_F(AppWindowTest, AFileThatCannotBeReadIsReportedAndOpensNothing)
     }
     EXPECT_NE(Open(binary), nullptr);
     ActiveView()->GetGrid()->Redraw();
-    Pump(50);
+    PumpUntilIdle();
 }
 
 TEST_F(AppWindowTest, RecentFilesHoldFour)
@@ -603,13 +615,17 @@ TEST_F(AppWindowTest, OutputPaneKeepsItsNewestLineInSight)
     COutputWnd* output = Frame().GetOutputPane();
     COutputList* list = output->GetList();
     list->Clear();
-    Pump(50);
+    PumpUntilIdle();
     for (int i = 0; i < 600; ++i)
     {
         output->AddLine(wxString::Format("line %d", i));
         if (i == 3 || i == 12 || i == 60 || i == 599)
         {
-            Pump(50);
+            // The list scrolls when the toolkit next lays it out.
+            PumpUntil([&] {
+                const int newest = static_cast<int>(list->GetCount()) - 1;
+                return list->GetTopItem() <= newest && newest < list->GetTopItem() + list->GetCountPerPage();
+            });
             const int newest = static_cast<int>(list->GetCount()) - 1;
             const int top = list->GetTopItem();
             const int shown = list->GetCountPerPage();
@@ -672,6 +688,8 @@ void Settle(COutputList* a, COutputList* b)
     PaneState lastB = StateOf(b);
     for (int turn = 0; turn < 200; ++turn)
     {
+        // A sampling turn of the wait for both to stop changing (their scrolls come with the
+        // toolkit's layout, not with the event queue).
         Pump(10);
         PaneState nowA = StateOf(a);
         PaneState nowB = StateOf(b);
@@ -712,7 +730,7 @@ TEST_F(AppWindowTest, OutputPaneTakesABurstAsLineByLine)
                         return single.List()->IsShownOnScreen() && burst.List()->IsShownOnScreen() &&
                                single.List()->GetSize() == burst.List()->GetSize();
                     }));
-                    Pump(20);
+                    PumpUntilIdle();
                     for (int i = 0; i < before; ++i)
                     {
                         single.pane->AddLine(wxString::Format("before %d", i));
@@ -781,7 +799,7 @@ TEST_F(AppWindowTest, OutputPaneShowsADocumentsBurstAsLineByLine)
     LoosePane single(output->GetList()->GetSize());
     ASSERT_TRUE(PumpUntil([&] { return single.List()->GetSize() == output->GetList()->GetSize(); }));
     output->GetList()->Clear();
-    Pump(30);
+    PumpUntilIdle();
     // The pane has every line of the search when its end is told in a message box.
     struct SeeingBoxes : CMessageBoxInterface
     {
@@ -823,7 +841,7 @@ TEST_F(AppWindowTest, RowDetailsFollowsTheActiveTabAndEmptiesWithTheLastDocument
         for (LGridBox* box : grid->GetRootBox()->children)
             if (box->rowNumber == row)
                 grid->SelectBox(box, true);
-        Pump(50);
+        PumpUntilIdle();
     };
     ASSERT_NE(Open(WriteCsv("first.csv", 30)), nullptr);
     selectRow(5);
@@ -835,18 +853,18 @@ TEST_F(AppWindowTest, RowDetailsFollowsTheActiveTabAndEmptiesWithTheLastDocument
     EXPECT_EQ(RowDetailsText(), "r7;7;value 7\n");
     // Back and forth between the tabs.
     Frame().GetNotebook()->SetSelection(0);
-    Pump(50);
+    PumpUntilIdle();
     EXPECT_EQ(SelectedRow(), 5u);
     EXPECT_EQ(RowDetailsText(), "r5;5;value 5\n");
     Frame().GetNotebook()->SetSelection(1);
-    Pump(50);
+    PumpUntilIdle();
     EXPECT_EQ(RowDetailsText(), "r7;7;value 7\n");
     // Closing the active tab shows the other one's rows; closing the last empties the pane.
     Frame().GetActiveChild()->Close();
-    Pump(100);
+    PumpUntilIdle();
     EXPECT_EQ(RowDetailsText(), "r5;5;value 5\n");
     Frame().GetActiveChild()->Close();
-    Pump(100);
+    PumpUntilIdle();
     EXPECT_EQ(Frame().GetActiveChild(), nullptr);
     EXPECT_EQ(RowDetailsText(), "");
 }
@@ -882,9 +900,9 @@ TEST_F(AppWindowTest, RowDetailsShowsReadOnlyTextAndFindsTheFirstHit)
     std::string longRow(60000, 'w');
     longRow += "needle";
     details->SetText(wxString::FromUTF8(longRow));
-    Pump(50);
+    PumpUntilIdle();
     EXPECT_TRUE(details->FindText("needle", true));
-    Pump(50);
+    PumpUntilIdle();
     // The hit lies many screens down the wrapped row, and the view went there.
     EXPECT_GT(editor->GetFirstVisibleLine(), editor->LinesOnScreen());
     int y = editor->PointFromPosition(editor->GetSelectionStart()).y;
@@ -1041,7 +1059,7 @@ TEST_F(AppWindowTest, NewDocumentsAreNumberedAfterTheTemplateName)
     for (int i = 0; i < 2; ++i)
     {
         Command(wxID_NEW);
-        Pump(50);
+        PumpUntilIdle();
         ASSERT_NE(ActiveDoc(), nullptr);
         names.push_back(ActiveDoc()->GetUserReadableName());
     }
@@ -1135,7 +1153,7 @@ TEST_F(AppWindowTest, SaveWritesNothingAndANewWindowStartsFilled)
     EXPECT_EQ(sizeOf(), before);
 
     Command(ID_WINDOW_NEW);
-    Pump(100);
+    PumpUntilIdle();
     EXPECT_EQ(ActiveDoc()->GetViewsVector().size(), 2u);
     CCSVQuibboAppView* second = ActiveView();
     ASSERT_NE(second, nullptr);
@@ -1354,7 +1372,7 @@ TEST_F(AppWindowTest, FarColumnsOfAWideFileAreDrawnWhereTheyBelong)
             ASSERT_EQ(grid->GetHorizontalOffset(), static_cast<uint64_t>(position));
             grid->Refresh();
             grid->Update();
-            Pump(60);
+            PumpUntilIdle();
 
             // What the window shows.
             wxBitmap shot(client.x, client.y, 24);
@@ -1494,7 +1512,7 @@ TEST_F(AppWindowTest, WideningThePropertiesPaneWidensTheEncodingList)
     CPropertyView* props = Frame().GetPropertiesPane();
     wxChoice* list = props->GetEncodingList();
     props->SetSize(props->GetSize().x + 120, props->GetSize().y);
-    Pump(50);
+    PumpUntilIdle();
     EXPECT_EQ(list->GetPosition().x + list->GetSize().x, props->GetClientSize().x - 4);
 }
 
@@ -1576,7 +1594,8 @@ TEST_F(AppWindowTest, OpeningManyDocumentsCostsEachTheSameWhateverIsOpen)
     *measures = 0;
 
     App().OpenFiles(DeliveryOf(paths));
-    Pump(300);
+    PumpUntil([&] { return App().GetDocManager()->GetDocuments().GetCount() >= size_t(kManyDocuments); });
+    PumpUntilIdle();
     const long openMeasures = *measures;
     ASSERT_EQ(App().GetDocManager()->GetDocuments().GetCount(), size_t(kManyDocuments));
     EXPECT_LT(openMeasures, 8 * kManyDocuments) << "tab measures for " << kManyDocuments << " documents";
@@ -1608,13 +1627,15 @@ TEST_F(AppWindowTest, ClosingTheMainWindowWithDocumentsOpenClosesThemAll)
     Command(ID_WINDOW_NEW);
     ASSERT_NE(Open(WriteCsv("closing2.csv", 20)), nullptr);
     App().OpenFiles(DeliveryOf(WriteManyCsv(g_testHome + "/many-close", kManyDocuments)));
-    Pump(300);
+    PumpUntil([&] { return App().GetDocManager()->GetDocuments().GetCount() >= size_t(kManyDocuments + 2); });
+    PumpUntilIdle();
     ASSERT_EQ(App().GetDocManager()->GetDocuments().GetCount(), size_t(kManyDocuments + 2));
     auto measures = std::make_shared<long>(0);
     Frame().SetArtProvider(new CountingTabArt(measures));
     *measures = 0;
     Frame().Close(true);
-    Pump(200);
+    PumpUntil([&] { return App().GetMainFrame() == nullptr && App().GetDocManager()->GetDocumentsVector().empty(); });
+    PumpUntilIdle();
     EXPECT_LT(*measures, 8 * kManyDocuments) << "tab measures to close " << kManyDocuments + 2 << " documents";
     EXPECT_TRUE(App().GetDocManager()->GetDocumentsVector().empty());
     EXPECT_EQ(App().GetMainFrame(), nullptr);

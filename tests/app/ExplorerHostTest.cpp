@@ -93,15 +93,15 @@ TEST(ExplorerHostTest, FolderChangesReachTheMainFrameAsThreadEvents)
 
     // The active document's folder is watched besides the listed one; another document's is not.
     App().OpenFile(wxString::FromUTF8(csv));
-    Pump(100);
+    PumpUntil([&] { return frame->GetActiveDocument() != nullptr; });
+    PumpUntilIdle();
     wxDocument* doc = frame->GetActiveDocument();
     ASSERT_NE(doc, nullptr);
     App().StartFolderWatcher(doc, {});
     FolderWatcher& watcher = App().GetExplorerServices().GetFolderWatcher();
     EXPECT_EQ(watcher.GetFolders(), (std::vector<std::u16string>{GridFromWxString(wxString::FromUTF8(listed)),
                                                                    GridFromWxString(wxString::FromUTF8(docs + "/"))}));
-    EXPECT_TRUE(PumpUntil([&] { return watcher.IsWatching(); }));
-    Pump(50);
+    EXPECT_TRUE(PumpUntil([&] { return watcher.IsArmed(); }));
     std::ofstream(docs + "/new.csv") << "x";
     EXPECT_TRUE(PumpUntil([&] { return !generations.empty(); }));
     for (int generation : generations)
@@ -115,5 +115,5 @@ TEST(ExplorerHostTest, FolderChangesReachTheMainFrameAsThreadEvents)
     App().StopFolderWatcher();
     frame->Unbind(wxEVT_THREAD, &Recorder::OnChanged, &recorder, ID_FOLDER_CHANGED);
     App().GetDocManager()->CloseDocuments(true);
-    Pump(50);
+    PumpUntilIdle();
 }

@@ -451,7 +451,7 @@ TEST(ExplorerServicesObject, StartsOneWatcherOnTheStoreFolderAndTheDocumentsFold
     EXPECT_EQ(services.GetFolderWatcher().GetFolders().size(), 2u);
     EXPECT_FALSE(services.GetFileStorageAccess().IsLocked());
 
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(WaitUntil([&] { return services.GetFolderWatcher().IsArmed(); }));
     tree.File("docs/new.csv");
     EXPECT_TRUE(sink.WaitFor(ID_FOLDER_CHANGED));
     services.StopFolderWatcher();

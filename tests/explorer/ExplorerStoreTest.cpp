@@ -461,7 +461,7 @@ TEST(ExplorerStoreLock, IsOwnerTrackedAndDoesNotCount)
         otherHeld = true;
         EXPECT_TRUE(access.IsHeldByCurrentThread());
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // fixed: shows that the other waits
     EXPECT_FALSE(otherHeld.load());
     EXPECT_TRUE(access.IsHeldByCurrentThread());
 

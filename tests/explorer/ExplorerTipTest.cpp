@@ -197,14 +197,13 @@ protected:
         frame->Show();
         tip = std::make_unique<CXInfoTip>();
         ASSERT_TRUE(tip->Create(frame));
-        Pump(50);
+        ASSERT_TRUE(PumpUntilShown(frame));
     }
     void TearDown() override
     {
         tip->Destroy();
         tip.release();
-        frame->Destroy();
-        Pump(20);
+        DestroyAndPump(frame);
     }
     wxFrame* frame = nullptr;
     std::unique_ptr<CXInfoTip> tip;

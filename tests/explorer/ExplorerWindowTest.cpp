@@ -180,15 +180,14 @@ protected:
         ASSERT_TRUE(explorer->Create(frame, wxID_ANY, wxPoint(0, 0), wxSize(600, 400)));
         explorer->SetNotifier(&notifier);
         frame->Show();
-        Pump(50);
+        ASSERT_TRUE(PumpUntilShown(frame));
         list = explorer->GetList();
         ASSERT_NE(list, nullptr);
     }
 
     void TearDown() override
     {
-        frame->Destroy();
-        Pump(20);
+        DestroyAndPump(frame);
         app.reset();
         services.reset();
         std::error_code error;
@@ -205,7 +204,7 @@ protected:
     void WaitForListing()
     {
         ASSERT_TRUE(PumpUntil([this] { return !list->IsListingRunning() && explorer->GetSearchBox()->IsEnabled(); }));
-        Pump(20);
+        PumpUntilIdle();
     }
 
     std::vector<std::u16string> Texts() const
@@ -427,7 +426,7 @@ TEST_F(ExplorerWindowTest, BadPathsChangeNothingOrListSafely)
     for (const std::u16string& path : {std::u16string(u""), U(root / "missing"), std::u16string(u"http://example.com/")})
     {
         explorer->NavigateToFolder(&path, true);
-        Pump(30);
+        PumpUntilIdle();
         EXPECT_EQ(Texts(), before);
         EXPECT_EQ(State().folderHistory.size(), history);
     }
@@ -439,7 +438,7 @@ TEST_F(ExplorerWindowTest, BadPathsChangeNothingOrListSafely)
     // A file in the path box is refused as a missing folder is: no listing, no history entry.
     const std::u16string file = U(root / "old.csv");
     explorer->NavigateToFolder(&file, true);
-    Pump(30);
+    PumpUntilIdle();
     EXPECT_FALSE(explorer->GetList()->IsListingRunning());
     EXPECT_EQ(Texts(), before);
     EXPECT_EQ(State().folderHistory.size(), history);
@@ -703,7 +702,8 @@ TEST_F(ExplorerWindowTest, PopupKeysAndTheTabRing)
     ASSERT_NE(popup, nullptr);
     wxTextCtrl* path = explorer->GetPathBox()->GetTextCtrl();
     path->SetFocus();
-    Pump(30);
+    PumpUntil([&] { return explorer->FocusedControl() == ExplorerControl::PathBox; });
+    PumpUntilIdle();
     ASSERT_EQ(explorer->FocusedControl(), ExplorerControl::PathBox);
     popup->Hide();
 
@@ -729,26 +729,27 @@ TEST_F(ExplorerWindowTest, PopupKeysAndTheTabRing)
     // The Tab ring: from the list to the path box with its text selected; Shift+Tab from back to
     // the list.
     list->SetFocus();
-    Pump(30);
+    PumpUntil([&] { return explorer->FocusedControl() == ExplorerControl::List; });
+    PumpUntilIdle();
     ASSERT_EQ(explorer->FocusedControl(), ExplorerControl::List);
     EXPECT_TRUE(explorer->PreTranslateKey(WXK_TAB, false));
-    Pump(30);
+    PumpUntilIdle();
     EXPECT_EQ(explorer->FocusedControl(), ExplorerControl::PathBox);
     long from = 0, to = 0;
     path->GetSelection(&from, &to);
     EXPECT_EQ(from, 0);
     EXPECT_EQ(to, path->GetLastPosition());
     explorer->GetBackButton()->SetFocus();
-    Pump(30);
+    PumpUntilIdle();
     EXPECT_TRUE(explorer->PreTranslateKey(WXK_TAB, true));
-    Pump(30);
+    PumpUntilIdle();
     EXPECT_EQ(explorer->FocusedControl(), ExplorerControl::List);
     // Enter in the search box searches; Left on the back button goes back.
     explorer->GetSearchBox()->SetFocus();
-    Pump(30);
+    PumpUntilIdle();
     EXPECT_TRUE(explorer->PreTranslateKey(WXK_RETURN, false));
     explorer->GetBackButton()->SetFocus();
-    Pump(30);
+    PumpUntilIdle();
     const int position = State().historyPosition;
     EXPECT_FALSE(explorer->PreTranslateKey(WXK_LEFT, false));
     WaitForListing();
@@ -816,7 +817,7 @@ TEST_F(ExplorerWindowTest, LayoutFollowsTheClientSize)
     // A narrow window: no negative widths.
     frame->SetClientSize(100, 300);
     explorer->SetSize(100, 300);
-    Pump(30);
+    PumpUntilIdle();
     EXPECT_EQ(explorer->GetPathBox()->GetSize().x, 0);
     EXPECT_GE(explorer->GetSearchBox()->GetSize().x, 0);
 }
@@ -869,11 +870,11 @@ TEST_F(ExplorerWindowTest, TheSelectionAndTheFocusFollowTheirEntriesOnEveryRefil
     {
         SCOPED_TRACE(c.what);
         explorer->OnResetSearchResults();
-        Pump(10);
+        PumpUntilIdle();
         SelectOnly({RowOf(u"old.csv"), RowOf(u"tool.exe")});
         list->SetItemState(RowOf(u"old.csv"), wxLIST_STATE_FOCUSED, wxLIST_STATE_FOCUSED);
         c.refill();
-        Pump(10);
+        PumpUntilIdle();
         if (RowOf(u"tool.exe") >= 0)
             EXPECT_EQ(SelectedNames(list), (std::vector<std::u16string>{u"old.csv", u"tool.exe"}));
         else
@@ -899,18 +900,18 @@ TEST_F(ExplorerWindowTest, APlainClickAfterASortReplacesTheSelection)
     Enter(root);
     frame->Raise();
     list->SetFocus();
-    Pump(50);
+    PumpUntilIdle();
     wxUIActionSimulator sim;
     const auto clickRow = [&](long row) {
         sim.MouseMove(list->GetListArea()->ClientToScreen(RowPoint(row)));
-        Pump(30);
+        PumpUntilIdle();
         sim.MouseClick();
-        Pump(60);
+        PumpUntilIdle();
     };
     clickRow(RowOf(u"old.csv"));
     ASSERT_EQ(SelectedNames(list), std::vector<std::u16string>{u"old.csv"});
     ClickColumn(0); // descending: old.csv moves
-    Pump(20);
+    PumpUntilIdle();
     EXPECT_EQ(FocusedName(list), u"old.csv");
     clickRow(RowOf(u"tool.exe"));
     EXPECT_EQ(SelectedNames(list), std::vector<std::u16string>{u"tool.exe"});
@@ -923,8 +924,8 @@ TEST_F(ExplorerWindowTest, BetweenTheListingsEndAndTheFillTheCountAndTheRowsAgre
     const std::u16string path = U(root / "sub");
     explorer->NavigateToFolder(&path, true);
     // The walk ends; its commands are taken, but not the timer turns that fill the list.
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    for (int i = 0; i < 500 && list->IsListingRunning(); ++i)
+    const auto walked = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (list->IsListingRunning() && std::chrono::steady_clock::now() < walked)
     {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
         wxTheApp->ProcessPendingEvents();
@@ -985,7 +986,7 @@ TEST_F(ExplorerWindowTest, FoldersAreTakenByTheirStepsAndFolderUpNeedsAParent)
     fs::remove(base / "moved" / "inner");
     fs::remove(base / "moved");
     explorer->OnFolderUp();
-    Pump(30);
+    PumpUntilIdle();
     EXPECT_EQ(Texts(), before);
     EXPECT_TRUE(explorer->GetSearchBox()->IsEnabled());
     EXPECT_EQ(State().folderHistory.size(), history);
@@ -1015,7 +1016,7 @@ TEST_F(ExplorerWindowTest, FolderUpWhileAListingRunsAndItsParentIsGoneLetsTheLis
     EXPECT_TRUE(PumpUntil([this] { return !list->IsListingRunning() && explorer->GetSearchBox()->IsEnabled(); },
                           10000))
         << "the listing was stopped and its progress left on the list";
-    Pump(20);
+    PumpUntilIdle();
     EXPECT_EQ(RowOf(u"List is populated..."), -1);
     EXPECT_EQ(list->GetItemCount(), 5001) << "the entries and the parent entry";
     EXPECT_GE(RowOf(u"f4999"), 0);
@@ -1084,9 +1085,9 @@ TEST_F(ExplorerWindowTest, FocusGivenToTheWindowReachesTheList)
 {
     Enter(root);
     explorer->GetSearchBox()->SetFocus();
-    Pump(30);
+    PumpUntilIdle();
     explorer->SetFocus();
-    Pump(30);
+    PumpUntilIdle();
     const wxWindow* focus = wxWindow::FindFocus();
     EXPECT_TRUE(focus == list || focus == list->GetListArea());
     EXPECT_FALSE(explorer->GetFolderPopup() && explorer->GetFolderPopup()->IsShown());
@@ -1099,28 +1100,29 @@ TEST_F(ExplorerWindowTest, TheFolderPopupShowsEveryRowOnScreen)
     ASSERT_NE(popup, nullptr);
     wxTextCtrl* path = explorer->GetPathBox()->GetTextCtrl();
     path->SetFocus();
-    Pump(50);
+    PumpUntilIdle();
     // The first showing: the few folders seen so far. Then hidden.
     explorer->ShowSuggestions();
-    Pump(100);
+    PumpUntil([&] { return popup->IsShownOnScreen(); });
+    PumpUntilIdle();
     ASSERT_TRUE(popup->IsShown());
     const size_t firstRows = popup->GetModel().GetVisibleCount();
     popup->Hide();
-    Pump(50);
+    PumpUntilIdle();
     // More folders and a longer one: the next showing on screen follows.
     for (int i = 0; i < 6; ++i)
         fs::create_directories(root / ("folder number " + std::to_string(i) + std::string(i == 5 ? 60 : 0, 'x')));
     Enter(root);
     path->SetFocus();
-    Pump(50);
+    PumpUntilIdle();
     explorer->GetPathBox()->SetValue(GridToWxString(U(root)) + "/f");
-    Pump(50);
+    PumpUntilIdle();
     explorer->ShowSuggestions();
     const size_t rows = popup->GetModel().GetVisibleCount();
     ASSERT_GT(rows, firstRows);
     for (size_t i = 0; i < rows; ++i)
         popup->SelectNext(); // the last row is selected
-    Pump(200);
+    PumpUntilIdle();
     ASSERT_TRUE(popup->IsShown());
     wxRect shown;
     ASSERT_TRUE(OnScreenRect(popup, shown));
@@ -1183,7 +1185,7 @@ TEST_F(ExplorerWindowTest, AHistoryStepToAMissingFolderMovesOnlyThePosition)
     ASSERT_EQ(State().historyPosition, static_cast<int>(history.size()) - 1);
     fs::remove(root / "gone");
     explorer->OnHistoryBack();
-    Pump(30);
+    PumpUntilIdle();
     EXPECT_EQ(State().historyPosition, static_cast<int>(history.size()) - 2);
     EXPECT_EQ(State().folderHistory, history);
     EXPECT_FALSE(list->IsListingRunning());
@@ -1204,12 +1206,12 @@ TEST_F(ExplorerWindowTest, TheActiveDocumentsFolderIsEnteredWhenItIsAFolderOnDis
 {
     // No document manager, or no document: nothing happens.
     explorer->OnSetFolderFromActiveDocument();
-    Pump(20);
+    PumpUntilIdle();
     EXPECT_TRUE(State().folderHistory.empty());
 
     auto manager = std::make_unique<wxDocManager>();
     explorer->OnSetFolderFromActiveDocument();
-    Pump(20);
+    PumpUntilIdle();
     EXPECT_TRUE(State().folderHistory.empty());
 
     struct Case
@@ -1236,7 +1238,7 @@ TEST_F(ExplorerWindowTest, TheActiveDocumentsFolderIsEnteredWhenItIsAFolderOnDis
         explorer->OnSetFolderFromActiveDocument();
         if (c.entered.empty())
         {
-            Pump(20);
+            PumpUntilIdle();
             EXPECT_EQ(State().folderHistory.size(), history);
         }
         else
@@ -1316,7 +1318,7 @@ TEST_F(ExplorerWindowTest, TheSortArrowOfARightAlignedHeaderStaysClearOfItsLabel
     {
         SCOPED_TRACE(sorted);
         ClickColumn(sorted);
-        Pump(20);
+        PumpUntilIdle();
         for (const auto& [column, bare] : {std::pair<int, wxString>{2, "Size"}, {3, "Modified"}})
         {
             if (column == sorted)

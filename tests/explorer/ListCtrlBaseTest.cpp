@@ -50,12 +50,11 @@ protected:
             listEvents.push_back("activated " + std::to_string(e.GetIndex()));
         });
         frame->Show();
-        Pump(50);
+        ASSERT_TRUE(PumpUntilShown(frame));
     }
     void TearDown() override
     {
-        frame->Destroy();
-        Pump(20);
+        DestroyAndPump(frame);
     }
     // A mouse event on the window that shows the rows, at the centre of a row.
     void Mouse(wxEventType type, long row)
@@ -118,9 +117,10 @@ TEST_F(ListCtrlBaseTest, TheControlOwnsItsCallbacks)
     list->SetCallbacks(new CountingCallbacks(second));
     EXPECT_EQ(first.destroyed, 1) << "the replaced object is deleted";
     EXPECT_EQ(second.destroyed, 0);
+    wxFrame* old = frame;
     frame->Destroy();
     frame = new wxFrame(nullptr, wxID_ANY, "again");
-    Pump(20);
+    PumpUntil([old] { return !wxPendingDelete.Member(old); });
     EXPECT_EQ(second.destroyed, 1) << "the control deletes its object when it goes";
 }
 

@@ -16,6 +16,7 @@
 #include <wx/utils.h>
 
 #include "GridTestSupport.h"
+#include "GuiTestPump.h"
 #include "LGridView.h"
 
 namespace {
@@ -108,27 +109,12 @@ protected:
         grid->SetClientSize(794, 894);
         owner.grid = grid;
         frame->Show();
-        Pump([] { return false; }, 50);
+        ASSERT_TRUE(PumpUntilShown(frame));
     }
     void TearDown() override
     {
         grid->Destroy();
         delete frame;
-    }
-
-    // Lets the toolkit run until the condition holds (or two seconds pass).
-    static bool Pump(const std::function<bool()>& done, int ms = 2000)
-    {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (!done())
-        {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            wxYield();
-            wxTheApp->ProcessPendingEvents();
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
     }
 
     // A redraw of the window, waited for.
@@ -137,7 +123,7 @@ protected:
         const int before = owner.paints;
         grid->Refresh();
         grid->Update();
-        ASSERT_TRUE(Pump([&] { return owner.paints > before; })) << "no paint arrived";
+        ASSERT_TRUE(PumpUntil([&] { return owner.paints > before; })) << "no paint arrived";
     }
 
     // A page step as the scroll bar gives it, and the paint after it.
@@ -147,7 +133,7 @@ protected:
         wxScrollWinEvent event(type, 0, wxVERTICAL);
         event.SetEventObject(grid);
         grid->GetEventHandler()->ProcessEvent(event);
-        ASSERT_TRUE(Pump([&] { return owner.paints > before; })) << "no paint after the step";
+        ASSERT_TRUE(PumpUntil([&] { return owner.paints > before; })) << "no paint after the step";
     }
 
     void Start(uint64_t total, const Heights& heights)

@@ -1,28 +1,7 @@
-// Runs the window tests inside an initialised wx application (a display is needed; ctest runs
-// them under xvfb-run). Listing the tests needs no display.
-#include <cstring>
+// The grid's window tests run inside a plain wx application (the shared window test main).
+#include "GuiTestMain.h"
 
-#include <gtest/gtest.h>
-#include <wx/app.h>
-#include <wx/init.h>
-
-int main(int argc, char** argv)
+GuiTestOptions GuiTestMainOptions()
 {
-    ::testing::InitGoogleTest(&argc, argv);
-    bool listing = false;
-    for (int i = 1; i < argc; ++i)
-        listing = listing || std::strcmp(argv[i], "--gtest_list_tests") == 0;
-    if (listing || ::testing::GTEST_FLAG(list_tests))
-        return RUN_ALL_TESTS();
-
-    wxApp::SetInstance(new wxApp());
-    if (!wxEntryStart(argc, argv) || !wxTheApp || !wxTheApp->CallOnInit())
-    {
-        fprintf(stderr, "The window tests need a display (run them under xvfb-run).\n");
-        return 1;
-    }
-    const int result = RUN_ALL_TESTS();
-    wxTheApp->OnExit();
-    wxEntryCleanup();
-    return result;
+    return {};
 }

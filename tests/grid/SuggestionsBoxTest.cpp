@@ -13,21 +13,10 @@
 
 #include "LGridView.h"
 #include "LSuggestionsBox.h"
+#include "GuiTestPump.h"
 #include "ScreenTestSupport.h"
 
 namespace {
-
-// Lets the event loop run for a while, so that the X server and the paint handlers catch up.
-void RunEvents(int ms)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    do
-    {
-        wxYield();
-        wxTheApp->ProcessPendingEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    } while (std::chrono::steady_clock::now() < end);
-}
 
 struct RecordingCallback : LSuggestionsBoxCallback
 {
@@ -131,7 +120,7 @@ TEST_F(SuggestionsBoxTest, EveryShowingHasItsOwnSizeOnScreenAndDrawsItsLastRow)
     {
         SCOPED_TRACE(showing.rows);
         box->Hide();
-        RunEvents(50);
+        PumpUntilIdle();
         box->SetMaxRows(showing.rows);
         box->Refilter();
         ASSERT_EQ(box->GetModel().GetVisibleCount(), static_cast<size_t>(showing.rows));
@@ -141,15 +130,23 @@ TEST_F(SuggestionsBoxTest, EveryShowingHasItsOwnSizeOnScreenAndDrawsItsLastRow)
         for (int i = 0; i < showing.rows; ++i)
             box->SelectNext(); // the last row is selected
         box->ShowSized();
-        RunEvents(200);
+        // Shown, at its size on screen, and painted.
+        const auto lastRowOf = [&](const wxRect& rect) {
+            return wxPoint(rect.x + rect.width - 10, rect.y + 2 + (showing.rows - 1) * rh + rh / 2);
+        };
+        PumpUntil([&] {
+            wxRect rect;
+            return box->IsShownOnScreen() && OnScreenRect(box, rect) && rect.GetSize() == box->GetSize() &&
+                   ScreenPixel(lastRowOf(rect)).GetRGB() == wxColour(LSuggestionsBox::SELECTED_COLOUR).GetRGB();
+        });
+        PumpUntilIdle();
         ASSERT_TRUE(box->IsShown());
         EXPECT_EQ(box->GetSize().y, showing.rows * rh + 6);
         wxRect shown;
         ASSERT_TRUE(OnScreenRect(box, shown));
         EXPECT_EQ(shown.GetSize(), box->GetSize()) << "the X window keeps the size of an earlier showing";
         // The selected last row is drawn where it belongs on the screen.
-        const wxPoint lastRow(shown.x + shown.width - 10, shown.y + 2 + (showing.rows - 1) * rh + rh / 2);
-        EXPECT_EQ(ScreenPixel(lastRow).GetRGB(), wxColour(LSuggestionsBox::SELECTED_COLOUR).GetRGB());
+        EXPECT_EQ(ScreenPixel(lastRowOf(shown)).GetRGB(), wxColour(LSuggestionsBox::SELECTED_COLOUR).GetRGB());
     }
 }
 
