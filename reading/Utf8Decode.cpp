@@ -103,7 +103,7 @@ inline size_t DecodeSequence(const uint8_t* s, size_t i, size_t n, char16_t*& o)
 // One step of the portable decoder from s[i] (i < n): a run of ASCII, a run of well-formed
 // sequences of one length, then, where that run stops at a lead of its length, that one sequence
 // or its failure. Returns where the next step starts; `o` moves behind the units written.
-inline size_t DecodeStep(const uint8_t* s, size_t i, size_t n, char16_t*& o)
+__attribute__((always_inline)) inline size_t DecodeStep(const uint8_t* s, size_t i, size_t n, char16_t*& o)
 {
     i = CopyAsciiWords(s, i, n, o);
     if (i >= n)
