@@ -272,10 +272,6 @@ DecodeUtf8Avx512(const uint8_t* s, size_t n, char16_t*& o)
     return i;
 }
 
-bool HasAvx512Utf8()
-{
-    return SimdUse(SimdKernel::Avx512Utf8);
-}
 #endif
 
 // The portable steps, with the vector kernel first wherever at least eight bytes are left when
@@ -305,8 +301,7 @@ inline size_t DecodeUtf8Steps(bool vector, const uint8_t* s, size_t n, char16_t*
 bool VectorDecoderUsable()
 {
 #if defined(CSVQ_UTF8_AVX512)
-    static const bool usable = HasAvx512Utf8();
-    return usable;
+    return SimdUse(SimdKernel::Avx512Utf8);
 #else
     return false;
 #endif
@@ -320,7 +315,8 @@ size_t DecodeUtf8(const uint8_t* s, size_t n, char16_t* out)
 
 size_t DecodeUtf8Fast(const uint8_t* s, size_t n, char16_t* out)
 {
-    return DecodeUtf8Steps(VectorDecoderUsable(), s, n, out);
+    static const bool vector = VectorDecoderUsable();
+    return DecodeUtf8Steps(vector, s, n, out);
 }
 
 bool Utf8DecoderUsable(Utf8Decoder decoder)
