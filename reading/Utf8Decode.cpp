@@ -275,23 +275,22 @@ DecodeUtf8Avx512(const uint8_t* s, size_t n, char16_t*& o)
 #endif
 
 // The portable steps, with the vector kernel first wherever at least eight bytes are left when
-// `vector` is set. The kernel stops only between well-formed sequences, so each step starts where
-// the portable decoder would start one.
-inline size_t DecodeUtf8Steps(bool vector, const uint8_t* s, size_t n, char16_t* out)
+// Vector is set (a loop of its own each way). The kernel stops only between well-formed sequences,
+// so each step starts where the portable decoder would start one.
+template <bool Vector>
+size_t DecodeUtf8Steps(const uint8_t* s, size_t n, char16_t* out)
 {
     char16_t* o = out;
     size_t i = 0;
     while (i < n)
     {
 #if defined(CSVQ_UTF8_AVX512)
-        if (vector && n - i >= 8)
+        if (Vector && n - i >= 8)
         {
             i += DecodeUtf8Avx512(s + i, n - i, o);
             if (i >= n)
                 break;
         }
-#else
-        (void)vector;
 #endif
         i = DecodeStep(s, i, n, o);
     }
@@ -310,13 +309,13 @@ bool VectorDecoderUsable()
 
 size_t DecodeUtf8(const uint8_t* s, size_t n, char16_t* out)
 {
-    return DecodeUtf8Steps(false, s, n, out);
+    return DecodeUtf8Steps<false>(s, n, out);
 }
 
 size_t DecodeUtf8Fast(const uint8_t* s, size_t n, char16_t* out)
 {
     static const bool vector = VectorDecoderUsable();
-    return DecodeUtf8Steps(vector, s, n, out);
+    return vector ? DecodeUtf8Steps<true>(s, n, out) : DecodeUtf8Steps<false>(s, n, out);
 }
 
 bool Utf8DecoderUsable(Utf8Decoder decoder)
@@ -326,5 +325,6 @@ bool Utf8DecoderUsable(Utf8Decoder decoder)
 
 size_t DecodeUtf8With(Utf8Decoder decoder, const uint8_t* s, size_t n, char16_t* out)
 {
-    return DecodeUtf8Steps(decoder == Utf8Decoder::Avx512 && VectorDecoderUsable(), s, n, out);
+    return decoder == Utf8Decoder::Avx512 && VectorDecoderUsable() ? DecodeUtf8Steps<true>(s, n, out)
+                                                                   : DecodeUtf8Steps<false>(s, n, out);
 }
