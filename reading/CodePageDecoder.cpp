@@ -1,6 +1,6 @@
 #include "CodePageDecoder.h"
 
-#include "Utf8Runs.h"
+#include "Utf8Decode.h"
 
 #include <unicode/ucnv.h>
 
@@ -248,91 +248,6 @@ const PageInfo* FindPage(int32_t codePage, PageTables** tables)
         }
     }
     return nullptr;
-}
-
-// UTF-8 as Windows decodes it: one U+FFFD per failed sequence, where a failed sequence is the
-// lead byte plus the continuation bytes accepted before the failure was seen. Overlong forms,
-// surrogates and values past U+10FFFF are seen after the second byte, so that byte is part of
-// the failed sequence. Writes at most n units to out and returns the count.
-size_t DecodeUtf8(const uint8_t* s, size_t n, char16_t* out)
-{
-    char16_t* o = out;
-    size_t i = 0;
-    while (i < n)
-    {
-        // Runs of ASCII, eight bytes at a time.
-        i = CopyAsciiWords(s, i, n, o);
-        if (i >= n)
-            break;
-        const uint8_t b = s[i];
-        if (b < 0x80)
-        {
-            *o++ = b;
-            ++i;
-            continue;
-        }
-        size_t need;
-        uint32_t code;
-        if (b >= 0xC2 && b <= 0xDF)
-        {
-            need = 1;
-            code = b & 0x1F;
-        }
-        else if (b >= 0xE0 && b <= 0xEF)
-        {
-            need = 2;
-            code = b & 0x0F;
-        }
-        else if (b >= 0xF0 && b <= 0xF4)
-        {
-            need = 3;
-            code = b & 0x07;
-        }
-        else
-        {
-            // C0, C1, F5 to FF and lone continuation bytes.
-            *o++ = 0xFFFD;
-            ++i;
-            continue;
-        }
-        ++i;
-        bool failed = false;
-        for (size_t k = 0; k < need; ++k)
-        {
-            if (i >= n || !IsUtf8Continuation(s[i]))
-            {
-                failed = true;
-                break;
-            }
-            code = (code << 6) | (s[i] & 0x3F);
-            ++i;
-            if (k == 0 && need >= 2)
-            {
-                const bool bad = need == 2 ? (code < 0x20 || (code >= 0x360 && code < 0x380))
-                                           : (code < 0x10 || code >= 0x110);
-                if (bad)
-                {
-                    failed = true;
-                    break;
-                }
-            }
-        }
-        if (failed)
-        {
-            *o++ = 0xFFFD;
-        }
-        else if (code >= 0x10000)
-        {
-            code -= 0x10000;
-            *o++ = static_cast<char16_t>(0xD800 + (code >> 10));
-            *o++ = static_cast<char16_t>(0xDC00 + (code & 0x3FF));
-        }
-        else
-        {
-            *o++ = static_cast<char16_t>(code);
-        }
-    }
-    return static_cast<size_t>(o - out);
 }
 
 size_t DecodeDoubleByte(const PageTables& tables, const uint8_t* s, size_t n, char16_t* out)
