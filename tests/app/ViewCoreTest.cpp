@@ -4,8 +4,6 @@
 
 #include <memory>
 
-#include <wx/gdicmn.h>
-
 #include "ViewTestSupport.h"
 
 namespace {
@@ -291,7 +289,6 @@ TEST_F(ViewCoreTest, ManagerAnswersKeepEditingOffAndFactoryMakesRowBoxes)
     EXPECT_FALSE(core.CanBeginEdit(nullptr, 3));
     EXPECT_FALSE(core.GetEditAttribute(0, nullptr));
     EXPECT_FALSE(core.AllowSuggestions());
-    EXPECT_FALSE(core.OnLButtonUp(0, wxPoint()));
     EXPECT_EQ(core.ExtraIntHook(), 0);
     EXPECT_EQ(core.ExtraTextHook(), u"");
     EXPECT_EQ(core.GetGridView(), nullptr) << "a headless grid is no window";
