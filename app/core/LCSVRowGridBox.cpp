@@ -7,7 +7,6 @@
 
 LCSVRowGridBox::Painter LCSVRowGridBox::s_painter = nullptr;
 
-
 LCSVRowGridBox::LCSVRowGridBox(LGridViewBase* ownerGrid)
     : LGridBox(ownerGrid)
 {
