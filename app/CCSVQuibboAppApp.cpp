@@ -35,6 +35,7 @@
 #include "COutputWnd.h"
 #include "DesktopEntry.h"
 #include "ExplorerThreadEvents.h"
+#include "LCSVRowGridBoxPaint.h"
 #include "OpenSwitch.h"
 #include "PrinterLookup.h"
 #include "StderrLine.h"
@@ -107,6 +108,7 @@ bool CCSVQuibboAppApp::InitViewer(bool showFrame)
 
     CreateAppFonts();
     CCSVQuibboAppView::PrepareGridFonts();
+    InstallRowBoxPainter();
 
     auto* frame = new CMainFrame;
     if (!frame->Create(m_docManager, GetAppDisplayName()))

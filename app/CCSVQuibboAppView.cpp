@@ -134,7 +134,7 @@ bool CCSVQuibboAppView::OnCreate(wxDocument* doc, long)
     frame->SetContent(m_grid);
     SetFrame(frame);
 
-    m_core.SetGrid(m_grid);
+    m_core.SetGrid(m_grid, m_grid);
     m_core.SetRowDetailsHandler([](const std::u16string& text) {
         if (CMainFrame* main = GetMainFrame(); main && main->GetRowDetailsPane())
             main->GetRowDetailsPane()->SetText(GridToWxString(text));

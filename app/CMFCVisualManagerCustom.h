@@ -1,6 +1,6 @@
 // The application's look: one flat bar colour derived from the system window colour for every
 // toolbar, dock area and the MDI tab area, and its own pane captions. The colour arithmetic is
-// plain and window-free; the art classes below apply it to wxAUI.
+// plain and window-free (core/VisualColours.h); the art classes below apply it to wxAUI.
 // GUI thread only.
 #pragma once
 
@@ -11,28 +11,14 @@
 
 #include <cstdint>
 
-// An RGB triple on which the colour functions run.
-struct RgbColour
-{
-    int red = 0;
-    int green = 0;
-    int blue = 0;
-    bool operator==(const RgbColour&) const = default;
-};
+#include "VisualColours.h"
 
-class CMFCVisualManagerCustom
+// Its colour arithmetic (BarColourFromWindow, PixelAlpha, the inactive caption colours) comes
+// from VisualColours.
+class CMFCVisualManagerCustom : public VisualColours
 {
 public:
     CMFCVisualManagerCustom();
-
-    // The bar colour: the window colour less 12 on each channel, clamped at 0.
-    static RgbColour BarColourFromWindow(RgbColour window);
-    // A colour at a percentage of its intensity, each channel clamped to 0..255.
-    static RgbColour PixelAlpha(RgbColour colour, int percent);
-    // The text colour of an inactive caption: white when no channel of the fill exceeds 192.
-    static RgbColour InactiveCaptionTextColour(RgbColour fill);
-    // The fill of an inactive caption from the bar's dark gradient colour.
-    static RgbColour InactiveCaptionFill(RgbColour darkGradient);
 
     // Recomputes the bar colour from the current system colours; call again when they change.
     void UpdateCustomColors();

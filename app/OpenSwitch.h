@@ -2,15 +2,12 @@
 // folder of the runtime directory; a second start with the open switch hands its paths to it and
 // ends.
 //
-// The socket speaks a small protocol of its own: a message is the four bytes "CSVQ", the length
-// of the body as a 32-bit big-endian number, then the body: each path as a 32-bit big-endian
-// length followed by its bytes (UTF-8, absolute). The viewer answers one byte and closes the
-// connection: 'K' when it took the paths and can open at least one of them, 'N' when it refused
-// the message or none of its files can be opened (those it took it still tries to open, and says
-// why they failed). A body over 1 MiB is
-// refused without being read, and a client that has not sent its whole message within 2 s is
-// dropped. The socket is served by a thread of its own, so neither the window nor the exit ever
-// waits on a client.
+// The socket speaks a small protocol of its own (its messages: OpenSwitchMessage.h). The viewer
+// answers one byte and closes the connection: 'K' when it took the paths and can open at least
+// one of them, 'N' when it refused the message or none of its files can be opened (those it took
+// it still tries to open, and says why they failed). A body over 1 MiB is refused without being
+// read, and a client that has not sent its whole message within 2 s is dropped. The socket is
+// served by a thread of its own, so neither the window nor the exit ever waits on a client.
 #pragma once
 
 #include <wx/event.h>
@@ -25,8 +22,8 @@
 #include <thread>
 #include <vector>
 
-// The largest message body the viewer reads.
-inline constexpr uint32_t kOpenSwitchMaxBody = 1u << 20;
+#include "OpenSwitchMessage.h"
+
 // How long a client may take to send its whole message.
 inline constexpr int kOpenSwitchClientMs = 2000;
 
@@ -44,40 +41,6 @@ bool PrepareOpenSwitchFolder(const std::string& folder, std::string& error);
 // empty when it cannot be used, and then the viewer runs without the open switch.
 wxString OpenSwitchFolder();
 wxString OpenSwitchSocketPath();
-
-// The messages that carry these paths (bytes, each absolute): one message, or more when the
-// paths do not fit into one body. A path that alone does not fit is left out.
-std::vector<std::string> EncodeOpenSwitchMessages(const std::vector<std::string>& paths);
-
-// Reads one message as its bytes arrive.
-class COpenSwitchMessageReader
-{
-public:
-    enum class State
-    {
-        Incomplete, // more bytes needed
-        Complete,   // Paths() holds the message
-        Refused,    // not a message of ours, too long, or malformed; stop reading
-    };
-
-    // Takes the next bytes. Once the message is complete or refused, further bytes change
-    // nothing.
-    State Feed(const char* data, size_t size);
-    State GetState() const { return m_state; }
-    const std::vector<std::string>& Paths() const { return m_paths; }
-
-private:
-    State Parse();
-
-    State m_state = State::Incomplete;
-    std::string m_header;
-    uint32_t m_bodySize = 0;
-    std::string m_body;
-    std::vector<std::string> m_paths;
-};
-
-// Makes each path absolute against the current folder, byte for byte.
-std::string AbsolutePathBytes(const std::string& path);
 
 enum class ForwardResult
 {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the sanitizer build (window tests under Xvfb), the
-# bounded fuzz runs, the full suite (GUI tests under Xvfb), then the reading and document tests
-# once per narrower vector level.
+# Builds everything and runs every test: the sanitizer build (window tests under Xvfb) with the
+# reading and document tests once per narrower vector level, the window-free build under
+# ThreadSanitizer, the bounded fuzz runs, then the full suite (GUI tests under Xvfb).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
@@ -18,7 +18,8 @@ mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build: libraries, grid, viewer and their tests"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCSVQ_BENCH=OFF -DCSVQ_SANITIZE=ON >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCSVQ_BENCH=OFF -DCSVQ_SANITIZE=ON -DCSVQ_WERROR=ON \
+  >/dev/null
 cmake --build build-asan -j "$jobs"
 # Window tests run under Xvfb here too. NO_AT_BRIDGE keeps GTK's accessibility bridge (and the
 # D-Bus connection it leaks) out; tests/lsan-gui.supp names GTK, GLib and fontconfig only, so any
@@ -71,30 +72,35 @@ for setting in CSVQ_SIMD=avx2 CSVQ_SIMD=sse2 CSVQ_SIMD=scalar CSVQ_FAST_PATHS=of
 done
 run_together "${sanitized[@]}"
 
-# Every test binary whose code runs threads: the explorer's store, listing worker and folder
-# watcher; the grid's box pool and its detached frees; the document; the open switch's server
-# thread. Whole binaries, but for three document tests that compare the read paths on large
-# generated files in one thread (they run in the other builds). Of the reading tests, those of the
-# chunk buffer, whose large buffers are freed on a thread of their own.
-echo "== ThreadSanitizer build: explorer core, grid core, document and open switch tests"
-cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCSVQ_BENCH=OFF -DCSVQ_SANITIZE_THREAD=ON >/dev/null
-cmake --build build-tsan -j "$jobs" --target csvq_tests_explorer_core csvq_tests_grid_core csvq_tests_document \
-  csvq_tests_open_switch csvq_tests_reading
+# The window-free build: CSVQ_GUI=OFF, without wxWidgets (a wx header in a window-free library
+# fails it), under ThreadSanitizer. Every window-free library and every headless test binary is
+# built and run: the explorer's store, listing worker and folder watcher, the grid's box pool and
+# its detached frees, the document and the reading library's chunk buffer run threads; so does
+# the open switch's server thread, whose test alone is built over wx's base and net libraries
+# (CSVQ_OPEN_SWITCH_TEST). Whole binaries, but for three document tests that compare the read
+# paths on large generated files in one thread (they run in the other builds).
+echo "== ThreadSanitizer build without wxWidgets (CSVQ_GUI=OFF): every window-free library and headless test"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCSVQ_BENCH=OFF -DCSVQ_SANITIZE_THREAD=ON \
+  -DCSVQ_GUI=OFF -DCSVQ_OPEN_SWITCH_TEST=ON -DCSVQ_WERROR=ON >/dev/null
+cmake --build build-tsan -j "$jobs"
 tsan="TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1"
 single_thread_document_tests="FastPathTwins.EveryEncodingGivesWhatThePlainPathGives"
 single_thread_document_tests+=":FastPathTwins.LongJumpsAndSearchesOverAGeneratedFile"
 single_thread_document_tests+=":SegmentCacheModel.PassesWithoutRowsLeaveWhatStoringEveryPassLeaves"
 run_together "$tsan build-tsan/tests/explorer/csvq_tests_explorer_core --gtest_brief=1" \
+  "$tsan build-tsan/tests/explorer/csvq_tests_explorer_ui --gtest_brief=1" \
   "$tsan build-tsan/tests/grid/csvq_tests_grid_core --gtest_brief=1" \
+  "$tsan build-tsan/tests/app/csvq_tests_app_core --gtest_brief=1" \
   "$tsan build-tsan/tests/app/csvq_tests_open_switch --gtest_brief=1" \
-  "$tsan build-tsan/tests/reading/csvq_tests_reading --gtest_brief=1 --gtest_filter='LMemChunkBuffer.*:LMemChunk.*'" \
+  "$tsan build-tsan/tests/json/csvq_tests_json --gtest_brief=1" \
+  "$tsan build-tsan/tests/reading/csvq_tests_reading --gtest_brief=1" \
   "$tsan build-tsan/tests/document/csvq_tests_document --gtest_brief=1 --gtest_filter=-$single_thread_document_tests"
 
 if [ -e /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a ] || \
    compgen -G "/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null; then
   echo "== libFuzzer runs (${fuzz_seconds} s each)"
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCSVQ_GUI=OFF -DCSVQ_TESTS=OFF -DCSVQ_BENCH=OFF -DCSVQ_FUZZ=ON >/dev/null
+    -DCSVQ_GUI=OFF -DCSVQ_TESTS=OFF -DCSVQ_BENCH=OFF -DCSVQ_FUZZ=ON -DCSVQ_WERROR=ON >/dev/null
   cmake --build build-fuzz -j "$jobs"
   # Each starts from its seed corpus with its dictionary (scripts/fuzz.sh runs them longer), all
   # at once, each at one vector level: the levels go round the targets (avx2, sse2, scalar, and
@@ -157,6 +163,6 @@ else
 fi
 
 echo "== Main build and the full test suite"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCSVQ_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
 xvfb-run -a -s "-screen 0 1600x1000x24" ctest --test-dir build --output-on-failure -j "$jobs"

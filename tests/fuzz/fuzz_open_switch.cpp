@@ -6,7 +6,7 @@
 // least one. Anything else is refused; fewer bytes than declared leave it incomplete; bytes after
 // the declared body are never read. The same input's paths (split at NUL) must also come back
 // from the messages the sending side makes of them.
-#include "OpenSwitch.h"
+#include "OpenSwitchMessage.h"
 
 #include <cstdint>
 #include <cstdio>

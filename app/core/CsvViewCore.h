@@ -46,7 +46,13 @@ public:
 
     CsvViewCore() = default;
 
-    void SetGrid(LGridViewBase* grid) { m_grid = grid; }
+    // window: the same grid as the window it is (the viewer's LGridView), null for a grid without
+    // a window; GetGridView answers it.
+    void SetGrid(LGridViewBase* grid, LGridView* window = nullptr)
+    {
+        m_grid = grid;
+        m_gridWindow = window;
+    }
     LGridViewBase* GetGrid() const { return m_grid; }
     void SetDocument(ICsvViewDocument* document) { m_document = document; }
     ICsvViewDocument* GetDocument() const { return m_document; }
@@ -110,6 +116,7 @@ private:
     void ResetTree();
 
     LGridViewBase* m_grid = nullptr;
+    LGridView* m_gridWindow = nullptr;
     ICsvViewDocument* m_document = nullptr;
     std::function<void(const std::u16string&)> m_rowDetails;
 };

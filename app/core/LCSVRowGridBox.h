@@ -1,6 +1,6 @@
-// One CSV row in the grid: a short copy of the record's fields and the painting of the row (a
-// fixed header with the grouped row number, an alternating background, one cell per field with
-// an end ellipsis). The same class is the grid's root (kind 0, which only stacks its children)
+// One CSV row in the grid: a short copy of the record's fields and the layout of the row (a fixed
+// header with the grouped row number, an alternating background, one cell per field with an end
+// ellipsis), painted by the painter the window side installs (LCSVRowGridBoxPaint.h). The same class is the grid's root (kind 0, which only stacks its children)
 // and the placeholder box (kind 2 with `placeholder`) that stands for a run of rows without boxes
 // of their own. GUI thread only.
 #pragma once
@@ -115,6 +115,11 @@ public:
     // this class only: the grid reaches its own member through LGridBox.
     LGridBox* owner = nullptr;
 
+    // Paints a box's parts on args.dc (sx, sy: its scrolled screen position). The viewer's window
+    // side installs it; without one, a pass with a DC only lays the boxes out.
+    using Painter = void (*)(const LCSVRowGridBox& box, const LGridDrawArgs& args, int64_t sx, int64_t sy);
+    static void SetPainter(Painter painter);
+
 private:
-    void Paint(const LGridDrawArgs& args, int64_t sx, int64_t sy);
+    static Painter s_painter;
 };

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "LCSVRowGridBox.h"
-#include "LGridView.h"
 
 LCSVRowGridBox* AsRowBox(LGridBox* box)
 {
@@ -48,7 +47,7 @@ void CsvViewCore::ShowRowDetails(const std::u16string& text)
 
 LGridView* CsvViewCore::GetGridView()
 {
-    return dynamic_cast<LGridView*>(m_grid);
+    return m_gridWindow;
 }
 
 LGridBoxDataAccessorInterface* CsvViewCore::CreateNode(int kind)
