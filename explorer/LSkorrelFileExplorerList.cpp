@@ -302,17 +302,7 @@ int LSkorrelFileExplorerList::AddEntry(WSFileRecord& record, WSFileStorage& stor
     const int index = static_cast<int>(m_entries.size());
     m_entries.push_back(std::move(entry));
     // What the orders read of the record (records do not change while the list shows them).
-    const ValidationResult* validation = record.GetValidation();
-    ExplorerSortEntry sortEntry;
-    sortEntry.path = record.path;
-    sortEntry.parent = record.IsParentEntry();
-    sortEntry.folder = record.isFolder;
-    sortEntry.timeAdded = record.timeAdded;
-    sortEntry.modified = record.modified;
-    sortEntry.size = record.size;
-    sortEntry.checkRank = ExplorerCheckRank(record.IsRegularFileRow(), validation != nullptr,
-                                            validation && validation->flagC, validation && validation->valid);
-    m_entryOrders.Add(sortEntry);
+    m_entryOrders.Add(SortEntryOf(record));
     return index;
 }
 

@@ -371,6 +371,21 @@ int CompareFileRecordsConsistent(const WSFileRecord* lhs, const WSFileRecord* rh
     return 0;
 }
 
+ExplorerSortEntry SortEntryOf(const WSFileRecord& record)
+{
+    const ValidationResult* validation = record.GetValidation();
+    ExplorerSortEntry entry;
+    entry.path = record.path;
+    entry.parent = record.IsParentEntry();
+    entry.folder = record.isFolder;
+    entry.timeAdded = record.timeAdded;
+    entry.modified = record.modified;
+    entry.size = record.size;
+    entry.checkRank = ExplorerCheckRank(record.IsRegularFileRow(), validation != nullptr,
+                                        validation && validation->flagC, validation && validation->valid);
+    return entry;
+}
+
 void SortFileRecords(std::vector<WSFileRecord*>& records, ExplorerSortMode mode)
 {
     std::stable_sort(records.begin(), records.end(), [mode](const WSFileRecord* a, const WSFileRecord* b) {

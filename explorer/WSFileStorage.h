@@ -263,6 +263,9 @@ int CompareFileRecords(const WSFileRecord* lhs, const WSFileRecord* rhs, Explore
 void SortFileRecords(std::vector<WSFileRecord*>& records, ExplorerSortMode mode);
 // The consistent form of the comparison: -1, 0 or +1, antisymmetric (0 where both orders say +1).
 int CompareFileRecordsConsistent(const WSFileRecord* lhs, const WSFileRecord* rhs, ExplorerSortMode mode);
+// What the file list's orders read of a record (its path is the record's own): sorted by
+// ExplorerSortKeys, records stand as `SortFileRecords` puts them.
+ExplorerSortEntry SortEntryOf(const WSFileRecord& record);
 
 // ---- the lock
 

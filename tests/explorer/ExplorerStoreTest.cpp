@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
+#include <random>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -447,6 +449,56 @@ TEST(ExplorerComparator, SortingIsWellDefinedAndStable)
     for (WSFileRecord* r : records)
         paths.push_back(r->path);
     EXPECT_EQ(paths, (std::vector<std::u16string>{u"/d/..", u"/d/e", u"/d/c", u"/d/b", u"/d/a", u"/d/sub"}));
+}
+
+TEST(ExplorerComparator, TheFileListsEntryOrdersAreTheRecordSort)
+{
+    // The file list sorts its entries through ExplorerSortKeys over SortEntryOf: the same order
+    // as a stable sort with the record comparison, for records of every kind, in every mode.
+    static const char16_t* const PIECES[] = {u"a", u"B", u"b", u"A", u"10", u"9", u".", u".csv", u".CSV",
+                                             u"_", u"-", u"/", u"\u00e9", u"\u00c9", u"\u03a9", u"\u03c9",
+                                             u"\u212a", u"k", u"\U00010400", u".."};
+    static const int64_t NUMBERS[] = {0, 1, 5, -1, 1LL << 40, INT64_MAX, INT64_MIN};
+    for (unsigned seed = 1; seed <= 8; ++seed)
+    {
+        std::mt19937 random(seed);
+        auto below = [&random](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+        std::vector<std::unique_ptr<WSFileRecord>> owned;
+        for (int i = 0, count = 100 + below(2000); i < count; ++i)
+        {
+            Entry e;
+            e.path = below(20) == 0 ? u"/elsewhere/" : u"/d/";
+            for (int n = 1 + below(4); n > 0; --n)
+                e.path += PIECES[below(20)];
+            e.folder = below(4) == 0;
+            e.added = NUMBERS[below(7)];
+            e.modified = NUMBERS[below(7)];
+            e.size = NUMBERS[below(7)];
+            e.check = below(4);
+            owned.push_back(Make(e));
+            owned.back()->isTopLevelShellItem = below(20) == 0;
+        }
+        // The parent entry (a folder ending in "/.."), and a file that only looks like one.
+        owned.insert(owned.begin() + below(static_cast<int>(owned.size())), Make({u"/d/..", true}));
+        owned.push_back(Make({u"/d/x/..", false, 0, 0, 3, 1}));
+        std::vector<WSFileRecord*> records;
+        ExplorerSortKeys keys;
+        for (auto& record : owned)
+        {
+            records.push_back(record.get());
+            keys.Add(SortEntryOf(*record));
+        }
+        keys.SetFolder(u"/d");
+        for (int mode = -2; mode <= 13; ++mode)
+        {
+            std::vector<WSFileRecord*> expected = records;
+            SortFileRecords(expected, Mode(mode));
+            std::vector<WSFileRecord*> got;
+            for (int index : keys.Order(Mode(mode)))
+                got.push_back(records[index]);
+            EXPECT_EQ(got, expected) << "seed " << seed << " mode " << mode;
+        }
+    }
 }
 
 // ---- the lock
