@@ -2,15 +2,16 @@
 
 #include <cstddef>
 
-int CompareModeForSortKey(int key, bool descending)
+std::optional<ExplorerSortMode> CompareModeForSortKey(int key, bool descending)
 {
+    using M = ExplorerSortMode;
     switch (key)
     {
-    case 2: return descending ? 3 : 2;   // folders first, path
-    case 4: return descending ? 11 : 10; // check result
-    case 6: return descending ? 9 : 8;   // size
-    case 8: return descending ? 7 : 6;   // modified
-    default: return -1;
+    case 2: return descending ? M::FilesFirstPathDescending : M::FoldersFirstPathAscending;
+    case 4: return descending ? M::CheckStateReversed : M::CheckState;
+    case 6: return descending ? M::SizeLargestFirst : M::SizeSmallestFirst;
+    case 8: return descending ? M::ModifiedNewestFirst : M::ModifiedOldestFirst;
+    default: return std::nullopt;
     }
 }
 

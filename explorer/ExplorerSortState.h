@@ -3,20 +3,23 @@
 // sort key with bit 0 set for descending.
 #pragma once
 
+#include <optional>
 #include <vector>
+
+#include "ExplorerSortKeys.h"
 
 struct ExplorerSortPlan
 {
     bool sort = false;     // false: the request does nothing
     int column = -1;
     bool descending = false;
-    int compareMode = -1;  // the record comparator's mode; -1 sorts by the column's cell texts
+    std::optional<ExplorerSortMode> compareMode; // the record comparison's mode; none: by the cells' texts
     int newState = 0;
     bool operator==(const ExplorerSortPlan&) const = default;
 };
 
-// The comparator mode of a sort key and direction; -1 for a key without one.
-int CompareModeForSortKey(int key, bool descending);
+// The comparison mode of a sort key and direction; none for a key without one.
+std::optional<ExplorerSortMode> CompareModeForSortKey(int key, bool descending);
 
 // column -1 re-sorts the current column. A click on the current column while it is ascending
 // (not forced) turns it descending; everything else sorts ascending.

@@ -9,10 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <string_view>
 #include <unordered_set>
-
-#include <unicode/uchar.h>
 
 #include "ExplorerRowText.h"
 #include "ExplorerSortState.h"
@@ -215,8 +212,8 @@ void LSkorrelFileExplorerList::OnListingDone(wxThreadEvent& event)
             return;
         // The order the fill re-sorts in, made on a turn of its own.
         const ExplorerSortPlan plan = PlanSortByColumn(sortKeys, sortState, -1, false);
-        if (plan.sort && plan.compareMode >= 0)
-            EntryOrder(plan.compareMode);
+        if (plan.sort && plan.compareMode)
+            m_entryOrders.Order(*plan.compareMode);
         ScheduleStep([this, serial, storeAccess] {
             if (serial != m_listingSerial || IsListingRunning())
                 return;
@@ -277,9 +274,7 @@ void LSkorrelFileExplorerList::ForgetEntries()
     m_entries.clear();
     m_entryOf.clear();
     m_entriesIndexed = 0;
-    m_entryOrders.clear();
-    m_pathKeys.clear();
-    m_keyBytes.clear();
+    m_entryOrders.Clear();
     m_entriesValid = false;
 }
 
@@ -306,9 +301,8 @@ int LSkorrelFileExplorerList::AddEntry(WSFileRecord& record, WSFileStorage& stor
     }
     const int index = static_cast<int>(m_entries.size());
     m_entries.push_back(std::move(entry));
-    // Orders made before this entry do not hold it.
-    m_entryOrders.clear();
-    m_pathKeys.clear();
+    // What the orders read of the record (records do not change while the list shows them).
+    m_entryOrders.Add(SortEntryOf(record));
     return index;
 }
 
@@ -350,158 +344,7 @@ void LSkorrelFileExplorerList::EnsureEntries(WSFileStorage& store)
     m_entriesValid = true;
     m_entriesFlat = flatList;
     m_entriesFolder = store.GetFolder();
-}
-
-const std::vector<int>& LSkorrelFileExplorerList::EntryOrder(int mode)
-{
-    auto found = m_entryOrders.find(mode);
-    if (found != m_entryOrders.end())
-        return found->second;
-    std::vector<int> order(m_entries.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = static_cast<int>(i);
-    if (mode >= 0 && mode <= 3)
-    {
-        // The path orders compare the paths' characters lowered one by one, as the record
-        // comparison does. Each lowered path is made once, as bytes that compare in the same
-        // order (one byte a character when every character fits, else three, big-endian), without
-        // the folder that all paths start with; its first eight bytes are kept as a number.
-        if (m_pathKeys.size() != m_entries.size())
-        {
-            std::u16string prefix;
-            if (!m_entriesFolder.empty())
-                prefix = m_entriesFolder.back() == u'/' ? m_entriesFolder : m_entriesFolder + u'/';
-            auto lower = [](char16_t unit) -> uint32_t {
-                if (unit < 0x80)
-                    return unit >= u'A' && unit <= u'Z' ? unit + 32u : unit;
-                return static_cast<uint32_t>(u_tolower(unit));
-            };
-            // One pass in the common case: every path below the folder, every lowered character
-            // in one byte. A path outside the folder, or a character that needs more, starts the
-            // keys again without the folder, or three bytes wide.
-            size_t common = prefix.size();
-            size_t width = 1;
-            m_keyBytes.reserve(m_entries.size() * 24);
-            for (bool again = true; again;)
-            {
-                again = false;
-                m_keyBytes.clear();
-                m_pathKeys.assign(m_entries.size(), PathKey());
-                for (size_t i = 0; i < m_entries.size() && !again; ++i)
-                {
-                    const std::u16string& path = m_entries[i].record->path;
-                    if (common != 0 && path.compare(0, prefix.size(), prefix) != 0)
-                    {
-                        common = 0;
-                        again = true;
-                        break;
-                    }
-                    PathKey& key = m_pathKeys[i];
-                    key.offset = static_cast<uint32_t>(m_keyBytes.size());
-                    for (size_t c = std::min(common, path.size()); c < path.size(); ++c)
-                    {
-                        const uint32_t value = lower(path[c]);
-                        if (width == 3)
-                        {
-                            m_keyBytes.push_back(static_cast<char>((value >> 16) & 0xFF));
-                            m_keyBytes.push_back(static_cast<char>((value >> 8) & 0xFF));
-                        }
-                        else if (value >= 0x100)
-                        {
-                            width = 3;
-                            again = true;
-                            break;
-                        }
-                        m_keyBytes.push_back(static_cast<char>(value & 0xFF));
-                    }
-                    key.length = static_cast<uint32_t>(m_keyBytes.size() - key.offset);
-                }
-            }
-            // The bytes that every key (but the parent entry's) starts with decide nothing either.
-            size_t shared = std::string::npos;
-            const PathKey* first = nullptr;
-            for (size_t i = 0; i < m_entries.size() && shared != 0; ++i)
-            {
-                if (m_entries[i].parent)
-                    continue;
-                const PathKey& key = m_pathKeys[i];
-                if (!first)
-                {
-                    first = &key;
-                    shared = key.length;
-                    continue;
-                }
-                size_t same = 0;
-                const size_t limit = std::min<size_t>(shared, key.length);
-                while (same < limit && m_keyBytes[first->offset + same] == m_keyBytes[key.offset + same])
-                    ++same;
-                shared = same;
-            }
-            if (shared == std::string::npos)
-                shared = 0;
-            // Whole characters only, so that the remaining bytes still start at a character.
-            shared -= shared % width;
-            for (size_t i = 0; i < m_entries.size(); ++i)
-            {
-                PathKey& key = m_pathKeys[i];
-                if (!m_entries[i].parent)
-                {
-                    key.offset += static_cast<uint32_t>(shared);
-                    key.length -= static_cast<uint32_t>(shared);
-                }
-                key.head = 0;
-                for (uint32_t b = 0; b < 8; ++b)
-                    key.head = (key.head << 8) |
-                               (b < key.length ? static_cast<unsigned char>(m_keyBytes[key.offset + b]) : 0u);
-            }
-        }
-        const bool ascending = mode == 0 || mode == 2;
-        // What the order looks at, side by side: the parent entry first (entries in their
-        // order), then (modes 2 and 3) folders or files first, then the lowered path, then the
-        // entries' order, as a stable sort keeps equal keys.
-        struct Item
-        {
-            uint64_t head;
-            uint32_t index;
-            uint32_t group;
-        };
-        std::vector<Item> items(m_entries.size());
-        for (size_t i = 0; i < m_entries.size(); ++i)
-        {
-            const Entry& entry = m_entries[i];
-            uint32_t group = 1;
-            if (entry.parent)
-                group = 0;
-            else if (mode == 2)
-                group = entry.folder ? 1 : 2;
-            else if (mode == 3)
-                group = entry.folder ? 2 : 1;
-            items[i] = Item{m_pathKeys[i].head, static_cast<uint32_t>(i), group};
-        }
-        const std::string_view bytes(m_keyBytes);
-        std::sort(items.begin(), items.end(), [this, ascending, bytes](const Item& x, const Item& y) {
-            if (x.group != y.group)
-                return x.group < y.group;
-            if (x.group == 0)
-                return x.index < y.index;
-            if (x.head != y.head)
-                return ascending ? x.head < y.head : x.head > y.head;
-            const PathKey& a = m_pathKeys[x.index];
-            const PathKey& b = m_pathKeys[y.index];
-            const int byPath = ascending ? bytes.substr(a.offset, a.length).compare(bytes.substr(b.offset, b.length))
-                                         : bytes.substr(b.offset, b.length).compare(bytes.substr(a.offset, a.length));
-            return byPath != 0 ? byPath < 0 : x.index < y.index;
-        });
-        for (size_t i = 0; i < items.size(); ++i)
-            order[i] = static_cast<int>(items[i].index);
-    }
-    else
-    {
-        std::stable_sort(order.begin(), order.end(), [this, mode](int a, int b) {
-            return CompareFileRecordsConsistent(m_entries[a].record, m_entries[b].record, mode) < 0;
-        });
-    }
-    return m_entryOrders.emplace(mode, std::move(order)).first->second;
+    m_entryOrders.SetFolder(m_entriesFolder);
 }
 
 LSkorrelFileExplorerList::SelectionMemo LSkorrelFileExplorerList::CaptureSelection() const
@@ -670,7 +513,7 @@ void LSkorrelFileExplorerList::SortByColumn(int column, bool force)
 
     const bool onlyEntries =
         std::all_of(m_rows.begin(), m_rows.end(), [](const Row& row) { return row.entry >= 0; });
-    if (plan.compareMode >= 0 && onlyEntries)
+    if (plan.compareMode && onlyEntries)
     {
         // The rows in the order of all entries: a sorted part of the entries is the part of the
         // sorted entries.
@@ -679,14 +522,14 @@ void LSkorrelFileExplorerList::SortByColumn(int column, bool force)
             ++count[row.entry];
         std::vector<Row> sorted;
         sorted.reserve(m_rows.size());
-        for (int entry : EntryOrder(plan.compareMode))
+        for (int entry : m_entryOrders.Order(*plan.compareMode))
             for (; count[entry] > 0; --count[entry])
                 sorted.push_back(Row{entry, {}});
         m_rows = std::move(sorted);
     }
-    else if (plan.compareMode >= 0)
+    else if (plan.compareMode)
     {
-        const int mode = plan.compareMode;
+        const ExplorerSortMode mode = *plan.compareMode;
         std::stable_sort(m_rows.begin(), m_rows.end(), [this, mode](const Row& a, const Row& b) {
             return CompareFileRecordsConsistent(a.entry >= 0 ? m_entries[a.entry].record : nullptr,
                                                 b.entry >= 0 ? m_entries[b.entry].record : nullptr, mode) < 0;

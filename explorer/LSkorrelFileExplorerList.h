@@ -20,6 +20,7 @@
 
 #include "ExplorerFileInfo.h"
 #include "ExplorerServices.h"
+#include "ExplorerSortKeys.h"
 #include "ExplorerThreadEvents.h"
 #include "FolderListing.h"
 #include "LExplorerListCtrlBase.h"
@@ -172,8 +173,6 @@ private:
     // The entry of a record (-1: none); `hint`, the entry tried first, moves behind the one found.
     int EntryIndexOf(WSFileRecord* record, size_t& hint);
     void ForgetEntries();
-    // The entries in the order of a comparison mode (made once per mode and listing).
-    const std::vector<int>& EntryOrder(int mode);
     const Entry* RowEntry(long row) const;
     void SyncItemCount();
     void OnListingDone(wxThreadEvent& event);
@@ -189,16 +188,8 @@ private:
     // The entry of a record, indexed on demand: the first m_entriesIndexed entries are in it.
     std::unordered_map<WSFileRecord*, int> m_entryOf;
     size_t m_entriesIndexed = 0;
-    std::map<int, std::vector<int>> m_entryOrders;
-    // A lowered path for the path orders: its bytes in m_keyBytes, its first eight as a number.
-    struct PathKey
-    {
-        uint64_t head = 0;
-        uint32_t offset = 0;
-        uint32_t length = 0;
-    };
-    std::vector<PathKey> m_pathKeys;
-    std::string m_keyBytes;
+    // The entries in the order of a comparison mode (made once per mode and listing).
+    ExplorerSortKeys m_entryOrders;
     unsigned m_listingSerial = 0;
     bool m_rowsShowWholeStore = false;
     wxTimer m_stepTimer;

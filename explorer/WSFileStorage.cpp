@@ -316,7 +316,7 @@ int WSFileStorage::ImageIndexForRow(WSFileRecord& record, const std::u16string& 
 
 // ---- comparison
 
-int CompareFileRecords(const WSFileRecord* lhs, const WSFileRecord* rhs, int mode)
+int CompareFileRecords(const WSFileRecord* lhs, const WSFileRecord* rhs, ExplorerSortMode mode)
 {
     if (lhs == nullptr || rhs == nullptr)
         return 0;
@@ -324,42 +324,43 @@ int CompareFileRecords(const WSFileRecord* lhs, const WSFileRecord* rhs, int mod
         return -1;
     if (rhs->IsParentEntry())
         return 1;
-    if (mode < 0 || mode == 5)
+    using M = ExplorerSortMode;
+    if (static_cast<int>(mode) < 0 || mode == M::NewestAddedFirst)
         return Descending(lhs->timeAdded, rhs->timeAdded);
     switch (mode)
     {
-    case 0:
+    case M::PathAscending:
         return ComparePathsNoCase(lhs->path, rhs->path);
-    case 1:
+    case M::PathDescending:
         return ComparePathsNoCase(rhs->path, lhs->path);
-    case 2:
+    case M::FoldersFirstPathAscending:
         if (lhs->isFolder != rhs->isFolder)
             return lhs->isFolder ? -1 : 1;
         return ComparePathsNoCase(lhs->path, rhs->path);
-    case 3:
+    case M::FilesFirstPathDescending:
         if (lhs->isFolder != rhs->isFolder)
             return lhs->isFolder ? 1 : -1;
         return ComparePathsNoCase(rhs->path, lhs->path);
-    case 4:
+    case M::OldestAddedFirst:
         return Ascending(lhs->timeAdded, rhs->timeAdded);
-    case 6:
+    case M::ModifiedOldestFirst:
         return Ascending(lhs->modified, rhs->modified);
-    case 7:
+    case M::ModifiedNewestFirst:
         return Descending(lhs->modified, rhs->modified);
-    case 8:
+    case M::SizeSmallestFirst:
         return Ascending(lhs->size, rhs->size);
-    case 9:
+    case M::SizeLargestFirst:
         return Descending(lhs->size, rhs->size);
-    case 10:
+    case M::CheckState:
         return CompareCheckState(*lhs, *rhs);
-    case 11:
+    case M::CheckStateReversed:
         return -CompareCheckState(*lhs, *rhs);
     default:
         return 0;
     }
 }
 
-int CompareFileRecordsConsistent(const WSFileRecord* lhs, const WSFileRecord* rhs, int mode)
+int CompareFileRecordsConsistent(const WSFileRecord* lhs, const WSFileRecord* rhs, ExplorerSortMode mode)
 {
     const int forward = CompareFileRecords(lhs, rhs, mode);
     const int backward = CompareFileRecords(rhs, lhs, mode);
@@ -370,7 +371,22 @@ int CompareFileRecordsConsistent(const WSFileRecord* lhs, const WSFileRecord* rh
     return 0;
 }
 
-void SortFileRecords(std::vector<WSFileRecord*>& records, int mode)
+ExplorerSortEntry SortEntryOf(const WSFileRecord& record)
+{
+    const ValidationResult* validation = record.GetValidation();
+    ExplorerSortEntry entry;
+    entry.path = record.path;
+    entry.parent = record.IsParentEntry();
+    entry.folder = record.isFolder;
+    entry.timeAdded = record.timeAdded;
+    entry.modified = record.modified;
+    entry.size = record.size;
+    entry.checkRank = ExplorerCheckRank(record.IsRegularFileRow(), validation != nullptr,
+                                        validation && validation->flagC, validation && validation->valid);
+    return entry;
+}
+
+void SortFileRecords(std::vector<WSFileRecord*>& records, ExplorerSortMode mode)
 {
     std::stable_sort(records.begin(), records.end(), [mode](const WSFileRecord* a, const WSFileRecord* b) {
         return CompareFileRecordsConsistent(a, b, mode) < 0;

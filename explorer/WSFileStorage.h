@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "ExplorerSortKeys.h"
+
 struct stat;
 
 // ---- attribute bits of a record (the classic file attribute values)
@@ -249,19 +251,21 @@ private:
     friend class WSFileStorageThreadSafeAccess;
 };
 
-// The list-view comparison of two records: negative puts `lhs` first. Modes: negative and 5
-// newest added first, 0/1 path ascending/descending ignoring case, 2 folders first then path
-// ascending, 3 files first then path descending, 4 oldest added first, 6/7 modified oldest/newest
-// first, 8/9 size smallest/largest first, 10 check state, 11 its reverse, above 11: 0. The parent
-// entry comes first in every mode. The numeric modes never return 0 (equal keys give +1 in both
-// orders), so sort through `SortFileRecords`, not with this as a strict order.
-int CompareFileRecords(const WSFileRecord* lhs, const WSFileRecord* rhs, int mode);
+// The list-view comparison of two records: negative puts `lhs` first, in the order of the mode
+// (see ExplorerSortMode; values outside its enumerators: negative ones newest added first, above
+// CheckStateReversed 0). The parent entry comes first in every mode. The numeric modes never
+// return 0 (equal keys give +1 in both orders), so sort through `SortFileRecords`, not with this as
+// a strict order.
+int CompareFileRecords(const WSFileRecord* lhs, const WSFileRecord* rhs, ExplorerSortMode mode);
 
 // Sorts records in a mode: a stable sort in which two records stand in order when the
 // comparison puts the left one first and not the right one.
-void SortFileRecords(std::vector<WSFileRecord*>& records, int mode);
+void SortFileRecords(std::vector<WSFileRecord*>& records, ExplorerSortMode mode);
 // The consistent form of the comparison: -1, 0 or +1, antisymmetric (0 where both orders say +1).
-int CompareFileRecordsConsistent(const WSFileRecord* lhs, const WSFileRecord* rhs, int mode);
+int CompareFileRecordsConsistent(const WSFileRecord* lhs, const WSFileRecord* rhs, ExplorerSortMode mode);
+// What the file list's orders read of a record (its path is the record's own): sorted by
+// ExplorerSortKeys, records stand as `SortFileRecords` puts them.
+ExplorerSortEntry SortEntryOf(const WSFileRecord& record);
 
 // ---- the lock
 

@@ -126,15 +126,16 @@ TEST(ExplorerTabRing, ShiftTabVisitsEveryStopOnceAndUndoesTab)
 }
 
 const std::vector<int> KEYS{2, 4, 6, 8};
+using M = ExplorerSortMode;
 
 TEST(ExplorerSortState, ClicksOnTheCurrentColumnToggle)
 {
     int state = 2;
     ExplorerSortPlan plan = PlanSortByColumn(KEYS, state, 0, false);
-    EXPECT_EQ(plan, (ExplorerSortPlan{true, 0, true, 3, 3}));
+    EXPECT_EQ(plan, (ExplorerSortPlan{true, 0, true, M::FilesFirstPathDescending, 3}));
     state = plan.newState;
     plan = PlanSortByColumn(KEYS, state, 0, false);
-    EXPECT_EQ(plan, (ExplorerSortPlan{true, 0, false, 2, 2}));
+    EXPECT_EQ(plan, (ExplorerSortPlan{true, 0, false, M::FoldersFirstPathAscending, 2}));
 }
 
 TEST(ExplorerSortState, OtherColumnsResortsAndForcedCallsSortAscending)
@@ -147,17 +148,17 @@ TEST(ExplorerSortState, OtherColumnsResortsAndForcedCallsSortAscending)
         ExplorerSortPlan expected;
     };
     const Case cases[] = {
-        {2, 2, false, {true, 2, false, 8, 6}},   // "Size" ascending
-        {7, 3, false, {true, 3, false, 6, 8}},   // "Size" descending, "Modified" clicked
-        {8, 3, false, {true, 3, true, 7, 9}},    // "Modified" ascending, clicked: descending
-        {9, 3, false, {true, 3, false, 6, 8}},   // and back
-        {5, 1, false, {true, 1, false, 10, 4}},  // "Valid" descending, clicked: ascending
-        {4, 1, false, {true, 1, true, 11, 5}},
-        {3, -1, false, {true, 0, false, 2, 2}},  // a re-sort is ascending
-        {2, 0, true, {true, 0, false, 2, 2}},    // forced: ascending
-        {9, -1, true, {true, 3, false, 6, 8}},
-        {12, 0, false, {false, -1, false, -1, 12}}, // no column has the state's key
-        {2, 7, false, {false, -1, false, -1, 2}},   // no such column
+        {2, 2, false, {true, 2, false, M::SizeSmallestFirst, 6}},   // "Size" ascending
+        {7, 3, false, {true, 3, false, M::ModifiedOldestFirst, 8}}, // "Size" descending, "Modified" clicked
+        {8, 3, false, {true, 3, true, M::ModifiedNewestFirst, 9}},  // "Modified" ascending: descending
+        {9, 3, false, {true, 3, false, M::ModifiedOldestFirst, 8}}, // and back
+        {5, 1, false, {true, 1, false, M::CheckState, 4}},          // "Valid" descending, clicked: ascending
+        {4, 1, false, {true, 1, true, M::CheckStateReversed, 5}},
+        {3, -1, false, {true, 0, false, M::FoldersFirstPathAscending, 2}}, // a re-sort is ascending
+        {2, 0, true, {true, 0, false, M::FoldersFirstPathAscending, 2}},   // forced: ascending
+        {9, -1, true, {true, 3, false, M::ModifiedOldestFirst, 8}},
+        {12, 0, false, {false, -1, false, std::nullopt, 12}}, // no column has the state's key
+        {2, 7, false, {false, -1, false, std::nullopt, 2}},   // no such column
     };
     for (const Case& c : cases)
         EXPECT_EQ(PlanSortByColumn(KEYS, c.state, c.column, c.force), c.expected)
@@ -170,7 +171,7 @@ TEST(ExplorerSortState, KeysWithoutAModeSortByText)
     const std::vector<int> keys{2, 12};
     const ExplorerSortPlan plan = PlanSortByColumn(keys, 2, 1, false);
     EXPECT_TRUE(plan.sort);
-    EXPECT_EQ(plan.compareMode, -1);
+    EXPECT_EQ(plan.compareMode, std::nullopt);
     EXPECT_EQ(plan.newState, 12);
     const ExplorerSortPlan again = PlanSortByColumn(keys, plan.newState, 1, false);
     EXPECT_TRUE(again.descending);

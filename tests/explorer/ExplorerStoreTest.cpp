@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
+#include <random>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -329,50 +331,58 @@ std::unique_ptr<WSFileRecord> Make(const Entry& e)
 }
 }
 
+// A mode as the comparison takes it, also one outside the enumerators.
+ExplorerSortMode Mode(int value)
+{
+    return static_cast<ExplorerSortMode>(value);
+}
+
 TEST(ExplorerComparator, EveryModeOrdersItsPair)
 {
+    using M = ExplorerSortMode;
     struct Case
     {
-        int mode;
+        ExplorerSortMode mode;
         Entry lhs;
         Entry rhs;
         int expected;      // CompareFileRecords(lhs, rhs)
         int expectedSwap;  // CompareFileRecords(rhs, lhs)
     };
     const Case cases[] = {
-        {-1, {u"/a", false, 1}, {u"/b", false, 2}, 1, -1},
-        {5, {u"/a", false, 3}, {u"/b", false, 2}, -1, 1},
-        {5, {u"/a", false, 2}, {u"/b", false, 2}, 1, 1},
-        {0, {u"/Apple"}, {u"/banana"}, -1, 1},
-        {0, {u"/apple"}, {u"/APPLE"}, 0, 0},
-        {1, {u"/Apple"}, {u"/banana"}, 1, -1},
-        {2, {u"/z", true}, {u"/a"}, -1, 1},
-        {2, {u"/b", true}, {u"/A", true}, 1, -1},
-        {3, {u"/z", true}, {u"/a"}, 1, -1},
-        {3, {u"/a"}, {u"/B"}, 1, -1},
-        {4, {u"/a", false, 1}, {u"/b", false, 2}, -1, 1},
-        {4, {u"/a", false, 2}, {u"/b", false, 2}, 1, 1},
-        {6, {u"/a", false, 0, 10}, {u"/b", false, 0, 20}, -1, 1},
-        {7, {u"/a", false, 0, 10}, {u"/b", false, 0, 20}, 1, -1},
-        {8, {u"/a", false, 0, 0, 5}, {u"/b", false, 0, 0, 9}, -1, 1},
-        {9, {u"/a", false, 0, 0, 5}, {u"/b", false, 0, 0, 9}, 1, -1},
-        {9, {u"/a", false, 0, 0, 7}, {u"/b", false, 0, 0, 7}, 1, 1},
-        {8, {u"/a", false, 0, 0, -1}, {u"/b", false, 0, 0, 1LL << 40}, -1, 1},
+        {Mode(-1), {u"/a", false, 1}, {u"/b", false, 2}, 1, -1},
+        {M::NewestAddedFirst, {u"/a", false, 3}, {u"/b", false, 2}, -1, 1},
+        {M::NewestAddedFirst, {u"/a", false, 2}, {u"/b", false, 2}, 1, 1},
+        {M::PathAscending, {u"/Apple"}, {u"/banana"}, -1, 1},
+        {M::PathAscending, {u"/apple"}, {u"/APPLE"}, 0, 0},
+        {M::PathDescending, {u"/Apple"}, {u"/banana"}, 1, -1},
+        {M::FoldersFirstPathAscending, {u"/z", true}, {u"/a"}, -1, 1},
+        {M::FoldersFirstPathAscending, {u"/b", true}, {u"/A", true}, 1, -1},
+        {M::FilesFirstPathDescending, {u"/z", true}, {u"/a"}, 1, -1},
+        {M::FilesFirstPathDescending, {u"/a"}, {u"/B"}, 1, -1},
+        {M::OldestAddedFirst, {u"/a", false, 1}, {u"/b", false, 2}, -1, 1},
+        {M::OldestAddedFirst, {u"/a", false, 2}, {u"/b", false, 2}, 1, 1},
+        {M::ModifiedOldestFirst, {u"/a", false, 0, 10}, {u"/b", false, 0, 20}, -1, 1},
+        {M::ModifiedNewestFirst, {u"/a", false, 0, 10}, {u"/b", false, 0, 20}, 1, -1},
+        {M::SizeSmallestFirst, {u"/a", false, 0, 0, 5}, {u"/b", false, 0, 0, 9}, -1, 1},
+        {M::SizeLargestFirst, {u"/a", false, 0, 0, 5}, {u"/b", false, 0, 0, 9}, 1, -1},
+        {M::SizeLargestFirst, {u"/a", false, 0, 0, 7}, {u"/b", false, 0, 0, 7}, 1, 1},
+        {M::SizeSmallestFirst, {u"/a", false, 0, 0, -1}, {u"/b", false, 0, 0, 1LL << 40}, -1, 1},
         // check state: not a regular row < regular; none < some; flagC clear < set; invalid < valid
-        {10, {u"/f", true}, {u"/a", false, 0, 0, 0, 3}, -1, 1},
-        {10, {u"/a"}, {u"/b", false, 0, 0, 0, 1}, -1, 1},
-        {10, {u"/a", false, 0, 0, 0, 1}, {u"/b", false, 0, 0, 0, 2}, -1, 1},
-        {10, {u"/a", false, 0, 0, 0, 2}, {u"/b", false, 0, 0, 0, 3}, -1, 1},
-        {10, {u"/a", false, 0, 0, 0, 1}, {u"/b", false, 0, 0, 0, 1}, 0, 0},
-        {10, {u"/a"}, {u"/b"}, 0, 0},
-        {11, {u"/a", false, 0, 0, 0, 2}, {u"/b", false, 0, 0, 0, 3}, 1, -1},
-        {11, {u"/f", true}, {u"/a"}, 1, -1},
-        {12, {u"/a"}, {u"/b"}, 0, 0},
-        {100, {u"/a", false, 1}, {u"/b", false, 2}, 0, 0},
+        {M::CheckState, {u"/f", true}, {u"/a", false, 0, 0, 0, 3}, -1, 1},
+        {M::CheckState, {u"/a"}, {u"/b", false, 0, 0, 0, 1}, -1, 1},
+        {M::CheckState, {u"/a", false, 0, 0, 0, 1}, {u"/b", false, 0, 0, 0, 2}, -1, 1},
+        {M::CheckState, {u"/a", false, 0, 0, 0, 2}, {u"/b", false, 0, 0, 0, 3}, -1, 1},
+        {M::CheckState, {u"/a", false, 0, 0, 0, 1}, {u"/b", false, 0, 0, 0, 1}, 0, 0},
+        {M::CheckState, {u"/a"}, {u"/b"}, 0, 0},
+        {M::CheckStateReversed, {u"/a", false, 0, 0, 0, 2}, {u"/b", false, 0, 0, 0, 3}, 1, -1},
+        {M::CheckStateReversed, {u"/f", true}, {u"/a"}, 1, -1},
+        {Mode(12), {u"/a"}, {u"/b"}, 0, 0},
+        {Mode(100), {u"/a", false, 1}, {u"/b", false, 2}, 0, 0},
     };
     for (const Case& c : cases)
     {
-        SCOPED_TRACE("mode " + std::to_string(c.mode) + " " + Native(c.lhs.path) + " " + Native(c.rhs.path));
+        SCOPED_TRACE("mode " + std::to_string(static_cast<int>(c.mode)) + " " + Native(c.lhs.path) + " " +
+                     Native(c.rhs.path));
         const auto lhs = Make(c.lhs);
         const auto rhs = Make(c.rhs);
         EXPECT_EQ(CompareFileRecords(lhs.get(), rhs.get(), c.mode), c.expected);
@@ -382,7 +392,7 @@ TEST(ExplorerComparator, EveryModeOrdersItsPair)
         EXPECT_EQ(consistent, c.expected == -c.expectedSwap ? c.expected : 0);
         EXPECT_EQ(CompareFileRecordsConsistent(rhs.get(), lhs.get(), c.mode), -consistent);
     }
-    EXPECT_EQ(CompareFileRecords(nullptr, Make({u"/a"}).get(), 0), 0);
+    EXPECT_EQ(CompareFileRecords(nullptr, Make({u"/a"}).get(), M::PathAscending), 0);
 }
 
 TEST(ExplorerComparator, TheParentEntryComesFirstInEveryModeOnEitherSide)
@@ -397,14 +407,14 @@ TEST(ExplorerComparator, TheParentEntryComesFirstInEveryModeOnEitherSide)
         SCOPED_TRACE(mode);
         for (const WSFileRecord* rhs : {notParentFile.get(), notParentFolder.get(), other.get()})
         {
-            EXPECT_EQ(CompareFileRecords(parent.get(), rhs, mode), -1);
-            EXPECT_EQ(CompareFileRecords(rhs, parent.get(), mode), 1);
-            EXPECT_EQ(CompareFileRecordsConsistent(rhs, parent.get(), mode), 1);
+            EXPECT_EQ(CompareFileRecords(parent.get(), rhs, Mode(mode)), -1);
+            EXPECT_EQ(CompareFileRecords(rhs, parent.get(), Mode(mode)), 1);
+            EXPECT_EQ(CompareFileRecordsConsistent(rhs, parent.get(), Mode(mode)), 1);
         }
     }
     // A short path that ends in ".." is not taken for the parent entry.
     const auto tiny = Make({u"..", true});
-    EXPECT_EQ(CompareFileRecords(tiny.get(), other.get(), 9), 1);
+    EXPECT_EQ(CompareFileRecords(tiny.get(), other.get(), ExplorerSortMode::SizeLargestFirst), 1);
 }
 
 TEST(ExplorerComparator, SortingIsWellDefinedAndStable)
@@ -421,23 +431,74 @@ TEST(ExplorerComparator, SortingIsWellDefinedAndStable)
     for (auto& r : owned)
         records.push_back(r.get());
 
-    SortFileRecords(records, 9); // largest first; equal sizes keep their order
+    // Largest first; equal sizes keep their order.
+    SortFileRecords(records, ExplorerSortMode::SizeLargestFirst);
     std::vector<std::u16string> paths;
     for (WSFileRecord* r : records)
         paths.push_back(r->path);
     EXPECT_EQ(paths, (std::vector<std::u16string>{u"/d/..", u"/d/b", u"/d/a", u"/d/e", u"/d/c", u"/d/sub"}));
 
-    SortFileRecords(records, 2);
+    SortFileRecords(records, ExplorerSortMode::FoldersFirstPathAscending);
     paths.clear();
     for (WSFileRecord* r : records)
         paths.push_back(r->path);
     EXPECT_EQ(paths, (std::vector<std::u16string>{u"/d/..", u"/d/sub", u"/d/a", u"/d/b", u"/d/c", u"/d/e"}));
 
-    SortFileRecords(records, 3);
+    SortFileRecords(records, ExplorerSortMode::FilesFirstPathDescending);
     paths.clear();
     for (WSFileRecord* r : records)
         paths.push_back(r->path);
     EXPECT_EQ(paths, (std::vector<std::u16string>{u"/d/..", u"/d/e", u"/d/c", u"/d/b", u"/d/a", u"/d/sub"}));
+}
+
+TEST(ExplorerComparator, TheFileListsEntryOrdersAreTheRecordSort)
+{
+    // The file list sorts its entries through ExplorerSortKeys over SortEntryOf: the same order
+    // as a stable sort with the record comparison, for records of every kind, in every mode.
+    static const char16_t* const PIECES[] = {u"a", u"B", u"b", u"A", u"10", u"9", u".", u".csv", u".CSV",
+                                             u"_", u"-", u"/", u"\u00e9", u"\u00c9", u"\u03a9", u"\u03c9",
+                                             u"\u212a", u"k", u"\U00010400", u".."};
+    static const int64_t NUMBERS[] = {0, 1, 5, -1, 1LL << 40, INT64_MAX, INT64_MIN};
+    for (unsigned seed = 1; seed <= 8; ++seed)
+    {
+        std::mt19937 random(seed);
+        auto below = [&random](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+        std::vector<std::unique_ptr<WSFileRecord>> owned;
+        for (int i = 0, count = 100 + below(2000); i < count; ++i)
+        {
+            Entry e;
+            e.path = below(20) == 0 ? u"/elsewhere/" : u"/d/";
+            for (int n = 1 + below(4); n > 0; --n)
+                e.path += PIECES[below(20)];
+            e.folder = below(4) == 0;
+            e.added = NUMBERS[below(7)];
+            e.modified = NUMBERS[below(7)];
+            e.size = NUMBERS[below(7)];
+            e.check = below(4);
+            owned.push_back(Make(e));
+            owned.back()->isTopLevelShellItem = below(20) == 0;
+        }
+        // The parent entry (a folder ending in "/.."), and a file that only looks like one.
+        owned.insert(owned.begin() + below(static_cast<int>(owned.size())), Make({u"/d/..", true}));
+        owned.push_back(Make({u"/d/x/..", false, 0, 0, 3, 1}));
+        std::vector<WSFileRecord*> records;
+        ExplorerSortKeys keys;
+        for (auto& record : owned)
+        {
+            records.push_back(record.get());
+            keys.Add(SortEntryOf(*record));
+        }
+        keys.SetFolder(u"/d");
+        for (int mode = -2; mode <= 13; ++mode)
+        {
+            std::vector<WSFileRecord*> expected = records;
+            SortFileRecords(expected, Mode(mode));
+            std::vector<WSFileRecord*> got;
+            for (int index : keys.Order(Mode(mode)))
+                got.push_back(records[index]);
+            EXPECT_EQ(got, expected) << "seed " << seed << " mode " << mode;
+        }
+    }
 }
 
 // ---- the lock

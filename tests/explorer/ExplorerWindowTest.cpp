@@ -26,6 +26,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -668,11 +669,14 @@ TEST_F(ExplorerWindowTest, RowsStandInTheRecordComparisonsOrder)
     for (int column : {0, 0, 2, 2, 3, 3, 0})
     {
         ClickColumn(column);
-        const int mode = CompareModeForSortKey(list->sortState & ~1, (list->sortState & 1) != 0);
+        const std::optional<ExplorerSortMode> mode =
+            CompareModeForSortKey(list->sortState & ~1, (list->sortState & 1) != 0);
+        ASSERT_TRUE(mode);
         const std::vector<WSFileRecord*> rows = list->GetRowRecords();
         ASSERT_EQ(rows.size(), 18u); // 15 files, 2 folders and the parent entry
         for (size_t i = 0; i + 1 < rows.size(); ++i)
-            EXPECT_LE(CompareFileRecordsConsistent(rows[i], rows[i + 1], mode), 0) << "column " << column << " row " << i;
+            EXPECT_LE(CompareFileRecordsConsistent(rows[i], rows[i + 1], *mode), 0)
+                << "column " << column << " row " << i;
     }
 }
 
