@@ -104,20 +104,22 @@ if [ -e /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a 
   cmake --build build-fuzz -j "$jobs"
   # Each starts from its seed corpus with its dictionary (scripts/fuzz.sh runs them longer), all
   # at once, each at one vector level: the levels go round the targets (avx2, sse2, scalar, and
-  # the machine's own), shifted by one every day, so that every target meets every level.
+  # the machine's own), shifted by the commit under test, so that over commits every target meets
+  # every level while a run of the same commit always gives each target the same level.
   # The inputs a fuzzer finds go to the scratch folder; its findings (crash, leak, timeout, oom
   # inputs) to fuzz-results/ci/<target>/, which is kept when it fails, with its whole log, and
   # removed when it passes. A failing fuzzer does not stop the script here: each one's end is told,
   # then the script fails.
   levels=(avx2 sse2 scalar top)
-  day=$(( $(date +%s) / 86400 ))
+  commit=$(git rev-parse --short=7 HEAD 2>/dev/null || echo 0)
+  shift_by=$(( 16#${commit:0:7} % 4 ))
   fuzzers=()
   fuzzer_levels=()
   pids=()
   for fuzzer in build-fuzz/tests/fuzz/fuzz_*; do
     [ -x "$fuzzer" ] || continue
     name=$(basename "$fuzzer")
-    level=${levels[$(( (${#fuzzers[@]} + day) % ${#levels[@]} ))]}
+    level=${levels[$(( (${#fuzzers[@]} + shift_by) % ${#levels[@]} ))]}
     results=fuzz-results/ci/$name
     rm -rf "$results"
     mkdir -p "$scratch/$name" "$results"
