@@ -1598,6 +1598,30 @@ TEST_F(AppWindowTest, OpeningManyDocumentsCostsEachTheSameWhateverIsOpen)
     Frame().SetArtProvider(original);
 }
 
+// The frame is frozen while one delivery's documents open: each new tab, which selects its page,
+// finds it frozen, and the frame is thawed when the delivery is done.
+TEST_F(AppWindowTest, OneDeliveryOpensItsDocumentsInAFrozenFrame)
+{
+    const std::vector<std::string> paths = WriteManyCsv(g_testHome + "/many-frozen", 30);
+    wxAuiMDIClientWindow* book = Frame().GetClientWindow();
+    int selected = 0;
+    int selectedFrozen = 0;
+    auto onSelected = [&](wxAuiNotebookEvent& event) {
+        ++selected;
+        if (Frame().IsFrozen())
+            ++selectedFrozen;
+        event.Skip();
+    };
+    book->Bind(wxEVT_AUINOTEBOOK_PAGE_CHANGED, onSelected);
+    App().OpenFiles(DeliveryOf(paths));
+    book->Unbind(wxEVT_AUINOTEBOOK_PAGE_CHANGED, onSelected);
+    Pump(100);
+    ASSERT_EQ(App().GetDocManager()->GetDocuments().GetCount(), paths.size());
+    EXPECT_EQ(selected, int(paths.size())) << "a page is selected as each document opens";
+    EXPECT_EQ(selectedFrozen, selected) << "selections while the frame was frozen";
+    EXPECT_FALSE(Frame().IsFrozen());
+}
+
 namespace {
 
 // Last: it closes the main window. Many documents close at the cost of each: the tab row does
