@@ -1598,6 +1598,13 @@ TEST_F(AppWindowTest, OpeningManyDocumentsCostsEachTheSameWhateverIsOpen)
     Frame().SetArtProvider(original);
 }
 
+// A document that will not close unless forced, as one whose user said Cancel would.
+class RefusingDocument : public wxDocument
+{
+public:
+    bool OnSaveModified() override { return false; }
+};
+
 // The frame is frozen while one delivery's documents open: each new tab, which selects its page,
 // finds it frozen, and the frame is thawed when the delivery is done.
 TEST_F(AppWindowTest, OneDeliveryOpensItsDocumentsInAFrozenFrame)
@@ -1620,6 +1627,61 @@ TEST_F(AppWindowTest, OneDeliveryOpensItsDocumentsInAFrozenFrame)
     EXPECT_EQ(selected, int(paths.size())) << "a page is selected as each document opens";
     EXPECT_EQ(selectedFrozen, selected) << "selections while the frame was frozen";
     EXPECT_FALSE(Frame().IsFrozen());
+}
+
+// Closing the main window closes its documents in the order opened, in a frozen window, and
+// selects no tab in place of each that goes: the next page is neither laid out nor shown nor
+// activated, whatever the number of tabs. A close that does not happen (a document that will not
+// close) leaves the documents after it open, the first of their tabs selected, the window shown
+// and thawed.
+TEST_F(AppWindowTest, ClosingTheMainWindowSelectsNoTabWhileItsDocumentsGo)
+{
+    constexpr int kFirst = 40;
+    constexpr int kAfter = 5;
+    App().OpenFiles(DeliveryOf(WriteManyCsv(g_testHome + "/many-closing", kFirst)));
+    auto* refusing = new RefusingDocument;
+    App().GetDocManager()->AddDocument(refusing);
+    const std::vector<std::string> after = WriteManyCsv(g_testHome + "/many-kept", kAfter);
+    App().OpenFiles(DeliveryOf(after));
+    Pump(200);
+    ASSERT_EQ(App().GetDocManager()->GetDocuments().GetCount(), size_t(kFirst + 1 + kAfter));
+    wxAuiMDIClientWindow* book = Frame().GetClientWindow();
+    ASSERT_EQ(book->GetPageCount(), size_t(kFirst + kAfter));
+
+    int selected = 0;
+    auto onSelected = [&](wxAuiNotebookEvent& event) {
+        ++selected;
+        event.Skip();
+    };
+    // Each grid that goes, whether its window was frozen then.
+    int gridsGone = 0;
+    int gridsGoneFrozen = 0;
+    for (wxDocument* doc : App().GetDocManager()->GetDocumentsVector())
+        for (wxView* view : doc->GetViewsVector())
+            if (auto* csvView = dynamic_cast<CCSVQuibboAppView*>(view))
+                csvView->GetGrid()->Bind(wxEVT_DESTROY, [&](wxWindowDestroyEvent& event) {
+                    ++gridsGone;
+                    if (book->IsFrozen())
+                        ++gridsGoneFrozen;
+                    event.Skip();
+                });
+    book->Bind(wxEVT_AUINOTEBOOK_PAGE_CHANGED, onSelected);
+    EXPECT_FALSE(Frame().Close(false));
+    book->Unbind(wxEVT_AUINOTEBOOK_PAGE_CHANGED, onSelected);
+    EXPECT_EQ(gridsGone, kFirst);
+    EXPECT_EQ(gridsGoneFrozen, kFirst) << "grids that went while the window was frozen";
+    // One at most: the first tab, selected before the documents go.
+    EXPECT_LE(selected, 1) << "tab selections while " << kFirst << " documents closed";
+    EXPECT_EQ(book->GetPageCount(), size_t(kAfter));
+
+    Pump(100);
+    ASSERT_EQ(App().GetMainFrame(), &Frame());
+    EXPECT_TRUE(Frame().IsShown());
+    EXPECT_FALSE(Frame().IsFrozen());
+    EXPECT_EQ(book->GetSelection(), 0);
+    ASSERT_NE(Frame().GetActiveDocument(), nullptr);
+    EXPECT_EQ(Frame().GetActiveDocument()->GetFilename().utf8_string(), after.front());
+    EXPECT_TRUE(App().GetDocManager()->GetDocuments().Member(refusing));
 }
 
 namespace {
