@@ -176,16 +176,18 @@ private:
 
 namespace {
 
-// The main frame from its creation until its deletion is scheduled. Not wxApp::GetTopWindow: that
-// looks the top window up in wx's list of windows to delete, which holds every document window
-// closed since the last idle time, so that n documents closed in one go took n² steps.
+// The main frame from its creation to the end of its destructor, and whether it waits in wx's list
+// of windows to delete. As wxApp::GetTopWindow would say, without looking the frame up in that
+// list, which holds every document window closed since the last idle time: n documents closed in
+// one go took n² steps.
 CMainFrame* g_mainFrame = nullptr;
+bool g_mainFrameDeletionScheduled = false;
 
 } // namespace
 
 CMainFrame* GetMainFrame()
 {
-    return wxTheApp ? g_mainFrame : nullptr;
+    return wxTheApp && !g_mainFrameDeletionScheduled ? g_mainFrame : nullptr;
 }
 
 wxBEGIN_EVENT_TABLE(CMainFrame, CMainFrameBase)
@@ -232,8 +234,9 @@ CMainFrame::CMainFrame()
 
 CMainFrame::~CMainFrame()
 {
+    // Out of wx's list of windows to delete by now.
     if (g_mainFrame == this)
-        g_mainFrame = nullptr;
+        g_mainFrameDeletionScheduled = false;
     // The explorer's folder watcher posts to this frame: it ends first.
     if (ExplorerServices* explorer = ExplorerServices::Current())
     {
@@ -252,6 +255,8 @@ CMainFrame::~CMainFrame()
         delete m_editMenu;
         delete m_windowMenu;
     }
+    if (g_mainFrame == this)
+        g_mainFrame = nullptr;
 }
 
 bool CMainFrame::Create(wxDocManager* manager, const wxString& title)
@@ -261,6 +266,7 @@ bool CMainFrame::Create(wxDocManager* manager, const wxString& title)
                                 wxDEFAULT_FRAME_STYLE | wxFRAME_NO_WINDOW_MENU))
         return false;
     g_mainFrame = this;
+    g_mainFrameDeletionScheduled = false;
 
     SetIcons(AppIcons());
     // Bound after the document frame's own close handler, so called before it.
@@ -300,7 +306,7 @@ bool CMainFrame::Create(wxDocManager* manager, const wxString& title)
 bool CMainFrame::Destroy()
 {
     if (g_mainFrame == this)
-        g_mainFrame = nullptr;
+        g_mainFrameDeletionScheduled = true;
     return CMainFrameBase::Destroy();
 }
 

@@ -39,7 +39,7 @@ public:
     bool Create(wxDocManager* manager, const wxString& title);
 
     wxAuiMDIClientWindow* OnCreateClient() override;
-    // Schedules the deletion, as wx's does; from here on GetMainFrame() gives null.
+    // Schedules the deletion, as wx's does; GetMainFrame() gives null until it happens.
     bool Destroy() override;
 
     COutputWnd* GetOutputPane() const { return m_output; }
