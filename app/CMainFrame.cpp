@@ -17,12 +17,15 @@
 #include <wx/statusbr.h>
 #include <wx/utils.h>
 
+#include <algorithm>
+
 #include "AppIcon.h"
 #include "AppIds.h"
 #include "ExplorerServices.h"
 #include "CCSVQuibboAppDoc.h"
 #include "CCSVQuibboDocManager.h"
 #include "CFileView.h"
+#include "DisplayWatches.h"
 #include "COutputWnd.h"
 #include "CPropertyView.h"
 #include "CRowDetails.h"
@@ -594,6 +597,20 @@ void CMainFrame::OnCloseFrame(wxCloseEvent& event)
     // What the document frame's own handling would do next, at a cost that grows with each
     // document left.
     auto* manager = dynamic_cast<CCSVQuibboDocManager*>(GetDocumentManager());
+    if (manager)
+    {
+        // The toolkit would look through the display watches of every window left whenever one
+        // goes. Dropped beforehand, in the order the documents were opened, when all of them are
+        // sure to close: this viewer's documents always do.
+        const wxDocVector documents = manager->GetDocumentsVector();
+        const bool allClose = std::all_of(documents.begin(), documents.end(), [](wxDocument* doc) {
+            return wxDynamicCast(doc, CCSVQuibboAppDoc) != nullptr;
+        });
+        if (allClose)
+            for (wxDocument* doc : documents)
+                for (wxView* view : doc->GetViewsVector())
+                    DropDisplayWatches(view->GetFrame());
+    }
     if (manager && !manager->CloseAllDocuments(!event.CanVeto()))
     {
         event.Veto();
