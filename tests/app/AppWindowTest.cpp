@@ -52,6 +52,7 @@
 #include "CsvDocumentCore.h"
 #include "CToolbarBoxes.h"
 #include "ChildProcess.h"
+#include "DisplayWatches.h"
 #include "LCSVRowGridBox.h"
 #include "LGridView.h"
 #include "OpenSwitch.h"
@@ -1682,6 +1683,85 @@ TEST_F(AppWindowTest, ClosingTheMainWindowSelectsNoTabWhileItsDocumentsGo)
     ASSERT_NE(Frame().GetActiveDocument(), nullptr);
     EXPECT_EQ(Frame().GetActiveDocument()->GetFilename().utf8_string(), after.front());
     EXPECT_TRUE(App().GetDocManager()->GetDocuments().Member(refusing));
+}
+
+// The toolkit's watches of the display for an input seat that goes: one a native window, found by
+// the window as its data. The same look-ups as the viewer's, in the toolkit the GUI library loaded.
+class SeatWatches
+{
+public:
+    SeatWatches()
+    {
+        auto typeFromName = NextSymbol<std::size_t (*)(const char*)>("g_type_from_name");
+        auto lookup = NextSymbol<unsigned (*)(const char*, std::size_t)>("g_signal_lookup");
+        m_display = NextSymbol<void* (*)(void*)>("gdk_window_get_display");
+        m_children = NextSymbol<Node* (*)(void*)>("gdk_window_peek_children");
+        m_find = NextSymbol<unsigned long (*)(void*, int, unsigned, unsigned, void*, void*, void*)>(
+            "g_signal_handler_find");
+        if (typeFromName && lookup)
+            m_signal = lookup("seat-removed", typeFromName("GdkDisplay"));
+    }
+
+    bool Ok() const { return m_display && m_children && m_find && m_signal != 0; }
+
+    // The native windows of `window` and inside it: how many, and how many watch the display.
+    std::pair<int, int> Count(wxWindow* window) const
+    {
+        std::pair<int, int> count{0, 0};
+        void* native = window->GTKGetDrawingWindow();
+        if (native)
+            Count(m_display(native), native, count);
+        return count;
+    }
+
+private:
+    struct Node
+    {
+        void* data;
+        Node* next;
+        Node* prev;
+    };
+
+    void Count(void* display, void* native, std::pair<int, int>& count) const
+    {
+        ++count.first;
+        if (m_find(display, 1 | 16, m_signal, 0, nullptr, nullptr, native) != 0)
+            ++count.second;
+        for (Node* child = m_children(native); child; child = child->next)
+            Count(display, child->data, count);
+    }
+
+    void* (*m_display)(void*) = nullptr;
+    Node* (*m_children)(void*) = nullptr;
+    unsigned long (*m_find)(void*, int, unsigned, unsigned, void*, void*, void*) = nullptr;
+    unsigned m_signal = 0;
+};
+
+// Dropping the display watches of a document's window drops those of each native window inside it,
+// and no other window's: the toolkit would otherwise look through all of them whenever a window
+// is freed, as the main window's close frees every document window.
+TEST_F(AppWindowTest, DroppingADocumentWindowsDisplayWatchesLeavesTheOthersTheirs)
+{
+    const SeatWatches watches;
+    ASSERT_TRUE(watches.Ok()) << "the toolkit has no display watches to drop";
+    ASSERT_NE(Open(WriteCsv("watches1.csv", 50)), nullptr);
+    wxWindow* first = Frame().GetActiveChild();
+    ASSERT_NE(Open(WriteCsv("watches2.csv", 50)), nullptr);
+    wxWindow* second = Frame().GetActiveChild();
+    ASSERT_NE(first, second);
+    const std::pair<int, int> firstBefore = watches.Count(first);
+    const std::pair<int, int> secondBefore = watches.Count(second);
+    // The frame's window, the grid's and its scroll bars'.
+    EXPECT_GE(firstBefore.first, 3);
+    EXPECT_EQ(firstBefore.second, firstBefore.first) << "each native window watches the display";
+
+    DropDisplayWatches(first);
+    EXPECT_EQ(watches.Count(first), std::make_pair(firstBefore.first, 0));
+    EXPECT_EQ(watches.Count(second), secondBefore);
+    // Its windows go as before.
+    App().GetDocManager()->CloseDocuments(true);
+    Pump(50);
+    EXPECT_TRUE(App().GetDocManager()->GetDocumentsVector().empty());
 }
 
 namespace {
