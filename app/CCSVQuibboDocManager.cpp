@@ -165,6 +165,23 @@ wxDocument* CCSVQuibboDocManager::CreateDocument(const wxString& path, long flag
     return doc;
 }
 
+bool CCSVQuibboDocManager::CloseAllDocuments(bool force)
+{
+    for (wxList::compatibility_iterator node = GetDocuments().GetFirst(); node;)
+    {
+        auto* doc = static_cast<wxDocument*>(node->GetData());
+        // Taken first: the document leaves the list when its last view goes.
+        wxList::compatibility_iterator next = node->GetNext();
+        if (!doc->Close() && !force)
+            return false;
+        // Forced: not modified, so that the last view that goes deletes it without asking again.
+        doc->Modify(false);
+        doc->DeleteAllViews();
+        node = next;
+    }
+    return true;
+}
+
 void CCSVQuibboDocManager::OnPrintSetup(wxCommandEvent& event)
 {
     OnPageSetup(event);

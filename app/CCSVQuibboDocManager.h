@@ -23,6 +23,10 @@ public:
     // The open document of this file (the same file by device and inode, or the same absolute
     // path), or null.
     wxDocument* FindOpenDocument(const wxString& path);
+    // Closes every document in the order opened, as CloseDocuments does, without wx's check after
+    // each that it has left the list, which walks the documents left: n documents took n² steps.
+    // False when one would not close (never when forced).
+    bool CloseAllDocuments(bool force);
     wxString MakeNewDocumentName() override;
     void FileHistoryLoad(const wxConfigBase& config) override;
     void FileHistorySave(wxConfigBase& config) override;

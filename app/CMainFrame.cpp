@@ -17,11 +17,15 @@
 #include <wx/statusbr.h>
 #include <wx/utils.h>
 
+#include <algorithm>
+
 #include "AppIcon.h"
 #include "AppIds.h"
 #include "ExplorerServices.h"
 #include "CCSVQuibboAppDoc.h"
+#include "CCSVQuibboDocManager.h"
 #include "CFileView.h"
+#include "DisplayWatches.h"
 #include "COutputWnd.h"
 #include "CPropertyView.h"
 #include "CRowDetails.h"
@@ -173,9 +177,20 @@ private:
 
 } // namespace
 
+namespace {
+
+// The main frame from its creation to the end of its destructor, and whether it waits in wx's list
+// of windows to delete. As wxApp::GetTopWindow would say, without looking the frame up in that
+// list, which holds every document window closed since the last idle time: n documents closed in
+// one go took n² steps.
+CMainFrame* g_mainFrame = nullptr;
+bool g_mainFrameDeletionScheduled = false;
+
+} // namespace
+
 CMainFrame* GetMainFrame()
 {
-    return wxTheApp ? dynamic_cast<CMainFrame*>(wxTheApp->GetTopWindow()) : nullptr;
+    return wxTheApp && !g_mainFrameDeletionScheduled ? g_mainFrame : nullptr;
 }
 
 wxBEGIN_EVENT_TABLE(CMainFrame, CMainFrameBase)
@@ -222,6 +237,9 @@ CMainFrame::CMainFrame()
 
 CMainFrame::~CMainFrame()
 {
+    // Out of wx's list of windows to delete by now.
+    if (g_mainFrame == this)
+        g_mainFrameDeletionScheduled = false;
     // The explorer's folder watcher posts to this frame: it ends first.
     if (ExplorerServices* explorer = ExplorerServices::Current())
     {
@@ -240,6 +258,8 @@ CMainFrame::~CMainFrame()
         delete m_editMenu;
         delete m_windowMenu;
     }
+    if (g_mainFrame == this)
+        g_mainFrame = nullptr;
 }
 
 bool CMainFrame::Create(wxDocManager* manager, const wxString& title)
@@ -248,6 +268,8 @@ bool CMainFrame::Create(wxDocManager* manager, const wxString& title)
     if (!CMainFrameBase::Create(manager, nullptr, wxID_ANY, title, wxDefaultPosition, wxSize(1200, 800),
                                 wxDEFAULT_FRAME_STYLE | wxFRAME_NO_WINDOW_MENU))
         return false;
+    g_mainFrame = this;
+    g_mainFrameDeletionScheduled = false;
 
     SetIcons(AppIcons());
     // Bound after the document frame's own close handler, so called before it.
@@ -274,11 +296,21 @@ bool CMainFrame::Create(wxDocManager* manager, const wxString& title)
     SetAccelerators();
     InstallFileDropTargets(this);
     if (wxAuiNotebook* book = GetNotebook())
+    {
+        book->Bind(wxEVT_AUINOTEBOOK_PAGE_CHANGING, &CMainFrame::OnNotebookPageChanging, this);
         book->Bind(wxEVT_AUINOTEBOOK_PAGE_CHANGED, &CMainFrame::OnNotebookPageChanged, this);
+    }
     wxPersistentRegisterAndRestore(this, "MainFrame");
     m_statusTimer.Start(250);
     UpdateLockKeyIndicators();
     return true;
+}
+
+bool CMainFrame::Destroy()
+{
+    if (g_mainFrame == this)
+        g_mainFrameDeletionScheduled = true;
+    return CMainFrameBase::Destroy();
 }
 
 wxAuiMDIClientWindow* CMainFrame::OnCreateClient()
@@ -533,21 +565,58 @@ void CMainFrame::UpdateDocumentState()
 
 void CMainFrame::OnCloseFrame(wxCloseEvent& event)
 {
-    // The documents are closed one by one next, and each tab that goes repaints the tab row,
-    // which measures every tab left: n documents took n² text measurements. A hidden window
-    // paints nothing. Shown again if the close does not happen after all.
+    // The documents are closed here one by one, at the same cost each however many are left:
+    // - each tab that goes repaints the tab row, which measures every tab left. A hidden window
+    //   paints nothing;
+    // - they close in the order they were opened, which is the order of the tabs. With the first
+    //   tab selected, the tab row does not measure every tab up to the selected one;
+    // - no tab is selected in place of one that goes: each selection would lay out and show a
+    //   page, activate its view (the panes, the title) and make its tab visible, all for a window
+    //   that is about to go;
+    // - the notebook sizes every page at each removal, unless it is frozen.
+    // A close that does not happen after all thaws and shows the window again, the first tab
+    // left selected.
     Hide();
-    // The documents close in the order they were opened, which is the order of the tabs. With the
-    // first tab selected, each tab that goes selects the next, which is then the first: the tab
-    // row does not measure every tab up to it to make it visible.
-    if (wxAuiMDIClientWindow* client = GetClientWindow(); client && client->GetPageCount() > 1)
+    wxAuiMDIClientWindow* client = GetClientWindow();
+    if (client && client->GetPageCount() > 1)
         client->SetSelection(0);
+    m_closingDocuments = true;
+    Freeze();
     wxWeakRef<CMainFrame> self(this);
     CallAfter([self]() {
-        if (self && !self->IsBeingDeleted())
-            self->Show();
+        // Not when the window's deletion is scheduled.
+        if (!self || self->IsBeingDeleted() || GetMainFrame() != self.get())
+            return;
+        self->m_closingDocuments = false;
+        self->Thaw();
+        wxAuiMDIClientWindow* pages = self->GetClientWindow();
+        if (pages && pages->GetPageCount() > 0 && pages->GetSelection() < 0)
+            pages->SetSelection(0);
+        self->Show();
     });
-    event.Skip(); // the document frame's own handling closes the documents and the window
+    // What the document frame's own handling would do next, at a cost that grows with each
+    // document left.
+    auto* manager = dynamic_cast<CCSVQuibboDocManager*>(GetDocumentManager());
+    if (manager)
+    {
+        // The toolkit would look through the display watches of every window left whenever one
+        // goes. Dropped beforehand, in the order the documents were opened, when all of them are
+        // sure to close: this viewer's documents always do.
+        const wxDocVector documents = manager->GetDocumentsVector();
+        const bool allClose = std::all_of(documents.begin(), documents.end(), [](wxDocument* doc) {
+            return wxDynamicCast(doc, CCSVQuibboAppDoc) != nullptr;
+        });
+        if (allClose)
+            for (wxDocument* doc : documents)
+                for (wxView* view : doc->GetViewsVector())
+                    DropDisplayWatches(view->GetFrame());
+    }
+    if (manager && !manager->CloseAllDocuments(!event.CanVeto()))
+    {
+        event.Veto();
+        return;
+    }
+    event.Skip(); // the document frame's own handling closes the window
 }
 
 void CMainFrame::TogglePane(const wxString& name)
@@ -677,6 +746,14 @@ void CMainFrame::UpdateLockKeyIndicators()
 void CMainFrame::OnStatusTimer(wxTimerEvent&)
 {
     UpdateLockKeyIndicators();
+}
+
+void CMainFrame::OnNotebookPageChanging(wxAuiNotebookEvent& event)
+{
+    if (m_closingDocuments)
+        event.Veto();
+    else
+        event.Skip();
 }
 
 void CMainFrame::OnNotebookPageChanged(wxAuiNotebookEvent& event)

@@ -39,6 +39,8 @@ public:
     bool Create(wxDocManager* manager, const wxString& title);
 
     wxAuiMDIClientWindow* OnCreateClient() override;
+    // Schedules the deletion, as wx's does; GetMainFrame() gives null until it happens.
+    bool Destroy() override;
 
     COutputWnd* GetOutputPane() const { return m_output; }
     CPropertyView* GetPropertiesPane() const { return m_properties; }
@@ -95,6 +97,7 @@ private:
     void OnNothing(wxCommandEvent& event);
     void OnSysColourChanged(wxSysColourChangedEvent& event);
     void OnStatusTimer(wxTimerEvent& event);
+    void OnNotebookPageChanging(wxAuiNotebookEvent& event);
     void OnNotebookPageChanged(wxAuiNotebookEvent& event);
     void OnCloseFrame(wxCloseEvent& event);
 
@@ -105,6 +108,8 @@ private:
     wxMenu* m_editMenu = nullptr;
     wxMenu* m_windowMenu = nullptr;
     bool m_documentMenusShown = false;
+    // While the window closes its documents: no tab is selected in place of one that goes.
+    bool m_closingDocuments = false;
     wxAuiToolBar* m_standardBar = nullptr;
     wxAuiToolBar* m_findBar = nullptr;
     CGotoLineComboBox* m_gotoLineBox = nullptr;

@@ -53,6 +53,7 @@
 #include "CsvDocumentCore.h"
 #include "CToolbarBoxes.h"
 #include "ChildProcess.h"
+#include "DisplayWatches.h"
 #include "LCSVRowGridBox.h"
 #include "LGridView.h"
 #include "OpenSwitch.h"
@@ -1615,6 +1616,171 @@ TEST_F(AppWindowTest, OpeningManyDocumentsCostsEachTheSameWhateverIsOpen)
     EXPECT_LT(findOneStats, 10) << "stat calls to find an open file among " << kManyDocuments;
 
     Frame().SetArtProvider(original);
+}
+
+// A document that will not close unless forced, as one whose user said Cancel would.
+class RefusingDocument : public wxDocument
+{
+public:
+    bool OnSaveModified() override { return false; }
+};
+
+// The frame is frozen while one delivery's documents open: each new tab, which selects its page,
+// finds it frozen, and the frame is thawed when the delivery is done.
+TEST_F(AppWindowTest, OneDeliveryOpensItsDocumentsInAFrozenFrame)
+{
+    const std::vector<std::string> paths = WriteManyCsv(g_testHome + "/many-frozen", 30);
+    wxAuiMDIClientWindow* book = Frame().GetClientWindow();
+    int selected = 0;
+    int selectedFrozen = 0;
+    auto onSelected = [&](wxAuiNotebookEvent& event) {
+        ++selected;
+        if (Frame().IsFrozen())
+            ++selectedFrozen;
+        event.Skip();
+    };
+    book->Bind(wxEVT_AUINOTEBOOK_PAGE_CHANGED, onSelected);
+    App().OpenFiles(DeliveryOf(paths));
+    book->Unbind(wxEVT_AUINOTEBOOK_PAGE_CHANGED, onSelected);
+    Pump(100);
+    ASSERT_EQ(App().GetDocManager()->GetDocuments().GetCount(), paths.size());
+    EXPECT_EQ(selected, int(paths.size())) << "a page is selected as each document opens";
+    EXPECT_EQ(selectedFrozen, selected) << "selections while the frame was frozen";
+    EXPECT_FALSE(Frame().IsFrozen());
+}
+
+// Closing the main window closes its documents in the order opened, in a frozen window, and
+// selects no tab in place of each that goes: the next page is neither laid out nor shown nor
+// activated, whatever the number of tabs. A close that does not happen (a document that will not
+// close) leaves the documents after it open, the first of their tabs selected, the window shown
+// and thawed.
+TEST_F(AppWindowTest, ClosingTheMainWindowSelectsNoTabWhileItsDocumentsGo)
+{
+    constexpr int kFirst = 40;
+    constexpr int kAfter = 5;
+    App().OpenFiles(DeliveryOf(WriteManyCsv(g_testHome + "/many-closing", kFirst)));
+    auto* refusing = new RefusingDocument;
+    App().GetDocManager()->AddDocument(refusing);
+    const std::vector<std::string> after = WriteManyCsv(g_testHome + "/many-kept", kAfter);
+    App().OpenFiles(DeliveryOf(after));
+    Pump(200);
+    ASSERT_EQ(App().GetDocManager()->GetDocuments().GetCount(), size_t(kFirst + 1 + kAfter));
+    wxAuiMDIClientWindow* book = Frame().GetClientWindow();
+    ASSERT_EQ(book->GetPageCount(), size_t(kFirst + kAfter));
+
+    int selected = 0;
+    auto onSelected = [&](wxAuiNotebookEvent& event) {
+        ++selected;
+        event.Skip();
+    };
+    // Each grid that goes, whether its window was frozen then.
+    int gridsGone = 0;
+    int gridsGoneFrozen = 0;
+    for (wxDocument* doc : App().GetDocManager()->GetDocumentsVector())
+        for (wxView* view : doc->GetViewsVector())
+            if (auto* csvView = dynamic_cast<CCSVQuibboAppView*>(view))
+                csvView->GetGrid()->Bind(wxEVT_DESTROY, [&](wxWindowDestroyEvent& event) {
+                    ++gridsGone;
+                    if (book->IsFrozen())
+                        ++gridsGoneFrozen;
+                    event.Skip();
+                });
+    book->Bind(wxEVT_AUINOTEBOOK_PAGE_CHANGED, onSelected);
+    EXPECT_FALSE(Frame().Close(false));
+    book->Unbind(wxEVT_AUINOTEBOOK_PAGE_CHANGED, onSelected);
+    EXPECT_EQ(gridsGone, kFirst);
+    EXPECT_EQ(gridsGoneFrozen, kFirst) << "grids that went while the window was frozen";
+    // One at most: the first tab, selected before the documents go.
+    EXPECT_LE(selected, 1) << "tab selections while " << kFirst << " documents closed";
+    EXPECT_EQ(book->GetPageCount(), size_t(kAfter));
+
+    Pump(100);
+    ASSERT_EQ(App().GetMainFrame(), &Frame());
+    EXPECT_TRUE(Frame().IsShown());
+    EXPECT_FALSE(Frame().IsFrozen());
+    EXPECT_EQ(book->GetSelection(), 0);
+    ASSERT_NE(Frame().GetActiveDocument(), nullptr);
+    EXPECT_EQ(Frame().GetActiveDocument()->GetFilename().utf8_string(), after.front());
+    EXPECT_TRUE(App().GetDocManager()->GetDocuments().Member(refusing));
+}
+
+// The toolkit's watches of the display for an input seat that goes: one a native window, found by
+// the window as its data. The same look-ups as the viewer's, in the toolkit the GUI library loaded.
+class SeatWatches
+{
+public:
+    SeatWatches()
+    {
+        auto typeFromName = NextSymbol<std::size_t (*)(const char*)>("g_type_from_name");
+        auto lookup = NextSymbol<unsigned (*)(const char*, std::size_t)>("g_signal_lookup");
+        m_display = NextSymbol<void* (*)(void*)>("gdk_window_get_display");
+        m_children = NextSymbol<Node* (*)(void*)>("gdk_window_peek_children");
+        m_find = NextSymbol<unsigned long (*)(void*, int, unsigned, unsigned, void*, void*, void*)>(
+            "g_signal_handler_find");
+        if (typeFromName && lookup)
+            m_signal = lookup("seat-removed", typeFromName("GdkDisplay"));
+    }
+
+    bool Ok() const { return m_display && m_children && m_find && m_signal != 0; }
+
+    // The native windows of `window` and inside it: how many, and how many watch the display.
+    std::pair<int, int> Count(wxWindow* window) const
+    {
+        std::pair<int, int> count{0, 0};
+        void* native = window->GTKGetDrawingWindow();
+        if (native)
+            Count(m_display(native), native, count);
+        return count;
+    }
+
+private:
+    struct Node
+    {
+        void* data;
+        Node* next;
+        Node* prev;
+    };
+
+    void Count(void* display, void* native, std::pair<int, int>& count) const
+    {
+        ++count.first;
+        if (m_find(display, 1 | 16, m_signal, 0, nullptr, nullptr, native) != 0)
+            ++count.second;
+        for (Node* child = m_children(native); child; child = child->next)
+            Count(display, child->data, count);
+    }
+
+    void* (*m_display)(void*) = nullptr;
+    Node* (*m_children)(void*) = nullptr;
+    unsigned long (*m_find)(void*, int, unsigned, unsigned, void*, void*, void*) = nullptr;
+    unsigned m_signal = 0;
+};
+
+// Dropping the display watches of a document's window drops those of each native window inside it,
+// and no other window's: the toolkit would otherwise look through all of them whenever a window
+// is freed, as the main window's close frees every document window.
+TEST_F(AppWindowTest, DroppingADocumentWindowsDisplayWatchesLeavesTheOthersTheirs)
+{
+    const SeatWatches watches;
+    ASSERT_TRUE(watches.Ok()) << "the toolkit has no display watches to drop";
+    ASSERT_NE(Open(WriteCsv("watches1.csv", 50)), nullptr);
+    wxWindow* first = Frame().GetActiveChild();
+    ASSERT_NE(Open(WriteCsv("watches2.csv", 50)), nullptr);
+    wxWindow* second = Frame().GetActiveChild();
+    ASSERT_NE(first, second);
+    const std::pair<int, int> firstBefore = watches.Count(first);
+    const std::pair<int, int> secondBefore = watches.Count(second);
+    // The frame's window, the grid's and its scroll bars'.
+    EXPECT_GE(firstBefore.first, 3);
+    EXPECT_EQ(firstBefore.second, firstBefore.first) << "each native window watches the display";
+
+    DropDisplayWatches(first);
+    EXPECT_EQ(watches.Count(first), std::make_pair(firstBefore.first, 0));
+    EXPECT_EQ(watches.Count(second), secondBefore);
+    // Its windows go as before.
+    App().GetDocManager()->CloseDocuments(true);
+    Pump(50);
+    EXPECT_TRUE(App().GetDocManager()->GetDocumentsVector().empty());
 }
 
 namespace {
