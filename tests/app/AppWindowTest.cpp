@@ -1642,7 +1642,7 @@ TEST_F(AppWindowTest, OneDeliveryOpensItsDocumentsInAFrozenFrame)
     book->Bind(wxEVT_AUINOTEBOOK_PAGE_CHANGED, onSelected);
     App().OpenFiles(DeliveryOf(paths));
     book->Unbind(wxEVT_AUINOTEBOOK_PAGE_CHANGED, onSelected);
-    Pump(100);
+    PumpUntilIdle();
     ASSERT_EQ(App().GetDocManager()->GetDocuments().GetCount(), paths.size());
     EXPECT_EQ(selected, int(paths.size())) << "a page is selected as each document opens";
     EXPECT_EQ(selectedFrozen, selected) << "selections while the frame was frozen";
@@ -1663,7 +1663,7 @@ TEST_F(AppWindowTest, ClosingTheMainWindowSelectsNoTabWhileItsDocumentsGo)
     App().GetDocManager()->AddDocument(refusing);
     const std::vector<std::string> after = WriteManyCsv(g_testHome + "/many-kept", kAfter);
     App().OpenFiles(DeliveryOf(after));
-    Pump(200);
+    PumpUntilIdle();
     ASSERT_EQ(App().GetDocManager()->GetDocuments().GetCount(), size_t(kFirst + 1 + kAfter));
     wxAuiMDIClientWindow* book = Frame().GetClientWindow();
     ASSERT_EQ(book->GetPageCount(), size_t(kFirst + kAfter));
@@ -1673,28 +1673,38 @@ TEST_F(AppWindowTest, ClosingTheMainWindowSelectsNoTabWhileItsDocumentsGo)
         ++selected;
         event.Skip();
     };
-    // Each grid that goes, whether its window was frozen then.
-    int gridsGone = 0;
-    int gridsGoneFrozen = 0;
+    // Each grid that goes during the close, whether its window was frozen then. The grids that stay
+    // go after this test's body, when the counts are no longer looked at.
+    struct GridsGone
+    {
+        bool counting = true;
+        int all = 0;
+        int frozen = 0;
+    };
+    auto gone = std::make_shared<GridsGone>();
     for (wxDocument* doc : App().GetDocManager()->GetDocumentsVector())
         for (wxView* view : doc->GetViewsVector())
             if (auto* csvView = dynamic_cast<CCSVQuibboAppView*>(view))
-                csvView->GetGrid()->Bind(wxEVT_DESTROY, [&](wxWindowDestroyEvent& event) {
-                    ++gridsGone;
-                    if (book->IsFrozen())
-                        ++gridsGoneFrozen;
+                csvView->GetGrid()->Bind(wxEVT_DESTROY, [gone, book](wxWindowDestroyEvent& event) {
+                    if (gone->counting)
+                    {
+                        ++gone->all;
+                        if (book->IsFrozen())
+                            ++gone->frozen;
+                    }
                     event.Skip();
                 });
     book->Bind(wxEVT_AUINOTEBOOK_PAGE_CHANGED, onSelected);
     EXPECT_FALSE(Frame().Close(false));
     book->Unbind(wxEVT_AUINOTEBOOK_PAGE_CHANGED, onSelected);
-    EXPECT_EQ(gridsGone, kFirst);
-    EXPECT_EQ(gridsGoneFrozen, kFirst) << "grids that went while the window was frozen";
+    gone->counting = false;
+    EXPECT_EQ(gone->all, kFirst);
+    EXPECT_EQ(gone->frozen, kFirst) << "grids that went while the window was frozen";
     // One at most: the first tab, selected before the documents go.
     EXPECT_LE(selected, 1) << "tab selections while " << kFirst << " documents closed";
     EXPECT_EQ(book->GetPageCount(), size_t(kAfter));
 
-    Pump(100);
+    PumpUntilIdle();
     ASSERT_EQ(App().GetMainFrame(), &Frame());
     EXPECT_TRUE(Frame().IsShown());
     EXPECT_FALSE(Frame().IsFrozen());
@@ -1779,8 +1789,7 @@ TEST_F(AppWindowTest, DroppingADocumentWindowsDisplayWatchesLeavesTheOthersTheir
     EXPECT_EQ(watches.Count(second), secondBefore);
     // Its windows go as before.
     App().GetDocManager()->CloseDocuments(true);
-    Pump(50);
-    EXPECT_TRUE(App().GetDocManager()->GetDocumentsVector().empty());
+    EXPECT_TRUE(PumpUntil([] { return App().GetDocManager()->GetDocumentsVector().empty(); }));
 }
 
 namespace {
