@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string_view>
 #include <vector>
 
 #include "CodePageDecoder.h"
@@ -12,21 +13,52 @@
 #include <unicode/utf16.h>
 
 namespace {
-// u_tolower of every unit of the basic plane that maps inside it; 0 sends a unit to the slow path
-// (NUL, surrogates, and anything whose lower case lies outside the plane).
-const char16_t* LowerCaseTable()
+// The simple lower case of the basic plane, both ways, made once on first use.
+struct FoldingTables
 {
-    static const std::vector<char16_t> table = [] {
-        std::vector<char16_t> units(0x10000);
+    // u_tolower of every unit of the basic plane that maps inside it; 0 sends a unit to the slow
+    // path (NUL, surrogates, and anything whose lower case lies outside the plane).
+    std::vector<char16_t> lower;
+    // The units from 1 on whose entry in lower is c, ascending: from unitsOf[formsStart[c]] up to
+    // unitsOf[formsStart[c + 1]]. So a needle's set-up looks up the forms of its characters
+    // instead of walking the plane.
+    std::vector<uint32_t> formsStart;
+    std::vector<char16_t> unitsOf;
+
+    FoldingTables() : lower(0x10000), formsStart(0x10001)
+    {
         for (UChar32 code = 1; code <= 0xFFFF; ++code)
         {
-            const UChar32 lower = U16_IS_SURROGATE(code) ? 0 : u_tolower(code);
-            units[static_cast<size_t>(code)] =
-                lower > 0 && lower <= 0xFFFF ? static_cast<char16_t>(lower) : 0;
+            const UChar32 folds = U16_IS_SURROGATE(code) ? 0 : u_tolower(code);
+            lower[static_cast<size_t>(code)] = folds > 0 && folds <= 0xFFFF ? static_cast<char16_t>(folds) : 0;
         }
-        return units;
-    }();
-    return table.data();
+        // A counting sort of the units 1..0xFFFF by their lower case: ascending within each.
+        for (uint32_t unit = 1; unit <= 0xFFFF; ++unit)
+            ++formsStart[static_cast<size_t>(lower[unit]) + 1];
+        for (size_t c = 1; c < formsStart.size(); ++c)
+            formsStart[c] += formsStart[c - 1];
+        unitsOf.resize(formsStart[0x10000]);
+        std::vector<uint32_t> next(formsStart.begin(), formsStart.end() - 1);
+        for (uint32_t unit = 1; unit <= 0xFFFF; ++unit)
+            unitsOf[next[lower[unit]]++] = static_cast<char16_t>(unit);
+    }
+
+    // The units from 1 on that lower-case to c (for c 0: those the table leaves to the slow path).
+    std::basic_string_view<char16_t> FormsOf(char16_t c) const
+    {
+        return {unitsOf.data() + formsStart[c], formsStart[static_cast<size_t>(c) + 1] - formsStart[c]};
+    }
+};
+
+const FoldingTables& Folding()
+{
+    static const FoldingTables tables;
+    return tables;
+}
+
+const char16_t* LowerCaseTable()
+{
+    return Folding().lower.data();
 }
 } // namespace
 
@@ -92,19 +124,17 @@ FindNeedle::FindNeedle(const std::u16string& text, bool caseSensitive)
     else if (!viaFolding)
     {
         // Every unit whose lower case is the needle's first unit (NUL only for a NUL).
-        for (uint32_t unit = 0; unit <= 0xFFFF; ++unit)
+        const std::basic_string_view<char16_t> forms =
+            needle[0] == 0 ? std::basic_string_view<char16_t>(u"", 1) : Folding().FormsOf(needle[0]);
+        for (const char16_t unit : forms)
         {
-            const char16_t folds = unit == 0 ? 0 : lower[unit];
-            if ((unit == 0 || folds != 0) && folds == needle[0])
+            if (startCount == kMaxStarts)
             {
-                if (startCount == kMaxStarts)
-                {
-                    // More than this never happens with today's case mappings; stay correct anyway.
-                    viaFolding = true;
-                    break;
-                }
-                starts[startCount++] = static_cast<char16_t>(unit);
+                // More than this never happens with today's case mappings; stay correct anyway.
+                viaFolding = true;
+                break;
             }
+            starts[startCount++] = unit;
         }
         // The lower-cased needle's first unit always lowers to itself, so it is among them; the
         // table may still tell otherwise for a unit it leaves alone (0 there).
@@ -182,7 +212,6 @@ BytePattern MakeBytePattern(const FindNeedle& needle, int32_t codePage)
     const bool utf8 = codePage == 65001;
     if (!utf8 && !GetSingleByteTable(codePage, table))
         return best;
-    const char16_t* lower = LowerCaseTable();
     for (const char16_t c : text)
     {
         if (c == 0 || c == u'\r' || c == u'\n' || c == u'"' || c == 0xFFFD || U16_IS_SURROGATE(c))
@@ -197,19 +226,8 @@ BytePattern MakeBytePattern(const FindNeedle& needle, int32_t codePage)
     for (const char16_t c : text)
     {
         // The characters of the text that match c: c itself, or every one that lower-cases to it.
-        std::vector<char16_t> forms;
-        if (needle.GetMatchCase())
-        {
-            forms.push_back(c);
-        }
-        else
-        {
-            for (uint32_t unit = 1; unit <= 0xFFFF; ++unit)
-            {
-                if (lower[unit] == c)
-                    forms.push_back(static_cast<char16_t>(unit));
-            }
-        }
+        const std::basic_string_view<char16_t> forms =
+            needle.GetMatchCase() ? std::basic_string_view<char16_t>(&c, 1) : Folding().FormsOf(c);
         // Their bytes, position by position.
         std::vector<std::vector<uint8_t>> encoded;
         if (utf8)

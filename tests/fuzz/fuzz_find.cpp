@@ -56,8 +56,8 @@ struct Prepared
     BytePattern pattern;
 };
 
-// Kept across inputs: the decoded text, the fields and the needles prepared so far (preparing
-// one looks at every unit of the basic plane: most of an input's cost without the cache).
+// Kept across inputs: the decoded text, the fields and the needles prepared so far (as find next
+// prepares a needle once for many records).
 struct State
 {
     std::u16string text;
