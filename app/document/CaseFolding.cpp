@@ -143,63 +143,20 @@ FindNeedle::FindNeedle(const std::u16string& text, bool caseSensitive)
     }
     for (size_t i = startCount; i < kMaxStarts; ++i)
         starts[i] = starts[0];
+    const unsigned bit = static_cast<unsigned>(starts[0] ^ starts[1]);
+    oneCompare = startCount <= 2 && (bit & (bit - 1)) == 0;
+    for (size_t i = 0; i < kMaxStarts; ++i)
+    {
+        char16_t lane = starts[i];
+        if (oneCompare && i < 2)
+            lane = i == 0 ? static_cast<char16_t>(starts[0] | bit) : static_cast<char16_t>(bit);
+        for (char16_t& unit : startLanes[i])
+            unit = lane;
+    }
 #if defined(__SSE2__)
     blockScan = SimdUse(SimdKernel::Sse2);
-    for (size_t i = 0; i < kMaxStarts; ++i)
-        startBlocks[i] = _mm_set1_epi16(static_cast<short>(starts[i]));
-    const unsigned bit = static_cast<unsigned>(starts[0] ^ starts[1]);
-    if (startCount <= 2 && (bit & (bit - 1)) == 0)
-    {
-        oneCompare = true;
-        startBlocks[0] = _mm_set1_epi16(static_cast<short>(starts[0] | bit));
-        startBlocks[1] = _mm_set1_epi16(static_cast<short>(bit));
-    }
 #endif
     SetWideScan(true);
-}
-
-void FindNeedle::SetWideScan(bool enabled)
-{
-    wideScan = false;
-#if defined(CSVQ_FIND_AVX512)
-    static const bool hasAvx512 = SimdUse(SimdKernel::Avx512Bw);
-    wideScan = enabled && hasAvx512 && !viaFolding && !needle.empty();
-#else
-    (void)enabled;
-#endif
-}
-
-bool FindNeedle::MatchesAt(const char16_t* text) const
-{
-    const size_t n = needle.size();
-    if (matchCase)
-        return std::char_traits<char16_t>::compare(text, needle.data(), n) == 0;
-    // The first unit is a start unit already. A surrogate lowers to a surrogate, which this
-    // needle does not hold; NUL lowers to NUL.
-    for (size_t k = 1; k < n; ++k)
-    {
-        const char16_t unit = text[k];
-        const char16_t folds = unit == 0 ? 0 : lower[unit];
-        if (folds != needle[k] || (folds == 0 && unit != 0))
-            return false;
-    }
-    return true;
-}
-
-bool FindNeedle::FoundByFolding(const char16_t* text, size_t length)
-{
-    if (needsSurrogate)
-    {
-        // Only surrogates lower-case to surrogates: a text without any cannot hold this needle.
-        unsigned any = 0;
-        for (size_t i = 0; i < length; ++i)
-            any |= (text[i] & 0xF800u) == 0xD800u;
-        if (any == 0)
-            return false;
-    }
-    folded.clear();
-    AppendLowerCase(text, length, folded);
-    return folded.find(needle) != std::u16string::npos;
 }
 
 BytePattern MakeBytePattern(const FindNeedle& needle, int32_t codePage)
