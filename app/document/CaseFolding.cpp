@@ -30,7 +30,8 @@ struct FoldingTables
         for (UChar32 code = 1; code <= 0xFFFF; ++code)
         {
             const UChar32 folds = U16_IS_SURROGATE(code) ? 0 : u_tolower(code);
-            lower[static_cast<size_t>(code)] = folds > 0 && folds <= 0xFFFF ? static_cast<char16_t>(folds) : 0;
+            lower[static_cast<size_t>(code)] =
+                folds > 0 && folds <= 0xFFFF ? static_cast<char16_t>(folds) : 0;
         }
         // A counting sort of the units 1..0xFFFF by their lower case: ascending within each.
         for (uint32_t unit = 1; unit <= 0xFFFF; ++unit)

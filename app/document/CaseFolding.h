@@ -41,7 +41,10 @@ public:
     bool FoundIn(const std::u16string& text) { return FoundIn(text.data(), text.size(), text.size()); }
     // A field of a record: blocks may be read on to the end of the record's buffer (the field's
     // storage, which the record states).
-    bool FoundIn(const CSVFieldView& field) { return FoundIn(field.text.data(), field.text.size(), field.storage); }
+    bool FoundIn(const CSVFieldView& field)
+    {
+        return FoundIn(field.text.data(), field.text.size(), field.storage);
+    }
     // storage: the units readable from text on (its buffer's size, at least length); blocks of
     // eight units are read only within it.
     bool FoundIn(const char16_t* text, size_t length, size_t storage);

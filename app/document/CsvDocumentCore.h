@@ -1,7 +1,8 @@
 // The window-free part of the CSV document: it keeps one LCSVReader open on the file and pages the
 // file's records through a list of segments of at most 5,000 records, read on demand, released when
 // more than 20 hold rows, and read again when needed. It also answers find next, go to line and the
-// CSV text of a row. GUI thread only; nothing here locks.
+// CSV text of a row. GUI thread only; nothing here locks. The paging is its SegmentCache
+// (SegmentCache.h), the state of a find next while it runs a FindRun (FindRun.h).
 //
 // Wiring on the wx side (CCSVQuibboAppDoc owns one CsvDocumentCore and forwards to it):
 // - Construct it with CsvDocumentServices: adapters that reach the main frame's Output pane (AddLine),
@@ -26,28 +27,15 @@
 
 #include <cstdint>
 #include <deque>
-#include <memory>
 #include <set>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "CSVReader.h"
 #include "CaseFolding.h"
 #include "DocumentReadOptions.h"
 #include "DocumentSinks.h"
-
-// One unit of paging: up to 5,000 consecutive records.
-struct CSVSegment
-{
-    // Index (from 0) of the last physical line the segment's records consumed.
-    int64_t FileBufferEndLine = 0;
-    // Number (from 1) of the segment's last record; 0 for a segment without records.
-    int64_t CSVEndLine = 0;
-    // True while the rows are released; the bounds stay.
-    bool unloaded = false;
-    std::vector<CSVRecord> rows;
-};
+#include "SegmentCache.h"
 
 // The panes and boxes the document reports to; each may be null.
 struct CsvDocumentServices
@@ -58,17 +46,18 @@ struct CsvDocumentServices
     INotifier* notifier = nullptr;
 };
 
-class CsvDocumentCore
+// The document's log (the Output pane) is what its segment cache tells.
+class CsvDocumentCore : private SegmentCacheLog
 {
 public:
-    static constexpr int64_t kSegmentRecords = 5000;
+    static constexpr int64_t kSegmentRecords = SegmentCache::kSegmentRecords;
     // More loaded segments than this make an unloading call release rows.
-    static constexpr size_t kMaxLoadedSegments = 20;
+    static constexpr size_t kMaxLoadedSegments = SegmentCache::kMaxLoadedSegments;
     // Reading forward stops once the last segment ends this many records past the asked row.
-    static constexpr int64_t kReadAhead = 500;
+    static constexpr int64_t kReadAhead = SegmentCache::kReadAhead;
 
     explicit CsvDocumentCore(const CsvDocumentServices& services = {});
-    ~CsvDocumentCore();
+    ~CsvDocumentCore() override;
     CsvDocumentCore(const CsvDocumentCore&) = delete;
     CsvDocumentCore& operator=(const CsvDocumentCore&) = delete;
 
@@ -113,82 +102,40 @@ public:
     void SetReadOptions(const DocumentReadOptions& options) { readOptions = options; }
     bool HasFile() const { return hasFile; }
     const std::string& GetPath() const { return path; }
-    const std::deque<CSVSegment>& GetSegments() const { return segments; }
-    size_t GetLoadedSegmentCount() const { return loaded.size(); }
+    const std::deque<CSVSegment>& GetSegments() const { return cache.GetSegments(); }
+    size_t GetLoadedSegmentCount() const { return cache.GetLoadedCount(); }
     // The most segments that held rows at once since the last reset (measured by csvq-bench).
-    size_t GetPeakLoadedSegmentCount() const { return peakLoaded; }
-    void ResetPeakLoadedSegmentCount() { peakLoaded = loaded.size(); }
+    size_t GetPeakLoadedSegmentCount() const { return cache.GetPeakLoadedCount(); }
+    void ResetPeakLoadedSegmentCount() { cache.ResetPeakLoadedCount(); }
     // The reader's separator kind (that of the last successful read).
     int32_t GetSeparatorKind() const;
     // The fast paths on or off: passes that keep no rows find record ends on the file's bytes, and
     // find next decodes only the records whose bytes may hold the search text. On unless the
     // environment variable CSVQ_FAST_PATHS is "off"; every result is the same either way.
-    void SetFastPaths(bool enabled);
-    bool GetFastPaths() const { return fastPaths; }
+    void SetFastPaths(bool enabled) { cache.SetFastPaths(enabled); }
+    bool GetFastPaths() const { return cache.GetFastPaths(); }
     // Records passed on the file's bytes since the document was created (measured by the tests).
-    uint64_t GetScannedRecordCount() const { return scannedRecords; }
+    uint64_t GetScannedRecordCount() const { return cache.GetScannedRecordCount(); }
     // Test hook: false makes every pass store its rows, even one released before the call returns.
-    void SetPassesWithoutRows(bool enabled) { passesWithoutRows = enabled; }
+    void SetPassesWithoutRows(bool enabled) { cache.SetPassesWithoutRows(enabled); }
     // Passes read that kept only bounds, since the document was created.
-    uint64_t GetPassesWithoutRowsCount() const { return rowlessPassCount; }
+    uint64_t GetPassesWithoutRowsCount() const { return cache.GetPassesWithoutRowsCount(); }
 
 private:
-    static constexpr size_t kNoSegment = static_cast<size_t>(-1);
-    // A text longer than this in the reused record is freed after the pass.
-    static constexpr size_t kMaxKeptTextUnits = 65536;
-
-    // Reads up to maxRecords records from the reader's position into rows, or with rows null only
-    // counts them; true when the file ended. verdicts, when given, receives for each record read
-    // whether it holds scanNeedle. A read failure is logged when logErrors is set.
-    bool ReadPass(LCSVReader& from, std::vector<CSVRecord>* rows, int64_t maxRecords, bool logMultiLine,
-                  std::vector<uint8_t>* verdicts = nullptr, bool logErrors = true);
-    // GetSegment without filling the segments it counted as loaded but read without rows: the
-    // index of the result or kNoSegment. FillRowlessSegments must follow before rows are handed out.
-    size_t LocateSegment(int64_t row, bool allowUnload, int64_t& firstRow, int64_t& totalEstimate);
-    // Reads the rows of the loaded segments whose pass kept only bounds, from those bounds.
-    void FillRowlessSegments();
-    // Without reading: such segments count as released (a call that ends by an exception).
-    void DropRowlessSegments();
     // Logs the lines of the record just read that were cut, and a quote left open by the end of
     // the file or ended by the length cap, each once per read of the file.
-    void LogDamage(const LCSVReader& from);
-    void MarkLoaded(size_t index);
-    void ReleaseSegment(size_t index);
-    CSVRecord TakePendingRow();
-    void FreePendingRows();
-    static void TrimSlack(CSVRecord& record);
-    // Releases loaded segments farthest from keep (and the one before it) until at most limit hold rows.
-    void TrimLoadedSegments(size_t keep, size_t limit = kMaxLoadedSegments);
-    int64_t FirstRowOf(size_t index) const;
-    // Whether one field of the record holds the needle.
-    static bool RowContains(const CSVRecord& record, FindNeedle& needle);
-    void Log(const std::u16string& line);
+    void LogDamage(const LCSVReader& from) override;
+    void Log(const std::u16string& line) override;
     // "CSV line across several lines in file; ..." for a record and its first and next line.
-    void LogMultiLine(int64_t record, int64_t firstLine, int64_t nextLine);
+    void LogMultiLine(int64_t record, int64_t firstLine, int64_t nextLine) override;
 
     DocumentReadOptions readOptions;
-    std::unique_ptr<LCSVReader> reader;
-    std::deque<CSVSegment> segments;
     bool matchCase = false;
 
     CsvDocumentServices services;
     std::vector<IRowsSink*> views;
     std::string path;
     bool hasFile = false;
-    // Indexes of the segments that hold rows.
-    std::set<size_t> loaded;
-    size_t peakLoaded = 0;
-    // Rows of a released segment still to be reused or freed, from pendingNext on.
-    std::vector<CSVRecord> pendingRows;
-    size_t pendingNext = 0;
-    // Loaded segments whose rows were not stored: a pass expected to be released before the call
-    // returns keeps only its bounds; the ones still loaded at the end are read again.
-    std::set<size_t> rowless;
-    bool passesWithoutRows = true;
-    uint64_t rowlessPassCount = 0;
-    // Passes read by the find next running now: with the byte test all of them, else those after
-    // the first kMaxLoadedSegments, keep no rows (each is searched while it is read).
-    size_t findPasses = 0;
     // The file lines whose cut was logged, and whether the quote open at the end was.
     std::set<int64_t> toldCutLines;
     bool toldUnclosedQuote = false;
@@ -196,16 +143,8 @@ private:
     std::set<int64_t> toldCappedRecords;
     // While the first pass of a read runs, the lines it logs are held here.
     std::vector<std::u16string>* heldLines = nullptr;
-    // The record a pass without rows reads into.
-    CSVRecord scratchRecord;
-    // While find next runs: its needle, and for the segments read meanwhile whether each row holds it.
-    FindNeedle* scanNeedle = nullptr;
-    // While find next runs: the bytes a record must hold to hold the needle (empty: every record is
-    // decoded and searched).
-    BytePattern scanPattern;
-    bool fastPaths = FastPathsEnabledByDefault();
-    uint64_t scannedRecords = 0;
-    std::unordered_map<const CSVSegment*, std::vector<uint8_t>> findVerdicts;
+    // The reader, the segments and their passes.
+    SegmentCache cache{*this};
 };
 
 // value as text with "." between groups of three digits and a leading "-".

@@ -21,8 +21,8 @@ namespace {
 // start. The block is loaded under a mask that stops at places: nothing past them is read.
 template <bool Single>
 __attribute__((target("avx512f,avx512bw,bmi2"), always_inline)) inline unsigned
-MarkBlock(const char16_t* text, ptrdiff_t places, __m512i first, __m512i second, __m512i third, __m512i fourth,
-          __m512i bit, __m512i withBit)
+MarkBlock(const char16_t* text, ptrdiff_t places, __m512i first, __m512i second, __m512i third,
+          __m512i fourth, __m512i bit, __m512i withBit)
 {
     const __mmask32 lanes = _bzhi_u32(~0u, static_cast<unsigned>(places));
     const __m512i units = _mm512_maskz_loadu_epi16(lanes, text);
@@ -243,12 +243,13 @@ inline unsigned FindNeedle::BlockHits(const char16_t* block) const
     const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
     if (oneCompare)
     {
-        return static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_or_si128(units, Lanes(startLanes[1])), Lanes(startLanes[0]))));
+        return static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_cmpeq_epi16(_mm_or_si128(units, Lanes(startLanes[1])), Lanes(startLanes[0]))));
     }
-    const __m128i hits = _mm_or_si128(
-        _mm_or_si128(_mm_cmpeq_epi16(units, Lanes(startLanes[0])), _mm_cmpeq_epi16(units, Lanes(startLanes[1]))),
-        _mm_or_si128(_mm_cmpeq_epi16(units, Lanes(startLanes[2])), _mm_cmpeq_epi16(units, Lanes(startLanes[3]))));
+    const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, Lanes(startLanes[0])),
+                                                   _mm_cmpeq_epi16(units, Lanes(startLanes[1]))),
+                                      _mm_or_si128(_mm_cmpeq_epi16(units, Lanes(startLanes[2])),
+                                                   _mm_cmpeq_epi16(units, Lanes(startLanes[3]))));
     return static_cast<unsigned>(_mm_movemask_epi8(hits));
 }
 
