@@ -1,10 +1,10 @@
 #include "AppFonts.h"
 
+#include <cstdlib>
+
 #include <wx/fontenum.h>
 #include <wx/settings.h>
 #include <wx/window.h>
-
-#include <cstdlib>
 
 wxFont F1, F2, F3, F4, F5, F6;
 
@@ -59,9 +59,10 @@ wxFont MakeFont(const FontDescription& description)
 int FontPointSize(const FontDescription& description, int pixelsPerInch)
 {
     if (description.height > 0)
-        return pixelsPerInch > 0 ? static_cast<int>((static_cast<long long>(description.height) * 72 +
-                                                     pixelsPerInch / 2) / pixelsPerInch)
-                                 : description.height;
+        return pixelsPerInch > 0
+                   ? static_cast<int>((static_cast<long long>(description.height) * 72 + pixelsPerInch / 2) /
+                                      pixelsPerInch)
+                   : description.height;
     return -description.height;
 }
 

@@ -4,10 +4,10 @@
 // Faces that this system lacks are substituted by fontconfig. GUI thread only.
 #pragma once
 
-#include <wx/font.h>
-
 #include <array>
 #include <string>
+
+#include <wx/font.h>
 
 // A font as the arithmetic sees it: a face, a signed pixel height (positive: cell height,
 // negative: character height, as the height of a logical font) and a weight.

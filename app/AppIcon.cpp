@@ -1,9 +1,9 @@
 #include "AppIcon.h"
 
+#include <iterator>
+
 #include <wx/image.h>
 #include <wx/imagpng.h>
-
-#include <iterator>
 
 #include "AppIconData.h"
 

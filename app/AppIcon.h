@@ -2,10 +2,10 @@
 // the desktop asks for, from PNG data that the program carries. GUI thread only.
 #pragma once
 
+#include <vector>
+
 #include <wx/bitmap.h>
 #include <wx/iconbndl.h>
-
-#include <vector>
 
 // Every size, for a window's icons.
 wxIconBundle AppIcons();

@@ -32,7 +32,6 @@ enum : int
     ID_PROPERTY_APPLY = 1004,
     ID_PROPERTY_ENCODING = 1005,
 
-
     // Document commands (the toolbar boxes and the Find toolbar)
     ID_GOTO_LINE = 345,
     ID_GOTO_LINE_COMBO = 346,

@@ -1,7 +1,15 @@
 #include "CCSVQuibboAppApp.h"
 
+#include <csignal>
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include <wx/artprov.h>
+#include <wx/button.h>
 #include <wx/clipbrd.h>
 #include <wx/config.h>
+#include <wx/crt.h>
 #include <wx/dialog.h>
 #include <wx/fileconf.h>
 #include <wx/filehistory.h>
@@ -9,20 +17,11 @@
 #include <wx/log.h>
 #include <wx/print.h>
 #include <wx/sizer.h>
+#include <wx/statbmp.h>
 #include <wx/stattext.h>
+#include <wx/stdpaths.h>
 #include <wx/utils.h>
 #include <wx/wupdlock.h>
-#include <wx/stdpaths.h>
-#include <wx/button.h>
-#include <wx/statbmp.h>
-#include <wx/artprov.h>
-
-#include <wx/crt.h>
-
-#include <csignal>
-#include <cstdio>
-#include <exception>
-#include <string>
 
 #include "AppFonts.h"
 #include "AppIcon.h"
@@ -56,11 +55,10 @@ CAboutDlg::CAboutDlg(wxWindow* parent)
     SetSizerAndFit(sizer);
 }
 
-wxBEGIN_EVENT_TABLE(CCSVQuibboAppApp, wxApp)
-    EVT_MENU(wxID_ABOUT, CCSVQuibboAppApp::OnAppAbout)
-wxEND_EVENT_TABLE()
+wxBEGIN_EVENT_TABLE(CCSVQuibboAppApp, wxApp) EVT_MENU(wxID_ABOUT, CCSVQuibboAppApp::OnAppAbout)
+    wxEND_EVENT_TABLE()
 
-CCSVQuibboAppApp::CCSVQuibboAppApp()
+        CCSVQuibboAppApp::CCSVQuibboAppApp()
 {
     // Nothing that touches the display may be built before OnInit.
     SetVendorName("Norvanecom");
@@ -201,7 +199,7 @@ std::string PrintableName(const std::string& bytes)
     while (i < bytes.size())
     {
         const auto lead = static_cast<unsigned char>(bytes[i]);
-        const size_t length = lead < 0x80                   ? 1
+        const size_t length = lead < 0x80                    ? 1
                               : lead >= 0xC2 && lead <= 0xDF ? 2
                               : lead >= 0xE0 && lead <= 0xEF ? 3
                               : lead >= 0xF0 && lead <= 0xF4 ? 4
@@ -360,7 +358,8 @@ bool CCSVQuibboAppApp::RunCommandLine(const CommandLineDecision& decision)
     {
         if (!InitViewer(false))
             return false;
-        bool ok = PrintFile(wxString::FromUTF8(AbsolutePathBytes(decision.files.front())), wxString::FromUTF8(decision.printerName));
+        bool ok = PrintFile(wxString::FromUTF8(AbsolutePathBytes(decision.files.front())),
+                            wxString::FromUTF8(decision.printerName));
         m_exitCode = ok ? 0 : 1;
         m_endAfterInit = true;
         return true;
@@ -381,7 +380,8 @@ void CCSVQuibboAppApp::StartServer()
     // Only the first viewer of the user listens; a later one runs on its own.
     if (!m_instance || m_instance->IsAnotherRunning())
         return;
-    m_server = std::make_unique<COpenSwitchServer>([this](const OpenSwitchDelivery& delivery) { OpenFiles(delivery); });
+    m_server = std::make_unique<COpenSwitchServer>(
+        [this](const OpenSwitchDelivery& delivery) { OpenFiles(delivery); });
     std::string error;
     if (!m_server->Start({}, &error))
     {
@@ -403,8 +403,9 @@ bool CCSVQuibboAppApp::PrintFile(const wxString& path, const wxString& printer, 
         wxView* view = doc ? doc->GetFirstView() : nullptr;
         return std::unique_ptr<wxPrintout>(view ? view->OnCreatePrintout() : nullptr);
     };
-    return PrintWithoutDialog(m_frame.get(), makePrintout, m_docManager->GetPageSetupDialogData().GetPrintData(),
-                              printer, file, printerLookupMs, true);
+    return PrintWithoutDialog(m_frame.get(), makePrintout,
+                              m_docManager->GetPageSetupDialogData().GetPrintData(), printer, file,
+                              printerLookupMs, true);
 }
 
 int CCSVQuibboAppApp::OnRun()
@@ -477,8 +478,7 @@ bool CCSVQuibboAppApp::OnExceptionInMainLoop()
         what = wxString::FromUTF8(e.what());
     }
     catch (...)
-    {
-    }
+    {}
     wxString line = "Internal error: " + what;
     WriteStderrLine(line);
     if (m_frame && m_frame->GetOutputPane())

@@ -3,13 +3,13 @@
 // from a second start. GUI thread only.
 #pragma once
 
-#include <wx/app.h>
-#include <wx/dialog.h>
-#include <wx/weakref.h>
-
 #include <deque>
 #include <memory>
 #include <vector>
+
+#include <wx/app.h>
+#include <wx/dialog.h>
+#include <wx/weakref.h>
 
 #include "CMainFrame.h"
 #include "CToolsCollection.h"
@@ -143,4 +143,3 @@ private:
 
     wxDECLARE_EVENT_TABLE();
 };
-

@@ -1,8 +1,8 @@
 #include "CCSVQuibboAppDoc.h"
 
-#include <wx/utils.h>
-
 #include <utility>
+
+#include <wx/utils.h>
 
 #include "AppIds.h"
 #include "CCSVQuibboAppView.h"
@@ -20,7 +20,10 @@
 // update when the command ends (or before a message box shows): a pass over a large file may log
 // hundreds of thousands of lines, of which the pane keeps 500. Only the newest lines that can
 // still matter are held, so holding costs no more memory than the pane itself.
-class CCSVQuibboAppDoc::Services : public ILogSink, public IPropertiesSink, public IRowDetailsSink, public INotifier
+class CCSVQuibboAppDoc::Services : public ILogSink,
+                                   public IPropertiesSink,
+                                   public IRowDetailsSink,
+                                   public INotifier
 {
 public:
     void AddLine(const std::u16string& line) override
@@ -134,18 +137,17 @@ public:
 
 wxIMPLEMENT_DYNAMIC_CLASS(CCSVQuibboAppDoc, wxDocument);
 
-wxBEGIN_EVENT_TABLE(CCSVQuibboAppDoc, wxDocument)
-    EVT_MENU(ID_FIND_NEXT, CCSVQuibboAppDoc::OnFindNext)
+wxBEGIN_EVENT_TABLE(CCSVQuibboAppDoc, wxDocument) EVT_MENU(ID_FIND_NEXT, CCSVQuibboAppDoc::OnFindNext)
     EVT_MENU(ID_SEARCH_COMBO, CCSVQuibboAppDoc::OnFindNext)
-    EVT_MENU(ID_GOTO_LINE_COMBO, CCSVQuibboAppDoc::OnGoToLine)
-    EVT_MENU(ID_MATCH_CASE, CCSVQuibboAppDoc::OnMatchCase)
-    EVT_UPDATE_UI(ID_MATCH_CASE, CCSVQuibboAppDoc::OnUpdateMatchCase)
-    EVT_UPDATE_UI(ID_FIND_NEXT, CCSVQuibboAppDoc::OnUpdateEnable)
-    EVT_UPDATE_UI(ID_SEARCH_COMBO, CCSVQuibboAppDoc::OnUpdateEnable)
-    EVT_UPDATE_UI(ID_GOTO_LINE_COMBO, CCSVQuibboAppDoc::OnUpdateEnable)
-wxEND_EVENT_TABLE()
+        EVT_MENU(ID_GOTO_LINE_COMBO, CCSVQuibboAppDoc::OnGoToLine)
+            EVT_MENU(ID_MATCH_CASE, CCSVQuibboAppDoc::OnMatchCase)
+                EVT_UPDATE_UI(ID_MATCH_CASE, CCSVQuibboAppDoc::OnUpdateMatchCase)
+                    EVT_UPDATE_UI(ID_FIND_NEXT, CCSVQuibboAppDoc::OnUpdateEnable)
+                        EVT_UPDATE_UI(ID_SEARCH_COMBO, CCSVQuibboAppDoc::OnUpdateEnable)
+                            EVT_UPDATE_UI(ID_GOTO_LINE_COMBO, CCSVQuibboAppDoc::OnUpdateEnable)
+                                wxEND_EVENT_TABLE()
 
-CCSVQuibboAppDoc::CCSVQuibboAppDoc()
+                                    CCSVQuibboAppDoc::CCSVQuibboAppDoc()
     : m_services(std::make_unique<Services>())
 {
     CsvDocumentServices services;

@@ -3,9 +3,9 @@
 // boxes there. It never writes its file: Save does no I/O. GUI thread only.
 #pragma once
 
-#include <wx/docview.h>
-
 #include <memory>
+
+#include <wx/docview.h>
 
 #include "CsvDocumentCore.h"
 #include "CsvViewCore.h"

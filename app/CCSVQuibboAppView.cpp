@@ -15,8 +15,8 @@
 #include "CRowDetails.h"
 #include "CToolbarBoxes.h"
 #include "Clipboard.h"
-#include "LGridView.h"
 #include "GridWxText.h"
+#include "LGridView.h"
 
 namespace {
 
@@ -35,10 +35,10 @@ class CCSVQuibboPrintout : public wxDocPrintout
 {
 public:
     CCSVQuibboPrintout(CCSVQuibboAppView* view, LGridView* grid)
-        : wxDocPrintout(view, view->GetDocument() ? view->GetDocument()->GetUserReadableName() : wxString("CSV"))
+        : wxDocPrintout(view,
+                        view->GetDocument() ? view->GetDocument()->GetUserReadableName() : wxString("CSV"))
         , m_grid(grid)
-    {
-    }
+    {}
 
     bool OnPrintPage(int page) override
     {
@@ -98,12 +98,10 @@ void CCSVQuibboAppView::PrepareGridFonts()
 
 wxIMPLEMENT_DYNAMIC_CLASS(CCSVQuibboAppView, wxView);
 
-wxBEGIN_EVENT_TABLE(CCSVQuibboAppView, wxView)
-    EVT_MENU(wxID_COPY, CCSVQuibboAppView::OnEditCopy)
-    EVT_UPDATE_UI(wxID_COPY, CCSVQuibboAppView::OnUpdateEditCopy)
-wxEND_EVENT_TABLE()
+wxBEGIN_EVENT_TABLE(CCSVQuibboAppView, wxView) EVT_MENU(wxID_COPY, CCSVQuibboAppView::OnEditCopy)
+    EVT_UPDATE_UI(wxID_COPY, CCSVQuibboAppView::OnUpdateEditCopy) wxEND_EVENT_TABLE()
 
-CCSVQuibboAppView::CCSVQuibboAppView() = default;
+        CCSVQuibboAppView::CCSVQuibboAppView() = default;
 
 CCSVQuibboAppView::~CCSVQuibboAppView()
 {

@@ -1,23 +1,20 @@
 #include "CCSVQuibboDocManager.h"
 
+#include <sys/stat.h>
+#include <vector>
+
 #include <wx/config.h>
 #include <wx/filehistory.h>
 #include <wx/filename.h>
 
-#include <sys/stat.h>
-
 #include "CMessageBoxInterface.h"
 
-#include <vector>
-
 wxBEGIN_EVENT_TABLE(CCSVQuibboDocManager, wxDocManager)
-    EVT_MENU(wxID_PRINT_SETUP, CCSVQuibboDocManager::OnPrintSetup)
-wxEND_EVENT_TABLE()
+    EVT_MENU(wxID_PRINT_SETUP, CCSVQuibboDocManager::OnPrintSetup) wxEND_EVENT_TABLE()
 
-CCSVQuibboDocManager::CCSVQuibboDocManager()
+        CCSVQuibboDocManager::CCSVQuibboDocManager()
     : wxDocManager(0, false)
-{
-}
+{}
 
 wxFileHistory* CCSVQuibboDocManager::OnCreateFileHistory()
 {
@@ -42,7 +39,8 @@ void CCSVQuibboDocManager::LoadRecentFiles(wxFileHistory& history, const wxConfi
     std::vector<wxString> files;
     for (int i = 1; i <= history.GetMaxFiles(); ++i)
     {
-        wxString key = grouped ? wxString::Format("%s/File%d", kRecentGroup, i) : wxString::Format("/file%d", i);
+        wxString key =
+            grouped ? wxString::Format("%s/File%d", kRecentGroup, i) : wxString::Format("/file%d", i);
         wxString file;
         if (config.Read(key, &file) && !file.empty())
             files.push_back(file);
@@ -78,9 +76,9 @@ void CCSVQuibboDocManager::FileHistorySave(wxConfigBase& config)
 void CCSVQuibboDocManager::OnMRUFileNotExist(unsigned n, const wxString& filename)
 {
     RemoveFileFromHistory(n);
-    AppMessageBox(wxString::Format("The file \"%s\" no longer exists and was removed from the recent files.",
-                                   filename),
-                  wxOK | wxICON_ERROR);
+    AppMessageBox(
+        wxString::Format("The file \"%s\" no longer exists and was removed from the recent files.", filename),
+        wxOK | wxICON_ERROR);
 }
 
 void CCSVQuibboDocManager::OnOpenFileFailure()

@@ -3,11 +3,10 @@
 // application's message boxes for a recent file that has gone, and print setup. GUI thread only.
 #pragma once
 
-#include <wx/docview.h>
-
 #include <sys/types.h>
-
 #include <unordered_map>
+
+#include <wx/docview.h>
 
 class CCSVQuibboDocManager : public wxDocManager
 {

@@ -2,12 +2,12 @@
 // its "Properties" command does something. GUI thread only.
 #pragma once
 
+#include <memory>
+
 #include <wx/imaglist.h>
 #include <wx/panel.h>
 #include <wx/toolbar.h>
 #include <wx/treectrl.h>
-
-#include <memory>
 
 class CFileView : public wxPanel
 {

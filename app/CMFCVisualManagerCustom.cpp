@@ -1,10 +1,10 @@
 #include "CMFCVisualManagerCustom.h"
 
+#include <algorithm>
+
 #include <wx/control.h>
 #include <wx/dc.h>
 #include <wx/settings.h>
-
-#include <algorithm>
 
 namespace {
 
@@ -68,7 +68,8 @@ void CCustomDockArt::DrawCaption(wxDC& dc, wxWindow*, const wxString& text, cons
     }
     else
     {
-        RgbColour gradientDark = CMFCVisualManagerCustom::FromWx(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
+        RgbColour gradientDark =
+            CMFCVisualManagerCustom::FromWx(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
         RgbColour fill = CMFCVisualManagerCustom::InactiveCaptionFill(gradientDark);
         FillRect(dc, r, CMFCVisualManagerCustom::ToWx(fill));
         dc.SetPen(wxPen(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW)));
@@ -88,7 +89,8 @@ void CCustomDockArt::DrawCaption(wxDC& dc, wxWindow*, const wxString& text, cons
         ++buttons;
     int textWidth = r.width - 6 - buttons * GetMetric(wxAUI_DOCKART_PANE_BUTTON_SIZE);
     // DrawText draws "&" as it is: no mnemonics in the cut either.
-    wxString shown = wxControl::Ellipsize(text, dc, wxELLIPSIZE_END, std::max(textWidth, 0), wxELLIPSIZE_FLAGS_NONE);
+    wxString shown =
+        wxControl::Ellipsize(text, dc, wxELLIPSIZE_END, std::max(textWidth, 0), wxELLIPSIZE_FLAGS_NONE);
     wxCoord w, h;
     dc.GetTextExtent(wxT("ABCDEFHXfgkj"), &w, &h);
     dc.DestroyClippingRegion();
@@ -101,15 +103,15 @@ void CCustomDockArt::DrawCaption(wxDC& dc, wxWindow*, const wxString& text, cons
 
 CCustomTabArt::CCustomTabArt(const wxColour& barColour)
     : m_barColour(barColour)
-{
-}
+{}
 
 void CCustomTabArt::DrawBackground(wxDC& dc, wxWindow*, const wxRect& rect)
 {
     FillRect(dc, rect, m_barColour);
 }
 
-int CCustomTabArt::GetBestTabCtrlSize(wxWindow* wnd, const wxAuiNotebookPageArray& pages, const wxSize& requiredBmpSize)
+int CCustomTabArt::GetBestTabCtrlSize(wxWindow* wnd, const wxAuiNotebookPageArray& pages,
+                                      const wxSize& requiredBmpSize)
 {
     if (pages.GetCount() <= 1)
         return wxAuiGenericTabArt::GetBestTabCtrlSize(wnd, pages, requiredBmpSize);
@@ -122,8 +124,7 @@ int CCustomTabArt::GetBestTabCtrlSize(wxWindow* wnd, const wxAuiNotebookPageArra
 
 CCustomToolBarArt::CCustomToolBarArt(const wxColour& barColour)
     : m_barColour(barColour)
-{
-}
+{}
 
 void CCustomToolBarArt::DrawBackground(wxDC& dc, wxWindow*, const wxRect& rect)
 {

@@ -4,12 +4,12 @@
 // GUI thread only.
 #pragma once
 
+#include <cstdint>
+
 #include <wx/aui/aui.h>
 #include <wx/aui/dockart.h>
 #include <wx/aui/tabart.h>
 #include <wx/colour.h>
-
-#include <cstdint>
 
 #include "VisualColours.h"
 
@@ -64,7 +64,8 @@ public:
     // Every tab is one line of text in the same font without an icon, so the first tab tells the
     // height of all: measuring each tab whenever one comes, goes or is renamed would make opening
     // n documents take n² text measurements.
-    int GetBestTabCtrlSize(wxWindow* wnd, const wxAuiNotebookPageArray& pages, const wxSize& requiredBmpSize) override;
+    int GetBestTabCtrlSize(wxWindow* wnd, const wxAuiNotebookPageArray& pages,
+                           const wxSize& requiredBmpSize) override;
 
 private:
     wxColour m_barColour;

@@ -1,8 +1,9 @@
 #include "CMainFrame.h"
 
+#include <algorithm>
+
 #include <wx/app.h>
 #include <wx/artprov.h>
-#include <wx/settings.h>
 #include <wx/button.h>
 #include <wx/checklst.h>
 #include <wx/config.h>
@@ -13,23 +14,22 @@
 #include <wx/persist/toplevel.h>
 #include <wx/print.h>
 #include <wx/printdlg.h>
+#include <wx/settings.h>
 #include <wx/sizer.h>
 #include <wx/statusbr.h>
 #include <wx/utils.h>
 
-#include <algorithm>
-
 #include "AppIcon.h"
 #include "AppIds.h"
-#include "ExplorerServices.h"
 #include "CCSVQuibboAppDoc.h"
 #include "CCSVQuibboDocManager.h"
 #include "CFileView.h"
-#include "DisplayWatches.h"
 #include "COutputWnd.h"
 #include "CPropertyView.h"
 #include "CRowDetails.h"
 #include "CToolbarBoxes.h"
+#include "DisplayWatches.h"
+#include "ExplorerServices.h"
 #include "LGridView.h"
 #include "PrinterLookup.h"
 
@@ -46,8 +46,8 @@ struct PaneEntry
 
 // The bars and panes that the View menu and the customize dialog list, by command id.
 const PaneEntry kPanes[] = {
-    {ID_VIEW_TOOLBAR, "Standard"},      {ID_VIEW_FIND_TOOLBAR, "Find"},    {ID_VIEW_PROPERTIESWND, "Properties"},
-    {ID_VIEW_FILEVIEW, "File View"},    {ID_VIEW_OUTPUTWND, "Output"},     {ID_VIEW_ROWDETAILS, "Row details"},
+    {ID_VIEW_TOOLBAR, "Standard"},   {ID_VIEW_FIND_TOOLBAR, "Find"}, {ID_VIEW_PROPERTIESWND, "Properties"},
+    {ID_VIEW_FILEVIEW, "File View"}, {ID_VIEW_OUTPUTWND, "Output"},  {ID_VIEW_ROWDETAILS, "Row details"},
 };
 
 wxBitmap ToolBitmap(const wxArtID& id)
@@ -167,7 +167,8 @@ public:
             for (unsigned i = 0; i < m_list->GetCount(); ++i)
                 m_list->Check(i, m_frame->GetAuiManager().GetPane(kPanes[i].name).IsShown());
         });
-        Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { EndModal(wxID_CLOSE); }, wxID_CLOSE);
+        Bind(
+            wxEVT_BUTTON, [this](wxCommandEvent&) { EndModal(wxID_CLOSE); }, wxID_CLOSE);
     }
 
 private:
@@ -193,47 +194,44 @@ CMainFrame* GetMainFrame()
     return wxTheApp && !g_mainFrameDeletionScheduled ? g_mainFrame : nullptr;
 }
 
-wxBEGIN_EVENT_TABLE(CMainFrame, CMainFrameBase)
-    EVT_MENU(ID_VIEW_TOOLBAR, CMainFrame::OnTogglePane)
-    EVT_MENU(ID_VIEW_FIND_TOOLBAR, CMainFrame::OnTogglePane)
-    EVT_MENU(ID_VIEW_PROPERTIESWND, CMainFrame::OnTogglePane)
-    EVT_MENU(ID_VIEW_FILEVIEW, CMainFrame::OnTogglePane)
-    EVT_MENU(ID_VIEW_OUTPUTWND, CMainFrame::OnTogglePane)
-    EVT_MENU(ID_VIEW_ROWDETAILS, CMainFrame::OnTogglePane)
-    EVT_UPDATE_UI(ID_VIEW_TOOLBAR, CMainFrame::OnUpdateTogglePane)
-    EVT_UPDATE_UI(ID_VIEW_FIND_TOOLBAR, CMainFrame::OnUpdateTogglePane)
-    EVT_UPDATE_UI(ID_VIEW_PROPERTIESWND, CMainFrame::OnUpdateTogglePane)
-    EVT_UPDATE_UI(ID_VIEW_FILEVIEW, CMainFrame::OnUpdateTogglePane)
-    EVT_UPDATE_UI(ID_VIEW_OUTPUTWND, CMainFrame::OnUpdateTogglePane)
-    EVT_UPDATE_UI(ID_VIEW_ROWDETAILS, CMainFrame::OnUpdateTogglePane)
-    EVT_MENU(ID_VIEW_STATUS_BAR, CMainFrame::OnToggleStatusBar)
-    EVT_UPDATE_UI(ID_VIEW_STATUS_BAR, CMainFrame::OnUpdateStatusBar)
-    EVT_MENU(ID_WINDOW_NEW, CMainFrame::OnWindowNew)
-    EVT_MENU(ID_WINDOW_MANAGER, CMainFrame::OnWindowManager)
-    EVT_MENU(ID_VIEW_CUSTOMIZE, CMainFrame::OnViewCustomize)
-    EVT_MENU(ID_FILE_PRINT_DIRECT, CMainFrame::OnPrintDirect)
-    EVT_MENU(ID_NEXT_PANE, CMainFrame::OnNothing)
-    EVT_MENU(ID_PREV_PANE, CMainFrame::OnNothing)
-    EVT_MENU(ID_WINDOW_SPLIT, CMainFrame::OnNothing)
+wxBEGIN_EVENT_TABLE(CMainFrame, CMainFrameBase) EVT_MENU(ID_VIEW_TOOLBAR, CMainFrame::OnTogglePane) EVT_MENU(
+    ID_VIEW_FIND_TOOLBAR, CMainFrame::OnTogglePane) EVT_MENU(ID_VIEW_PROPERTIESWND, CMainFrame::OnTogglePane)
+    EVT_MENU(ID_VIEW_FILEVIEW, CMainFrame::OnTogglePane) EVT_MENU(ID_VIEW_OUTPUTWND, CMainFrame::OnTogglePane)
+        EVT_MENU(ID_VIEW_ROWDETAILS, CMainFrame::OnTogglePane) EVT_UPDATE_UI(ID_VIEW_TOOLBAR,
+                                                                             CMainFrame::OnUpdateTogglePane)
+            EVT_UPDATE_UI(ID_VIEW_FIND_TOOLBAR, CMainFrame::OnUpdateTogglePane)
+                EVT_UPDATE_UI(ID_VIEW_PROPERTIESWND, CMainFrame::OnUpdateTogglePane)
+                    EVT_UPDATE_UI(ID_VIEW_FILEVIEW, CMainFrame::OnUpdateTogglePane)
+                        EVT_UPDATE_UI(ID_VIEW_OUTPUTWND, CMainFrame::OnUpdateTogglePane)
+                            EVT_UPDATE_UI(ID_VIEW_ROWDETAILS, CMainFrame::OnUpdateTogglePane)
+                                EVT_MENU(ID_VIEW_STATUS_BAR, CMainFrame::OnToggleStatusBar)
+                                    EVT_UPDATE_UI(ID_VIEW_STATUS_BAR, CMainFrame::OnUpdateStatusBar)
+                                        EVT_MENU(ID_WINDOW_NEW, CMainFrame::OnWindowNew)
+                                            EVT_MENU(ID_WINDOW_MANAGER, CMainFrame::OnWindowManager)
+                                                EVT_MENU(ID_VIEW_CUSTOMIZE, CMainFrame::OnViewCustomize)
+                                                    EVT_MENU(ID_FILE_PRINT_DIRECT, CMainFrame::OnPrintDirect)
+                                                        EVT_MENU(ID_NEXT_PANE, CMainFrame::OnNothing)
+                                                            EVT_MENU(ID_PREV_PANE, CMainFrame::OnNothing)
+                                                                EVT_MENU(ID_WINDOW_SPLIT,
+                                                                         CMainFrame::OnNothing)
     // Commands that only an open document (or its view) handles: disabled when nobody does.
     EVT_UPDATE_UI(ID_GOTO_LINE_COMBO, CMainFrame::OnUpdateDisable)
-    EVT_UPDATE_UI(ID_FIND_NEXT, CMainFrame::OnUpdateDisable)
-    EVT_UPDATE_UI(ID_SEARCH_COMBO, CMainFrame::OnUpdateDisable)
-    EVT_UPDATE_UI(ID_MATCH_CASE, CMainFrame::OnUpdateDisable)
-    EVT_UPDATE_UI(wxID_COPY, CMainFrame::OnUpdateDisable)
-    EVT_UPDATE_UI(wxID_CUT, CMainFrame::OnUpdateDisable)
-    EVT_UPDATE_UI(wxID_PASTE, CMainFrame::OnUpdateDisable)
-    EVT_UPDATE_UI(ID_WINDOW_SPLIT, CMainFrame::OnUpdateDisable)
-    EVT_UPDATE_UI(ID_WINDOW_NEW, CMainFrame::OnUpdateNeedsDocument)
-    EVT_UPDATE_UI(ID_FILE_PRINT_DIRECT, CMainFrame::OnUpdateNeedsDocument)
-    EVT_SYS_COLOUR_CHANGED(CMainFrame::OnSysColourChanged)
-    EVT_TIMER(ID_STATUS_TIMER, CMainFrame::OnStatusTimer)
-wxEND_EVENT_TABLE()
+        EVT_UPDATE_UI(ID_FIND_NEXT, CMainFrame::OnUpdateDisable)
+            EVT_UPDATE_UI(ID_SEARCH_COMBO, CMainFrame::OnUpdateDisable)
+                EVT_UPDATE_UI(ID_MATCH_CASE, CMainFrame::OnUpdateDisable)
+                    EVT_UPDATE_UI(wxID_COPY, CMainFrame::OnUpdateDisable)
+                        EVT_UPDATE_UI(wxID_CUT, CMainFrame::OnUpdateDisable)
+                            EVT_UPDATE_UI(wxID_PASTE, CMainFrame::OnUpdateDisable)
+                                EVT_UPDATE_UI(ID_WINDOW_SPLIT, CMainFrame::OnUpdateDisable)
+                                    EVT_UPDATE_UI(ID_WINDOW_NEW, CMainFrame::OnUpdateNeedsDocument)
+                                        EVT_UPDATE_UI(ID_FILE_PRINT_DIRECT, CMainFrame::OnUpdateNeedsDocument)
+                                            EVT_SYS_COLOUR_CHANGED(CMainFrame::OnSysColourChanged)
+                                                EVT_TIMER(ID_STATUS_TIMER, CMainFrame::OnStatusTimer)
+                                                    wxEND_EVENT_TABLE()
 
-CMainFrame::CMainFrame()
+                                                        CMainFrame::CMainFrame()
     : m_statusTimer(this, ID_STATUS_TIMER)
-{
-}
+{}
 
 CMainFrame::~CMainFrame()
 {
@@ -400,8 +398,9 @@ void CMainFrame::CreateToolBars()
     m_findBar->Realize();
     m_findBar->SetName("Find");
 
-    m_manager.AddPane(m_standardBar,
-                      wxAuiPaneInfo().Name("Standard").Caption("Standard").ToolbarPane().Top().Row(0).Position(0));
+    m_manager.AddPane(
+        m_standardBar,
+        wxAuiPaneInfo().Name("Standard").Caption("Standard").ToolbarPane().Top().Row(0).Position(0));
     m_manager.AddPane(m_findBar,
                       wxAuiPaneInfo().Name("Find").Caption("Find").ToolbarPane().Top().Row(0).Position(1));
 }
@@ -473,14 +472,10 @@ void CMainFrame::SetAccelerators()
 {
     // Ctrl+O, Ctrl+P, Ctrl+Z, Ctrl+X, Ctrl+C and Ctrl+V come with their menu entries.
     wxAcceleratorEntry entries[] = {
-        {wxACCEL_CTRL, 'N', wxID_NEW},
-        {wxACCEL_CTRL, 'S', wxID_SAVE},
-        {wxACCEL_ALT, WXK_BACK, wxID_UNDO},
-        {wxACCEL_SHIFT, WXK_DELETE, wxID_CUT},
-        {wxACCEL_CTRL, WXK_INSERT, wxID_COPY},
-        {wxACCEL_SHIFT, WXK_INSERT, wxID_PASTE},
-        {wxACCEL_NORMAL, WXK_F6, ID_NEXT_PANE},
-        {wxACCEL_SHIFT, WXK_F6, ID_PREV_PANE},
+        {wxACCEL_CTRL, 'N', wxID_NEW},          {wxACCEL_CTRL, 'S', wxID_SAVE},
+        {wxACCEL_ALT, WXK_BACK, wxID_UNDO},     {wxACCEL_SHIFT, WXK_DELETE, wxID_CUT},
+        {wxACCEL_CTRL, WXK_INSERT, wxID_COPY},  {wxACCEL_SHIFT, WXK_INSERT, wxID_PASTE},
+        {wxACCEL_NORMAL, WXK_F6, ID_NEXT_PANE}, {wxACCEL_SHIFT, WXK_F6, ID_PREV_PANE},
         {wxACCEL_NORMAL, WXK_F3, ID_FIND_NEXT},
     };
     SetAcceleratorTable(wxAcceleratorTable(WXSIZEOF(entries), entries));
@@ -492,8 +487,8 @@ void CMainFrame::RestoreLayout()
     if (!config)
         return;
     wxString perspective;
-    if (config->ReadLong(kLayoutVersionKey, 0) == kLayoutVersion && config->Read(kPerspectiveKey, &perspective) &&
-        !perspective.empty())
+    if (config->ReadLong(kLayoutVersionKey, 0) == kLayoutVersion &&
+        config->Read(kPerspectiveKey, &perspective) && !perspective.empty())
     {
         m_manager.LoadPerspective(perspective, false);
         // The document area is always there, whatever the saved layout says.

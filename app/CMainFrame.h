@@ -3,11 +3,11 @@
 // File View, Output and Row details. GUI thread only.
 #pragma once
 
+#include <memory>
+
 #include <wx/aui/aui.h>
 #include <wx/docview.h>
 #include <wx/timer.h>
-
-#include <memory>
 
 #include "CMFCVisualManagerCustom.h"
 #include "LSkorrelFileExplorerParentWnd.h"

@@ -1,10 +1,10 @@
 #include "CMessageBoxInterface.h"
 
-#include <wx/app.h>
-#include <wx/msgdlg.h>
-
 #include <algorithm>
 #include <utility>
+
+#include <wx/app.h>
+#include <wx/msgdlg.h>
 
 namespace {
 

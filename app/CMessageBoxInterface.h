@@ -2,11 +2,11 @@
 // and never block on a modal window. GUI thread only.
 #pragma once
 
-#include <wx/defs.h>
-#include <wx/string.h>
-
 #include <functional>
 #include <vector>
+
+#include <wx/defs.h>
+#include <wx/string.h>
 
 class CMessageBoxInterface
 {

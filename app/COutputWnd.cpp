@@ -1,27 +1,24 @@
 #include "COutputWnd.h"
 
+#include <algorithm>
+
 #include <wx/aui/framemanager.h>
 #include <wx/menu.h>
 #include <wx/settings.h>
 #include <wx/sizer.h>
 #include <wx/wupdlock.h>
 
-#include <algorithm>
-
 #include "AppIds.h"
 #include "CMessageBoxInterface.h"
 
-wxBEGIN_EVENT_TABLE(COutputList, wxListBox)
-    EVT_CONTEXT_MENU(COutputList::OnContextMenu)
-    EVT_MENU(wxID_COPY, COutputList::OnEditCopy)
-    EVT_MENU(wxID_CLEAR, COutputList::OnEditClear)
-    EVT_MENU(ID_VIEW_OUTPUTWND, COutputList::OnHideOutput)
-    EVT_UPDATE_UI(wxID_COPY, COutputList::OnUpdateOwnCommand)
-    EVT_UPDATE_UI(wxID_CLEAR, COutputList::OnUpdateOwnCommand)
-    EVT_UPDATE_UI(ID_VIEW_OUTPUTWND, COutputList::OnUpdateOwnCommand)
-wxEND_EVENT_TABLE()
+wxBEGIN_EVENT_TABLE(COutputList, wxListBox) EVT_CONTEXT_MENU(COutputList::OnContextMenu)
+    EVT_MENU(wxID_COPY, COutputList::OnEditCopy) EVT_MENU(wxID_CLEAR, COutputList::OnEditClear)
+        EVT_MENU(ID_VIEW_OUTPUTWND, COutputList::OnHideOutput)
+            EVT_UPDATE_UI(wxID_COPY, COutputList::OnUpdateOwnCommand)
+                EVT_UPDATE_UI(wxID_CLEAR, COutputList::OnUpdateOwnCommand)
+                    EVT_UPDATE_UI(ID_VIEW_OUTPUTWND, COutputList::OnUpdateOwnCommand) wxEND_EVENT_TABLE()
 
-COutputList::COutputList(wxWindow* parent, wxWindowID id)
+                        COutputList::COutputList(wxWindow* parent, wxWindowID id)
     : wxListBox(parent, id, wxDefaultPosition, wxDefaultSize, 0, nullptr,
                 wxLB_SINGLE | wxLB_HSCROLL | wxLB_ALWAYS_SB)
 {
@@ -125,8 +122,9 @@ void COutputWnd::AddLines(const std::vector<wxString>& newest, size_t total)
                 m_list->Delete(0);
         }
         if (fromBurst > 0)
-            m_list->Append(std::vector<wxString>(newest.begin() + static_cast<std::ptrdiff_t>(given - fromBurst),
-                                                 newest.begin() + static_cast<std::ptrdiff_t>(given)));
+            m_list->Append(
+                std::vector<wxString>(newest.begin() + static_cast<std::ptrdiff_t>(given - fromBurst),
+                                      newest.begin() + static_cast<std::ptrdiff_t>(given)));
     }
     AddLine(newest.back());
 }

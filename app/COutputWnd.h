@@ -2,11 +2,11 @@
 // GUI thread only.
 #pragma once
 
-#include <wx/listbox.h>
-#include <wx/panel.h>
-
 #include <cstddef>
 #include <vector>
+
+#include <wx/listbox.h>
+#include <wx/panel.h>
 
 class wxAuiManager;
 

@@ -38,14 +38,15 @@ CPropertyView::CPropertyView(wxWindow* parent, wxWindowID id)
     m_spacing = layout.spacing;
 
     // Created in this order so that the radio buttons lie over the group box.
-    m_group = new wxStaticBox(this, ID_PROPERTY_SEPARATOR_GROUP, "Separator", ToWx(layout.group).GetPosition(),
-                              ToWx(layout.group).GetSize());
-    m_radios[0] = new wxRadioButton(this, ID_PROPERTY_SEMICOLON, "Semicolon", ToWx(layout.semicolon).GetPosition(),
-                                    ToWx(layout.semicolon).GetSize(), wxRB_GROUP);
+    m_group = new wxStaticBox(this, ID_PROPERTY_SEPARATOR_GROUP, "Separator",
+                              ToWx(layout.group).GetPosition(), ToWx(layout.group).GetSize());
+    m_radios[0] =
+        new wxRadioButton(this, ID_PROPERTY_SEMICOLON, "Semicolon", ToWx(layout.semicolon).GetPosition(),
+                          ToWx(layout.semicolon).GetSize(), wxRB_GROUP);
     m_radios[1] = new wxRadioButton(this, ID_PROPERTY_COMMA, "Comma", ToWx(layout.comma).GetPosition(),
                                     ToWx(layout.comma).GetSize());
-    m_radios[2] = new wxRadioButton(this, ID_PROPERTY_TABULATOR, "Tabulator", ToWx(layout.tabulator).GetPosition(),
-                                    ToWx(layout.tabulator).GetSize());
+    m_radios[2] = new wxRadioButton(this, ID_PROPERTY_TABULATOR, "Tabulator",
+                                    ToWx(layout.tabulator).GetPosition(), ToWx(layout.tabulator).GetSize());
     m_radios[0]->SetValue(true);
     m_label = new wxStaticText(this, wxID_ANY, "Use encoding:", ToWx(layout.label).GetPosition(),
                                ToWx(layout.label).GetSize());

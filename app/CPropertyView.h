@@ -2,11 +2,11 @@
 // with "Apply", which re-reads the document's file. GUI thread only.
 #pragma once
 
-#include <wx/panel.h>
-
 #include <array>
 #include <cstdint>
 #include <functional>
+
+#include <wx/panel.h>
 
 #include "DocumentReadOptions.h"
 #include "PropertyLayout.h"

@@ -1,10 +1,10 @@
 // The tools list that the explorer services hand out; nothing ever adds a tool.
 #pragma once
 
-#include <wx/string.h>
-
 #include <cstdint>
 #include <list>
+
+#include <wx/string.h>
 
 struct CTool
 {

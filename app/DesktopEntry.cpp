@@ -1,15 +1,14 @@
 #include "DesktopEntry.h"
 
-#include <wx/filename.h>
-#include <wx/utils.h>
-
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
-#include <string>
+#include <wx/filename.h>
+#include <wx/utils.h>
 
 #include "XdgFolders.h"
 

@@ -1,10 +1,9 @@
 #include "DisplayWatches.h"
 
+#include <cstddef>
 #include <dlfcn.h>
 
 #include <wx/window.h>
-
-#include <cstddef>
 
 namespace {
 

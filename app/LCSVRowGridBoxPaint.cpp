@@ -1,13 +1,13 @@
 #include "LCSVRowGridBoxPaint.h"
 
+#include <algorithm>
+
 #include <wx/control.h>
 #include <wx/dc.h>
 #include <wx/dcclient.h>
 
-#include <algorithm>
-
-#include "LCSVRowGridBox.h"
 #include "GridWxText.h"
+#include "LCSVRowGridBox.h"
 
 namespace {
 
@@ -43,9 +43,9 @@ wxString FirstLine(std::u16string_view text)
 void PaintRow(const LCSVRowGridBox& box, const LGridDrawArgs& args, int64_t sx, int64_t sy)
 {
     wxDC& dc = *args.dc;
-    RowBoxGeometry g = LCSVRowGridBox::ComputeGeometry(sx, sy, args.columnWidth, args.clientWidth,
-                                                       args.rowHeight, box.height, box.fields.size(),
-                                                       box.rowNumber);
+    RowBoxGeometry g =
+        LCSVRowGridBox::ComputeGeometry(sx, sy, args.columnWidth, args.clientWidth, args.rowHeight,
+                                        box.height, box.fields.size(), box.rowNumber);
 
     Fill(dc, g.header, LCSVRowGridBox::kHeaderColour);
     if (args.font && args.font->IsOk())
@@ -76,7 +76,8 @@ void PaintRow(const LCSVRowGridBox& box, const LGridDrawArgs& args, int64_t sx, 
             wxString text = FirstLine(field.text);
             // A cell's text is data: "&" is no mnemonic marker (DrawText draws it as it is).
             if (dc.GetTextExtent(text).x > textRect.width)
-                text = wxControl::Ellipsize(text, dc, wxELLIPSIZE_END, textRect.width, wxELLIPSIZE_FLAGS_NONE);
+                text =
+                    wxControl::Ellipsize(text, dc, wxELLIPSIZE_END, textRect.width, wxELLIPSIZE_FLAGS_NONE);
             wxDCClipper clip(dc, textRect);
             dc.DrawText(text, textRect.x, textRect.y);
         }

@@ -1,23 +1,22 @@
 #include "OpenSwitch.h"
 
-#include <wx/app.h>
-#include <wx/utils.h>
-
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
+
+#include <wx/app.h>
+#include <wx/utils.h>
 
 #include "StderrLine.h"
 #include "XdgFolders.h"
-
-#include <algorithm>
-#include <cerrno>
-#include <chrono>
-#include <cstring>
-#include <thread>
 
 namespace {
 
@@ -224,8 +223,7 @@ ForwardResult ForwardFilesToRunningViewer(const std::vector<std::string>& paths,
 
 COpenSwitchServer::COpenSwitchServer(Opener opener)
     : m_opener(std::move(opener))
-{
-}
+{}
 
 COpenSwitchServer::~COpenSwitchServer()
 {
@@ -383,8 +381,9 @@ void COpenSwitchServer::Serve()
                 client.fd = -1;
             }
         }
-        clients.erase(std::remove_if(clients.begin(), clients.end(), [](const Client& c) { return c.fd < 0; }),
-                      clients.end());
+        clients.erase(
+            std::remove_if(clients.begin(), clients.end(), [](const Client& c) { return c.fd < 0; }),
+            clients.end());
         if (fds[1].revents & POLLIN)
         {
             int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
@@ -397,7 +396,8 @@ void COpenSwitchServer::Serve()
                 if (!sameUser || clients.size() >= kMaxClients)
                     close(fd);
                 else
-                    clients.push_back({fd, Clock::now() + std::chrono::milliseconds(kOpenSwitchClientMs), {}});
+                    clients.push_back(
+                        {fd, Clock::now() + std::chrono::milliseconds(kOpenSwitchClientMs), {}});
             }
         }
     }

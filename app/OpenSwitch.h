@@ -10,10 +10,6 @@
 // served by a thread of its own, so neither the window nor the exit ever waits on a client.
 #pragma once
 
-#include <wx/event.h>
-#include <wx/snglinst.h>
-#include <wx/string.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -21,6 +17,10 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <wx/event.h>
+#include <wx/snglinst.h>
+#include <wx/string.h>
 
 #include "OpenSwitchMessage.h"
 

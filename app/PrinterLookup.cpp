@@ -1,13 +1,12 @@
 #include "PrinterLookup.h"
 
+#include <chrono>
 #include <dlfcn.h>
+#include <thread>
 
 #include <wx/cmndata.h>
 #include <wx/crt.h>
 #include <wx/print.h>
-
-#include <chrono>
-#include <thread>
 
 #include "CMessageBoxInterface.h"
 #include "StderrLine.h"
@@ -120,9 +119,9 @@ PrinterLookup FindPrinter(const std::string& wanted, int timeoutMs)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 
-    std::string found = !wanted.empty()                    ? search->wantedFound
+    std::string found = !wanted.empty()                   ? search->wantedFound
                         : !search->defaultPrinter.empty() ? search->defaultPrinter
-                                                           : search->firstPrinter;
+                                                          : search->firstPrinter;
     if (!found.empty())
     {
         lookup.result = PrinterLookupResult::Found;
@@ -140,8 +139,8 @@ PrinterLookup FindPrinter(const std::string& wanted, int timeoutMs)
 }
 
 bool PrintWithoutDialog(wxWindow* parent, const std::function<std::unique_ptr<wxPrintout>()>& makePrintout,
-                        const wxPrintData& printData, const wxString& printer, const wxString& what, int timeoutMs,
-                        bool toStderr)
+                        const wxPrintData& printData, const wxString& printer, const wxString& what,
+                        int timeoutMs, bool toStderr)
 {
     auto report = [toStderr](const wxString& text) {
         if (toStderr)

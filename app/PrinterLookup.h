@@ -42,5 +42,5 @@ PrinterLookup FindPrinter(const std::string& wanted, int timeoutMs);
 // answer a box) in one line on the standard error instead; `what` names what was to be printed.
 // Returns whether it printed.
 bool PrintWithoutDialog(wxWindow* parent, const std::function<std::unique_ptr<wxPrintout>()>& makePrintout,
-                        const wxPrintData& printData, const wxString& printer, const wxString& what, int timeoutMs,
-                        bool toStderr);
+                        const wxPrintData& printData, const wxString& printer, const wxString& what,
+                        int timeoutMs, bool toStderr);

@@ -1,8 +1,7 @@
 #include "StderrLine.h"
 
-#include <unistd.h>
-
 #include <cerrno>
+#include <unistd.h>
 
 void WriteStderrLine(const std::string& utf8)
 {

@@ -3,10 +3,10 @@
 // stdio, a wide write to the same stream fails (and the other way round), and the line is lost.
 #pragma once
 
+#include <string>
+
 #include <wx/log.h>
 #include <wx/string.h>
-
-#include <string>
 
 // Writes `text` and a newline in one write; a short write is completed, a failure is ignored.
 void WriteStderrLine(const std::string& utf8);

@@ -1,8 +1,8 @@
 // The viewer's entry point.
-#include <wx/init.h>
-
 #include <string>
 #include <vector>
+
+#include <wx/init.h>
 
 #include "CCSVQuibboAppApp.h"
 

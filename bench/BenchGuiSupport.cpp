@@ -1,12 +1,11 @@
 #include "BenchGuiSupport.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <wx/app.h>
 #include <wx/init.h>
@@ -75,8 +74,7 @@ void BenchGuiPump(int ms)
     } while (Clock::now() < end);
 }
 
-namespace
-{
+namespace {
 long long StatusBytes(const char* key)
 {
     FILE* status = std::fopen("/proc/self/status", "r");

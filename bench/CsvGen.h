@@ -3,32 +3,32 @@
 // that the benchmarks and the tests read the same kind of file.
 #pragma once
 
-#include "BenchRegistry.h"
-
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
-namespace csvgen
-{
+#include "BenchRegistry.h"
+
+namespace csvgen {
 // Words without separators, quotes or line breaks, so that they need no quoting.
 inline constexpr std::string_view kLatin[] = {
-    "alpha",  "Bravo",    "charlie", "delta",  "echo",     "foxtrot", "golf",    "hotel",   "india",
-    "juliet", "kilo",     "lima",    "Mike",   "november", "oscar",   "papa",    "quebec",  "romeo",
-    "café",   "naïve",    "Zürich",  "straße", "smørbrød", "Łódź",    "garçon",  "señor",   "Ærø",
-    "crème",  "brûlée",   "Ångström", "façade", "jalapeño", "Dvořák",  "Kraków",  "über",    "élan",
+    "alpha",  "Bravo",  "charlie",  "delta",  "echo",     "foxtrot", "golf",   "hotel",  "india",
+    "juliet", "kilo",   "lima",     "Mike",   "november", "oscar",   "papa",   "quebec", "romeo",
+    "café",   "naïve",  "Zürich",   "straße", "smørbrød", "Łódź",    "garçon", "señor",  "Ærø",
+    "crème",  "brûlée", "Ångström", "façade", "jalapeño", "Dvořák",  "Kraków", "über",   "élan",
 };
 inline constexpr std::string_view kGreek[] = {
-    "άλφα", "βήτα", "γάμμα", "δέλτα", "Ελλάδα", "θάλασσα", "ψυχή", "ωκεανός", "Αθήνα", "λόγος", "φως", "χρόνος",
+    "άλφα", "βήτα",    "γάμμα", "δέλτα", "Ελλάδα", "θάλασσα",
+    "ψυχή", "ωκεανός", "Αθήνα", "λόγος", "φως",    "χρόνος",
 };
 inline constexpr std::string_view kCyrillic[] = {
-    "Москва", "данные", "строка", "файл", "привет", "жизнь", "щука", "ёлка", "Київ", "Београд", "мир", "слово",
+    "Москва", "данные", "строка", "файл",    "привет", "жизнь",
+    "щука",   "ёлка",   "Київ",   "Београд", "мир",    "слово",
 };
 inline constexpr std::string_view kCjk[] = {
     "数据", "文件", "東京", "表格", "漢字", "日本語", "中文", "北京", "大阪", "上海", "한국어", "さくら",
@@ -48,7 +48,8 @@ constexpr size_t CountOf(const T (&)[N])
 class OutputBuffer
 {
 public:
-    explicit OutputBuffer(int fd) : fd(fd)
+    explicit OutputBuffer(int fd)
+        : fd(fd)
     {
         data.resize(kCapacity);
         spare.resize(kCapacity);
@@ -160,16 +161,19 @@ class RecordWriter
 {
 public:
     RecordWriter(OutputBuffer& out, const GenOptions& options)
-        : out(out), sep(options.separator), eol(options.crlf ? "\r\n" : "\n"), random{options.seed}
-    {
-    }
+        : out(out)
+        , sep(options.separator)
+        , eol(options.crlf ? "\r\n" : "\n")
+        , random{options.seed}
+    {}
 
     // Returns the bytes the record took.
     size_t Header()
     {
         const size_t before = out.Used();
         out.Put("id");
-        const char* names[] = {"count", "amount", "name", "greek", "cyrillic", "cjk", "quoted", "date", "note"};
+        const char* names[] = {"count", "amount", "name", "greek", "cyrillic",
+                               "cjk",   "quoted", "date", "note"};
         for (const char* name : names)
         {
             out.Put(sep);
@@ -296,7 +300,10 @@ public:
     uint64_t LineBreaks() const { return lineBreaks; }
 
 private:
-    void Word(const std::string_view* list, size_t count) { out.Put(list[random.Below(static_cast<uint32_t>(count))]); }
+    void Word(const std::string_view* list, size_t count)
+    {
+        out.Put(list[random.Below(static_cast<uint32_t>(count))]);
+    }
     void Words(const std::string_view* list, size_t count, uint32_t n)
     {
         for (uint32_t i = 0; i < n; ++i)
@@ -323,9 +330,9 @@ private:
 struct GenResult
 {
     uint64_t bytes = 0;
-    uint64_t records = 0;  // the header included
+    uint64_t records = 0; // the header included
     uint64_t lineBreaks = 0;
-    int error = 0;         // errno of a failed write, 0 when all went well
+    int error = 0; // errno of a failed write, 0 when all went well
     // Export files only (0 otherwise): non-ASCII bytes, fields, fields between quotes and
     // records that span several lines, the header not counted.
     uint64_t nonAsciiBytes = 0;
@@ -336,7 +343,7 @@ struct GenResult
 
 // Plain ASCII words, and words of other scripts (UTF-8 of two or three bytes a character).
 inline constexpr std::string_view kAsciiWords[] = {
-    "order",   "invoice",  "delivery", "customer", "account", "payment",  "refund",  "north",   "south",
+    "order",   "invoice",  "delivery", "customer", "account", "payment",  "refund",  "north",    "south",
     "east",    "west",     "central",  "premium",  "basic",   "standard", "express", "returned", "damaged",
     "Smith",   "Johnson",  "Miller",   "Brown",    "Garcia",  "Wilson",   "Taylor",  "Anderson", "Thomas",
     "Berlin",  "London",   "Madrid",   "Chicago",  "Toronto", "Sydney",   "Lagos",   "Lima",     "Oslo",
@@ -345,21 +352,89 @@ inline constexpr std::string_view kAsciiWords[] = {
 };
 inline constexpr std::string_view kForeignWords[] = {
     // Latin with diacritics
-    "café", "naïve", "Zürich", "straße", "smørbrød", "Łódź", "garçon", "señor", "Ærø", "crème", "brûlée",
-    "Ångström", "façade", "jalapeño", "Dvořák", "Kraków", "über", "élan", "Göteborg", "São", "Müller",
-    "Ørsted", "Škoda", "Çelik", "Niño", "Besançon", "Hải", "Đà Nẵng",
+    "café",
+    "naïve",
+    "Zürich",
+    "straße",
+    "smørbrød",
+    "Łódź",
+    "garçon",
+    "señor",
+    "Ærø",
+    "crème",
+    "brûlée",
+    "Ångström",
+    "façade",
+    "jalapeño",
+    "Dvořák",
+    "Kraków",
+    "über",
+    "élan",
+    "Göteborg",
+    "São",
+    "Müller",
+    "Ørsted",
+    "Škoda",
+    "Çelik",
+    "Niño",
+    "Besançon",
+    "Hải",
+    "Đà Nẵng",
     // Greek
-    "άλφα", "βήτα", "γάμμα", "δέλτα", "Ελλάδα", "θάλασσα", "ψυχή", "ωκεανός", "Αθήνα", "λόγος", "φως", "χρόνος",
-    "παραγγελία", "πελάτης",
+    "άλφα",
+    "βήτα",
+    "γάμμα",
+    "δέλτα",
+    "Ελλάδα",
+    "θάλασσα",
+    "ψυχή",
+    "ωκεανός",
+    "Αθήνα",
+    "λόγος",
+    "φως",
+    "χρόνος",
+    "παραγγελία",
+    "πελάτης",
     // Cyrillic
-    "Москва", "данные", "строка", "файл", "привет", "жизнь", "щука", "ёлка", "Київ", "Београд", "мир", "слово",
-    "заказ", "доставка", "Новосибирск", "оплата",
+    "Москва",
+    "данные",
+    "строка",
+    "файл",
+    "привет",
+    "жизнь",
+    "щука",
+    "ёлка",
+    "Київ",
+    "Београд",
+    "мир",
+    "слово",
+    "заказ",
+    "доставка",
+    "Новосибирск",
+    "оплата",
     // CJK and kana, hangul
-    "数据", "文件", "東京", "表格", "漢字", "日本語", "中文", "北京", "大阪", "上海", "한국어", "さくら", "注文",
-    "配送", "顧客", "서울", "発送済み", "确认",
+    "数据",
+    "文件",
+    "東京",
+    "表格",
+    "漢字",
+    "日本語",
+    "中文",
+    "北京",
+    "大阪",
+    "上海",
+    "한국어",
+    "さくら",
+    "注文",
+    "配送",
+    "顧客",
+    "서울",
+    "発送済み",
+    "确认",
 };
 inline constexpr std::string_view kEmoji[] = {"😀", "🚀", "🎉", "🍣", "👍", "📦", "✅", "🔥"};
-inline constexpr std::string_view kStatus[] = {"open", "closed", "pending", "shipped", "cancelled", "on hold"};
+inline constexpr std::string_view kStatus[] = {"open",    "closed",    "pending",
+                                               "shipped", "cancelled", "on hold"};
 
 // Export files: ten fields under a header: id, customer, amount, quantity, date, timestamp,
 // city, description, note, status. Numbers carry thousands separators, some fields are empty,
@@ -370,16 +445,18 @@ class ExportWriter
 {
 public:
     ExportWriter(OutputBuffer& out, const GenOptions& options)
-        : out(out), options(options), sep(options.separator), eol(options.crlf ? "\r\n" : "\n"),
-          random{options.seed ^ 0x6578706F7274ULL}
-    {
-    }
+        : out(out)
+        , options(options)
+        , sep(options.separator)
+        , eol(options.crlf ? "\r\n" : "\n")
+        , random{options.seed ^ 0x6578706F7274ULL}
+    {}
 
     size_t Header()
     {
         const size_t before = out.Used();
-        const char* names[] = {"id",       "customer", "amount",      "quantity", "date",
-                               "timestamp", "city",    "description", "note",     "status"};
+        const char* names[] = {"id",        "customer", "amount",      "quantity", "date",
+                               "timestamp", "city",     "description", "note",     "status"};
         for (size_t i = 0; i < CountOf(names); ++i)
         {
             if (i > 0)
@@ -421,7 +498,8 @@ public:
         }
         out.Put(sep);
         // date and timestamp
-        const uint32_t year = 2015 + random.Below(11), month = 1 + random.Below(12), day = 1 + random.Below(28);
+        const uint32_t year = 2015 + random.Below(11), month = 1 + random.Below(12),
+                       day = 1 + random.Below(28);
         Date(year, month, day);
         out.Put(sep);
         Date(year, month, day);
@@ -666,4 +744,4 @@ inline bool WriteCsv(int fd, const GenOptions& options, GenResult& result)
     RecordWriter writer(out, options);
     return WriteRecords(out, writer, options, result);
 }
-}
+} // namespace csvgen

@@ -1,29 +1,26 @@
 // csvq-bench explore: the explorer's listing worker filling the file store, as the explorer runs
 // it, beside `find` doing the same stat work; csvq-bench explore-gen: a folder of N files for it.
-#include "BenchRegistry.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
+#include "BenchRegistry.h"
 #include "ExplorerPathCodec.h"
 #include "FolderListing.h"
 
-namespace
-{
+namespace {
 // Queues the commands as the window's event queue would: one small allocation and a lock per command.
 class QueueSink : public ExplorerCommandSink
 {
@@ -144,8 +141,8 @@ Listing ListOnce(WSFileStorageThreadSafeAccess& access, const std::u16string& fo
 }
 
 // Starts a listing, lets it walk half of `entries`, then times the stop.
-double StopHalfwayMs(WSFileStorageThreadSafeAccess& access, const std::u16string& folder, bool flat, bool hidden,
-                     std::size_t entries, bool& cleared)
+double StopHalfwayMs(WSFileStorageThreadSafeAccess& access, const std::u16string& folder, bool flat,
+                     bool hidden, std::size_t entries, bool& cleared)
 {
     {
         WSFileStorageAccessGuard guard(access);
@@ -186,7 +183,8 @@ int RunExplore(const std::vector<std::string>& args)
     }
     if (dir.empty())
         return 2;
-    struct stat info{};
+    struct stat info
+    {};
     if (stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
     {
         std::fprintf(stderr, "csvq-bench explore: %s is not a folder\n", dir.c_str());
@@ -227,10 +225,11 @@ int RunExplore(const std::vector<std::string>& args)
                 "\"seconds\":%.6f,\"findSeconds\":%.6f,\"ratioToFind\":%.3f,\"peakRssBytes\":%lld,"
                 "\"storeRssBytes\":%lld,\"storePeakAddedBytes\":%lld,\"stopMs\":%.3f,\"stopMsMax\":%.3f,"
                 "\"stoppedStoreEmpty\":%s,\"unreadFolders\":%zu}\n",
-                BenchJsonString(dir).c_str(), flat ? "true" : "false", hidden ? "true" : "false", last.entries,
-                last.events, list, find, find > 0 ? list / find : 0.0, BenchPeakRssBytes(), rssWithStore - rssBefore,
-                peakWithStore - rssBefore, Median(stops), *std::max_element(stops.begin(), stops.end()),
-                allCleared ? "true" : "false", last.unreadFolders);
+                BenchJsonString(dir).c_str(), flat ? "true" : "false", hidden ? "true" : "false",
+                last.entries, last.events, list, find, find > 0 ? list / find : 0.0, BenchPeakRssBytes(),
+                rssWithStore - rssBefore, peakWithStore - rssBefore, Median(stops),
+                *std::max_element(stops.begin(), stops.end()), allCleared ? "true" : "false",
+                last.unreadFolders);
     return 0;
 }
 
@@ -271,11 +270,11 @@ int RunExploreGen(const std::vector<std::string>& args)
         }
         close(fd);
     }
-    std::printf("{\"bench\":\"explore-gen\",\"dir\":%s,\"files\":%lld,\"seconds\":%.3f}\n", BenchJsonString(dir).c_str(),
-                count, BenchSecondsSince(start));
+    std::printf("{\"bench\":\"explore-gen\",\"dir\":%s,\"files\":%lld,\"seconds\":%.3f}\n",
+                BenchJsonString(dir).c_str(), count, BenchSecondsSince(start));
     return 0;
 }
 
 const BenchCommand kExplore("explore", "DIR [--flat] [--hidden]", RunExplore);
 const BenchCommand kExploreGen("explore-gen", "DIR N", RunExploreGen);
-}
+} // namespace

@@ -13,10 +13,6 @@
 // top, as F3 does, and the longest time the window did not answer during it (the search runs on
 // the window's thread, so that is the whole command, to the end of the paint that follows).
 // Needs a display: run it under xvfb-run. Settings go to a private temporary home.
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -25,7 +21,10 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include <wx/app.h>
@@ -35,13 +34,13 @@
 #include <wx/log.h>
 #include <wx/window.h>
 
+#include "AppIds.h"
 #include "BenchGuiSupport.h"
 #include "CCSVQuibboAppApp.h"
-#include "AppIds.h"
 #include "CCSVQuibboAppView.h"
 #include "CMainFrame.h"
-#include "CToolbarBoxes.h"
 #include "CMessageBoxInterface.h"
+#include "CToolbarBoxes.h"
 #include "LGridView.h"
 
 #ifndef CSVQ_BENCH_EXE
@@ -97,7 +96,6 @@ private:
     bool m_inside = false;
 };
 
-
 // Lets events run (without sleeping) until the condition holds; false after ms.
 template <class F>
 bool PumpUntil(F condition, int ms)
@@ -145,14 +143,10 @@ public:
     GuiBench(LGridView* grid, PaintWatch& watch)
         : m_grid(grid)
         , m_watch(watch)
-    {
-    }
+    {}
 
     // One step: the event, then whatever paint it asked for, to its end.
-    double Step(wxEvent& event)
-    {
-        return Finish(event, m_watch.paints, Clock::now());
-    }
+    double Step(wxEvent& event) { return Finish(event, m_watch.paints, Clock::now()); }
 
     double Finish(wxEvent& event, long before, Clock::time_point start)
     {
@@ -235,8 +229,8 @@ LGridView* FindGrid(wxDocManager* manager)
 
 void PrintStats(const char* name, const Stats& s, size_t steps, bool last)
 {
-    std::printf("\"%s\":{\"steps\":%zu,\"medianMs\":%.3f,\"p95Ms\":%.3f,\"maxMs\":%.3f}%s", name, steps, s.median,
-                s.p95, s.max, last ? "" : ",");
+    std::printf("\"%s\":{\"steps\":%zu,\"medianMs\":%.3f,\"p95Ms\":%.3f,\"maxMs\":%.3f}%s", name, steps,
+                s.median, s.p95, s.max, last ? "" : ",");
 }
 
 } // namespace
@@ -250,12 +244,13 @@ int main(int argc, char** argv)
         return RunExplorerBench(argc, argv);
     if (argc < 2 || argv[1][0] == '-')
     {
-        std::fprintf(stderr, "usage: csvq-bench-gui FILE [--seed N] [--bench PATH-TO-csvq-bench] [--open-only]\n"
-                             "                      [--find TEXT]\n"
-                             "       csvq-bench-gui explorer DIR [--screenshot OUT.png] [--runs N]\n"
-                             "      under xvfb-run: open to first paint, wheel, page and thumb steps (JSON);\n"
-                             "      --open-only times the open and first paint alone; --find times find next\n"
-                             "      for TEXT from the top first (the window's longest freeze)\n");
+        std::fprintf(stderr,
+                     "usage: csvq-bench-gui FILE [--seed N] [--bench PATH-TO-csvq-bench] [--open-only]\n"
+                     "                      [--find TEXT]\n"
+                     "       csvq-bench-gui explorer DIR [--screenshot OUT.png] [--runs N]\n"
+                     "      under xvfb-run: open to first paint, wheel, page and thumb steps (JSON);\n"
+                     "      --open-only times the open and first paint alone; --find times find next\n"
+                     "      for TEXT from the top first (the window's longest freeze)\n");
         return 2;
     }
     char resolved[PATH_MAX];
@@ -330,7 +325,8 @@ int main(int argc, char** argv)
                     frame->GetEventHandler()->ProcessEvent(command);
                     grid->Update();
                     PumpUntil([&] { return watch.paints != before; }, 200);
-                    findSeconds = Seconds(findStart, watch.paints != before ? watch.lastPaintEnd : Clock::now());
+                    findSeconds =
+                        Seconds(findStart, watch.paints != before ? watch.lastPaintEnd : Clock::now());
                     findTopRow = watch.lastTopRow;
                     BenchGuiPump(100);
                 }
@@ -345,22 +341,25 @@ int main(int argc, char** argv)
                 BenchGuiPump(50);
                 for (int i = 0; i < pageSteps; ++i)
                     page.push_back(bench.PageDown());
-                const int range = std::max(1, grid->GetScrollRange(wxVERTICAL) - grid->GetScrollThumb(wxVERTICAL));
+                const int range =
+                    std::max(1, grid->GetScrollRange(wxVERTICAL) - grid->GetScrollThumb(wxVERTICAL));
                 std::mt19937 random(seed);
                 std::uniform_int_distribution<int> where(0, range);
                 for (int i = 0; i < dragSteps; ++i)
                     drag.push_back(bench.Drag(where(random)));
 
-                std::printf("{\"command\":\"gui\",\"file\":\"%s\",\"indexSeconds\":%.4f,\"firstPaintSeconds\":%.4f,"
-                            "\"firstPaintToIndex\":%.3f,",
-                            file.c_str(), indexSeconds, firstPaint,
-                            indexSeconds > 0 ? firstPaint / indexSeconds : 0.0);
+                std::printf(
+                    "{\"command\":\"gui\",\"file\":\"%s\",\"indexSeconds\":%.4f,\"firstPaintSeconds\":%.4f,"
+                    "\"firstPaintToIndex\":%.3f,",
+                    file.c_str(), indexSeconds, firstPaint,
+                    indexSeconds > 0 ? firstPaint / indexSeconds : 0.0);
                 PrintStats("wheel", Summarize(wheel), wheel.size(), false);
                 PrintStats("pageDown", Summarize(page), page.size(), false);
                 PrintStats("thumbDrag", Summarize(drag), drag.size(), true);
                 std::printf(",\"lastTopRow\":%llu", static_cast<unsigned long long>(grid->GetTopRow()));
-                std::printf(",\"rssBeforeOpenBytes\":%lld,\"peakRssAtFirstPaintBytes\":%lld,\"peakRssBytes\":%lld",
-                            rssBeforeOpen, peakRssAtFirstPaint, BenchGuiPeakRssBytes());
+                std::printf(
+                    ",\"rssBeforeOpenBytes\":%lld,\"peakRssAtFirstPaintBytes\":%lld,\"peakRssBytes\":%lld",
+                    rssBeforeOpen, peakRssAtFirstPaint, BenchGuiPeakRssBytes());
                 if (!findText.empty())
                     std::printf(",\"findLongestFreezeSeconds\":%.3f,\"findTopRow\":%llu", findSeconds,
                                 static_cast<unsigned long long>(findTopRow));

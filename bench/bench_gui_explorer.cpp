@@ -10,9 +10,6 @@
 //   - peakRssBytes.
 // With --screenshot it lists DIR once and saves a picture of the window instead.
 // Needs a display: run it under xvfb-run. Settings go to a private temporary home.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -20,6 +17,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include <wx/app.h>
@@ -33,12 +32,12 @@
 #include <wx/log.h>
 #include <wx/timer.h>
 
+#include "BenchGuiSupport.h"
 #include "CCSVQuibboAppApp.h"
 #include "ExplorerPathCodec.h"
 #include "ExplorerServices.h"
 #include "LSkorrelFileExplorerList.h"
 #include "LSkorrelFileExplorerParentWnd.h"
-#include "BenchGuiSupport.h"
 
 #ifndef CSVQ_BENCH_EXE
 #define CSVQ_BENCH_EXE "csvq-bench"
@@ -80,7 +79,9 @@ double RunWorkerListing(const std::string& benchExe, const std::string& folder)
 class ListPaintWatch : public wxEventFilter
 {
 public:
-    explicit ListPaintWatch(wxWindow* rows) : m_rows(rows) {}
+    explicit ListPaintWatch(wxWindow* rows)
+        : m_rows(rows)
+    {}
     int FilterEvent(wxEvent& event) override
     {
         if (m_inside || event.GetEventType() != wxEVT_PAINT || event.GetEventObject() != m_rows)
@@ -99,7 +100,6 @@ private:
     wxWindow* m_rows;
     bool m_inside = false;
 };
-
 
 // Runs the event loop as the application's own loop does (sleeping while nothing happens) until
 // the condition holds; false after ms.
@@ -131,7 +131,8 @@ struct FillResult
 };
 
 // Lists the folder and waits for the filled list's paint; a 5 ms timer measures the gaps.
-FillResult TimeFill(LSkorrelFileExplorerParentWnd& explorer, ListPaintWatch& watch, const std::u16string& folder)
+FillResult TimeFill(LSkorrelFileExplorerParentWnd& explorer, ListPaintWatch& watch,
+                    const std::u16string& folder)
 {
     FillResult result;
     LSkorrelFileExplorerList* list = explorer.GetList();
@@ -147,8 +148,8 @@ FillResult TimeFill(LSkorrelFileExplorerParentWnd& explorer, ListPaintWatch& wat
     lastTick = start;
     ticker.Start(5);
     explorer.NavigateToFolder(&folder, true);
-    const bool filled = PumpUntil([&] { return !list->IsListingRunning() && explorer.GetSearchBox()->IsEnabled(); },
-                                  600000);
+    const bool filled =
+        PumpUntil([&] { return !list->IsListingRunning() && explorer.GetSearchBox()->IsEnabled(); }, 600000);
     const long paintsAfterFill = watch.paints;
     list->Refresh();
     const bool painted = filled && PumpUntil([&] { return watch.paints != paintsAfterFill; }, 5000);
@@ -181,7 +182,8 @@ std::vector<double> TimeSearchKeys(LSkorrelFileExplorerParentWnd& explorer, List
         {
             const long before = watch.paints;
             const Clock::time_point start = Clock::now();
-            search->SetValue(wxString(reinterpret_cast<const wchar_t*>(std::wstring(text.begin(), text.end()).c_str())));
+            search->SetValue(
+                wxString(reinterpret_cast<const wchar_t*>(std::wstring(text.begin(), text.end()).c_str())));
             list->Update();
             if (watch.paints == before)
                 PumpUntil([&] { return watch.paints != before; }, 2000);
@@ -212,12 +214,14 @@ int RunExplorerBench(int argc, char** argv)
 {
     if (argc < 3)
     {
-        std::fprintf(stderr, "usage: csvq-bench-gui explorer DIR [--screenshot OUT.png] [--runs N] [--bench PATH]\n"
-                             "      under xvfb-run: the explorer window listing DIR, timed (JSON)\n");
+        std::fprintf(stderr,
+                     "usage: csvq-bench-gui explorer DIR [--screenshot OUT.png] [--runs N] [--bench PATH]\n"
+                     "      under xvfb-run: the explorer window listing DIR, timed (JSON)\n");
         return 2;
     }
     char resolved[PATH_MAX];
-    struct stat info{};
+    struct stat info
+    {};
     if (!realpath(argv[2], resolved) || stat(resolved, &info) != 0 || !S_ISDIR(info.st_mode))
     {
         std::fprintf(stderr, "csvq-bench-gui: %s is not a folder\n", argv[2]);
@@ -276,8 +280,9 @@ int RunExplorerBench(int argc, char** argv)
                 explorer->GetFolderPopup()->Hide();
             if (fill.ok && SaveScreenshot(frame, screenshot))
             {
-                std::printf("{\"command\":\"gui-explorer\",\"folder\":\"%s\",\"rows\":%zu,\"screenshot\":\"%s\"}\n",
-                            folder.c_str(), fill.rows, screenshot.c_str());
+                std::printf(
+                    "{\"command\":\"gui-explorer\",\"folder\":\"%s\",\"rows\":%zu,\"screenshot\":\"%s\"}\n",
+                    folder.c_str(), fill.rows, screenshot.c_str());
                 result = 0;
             }
             else
@@ -309,8 +314,9 @@ int RunExplorerBench(int argc, char** argv)
                             "\"workerSeconds\":%.4f,\"fillSeconds\":%.4f,\"fillToWorker\":%.3f,"
                             "\"searchKeys\":%zu,\"searchKeyMedianMs\":%.3f,\"searchKeyP95Ms\":%.3f,"
                             "\"longestGapMs\":%.3f,\"peakRssBytes\":%lld}\n",
-                            folder.c_str(), rows, runs, worker, fill, worker > 0 ? fill / worker : 0.0, keys.size(),
-                            Median(keys), Percentile95(keys), Median(gaps), BenchGuiPeakRssBytes());
+                            folder.c_str(), rows, runs, worker, fill, worker > 0 ? fill / worker : 0.0,
+                            keys.size(), Median(keys), Percentile95(keys), Median(gaps),
+                            BenchGuiPeakRssBytes());
                 result = 0;
             }
             else

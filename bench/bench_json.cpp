@@ -96,8 +96,8 @@ int RunGenerate(const std::vector<std::string>& args)
         return 1;
     }
     std::printf("{\"command\":\"json-gen\",\"file\":%s,\"bytes\":%llu,\"items\":%llu}\n",
-                BenchJsonString(args[0]).c_str(),
-                static_cast<unsigned long long>(written), static_cast<unsigned long long>(items));
+                BenchJsonString(args[0]).c_str(), static_cast<unsigned long long>(written),
+                static_cast<unsigned long long>(items));
     return 0;
 }
 

@@ -1,22 +1,19 @@
 // csvq-bench index / records: the full line index scan and the record reading of a file, timed.
-#include "BenchRegistry.h"
-
-#include "CSVReader.h"
-#include "EncodingTable.h"
-#include "MemChunkBuffer.h"
-#include "TextFileReader.h"
-
-#include <sys/stat.h>
-
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
-namespace
-{
+#include "BenchRegistry.h"
+#include "CSVReader.h"
+#include "EncodingTable.h"
+#include "MemChunkBuffer.h"
+#include "TextFileReader.h"
+
+namespace {
 constexpr int64_t kSegmentRecords = 5000;
 
 bool FileSize(const std::string& path, uint64_t& size)
@@ -50,8 +47,7 @@ int RunIndex(const std::vector<std::string>& args)
     const double seconds = BenchSecondsSince(start);
     if (reader.GetIndex().empty())
     {
-        std::fprintf(stderr, "csvq-bench index: %s: %s\n", path.c_str(),
-                     reader.GetLastError().c_str());
+        std::fprintf(stderr, "csvq-bench index: %s: %s\n", path.c_str(), reader.GetLastError().c_str());
         return 1;
     }
     std::printf("{\"command\":\"index\",\"file\":%s,\"bytes\":%llu,\"seconds\":%.4f,"
@@ -59,8 +55,8 @@ int RunIndex(const std::vector<std::string>& args)
                 "\"lineEnding\":%d,\"peakRssBytes\":%lld}\n",
                 BenchJsonString(path).c_str(), static_cast<unsigned long long>(bytes), seconds,
                 BenchGigabytesPerSecond(bytes, seconds), static_cast<long long>(lines),
-                reader.GetIndex().size(), reader.GetEncodingFlags(),
-                static_cast<int>(reader.GetLineEnding()), BenchPeakRssBytes());
+                reader.GetIndex().size(), reader.GetEncodingFlags(), static_cast<int>(reader.GetLineEnding()),
+                BenchPeakRssBytes());
     return 0;
 }
 
@@ -130,8 +126,7 @@ int RunRecords(const std::vector<std::string>& args)
                 "\"fields\":%llu,\"characters\":%llu,\"lines\":%lld,\"peakRssBytes\":%lld}\n",
                 BenchJsonString(path).c_str(), static_cast<unsigned long long>(bytes), separator, encoding,
                 seconds, BenchGigabytesPerSecond(bytes, seconds), static_cast<long long>(records),
-                static_cast<unsigned long long>(fields),
-                static_cast<unsigned long long>(characters),
+                static_cast<unsigned long long>(fields), static_cast<unsigned long long>(characters),
                 static_cast<long long>(reader.GetCurrentLine()), BenchPeakRssBytes());
     return 0;
 }
@@ -180,17 +175,20 @@ int RunScan(const std::vector<std::string>& args)
     return 0;
 }
 
-const BenchCommand kIndex("index", "FILE\n"
-                                   "      the full line index scan (open and line count): bytes, seconds, GB/s,\n"
-                                   "      lines, checkpoints, peak RSS.",
+const BenchCommand kIndex("index",
+                          "FILE\n"
+                          "      the full line index scan (open and line count): bytes, seconds, GB/s,\n"
+                          "      lines, checkpoints, peak RSS.",
                           RunIndex);
-const BenchCommand kRecords("records", "FILE [--sep K] [--enc I]\n"
-                                       "      every record through the CSV reader, repositioned at each 5,000-record\n"
-                                       "      boundary as the viewer pages; K = separator kind (0 ';', 1 ',', 2 tab),\n"
-                                       "      I = encoding index (0 UTF-8 .. 22). Records, seconds, GB/s, peak RSS.",
+const BenchCommand kRecords("records",
+                            "FILE [--sep K] [--enc I]\n"
+                            "      every record through the CSV reader, repositioned at each 5,000-record\n"
+                            "      boundary as the viewer pages; K = separator kind (0 ';', 1 ',', 2 tab),\n"
+                            "      I = encoding index (0 UTF-8 .. 22). Records, seconds, GB/s, peak RSS.",
                             RunRecords);
-const BenchCommand kScan("scan", "FILE\n"
-                                 "      every record passed on the raw bytes, 5,000 at a time, as go to line does\n"
-                                 "      (the reader reads where the scan stops); the index is built before timing.",
+const BenchCommand kScan("scan",
+                         "FILE\n"
+                         "      every record passed on the raw bytes, 5,000 at a time, as go to line does\n"
+                         "      (the reader reads where the scan stops); the index is built before timing.",
                          RunScan);
-}
+} // namespace

@@ -1,21 +1,19 @@
 // csvq-bench gen: a deterministic synthetic CSV for the reading benchmarks.
-#include "BenchRegistry.h"
-#include "CsvGen.h"
-
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
-namespace
-{
+#include "BenchRegistry.h"
+#include "CsvGen.h"
+
+namespace {
 using csvgen::GenOptions;
 
 const char* const kOptionsUsage =
@@ -115,7 +113,8 @@ int RunGen(const std::vector<std::string>& args)
     const int fd = open(options.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
     {
-        std::fprintf(stderr, "csvq-bench gen: cannot create %s: %s\n", options.out.c_str(), std::strerror(errno));
+        std::fprintf(stderr, "csvq-bench gen: cannot create %s: %s\n", options.out.c_str(),
+                     std::strerror(errno));
         return 1;
     }
 
@@ -138,9 +137,11 @@ int RunGen(const std::vector<std::string>& args)
         // The shares as written, the header not counted.
         const auto percent = [](uint64_t part, uint64_t whole) { return whole ? 100.0 * part / whole : 0.0; };
         char text[256];
-        std::snprintf(text, sizeof text, ",\"nonAsciiPercent\":%.2f,\"quotedFieldPercent\":%.2f,"
+        std::snprintf(text, sizeof text,
+                      ",\"nonAsciiPercent\":%.2f,\"quotedFieldPercent\":%.2f,"
                       "\"multilineRecordPercent\":%.2f",
-                      percent(result.nonAsciiBytes, result.bytes), percent(result.quotedFields, result.fields),
+                      percent(result.nonAsciiBytes, result.bytes),
+                      percent(result.quotedFields, result.fields),
                       percent(result.multilineRecords, result.records > 0 ? result.records - 1 : 0));
         shares = text;
     }
@@ -148,23 +149,23 @@ int RunGen(const std::vector<std::string>& args)
                 "\"seconds\":%.3f,\"separator\":\"%s\",\"eol\":\"%s\",\"seed\":%llu,\"kind\":\"%s\"%s}\n",
                 BenchJsonString(options.out).c_str(), static_cast<unsigned long long>(result.bytes),
                 static_cast<unsigned long long>(result.records),
-                static_cast<unsigned long long>(result.lineBreaks),
-                seconds, options.separatorName.c_str(), options.crlf ? "crlf" : "lf",
-                static_cast<unsigned long long>(options.seed),
+                static_cast<unsigned long long>(result.lineBreaks), seconds, options.separatorName.c_str(),
+                options.crlf ? "crlf" : "lf", static_cast<unsigned long long>(options.seed),
                 options.kind == csvgen::GenKind::Export ? "export" : "synthetic", shares.c_str());
     return 0;
 }
 
-const BenchCommand kGen("gen",
-                        "OUT SIZE [--sep semicolon|comma|tab] [--eol lf|crlf] [--seed N] [--kind synthetic|export]\n"
-                        "      [--non-ascii PCT] [--quoted PCT] [--multiline PCT]\n"
-                        "      a deterministic CSV of whole records: SIZE takes K/M/G (binary); the file ends at the\n"
-                        "      first record end at or past SIZE (SIZE 0 gives an empty file). The first record is a\n"
-                        "      header; all have ten fields. Defaults: semicolon, lf, seed 1, synthetic.\n"
-                        "      synthetic: fixed typed columns of several scripts. export: like a spreadsheet or\n"
-                        "      database export (numbers with thousands separators, dates, timestamps, empty fields,\n"
-                        "      text quoted or not, quoted text with separators, doubled quotation marks and line\n"
-                        "      breaks, some emoji); PCT (0-100) sets the share of non-ASCII bytes in the file\n"
-                        "      (default 18), of text fields between quotes (35) and of records over several lines (6).",
-                        RunGen);
-}
+const BenchCommand
+    kGen("gen",
+         "OUT SIZE [--sep semicolon|comma|tab] [--eol lf|crlf] [--seed N] [--kind synthetic|export]\n"
+         "      [--non-ascii PCT] [--quoted PCT] [--multiline PCT]\n"
+         "      a deterministic CSV of whole records: SIZE takes K/M/G (binary); the file ends at the\n"
+         "      first record end at or past SIZE (SIZE 0 gives an empty file). The first record is a\n"
+         "      header; all have ten fields. Defaults: semicolon, lf, seed 1, synthetic.\n"
+         "      synthetic: fixed typed columns of several scripts. export: like a spreadsheet or\n"
+         "      database export (numbers with thousands separators, dates, timestamps, empty fields,\n"
+         "      text quoted or not, quoted text with separators, doubled quotation marks and line\n"
+         "      breaks, some emoji); PCT (0-100) sets the share of non-ASCII bytes in the file\n"
+         "      (default 18), of text fields between quotes (35) and of records over several lines (6).",
+         RunGen);
+} // namespace

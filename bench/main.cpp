@@ -1,5 +1,3 @@
-#include "BenchRegistry.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -7,16 +5,20 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+#include "BenchRegistry.h"
+
+namespace {
 std::vector<const BenchCommand*>& Commands()
 {
     static std::vector<const BenchCommand*> commands;
     return commands;
 }
-}
+} // namespace
 
-BenchCommand::BenchCommand(const char* n, const char* u, Fn f) : name(n), usage(u), fn(f)
+BenchCommand::BenchCommand(const char* n, const char* u, Fn f)
+    : name(n)
+    , usage(u)
+    , fn(f)
 {
     Commands().push_back(this);
 }

@@ -1,11 +1,11 @@
 #include "CXInfoTip.h"
 
+#include <vector>
+
 #include <wx/dcclient.h>
 #include <wx/gdicmn.h>
 #include <wx/settings.h>
 #include <wx/utils.h>
-
-#include <vector>
 
 #include "MarkupText.h"
 #include "TipGeometry.h"
@@ -23,7 +23,9 @@ std::vector<wxPoint> ToWxPoints(const std::vector<TipPoint>& points)
 
 } // namespace
 
-CXInfoTip::CXInfoTip() : m_showTimer(this, SHOW_TIMER), m_checkTimer(this, CHECK_TIMER)
+CXInfoTip::CXInfoTip()
+    : m_showTimer(this, SHOW_TIMER)
+    , m_checkTimer(this, CHECK_TIMER)
 {
     Bind(wxEVT_TIMER, &CXInfoTip::OnTimer, this);
     Bind(wxEVT_PAINT, &CXInfoTip::OnPaint, this);
@@ -80,7 +82,8 @@ bool CXInfoTip::GetWindowRegion(wxDC& dc, wxRegion* region, wxSize* size)
 {
     const wxSize text = MeasureRawText(dc);
     const bool icon = m_tipIcon.IsOk();
-    const TipShape shape = ComputeTipShape(text.x, text.y, icon ? m_tipIconSize.x : 0, icon ? m_tipIconSize.y : 0);
+    const TipShape shape =
+        ComputeTipShape(text.x, text.y, icon ? m_tipIconSize.x : 0, icon ? m_tipIconSize.y : 0);
     if (region)
     {
         const std::vector<wxPoint> outline = ToWxPoints(shape.outline);

@@ -49,7 +49,8 @@ ExplorerSizeLayout ComputeExplorerSizeLayout(const ExplorerSizeInput& in)
     if (in.hasList)
     {
         const int top = out.searchBox.Bottom() + 4;
-        out.list = ExplorerRect{1, top, std::max(0, in.clientWidth - 2), std::max(0, in.clientHeight - top - 1)};
+        out.list =
+            ExplorerRect{1, top, std::max(0, in.clientWidth - 2), std::max(0, in.clientHeight - top - 1)};
     }
     return out;
 }

@@ -37,7 +37,7 @@ struct ExplorerSizeInput
 {
     int clientWidth = 0;
     int clientHeight = 0;
-    ExplorerRect pathBox;           // its current rectangle
+    ExplorerRect pathBox;            // its current rectangle
     int fromDocumentButtonWidth = 0; // its current width
     ExplorerRect flatListCheck;
     int searchBoxHeight = 0;

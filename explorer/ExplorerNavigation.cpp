@@ -1,8 +1,8 @@
 #include "ExplorerNavigation.h"
 
-#include "ExplorerRowText.h"
-
 #include <algorithm>
+
+#include "ExplorerRowText.h"
 
 std::u16string NormalizeFolderPath(const std::u16string& path)
 {
@@ -18,8 +18,7 @@ std::u16string NormalizeFolderPath(const std::u16string& path)
             end = path.size();
         const std::u16string step = path.substr(start, end - start);
         if (step.empty() || step == u".")
-        {
-        }
+        {}
         else if (step == u"..")
         {
             if (!steps.empty() && steps.back() != u"..")
@@ -65,13 +64,15 @@ std::u16string FolderToEnter(const std::u16string& folderEntryPath)
     return GetParentFolder(folderEntryPath.substr(0, folderLength));
 }
 
-void ExplorerHistorySteps::Record(std::vector<std::u16string>& history, int& position, const std::u16string& folder)
+void ExplorerHistorySteps::Record(std::vector<std::u16string>& history, int& position,
+                                  const std::u16string& folder)
 {
     history.push_back(folder);
     position = static_cast<int>(history.size()) - 1;
 }
 
-std::optional<std::u16string> ExplorerHistorySteps::Back(const std::vector<std::u16string>& history, int& position)
+std::optional<std::u16string> ExplorerHistorySteps::Back(const std::vector<std::u16string>& history,
+                                                         int& position)
 {
     if (position <= 0 || position > static_cast<int>(history.size()))
         return std::nullopt;
@@ -79,7 +80,8 @@ std::optional<std::u16string> ExplorerHistorySteps::Back(const std::vector<std::
     return history[position];
 }
 
-std::optional<std::u16string> ExplorerHistorySteps::Forward(const std::vector<std::u16string>& history, int& position)
+std::optional<std::u16string> ExplorerHistorySteps::Forward(const std::vector<std::u16string>& history,
+                                                            int& position)
 {
     const int count = static_cast<int>(history.size());
     if (count == 0 || position >= count - 1)

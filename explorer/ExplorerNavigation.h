@@ -11,8 +11,8 @@
 // path keeps the ".." it cannot resolve.
 std::u16string NormalizeFolderPath(const std::u16string& path);
 
-// The folder above a path, taken after NormalizeFolderPath: trailing '/' are ignored (the root stays "/"); no '/' gives the
-// path unchanged, a last '/' at the start gives "/", otherwise the text before the last '/'.
+// The folder above a path, taken after NormalizeFolderPath: trailing '/' are ignored (the root stays "/"); no
+// '/' gives the path unchanged, a last '/' at the start gives "/", otherwise the text before the last '/'.
 std::u16string GetParentFolder(const std::u16string& path);
 
 // The folder that opening a folder entry enters: the entry's path, except for the parent entry

@@ -2,8 +2,7 @@
 
 #include <cstdint>
 
-namespace
-{
+namespace {
 constexpr char32_t kRawBytePlane = 0x100000;
 
 void AppendCodePoint(std::u16string& out, char32_t cp)
@@ -55,7 +54,7 @@ std::size_t DecodeOne(const std::string& s, std::size_t i, char32_t& cp)
         return 0;
     return length;
 }
-}
+} // namespace
 
 std::u16string ExplorerPathFromNative(const std::string& native)
 {
@@ -86,7 +85,8 @@ std::string ExplorerPathToNative(const std::u16string& path)
     for (std::size_t i = 0; i < path.size(); ++i)
     {
         char32_t cp = path[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < path.size() && path[i + 1] >= 0xDC00 && path[i + 1] <= 0xDFFF)
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < path.size() && path[i + 1] >= 0xDC00 &&
+            path[i + 1] <= 0xDFFF)
         {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (path[i + 1] - 0xDC00);
             ++i;

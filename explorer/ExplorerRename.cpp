@@ -1,10 +1,9 @@
 #include "ExplorerRename.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
-
-#include <cerrno>
 
 RenameCheck RenameTargetFor(const std::string& path, const std::string& newName, std::string& target)
 {
@@ -24,8 +23,10 @@ RenameOutcome RenameEntryNoReplace(const std::string& source, const std::string&
 {
     RenameOutcome outcome;
     std::string destination = target;
-    struct stat targetInfo{};
-    struct stat sourceInfo{};
+    struct stat targetInfo
+    {};
+    struct stat sourceInfo
+    {};
     if (stat(target.c_str(), &targetInfo) == 0 && S_ISDIR(targetInfo.st_mode))
     {
         const bool same = lstat(source.c_str(), &sourceInfo) == 0 && sourceInfo.st_dev == targetInfo.st_dev &&

@@ -8,9 +8,9 @@
 enum class RenameCheck
 {
     Ok,
-    EmptyName,  // nothing typed, or the edit was cancelled
-    BadName,    // "/" inside, or "." or ".."
-    NoFolder,   // the path has no '/' to put the name behind
+    EmptyName, // nothing typed, or the edit was cancelled
+    BadName,   // "/" inside, or "." or ".."
+    NoFolder,  // the path has no '/' to put the name behind
 };
 
 // The path the entry gets: its folder (up to and including the last '/') and the new name.

@@ -11,7 +11,6 @@ bool StartsWith(const std::u16string& text, const std::u16string& prefix)
     return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
 }
 
-
 } // namespace
 
 bool IsParentEntryPath(const std::u16string& path)

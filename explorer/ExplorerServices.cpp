@@ -1,28 +1,25 @@
 #include "ExplorerServices.h"
 
-#include <langinfo.h>
-
 #include <atomic>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <system_error>
-
 #include <gio/gio.h>
+#include <langinfo.h>
+#include <system_error>
 
 #include "ExplorerPathCodec.h"
 #include "ExplorerRowText.h"
 #include "TextConvert.h"
 
-namespace
-{
+namespace {
 std::atomic<ExplorerServices*> g_current{nullptr};
 
 std::u16string Widen(const std::string& text)
 {
     return Utf8ToUtf16(text);
 }
-}
+} // namespace
 
 // ---- the "Modified" column
 
@@ -64,8 +61,9 @@ int ShortDateOrder(const std::string& shortDateFormat, std::string& separator)
         if (format[i] == '%' && i + 1 < format.size())
         {
             std::size_t j = i + 1;
-            while (j < format.size() && (format[j] == 'E' || format[j] == 'O' || format[j] == '-' ||
-                                         format[j] == '_' || format[j] == '0' || format[j] == '^' || format[j] == '#'))
+            while (j < format.size() &&
+                   (format[j] == 'E' || format[j] == 'O' || format[j] == '-' || format[j] == '_' ||
+                    format[j] == '0' || format[j] == '^' || format[j] == '#'))
                 ++j;
             if (j >= format.size())
                 break;
@@ -183,7 +181,8 @@ std::size_t MoveToTrash(const std::vector<std::u16string>& paths, ExplorerNotifi
             ++done;
             continue;
         }
-        const bool unsupported = error != nullptr && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_SUPPORTED);
+        const bool unsupported =
+            error != nullptr && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_SUPPORTED);
         const std::u16string reason = Widen(error != nullptr ? error->message : "unknown error");
         if (error != nullptr)
             g_error_free(error);
@@ -287,8 +286,9 @@ void ExplorerServices::StartFolderWatcher(const std::u16string& activeDocumentPa
     WSFileStorageAccessGuard guard(m_store);
     if (m_watcher.HasWatcher())
         return;
-    m_watcher.Start(ComposeWatchedFolders(guard.Get().GetFolder(), std::move(extraFolders), activeDocumentPath),
-                    m_watcherTarget);
+    m_watcher.Start(
+        ComposeWatchedFolders(guard.Get().GetFolder(), std::move(extraFolders), activeDocumentPath),
+        m_watcherTarget);
 }
 
 void ExplorerServices::StopFolderWatcher()

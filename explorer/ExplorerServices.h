@@ -119,7 +119,8 @@ public:
 
     // Starts a folder watcher on the store's folder and the extra folders (plus the folder of the
     // active document when a path is given), unless one exists.
-    void StartFolderWatcher(const std::u16string& activeDocumentPath, std::vector<std::u16string> extraFolders);
+    void StartFolderWatcher(const std::u16string& activeDocumentPath,
+                            std::vector<std::u16string> extraFolders);
     // Stops the watcher, if any; returns at once.
     void StopFolderWatcher();
     FolderWatcher& GetFolderWatcher() { return m_watcher; }

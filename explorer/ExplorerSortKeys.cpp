@@ -210,12 +210,19 @@ void ExplorerSortKeys::SortByNumber(ExplorerSortMode mode, std::vector<int>& ord
     switch (mode)
     {
     case M::OldestAddedFirst:
-    case M::NewestAddedFirst: field = &ExplorerSortEntry::timeAdded; break;
+    case M::NewestAddedFirst:
+        field = &ExplorerSortEntry::timeAdded;
+        break;
     case M::ModifiedOldestFirst:
-    case M::ModifiedNewestFirst: field = &ExplorerSortEntry::modified; break;
+    case M::ModifiedNewestFirst:
+        field = &ExplorerSortEntry::modified;
+        break;
     case M::SizeSmallestFirst:
-    case M::SizeLargestFirst: field = &ExplorerSortEntry::size; break;
-    default: break;
+    case M::SizeLargestFirst:
+        field = &ExplorerSortEntry::size;
+        break;
+    default:
+        break;
     }
     const bool ascending = mode != M::NewestAddedFirst && mode != M::ModifiedNewestFirst &&
                            mode != M::SizeLargestFirst && mode != M::CheckStateReversed;

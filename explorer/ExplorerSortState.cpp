@@ -7,11 +7,16 @@ std::optional<ExplorerSortMode> CompareModeForSortKey(int key, bool descending)
     using M = ExplorerSortMode;
     switch (key)
     {
-    case 2: return descending ? M::FilesFirstPathDescending : M::FoldersFirstPathAscending;
-    case 4: return descending ? M::CheckStateReversed : M::CheckState;
-    case 6: return descending ? M::SizeLargestFirst : M::SizeSmallestFirst;
-    case 8: return descending ? M::ModifiedNewestFirst : M::ModifiedOldestFirst;
-    default: return std::nullopt;
+    case 2:
+        return descending ? M::FilesFirstPathDescending : M::FoldersFirstPathAscending;
+    case 4:
+        return descending ? M::CheckStateReversed : M::CheckState;
+    case 6:
+        return descending ? M::SizeLargestFirst : M::SizeSmallestFirst;
+    case 8:
+        return descending ? M::ModifiedNewestFirst : M::ModifiedOldestFirst;
+    default:
+        return std::nullopt;
     }
 }
 

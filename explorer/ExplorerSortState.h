@@ -10,7 +10,7 @@
 
 struct ExplorerSortPlan
 {
-    bool sort = false;     // false: the request does nothing
+    bool sort = false; // false: the request does nothing
     int column = -1;
     bool descending = false;
     std::optional<ExplorerSortMode> compareMode; // the record comparison's mode; none: by the cells' texts

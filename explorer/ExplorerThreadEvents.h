@@ -14,7 +14,9 @@ class ExplorerThreadEventSink : public ExplorerCommandSink
 public:
     // The handler must outlive every thread that sends through this sink: stop the worker and the
     // watcher before it is destroyed.
-    explicit ExplorerThreadEventSink(wxEvtHandler* target) : m_target(target) {}
+    explicit ExplorerThreadEventSink(wxEvtHandler* target)
+        : m_target(target)
+    {}
 
     void PostCommand(int commandId, int generation) override;
 

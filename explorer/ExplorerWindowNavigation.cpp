@@ -1,14 +1,13 @@
 // The explorer window's navigation: entering folders, the folder history, folder up, the folder
 // of the active document, opening entries, the flat-list switch, the search over the stored
 // entries and its reset, and what follows a stored listing.
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include <wx/docview.h>
 #include <wx/utils.h>
-
-#include <string>
-#include <vector>
 
 #include "ExplorerNavigation.h"
 #include "ExplorerPathCodec.h"
@@ -40,7 +39,8 @@ std::u16string AbsoluteFolder(const std::u16string& text)
 // True for a path (relative ones from the current folder) that names an existing folder.
 bool IsExistingFolder(const std::u16string& text)
 {
-    struct stat info{};
+    struct stat info
+    {};
     return stat(ExplorerPathToNative(AbsoluteFolder(text)).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
@@ -48,7 +48,8 @@ bool IsExistingFolder(const std::u16string& text)
 
 void LSkorrelFileExplorerParentWnd::NavigateToFolder(const std::u16string* path, bool addHistory)
 {
-    std::u16string text = path ? *path : (m_pathBox ? GridFromWxString(m_pathBox->GetValue()) : std::u16string());
+    std::u16string text =
+        path ? *path : (m_pathBox ? GridFromWxString(m_pathBox->GetValue()) : std::u16string());
     if (text.empty())
         return;
     if (!IsShellParsablePath(text.c_str()) || !IsExistingFolder(text))
@@ -97,7 +98,8 @@ void LSkorrelFileExplorerParentWnd::OnHistoryBack()
     ExplorerNavigationState* state = GetNavigationState();
     if (!state)
         return;
-    if (const std::optional<std::u16string> folder = ExplorerHistorySteps::Back(state->folderHistory, state->historyPosition))
+    if (const std::optional<std::u16string> folder =
+            ExplorerHistorySteps::Back(state->folderHistory, state->historyPosition))
         NavigateToFolder(&*folder, false);
 }
 

@@ -1,20 +1,18 @@
 #include "FolderListing.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <set>
-#include <vector>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
+#include <vector>
 
 #include "ExplorerPathCodec.h"
 
-namespace
-{
+namespace {
 std::atomic<int> g_lastGeneration{0};
 
 int NextGeneration()
@@ -44,7 +42,8 @@ void Post(ExplorerCommandSink* target, int id, const FolderListingThreadParams* 
 struct FolderEntry
 {
     std::string name;
-    struct stat info{};
+    struct stat info
+    {};
     bool isLink = false;
 };
 
@@ -121,8 +120,10 @@ void ReadFolderEntries(WalkFrame& frame, bool includeHidden, WSFileStorage& repo
         }
         else if (entry->d_type == DT_UNKNOWN && S_ISDIR(item.info.st_mode))
         {
-            struct stat linkInfo{};
-            item.isLink = fstatat(frame.fd, name, &linkInfo, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(linkInfo.st_mode);
+            struct stat linkInfo
+            {};
+            item.isLink =
+                fstatat(frame.fd, name, &linkInfo, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(linkInfo.st_mode);
         }
         item.name = name;
         frame.entries.push_back(std::move(item));
@@ -142,7 +143,8 @@ void CloseFrame(WalkFrame& frame)
 // True when `fd` is open on the folder of `frame` (not one moved into its place meanwhile).
 bool IsFrameFolder(int fd, const WalkFrame& frame)
 {
-    struct stat info{};
+    struct stat info
+    {};
     return fd >= 0 && fstat(fd, &info) == 0 && info.st_dev == frame.device && info.st_ino == frame.inode;
 }
 
@@ -172,7 +174,8 @@ int ReopenFrame(std::vector<WalkFrame>& stack, std::size_t index, const WalkFram
     int fd = stack[open].fd;
     for (std::size_t step = open + 1; step <= index; ++step)
     {
-        const int child = openat(fd, stack[step].name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int child =
+            openat(fd, stack[step].name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         const int error = child < 0 ? errno : ESTALE;
         if (fd != stack[open].fd)
             ::close(fd);
@@ -191,8 +194,8 @@ int ReopenFrame(std::vector<WalkFrame>& stack, std::size_t index, const WalkFram
 // Lists the open folder `rootFd` (closed here) whose path is `folder` into `store`, depth first
 // with each folder's subtree after its entry, without recursion. Returns false when the walk was
 // cancelled.
-bool WalkTree(int rootFd, const std::u16string& folder, WSFileStorage& store, bool includeHidden, bool recurse,
-              bool flat, ExplorerCommandSink* target, FolderListingThreadParams* params)
+bool WalkTree(int rootFd, const std::u16string& folder, WSFileStorage& store, bool includeHidden,
+              bool recurse, bool flat, ExplorerCommandSink* target, FolderListingThreadParams* params)
 {
     // Device and inode of the folders on the current path of the walk, so that a folder reached
     // again below itself (a bind mount) is not entered twice.
@@ -203,7 +206,8 @@ bool WalkTree(int rootFd, const std::u16string& folder, WSFileStorage& store, bo
         root.fd = rootFd;
         root.folder = folder;
         root.destination = &store;
-        struct stat info{};
+        struct stat info
+        {};
         if (fstat(rootFd, &info) == 0)
         {
             root.device = info.st_dev;
@@ -284,10 +288,11 @@ bool WalkTree(int rootFd, const std::u16string& folder, WSFileStorage& store, bo
         CloseFrame(frame);
     return goOn && !Cancelled(params);
 }
-}
+} // namespace
 
-void EnumerateFolderIntoStorage(const std::u16string& path, bool includeHidden, WSFileStorage& store, bool recurse,
-                                bool flat, ExplorerCommandSink* target, FolderListingThreadParams* params)
+void EnumerateFolderIntoStorage(const std::u16string& path, bool includeHidden, WSFileStorage& store,
+                                bool recurse, bool flat, ExplorerCommandSink* target,
+                                FolderListingThreadParams* params)
 {
     std::u16string folder = path;
     while (folder.size() > 1 && folder.back() == u'/')
@@ -344,8 +349,8 @@ FolderListingWorker::~FolderListingWorker()
     StopWorkerAndWait();
 }
 
-int FolderListingWorker::Start(WSFileStorageThreadSafeAccess& storeAccess, ExplorerCommandSink* target, bool recurse,
-                               bool includeHidden)
+int FolderListingWorker::Start(WSFileStorageThreadSafeAccess& storeAccess, ExplorerCommandSink* target,
+                               bool recurse, bool includeHidden)
 {
     StopWorkerAndWait();
     auto params = std::make_unique<FolderListingThreadParams>();

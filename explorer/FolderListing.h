@@ -36,8 +36,9 @@ void FolderEnumerationThreadProc(FolderListingThreadParams* params);
 // folder becomes the path, the store is cleared and filled, and the parent entry (path + "/..")
 // is appended last. A path that cannot be opened as a folder leaves the store empty with its
 // folder set. Sends 314 per entry added. `params` (may be null) is polled for cancellation.
-void EnumerateFolderIntoStorage(const std::u16string& path, bool includeHidden, WSFileStorage& store, bool recurse,
-                                bool flat, ExplorerCommandSink* target, FolderListingThreadParams* params);
+void EnumerateFolderIntoStorage(const std::u16string& path, bool includeHidden, WSFileStorage& store,
+                                bool recurse, bool flat, ExplorerCommandSink* target,
+                                FolderListingThreadParams* params);
 
 // The listing worker as the file list holds it: at most one listing at a time.
 class FolderListingWorker

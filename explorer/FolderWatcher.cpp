@@ -1,26 +1,24 @@
 #include "FolderWatcher.h"
 
+#include <cerrno>
+#include <cstdint>
 #include <poll.h>
+#include <set>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdint>
-#include <set>
-
 #include "ExplorerPathCodec.h"
 #include "PathHelpers.h"
 
-namespace
-{
+namespace {
 std::atomic<int> g_lastWatcherGeneration{0};
 
-constexpr uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY | IN_ATTRIB | IN_DELETE_SELF |
-                                IN_MOVE_SELF | IN_ONLYDIR;
+constexpr uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY | IN_ATTRIB |
+                                IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 // A full event queue (IN_Q_OVERFLOW) lost changes: it counts as one.
-constexpr uint32_t kChangeMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY | IN_ATTRIB | IN_DELETE_SELF |
-                                 IN_MOVE_SELF | IN_Q_OVERFLOW;
+constexpr uint32_t kChangeMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY | IN_ATTRIB |
+                                 IN_DELETE_SELF | IN_MOVE_SELF | IN_Q_OVERFLOW;
 
 void WatchFolders(std::shared_ptr<FolderWatcherThreadParams> params, std::shared_ptr<std::atomic<bool>> alive)
 {
@@ -88,7 +86,7 @@ void WatchFolders(std::shared_ptr<FolderWatcherThreadParams> params, std::shared
     if (target != nullptr)
         target->PostCommand(ID_FOLDER_WATCH_ENDED, params->generation);
 }
-}
+} // namespace
 
 std::vector<std::u16string> ComposeWatchedFolders(const std::u16string& storeFolder,
                                                   std::vector<std::u16string> extraFolders,

@@ -11,7 +11,8 @@
 #include "LAppInterface.h"
 #include "WSFileStorage.h"
 
-LExplorerListCtrlBase::LExplorerListCtrlBase(LListCtrlCallbacks* callbacks) : LListCtrl(callbacks)
+LExplorerListCtrlBase::LExplorerListCtrlBase(LListCtrlCallbacks* callbacks)
+    : LListCtrl(callbacks)
 {
     Bind(wxEVT_KEY_UP, &LExplorerListCtrlBase::OnKeyUp, this);
     // Opening the context menu does nothing of its own here.
@@ -27,8 +28,7 @@ bool LExplorerListCtrlBase::BlockLabelEdit(long row) const
     return !record || record->isTopLevelShellItem || record->IsParentEntry();
 }
 
-namespace
-{
+namespace {
 // Where a failure goes when nobody set a notifier: the wxWidgets log (a message box in the
 // viewer, the standard error elsewhere). Nothing is deleted for good without a question.
 class LogNotifier : public ExplorerNotifier
@@ -37,7 +37,7 @@ public:
     void ShowError(const std::u16string& text) override { wxLogError("%s", GridToWxString(text)); }
     bool ConfirmPermanentDelete(const std::u16string&) override { return false; }
 };
-}
+} // namespace
 
 ExplorerNotifier& LExplorerListCtrlBase::Notifier() const
 {
@@ -86,11 +86,14 @@ bool LExplorerListCtrlBase::RenameSelectedFile(long editedRow, const std::u16str
     std::string target;
     switch (RenameTargetFor(source, ExplorerPathToNative(newName), target))
     {
-    case RenameCheck::Ok: break;
+    case RenameCheck::Ok:
+        break;
     case RenameCheck::EmptyName:
-    case RenameCheck::NoFolder: return false;
+    case RenameCheck::NoFolder:
+        return false;
     case RenameCheck::BadName:
-        Notifier().ShowError(u"\"" + newName + u"\" is not a valid name: a name cannot hold \"/\" or be \".\" or \"..\".");
+        Notifier().ShowError(u"\"" + newName +
+                             u"\" is not a valid name: a name cannot hold \"/\" or be \".\" or \"..\".");
         return false;
     }
     const RenameOutcome outcome = RenameEntryNoReplace(source, target);
@@ -99,8 +102,8 @@ bool LExplorerListCtrlBase::RenameSelectedFile(long editedRow, const std::u16str
         const std::u16string reason = outcome.error == EEXIST
                                           ? std::u16string(u"an entry of that name already exists")
                                           : ExplorerPathFromNative(std::strerror(outcome.error));
-        Notifier().ShowError(u"Cannot rename \"" + record->GetPath() + u"\" to \"" + newName + u"\": " + reason +
-                             u".");
+        Notifier().ShowError(u"Cannot rename \"" + record->GetPath() + u"\" to \"" + newName + u"\": " +
+                             reason + u".");
         return false;
     }
     record->SetPath(ExplorerPathFromNative(outcome.newPath));

@@ -3,7 +3,8 @@
 bool LListCtrl::keepSelectionVisible = false;
 wxColour LListCtrl::selectionTextBkColor = wxNullColour;
 
-LListCtrl::LListCtrl(LListCtrlCallbacks* callbacks) : m_callbacks(callbacks)
+LListCtrl::LListCtrl(LListCtrlCallbacks* callbacks)
+    : m_callbacks(callbacks)
 {
     Bind(wxEVT_RIGHT_DOWN, &LListCtrl::OnRightDown, this);
     Bind(wxEVT_RIGHT_UP, &LListCtrl::OnRightUp, this);

@@ -1,15 +1,15 @@
 #include "LSkorrelFileExplorerList.h"
 
+#include <algorithm>
+#include <chrono>
+#include <unordered_set>
+
 #include <wx/app.h>
 #include <wx/docview.h>
 #include <wx/frame.h>
 #include <wx/settings.h>
 #include <wx/statusbr.h>
 #include <wx/utils.h>
-
-#include <algorithm>
-#include <chrono>
-#include <unordered_set>
 
 #include "ExplorerRowText.h"
 #include "ExplorerSortState.h"
@@ -56,8 +56,8 @@ void ResolveIcons(WSFileStorage& store, ExplorerIconProvider& provider)
         std::unique_ptr<ExplorerIcon> icon;
         std::u16string key;
         if (record->iconKind == ExplorerIconKind::Executable)
-            WSFileStorage::GetIconIndexForFile(record->path, provider, store.GetImageList(), &store.GetExtensionIcons(),
-                                               icon, &key);
+            WSFileStorage::GetIconIndexForFile(record->path, provider, store.GetImageList(),
+                                               &store.GetExtensionIcons(), icon, &key);
         else if (record->iconKind == ExplorerIconKind::Own)
             icon = provider.FetchIcon(record->path, key);
         if (icon)
@@ -99,20 +99,26 @@ LSkorrelFileExplorerList::LSkorrelFileExplorerList()
     m_cutAttr.SetTextColour(wxSystemSettings::GetColour(wxSYS_COLOUR_GRAYTEXT));
     m_stepTimer.SetOwner(this);
     m_progressTimer.SetOwner(this);
-    Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
-        // The progress command that waited: shown now (its listing may have ended meanwhile).
-        m_progressShown = false;
-        m_sink.ProgressHandled();
-        if (m_worker.HasWorker())
-            if (ExplorerServices* services = ExplorerServices::Current())
-                services->ShowExplorerEntryCount();
-    }, m_progressTimer.GetId());
-    Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
-        std::function<void()> step = std::move(m_nextStep);
-        m_nextStep = nullptr;
-        if (step)
-            step();
-    }, m_stepTimer.GetId());
+    Bind(
+        wxEVT_TIMER,
+        [this](wxTimerEvent&) {
+            // The progress command that waited: shown now (its listing may have ended meanwhile).
+            m_progressShown = false;
+            m_sink.ProgressHandled();
+            if (m_worker.HasWorker())
+                if (ExplorerServices* services = ExplorerServices::Current())
+                    services->ShowExplorerEntryCount();
+        },
+        m_progressTimer.GetId());
+    Bind(
+        wxEVT_TIMER,
+        [this](wxTimerEvent&) {
+            std::function<void()> step = std::move(m_nextStep);
+            m_nextStep = nullptr;
+            if (step)
+                step();
+        },
+        m_stepTimer.GetId());
 }
 
 LSkorrelFileExplorerList::~LSkorrelFileExplorerList()
@@ -190,7 +196,8 @@ void LSkorrelFileExplorerList::OnListingDone(wxThreadEvent& event)
         return;
     m_worker.StopWorkerAndWait();
 
-    WSFileStorageThreadSafeAccess* storeAccess = appInterface ? appInterface->GetFileStorageAccess() : nullptr;
+    WSFileStorageThreadSafeAccess* storeAccess =
+        appInterface ? appInterface->GetFileStorageAccess() : nullptr;
     ExplorerServices* services = ExplorerServices::Current();
     if (!storeAccess && services)
         storeAccess = &services->GetFileStorageAccess();
@@ -236,7 +243,8 @@ void LSkorrelFileExplorerList::ScheduleStep(std::function<void()> step)
     m_stepTimer.StartOnce(1);
 }
 
-void LSkorrelFileExplorerList::AnnounceStoredListing(unsigned serial, WSFileStorageThreadSafeAccess* storeAccess)
+void LSkorrelFileExplorerList::AnnounceStoredListing(unsigned serial,
+                                                     WSFileStorageThreadSafeAccess* storeAccess)
 {
     if (serial != m_listingSerial || IsListingRunning())
         return;
@@ -254,10 +262,11 @@ void LSkorrelFileExplorerList::AnnounceStoredListing(unsigned serial, WSFileStor
 
 // ---- filling
 
-std::u16string LSkorrelFileExplorerList::GetRecordDisplayText(const WSFileRecord& record, const WSFileStorage& store,
-                                                             bool flat)
+std::u16string LSkorrelFileExplorerList::GetRecordDisplayText(const WSFileRecord& record,
+                                                              const WSFileStorage& store, bool flat)
 {
-    return RecordDisplayText(record.path, record.displayName, record.isTopLevelShellItem, store.GetFolder(), flat);
+    return RecordDisplayText(record.path, record.displayName, record.isTopLevelShellItem, store.GetFolder(),
+                             flat);
 }
 
 bool LSkorrelFileExplorerList::RowHidden(const WSFileRecord& record) const
@@ -392,7 +401,8 @@ void LSkorrelFileExplorerList::RestoreSelection(const SelectionMemo& memo)
         SetItemState(focusRow, wxLIST_STATE_FOCUSED, wxLIST_STATE_FOCUSED);
 }
 
-void LSkorrelFileExplorerList::Fill(const std::vector<WSFileRecord*>& records, WSFileStorage& store, bool forceSort)
+void LSkorrelFileExplorerList::Fill(const std::vector<WSFileRecord*>& records, WSFileStorage& store,
+                                    bool forceSort)
 {
     wxBusyCursor wait;
     // The selection and the focus belong to entries, not to row numbers: they follow their
@@ -430,7 +440,8 @@ void LSkorrelFileExplorerList::PopulateFromStorage(WSFileStorage& store)
     m_rowsShowWholeStore = true;
 }
 
-void LSkorrelFileExplorerList::PopulateFromRecords(const std::vector<WSFileRecord*>& records, WSFileStorage& store)
+void LSkorrelFileExplorerList::PopulateFromRecords(const std::vector<WSFileRecord*>& records,
+                                                   WSFileStorage& store)
 {
     Fill(records, store, true);
 }
@@ -448,19 +459,22 @@ bool LSkorrelFileExplorerList::StoredFolderRecords(const WSFileStorage& store,
     return true;
 }
 
-bool LSkorrelFileExplorerList::WouldShowTheSameRows(const WSFileStorage& store, const std::u16string& pattern) const
+bool LSkorrelFileExplorerList::WouldShowTheSameRows(const WSFileStorage& store,
+                                                    const std::u16string& pattern) const
 {
     // A pattern of stars finds every entry with a text; filled from the whole store, sorted
     // ascending, the list would be filled again with what it shows.
     if (pattern.empty() || pattern.find_first_not_of(u'*') != std::u16string::npos)
         return false;
-    if (!m_rowsShowWholeStore || !m_entriesValid || m_entriesFlat != flatList || m_entriesFolder != store.GetFolder() ||
-        (sortState & 1) != 0)
+    if (!m_rowsShowWholeStore || !m_entriesValid || m_entriesFlat != flatList ||
+        m_entriesFolder != store.GetFolder() || (sortState & 1) != 0)
         return false;
-    return std::none_of(m_entries.begin(), m_entries.end(), [](const Entry& entry) { return entry.text.empty(); });
+    return std::none_of(m_entries.begin(), m_entries.end(),
+                        [](const Entry& entry) { return entry.text.empty(); });
 }
 
-std::vector<WSFileRecord*> LSkorrelFileExplorerList::FindMatches(WSFileStorage& store, const std::u16string& pattern)
+std::vector<WSFileRecord*> LSkorrelFileExplorerList::FindMatches(WSFileStorage& store,
+                                                                 const std::u16string& pattern)
 {
     EnsureEntries(store);
     const std::u16string folded = WildcardFold(pattern);

@@ -36,7 +36,9 @@ class WSFileStorage;
 class ExplorerListCommandSink : public ExplorerCommandSink
 {
 public:
-    explicit ExplorerListCommandSink(wxEvtHandler* target) : m_target(target) {}
+    explicit ExplorerListCommandSink(wxEvtHandler* target)
+        : m_target(target)
+    {}
     void PostCommand(int commandId, int generation) override;
     // The list handled the queued progress command: the next one is queued again.
     void ProgressHandled() { m_progressQueued.store(false, std::memory_order_release); }
@@ -109,7 +111,8 @@ public:
     // True when a search for `pattern` would fill the list with the rows it shows now.
     bool WouldShowTheSameRows(const WSFileStorage& store, const std::u16string& pattern) const;
     // The row text of a record in a mode.
-    static std::u16string GetRecordDisplayText(const WSFileRecord& record, const WSFileStorage& store, bool flat);
+    static std::u16string GetRecordDisplayText(const WSFileRecord& record, const WSFileStorage& store,
+                                               bool flat);
     // The store's records that a search pattern finds (their row text in the current mode, or the
     // texts of their extra information), in store order.
     std::vector<WSFileRecord*> FindMatches(WSFileStorage& store, const std::u16string& pattern);

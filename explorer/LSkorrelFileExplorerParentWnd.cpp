@@ -1,14 +1,14 @@
 #include "LSkorrelFileExplorerParentWnd.h"
 
+#include <algorithm>
+#include <climits>
+
 #include <wx/app.h>
 #include <wx/artprov.h>
 #include <wx/dcclient.h>
 #include <wx/dirdlg.h>
 #include <wx/menu.h>
 #include <wx/settings.h>
-
-#include <climits>
-#include <algorithm>
 
 #include "ExplorerLayout.h"
 #include "ExplorerServices.h"
@@ -36,7 +36,8 @@ int ModifiedColumnWidth(wxWindow& list)
 {
     int width = 130;
     // Dates and times whose texts are the longest: two-digit days and months, late hours.
-    for (const int64_t time : {int64_t{978047938}, int64_t{1219910888}, int64_t{1796955938}, int64_t{1007161138}})
+    for (const int64_t time :
+         {int64_t{978047938}, int64_t{1219910888}, int64_t{1796955938}, int64_t{1007161138}})
     {
         wxCoord w = 0;
         wxCoord h = 0;
@@ -63,7 +64,8 @@ bool LEditBrowseCtrl::Create(wxWindow* parent, wxWindowID id, const wxRect& rect
     m_text->SetFont(font);
     // Any folder path the system can have: a longer text would be cut by the box.
     m_text->SetMaxLength(PATH_MAX);
-    m_browse = new wxBitmapButton(this, wxID_ANY, wxArtProvider::GetBitmap(wxART_FOLDER_OPEN, wxART_BUTTON, wxSize(16, 16)),
+    m_browse = new wxBitmapButton(this, wxID_ANY,
+                                  wxArtProvider::GetBitmap(wxART_FOLDER_OPEN, wxART_BUTTON, wxSize(16, 16)),
                                   wxDefaultPosition, wxDefaultSize, wxBORDER_NONE);
     m_browse->SetToolTip(wxS("Browse for a folder"));
     m_text->Bind(wxEVT_TEXT, &LEditBrowseCtrl::OnUpdateReflect, this);
@@ -204,7 +206,8 @@ LSkorrelFileExplorerParentWnd::~LSkorrelFileExplorerParentWnd()
         SaveColumnLayout();
         // The worker posts to the list and the store points at this window's image list.
         m_list->StopListingWorker();
-        if (ExplorerServices* services = ExplorerServices::Current(); services && services->GetList() == m_list)
+        if (ExplorerServices* services = ExplorerServices::Current();
+            services && services->GetList() == m_list)
             services->SetList(nullptr);
         if (WSFileStorageThreadSafeAccess* store = GetStoreAccess())
         {
@@ -266,7 +269,8 @@ wxBitmapButton* LSkorrelFileExplorerParentWnd::MakeButton(int id, const wxArtID&
     return button;
 }
 
-bool LSkorrelFileExplorerParentWnd::Create(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size)
+bool LSkorrelFileExplorerParentWnd::Create(wxWindow* parent, wxWindowID id, const wxPoint& pos,
+                                           const wxSize& size)
 {
     if (!wxPanel::Create(parent, id, pos, size, wxTAB_TRAVERSAL | wxNO_BORDER | wxWANTS_CHARS))
         return false;
@@ -290,9 +294,10 @@ bool LSkorrelFileExplorerParentWnd::Create(wxWindow* parent, wxWindowID id, cons
     const ExplorerCreationLayout layout = ComputeExplorerCreationLayout(m_textHeight);
     wxWindow* mainWindow = wxGetTopLevelParent(this);
 
-    m_backButton = MakeButton(IDC_EXPLORER_BACK, wxART_GO_BACK, ToWxRect(layout.backButton), wxS("Go back folder history"));
-    m_forwardButton =
-        MakeButton(IDC_EXPLORER_FORWARD, wxART_GO_FORWARD, ToWxRect(layout.forwardButton), wxS("Go forward folder history"));
+    m_backButton = MakeButton(IDC_EXPLORER_BACK, wxART_GO_BACK, ToWxRect(layout.backButton),
+                              wxS("Go back folder history"));
+    m_forwardButton = MakeButton(IDC_EXPLORER_FORWARD, wxART_GO_FORWARD, ToWxRect(layout.forwardButton),
+                                 wxS("Go forward folder history"));
 
     m_pathBox = new LEditBrowseCtrl();
     m_pathBox->owner = this;
@@ -313,31 +318,34 @@ bool LSkorrelFileExplorerParentWnd::Create(wxWindow* parent, wxWindowID id, cons
     pathFocusGuard = false;
     selectAllOnPathFocus = false;
 
-    m_upButton = MakeButton(IDC_EXPLORER_FOLDER_UP, wxART_GO_DIR_UP, ToWxRect(layout.upButton), wxS("Folder up"));
-    m_fromDocumentButton = MakeButton(IDC_EXPLORER_FOLDER_FROM_DOCUMENT, wxART_GO_TO_PARENT,
-                                      ToWxRect(layout.fromDocumentButton), wxS("Set folder from active document"));
-    m_resetButton =
-        MakeButton(IDC_EXPLORER_RESET_SEARCH, wxART_UNDO, ToWxRect(layout.resetButton), wxS("Reset search results"));
+    m_upButton =
+        MakeButton(IDC_EXPLORER_FOLDER_UP, wxART_GO_DIR_UP, ToWxRect(layout.upButton), wxS("Folder up"));
+    m_fromDocumentButton =
+        MakeButton(IDC_EXPLORER_FOLDER_FROM_DOCUMENT, wxART_GO_TO_PARENT, ToWxRect(layout.fromDocumentButton),
+                   wxS("Set folder from active document"));
+    m_resetButton = MakeButton(IDC_EXPLORER_RESET_SEARCH, wxART_UNDO, ToWxRect(layout.resetButton),
+                               wxS("Reset search results"));
 
     m_list = new LSkorrelFileExplorerList();
     m_listAccess.SetList(m_list);
 
     m_flatListCheck = new CButtonWithTT();
     const wxRect checkRect = ToWxRect(layout.flatListCheck);
-    m_flatListCheck->Create(this, IDC_EXPLORER_FLAT_LIST, wxS("Search in subfolders"), checkRect.GetPosition(),
-                            checkRect.GetSize());
+    m_flatListCheck->Create(this, IDC_EXPLORER_FLAT_LIST, wxS("Search in subfolders"),
+                            checkRect.GetPosition(), checkRect.GetSize());
     m_flatListCheck->SetFont(m_smallFont);
     // Never lower than the toolkit's check mark.
-    m_flatListCheck->SetSize(wxRect(checkRect.GetPosition(),
-                                    wxSize(checkRect.width, std::max(checkRect.height, m_flatListCheck->GetBestSize().y))));
+    m_flatListCheck->SetSize(
+        wxRect(checkRect.GetPosition(),
+               wxSize(checkRect.width, std::max(checkRect.height, m_flatListCheck->GetBestSize().y))));
     m_flatListCheck->SetValue(m_list->flatList);
     m_toolTip.AddTool(m_flatListCheck, wxS("Display content of folder and subfolders as flat list"));
     m_flatListCheck->SetToolTip(&m_toolTip);
     m_childControls.push_back(m_flatListCheck);
 
     const wxRect searchRect = ToWxRect(layout.searchBox);
-    m_searchBox = new wxTextCtrl(this, IDC_EXPLORER_SEARCH, wxString(), searchRect.GetPosition(), searchRect.GetSize(),
-                                 wxBORDER_SIMPLE);
+    m_searchBox = new wxTextCtrl(this, IDC_EXPLORER_SEARCH, wxString(), searchRect.GetPosition(),
+                                 searchRect.GetSize(), wxBORDER_SIMPLE);
     m_searchBox->SetFont(m_mediumFont);
     m_searchBox->SetMaxLength(300);
     m_searchBox->SetHint(wxS("Search File Explorer"));
@@ -399,13 +407,21 @@ bool LSkorrelFileExplorerParentWnd::Create(wxWindow* parent, wxWindowID id, cons
     Bind(wxEVT_SIZE, &LSkorrelFileExplorerParentWnd::OnSize, this);
     Bind(wxEVT_SET_FOCUS, &LSkorrelFileExplorerParentWnd::OnSetFocus, this);
     Bind(wxEVT_CHAR_HOOK, &LSkorrelFileExplorerParentWnd::OnCharHook, this);
-    Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { OnSearchInSubfoldersClicked(); }, IDC_EXPLORER_FLAT_LIST);
-    Bind(wxEVT_TEXT, [this](wxCommandEvent&) { OnSearchTextChanged(); }, IDC_EXPLORER_SEARCH);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnResetSearchResults(); }, IDC_EXPLORER_RESET_SEARCH);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnFolderUp(); }, IDC_EXPLORER_FOLDER_UP);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnSetFolderFromActiveDocument(); }, IDC_EXPLORER_FOLDER_FROM_DOCUMENT);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnHistoryBack(); }, IDC_EXPLORER_BACK);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnHistoryForward(); }, IDC_EXPLORER_FORWARD);
+    Bind(
+        wxEVT_CHECKBOX, [this](wxCommandEvent&) { OnSearchInSubfoldersClicked(); }, IDC_EXPLORER_FLAT_LIST);
+    Bind(
+        wxEVT_TEXT, [this](wxCommandEvent&) { OnSearchTextChanged(); }, IDC_EXPLORER_SEARCH);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { OnResetSearchResults(); }, IDC_EXPLORER_RESET_SEARCH);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { OnFolderUp(); }, IDC_EXPLORER_FOLDER_UP);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { OnSetFolderFromActiveDocument(); },
+        IDC_EXPLORER_FOLDER_FROM_DOCUMENT);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { OnHistoryBack(); }, IDC_EXPLORER_BACK);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { OnHistoryForward(); }, IDC_EXPLORER_FORWARD);
     return true;
 }
 
@@ -497,16 +513,26 @@ wxWindow* LSkorrelFileExplorerParentWnd::ControlWindow(ExplorerControl control) 
 {
     switch (control)
     {
-    case ExplorerControl::Back: return m_backButton;
-    case ExplorerControl::Forward: return m_forwardButton;
-    case ExplorerControl::PathBox: return m_pathBox ? m_pathBox->GetTextCtrl() : nullptr;
-    case ExplorerControl::Up: return m_upButton;
-    case ExplorerControl::FromDocument: return m_fromDocumentButton;
-    case ExplorerControl::FlatListCheck: return m_flatListCheck;
-    case ExplorerControl::SearchBox: return m_searchBox;
-    case ExplorerControl::ResetButton: return m_resetButton;
-    case ExplorerControl::List: return m_list;
-    case ExplorerControl::Other: return nullptr;
+    case ExplorerControl::Back:
+        return m_backButton;
+    case ExplorerControl::Forward:
+        return m_forwardButton;
+    case ExplorerControl::PathBox:
+        return m_pathBox ? m_pathBox->GetTextCtrl() : nullptr;
+    case ExplorerControl::Up:
+        return m_upButton;
+    case ExplorerControl::FromDocument:
+        return m_fromDocumentButton;
+    case ExplorerControl::FlatListCheck:
+        return m_flatListCheck;
+    case ExplorerControl::SearchBox:
+        return m_searchBox;
+    case ExplorerControl::ResetButton:
+        return m_resetButton;
+    case ExplorerControl::List:
+        return m_list;
+    case ExplorerControl::Other:
+        return nullptr;
     }
     return nullptr;
 }

@@ -86,10 +86,12 @@ private:
 class LExplorerListCallbacks : public LListCtrlCallbacks
 {
 public:
-    LExplorerListCallbacks(LSkorrelFileExplorerList* list, LSkorrelFileExplorerParentWnd* explorer, wxWindow* menuOwner)
-        : list(list), explorer(explorer), menuOwner(menuOwner)
-    {
-    }
+    LExplorerListCallbacks(LSkorrelFileExplorerList* list, LSkorrelFileExplorerParentWnd* explorer,
+                           wxWindow* menuOwner)
+        : list(list)
+        , explorer(explorer)
+        , menuOwner(menuOwner)
+    {}
     void OnRButtonDown(unsigned flags, const wxPoint& point) override;
     void OnRButtonUp(unsigned, const wxPoint&) override {}
     void OnItemClick(int) override {}

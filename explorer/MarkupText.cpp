@@ -1,13 +1,13 @@
 #include "MarkupText.h"
 
+#include <algorithm>
+#include <array>
+#include <string>
+
 #include <wx/dc.h>
 #include <wx/font.h>
 #include <wx/gdicmn.h>
 #include <wx/settings.h>
-
-#include <algorithm>
-#include <array>
-#include <string>
 
 #include "MarkupTokenizer.h"
 
@@ -46,13 +46,19 @@ int StyleBit(MarkupTag tag)
     switch (tag)
     {
     case MarkupTag::Bold:
-    case MarkupTag::Strong: return STYLE_BOLD;
+    case MarkupTag::Strong:
+        return STYLE_BOLD;
     case MarkupTag::Italic:
-    case MarkupTag::Emphasis: return STYLE_ITALIC;
-    case MarkupTag::Underline: return STYLE_UNDERLINE;
-    case MarkupTag::Superscript: return STYLE_SUPERSCRIPT;
-    case MarkupTag::Subscript: return STYLE_SUBSCRIPT;
-    default: return 0;
+    case MarkupTag::Emphasis:
+        return STYLE_ITALIC;
+    case MarkupTag::Underline:
+        return STYLE_UNDERLINE;
+    case MarkupTag::Superscript:
+        return STYLE_SUPERSCRIPT;
+    case MarkupTag::Subscript:
+        return STYLE_SUBSCRIPT;
+    default:
+        return 0;
     }
 }
 

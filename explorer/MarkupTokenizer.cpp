@@ -11,9 +11,9 @@ struct TagName
 };
 
 constexpr TagName TAG_TABLE[] = {
-    {L"b", MarkupTag::Bold},           {L"br", MarkupTag::LineBreak},   {L"em", MarkupTag::Emphasis},
-    {L"font", MarkupTag::Font},        {L"i", MarkupTag::Italic},       {L"p", MarkupTag::Paragraph},
-    {L"strong", MarkupTag::Strong},    {L"sub", MarkupTag::Subscript},  {L"sup", MarkupTag::Superscript},
+    {L"b", MarkupTag::Bold},        {L"br", MarkupTag::LineBreak},  {L"em", MarkupTag::Emphasis},
+    {L"font", MarkupTag::Font},     {L"i", MarkupTag::Italic},      {L"p", MarkupTag::Paragraph},
+    {L"strong", MarkupTag::Strong}, {L"sub", MarkupTag::Subscript}, {L"sup", MarkupTag::Superscript},
     {L"u", MarkupTag::Underline},
 };
 

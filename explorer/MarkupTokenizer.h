@@ -9,22 +9,22 @@
 enum class MarkupTag
 {
     None = -1,
-    Bold = 0,      // b
-    LineBreak,     // br
-    Emphasis,      // em
-    Font,          // font
-    Italic,        // i
-    Paragraph,     // p
-    Strong,        // strong
-    Subscript,     // sub
-    Superscript,   // sup
-    Underline,     // u
+    Bold = 0,    // b
+    LineBreak,   // br
+    Emphasis,    // em
+    Font,        // font
+    Italic,      // i
+    Paragraph,   // p
+    Strong,      // strong
+    Subscript,   // sub
+    Superscript, // sup
+    Underline,   // u
 };
 
 enum class MarkupTokenKind
 {
-    End,        // nothing but white space was left
-    Word,       // text to draw (a start tag that was not recognised is drawn literally)
+    End,  // nothing but white space was left
+    Word, // text to draw (a start tag that was not recognised is drawn literally)
     StartTag,
     EndTag,
     IgnoredEndTag,

@@ -8,7 +8,9 @@ class LSkorrelFileExplorerList;
 class TExplorerListThreadSafeAccess
 {
 public:
-    explicit TExplorerListThreadSafeAccess(LSkorrelFileExplorerList* list = nullptr) : m_list(list) {}
+    explicit TExplorerListThreadSafeAccess(LSkorrelFileExplorerList* list = nullptr)
+        : m_list(list)
+    {}
 
     void Lock() { m_locked = true; }
     void Unlock() { m_locked = false; }
@@ -26,7 +28,11 @@ private:
 class TExplorerListGuard
 {
 public:
-    explicit TExplorerListGuard(TExplorerListThreadSafeAccess& access) : m_access(access) { m_access.Lock(); }
+    explicit TExplorerListGuard(TExplorerListThreadSafeAccess& access)
+        : m_access(access)
+    {
+        m_access.Lock();
+    }
     ~TExplorerListGuard() { m_access.Unlock(); }
     TExplorerListGuard(const TExplorerListGuard&) = delete;
     TExplorerListGuard& operator=(const TExplorerListGuard&) = delete;

@@ -50,13 +50,13 @@ TipShape ComputeTipShape(int textWidth, int textHeight, int iconWidth, int iconH
     // Clockwise from the top-left corner; the pointer sits in the bottom edge. Its left edge
     // (slope 1) meets the body's bottom at x = w - 27.
     std::vector<TipPoint>& o = shape.outline;
-    AppendCorner(o, CORNER_RX, CORNER_RY, 180.0);          // top-left
-    AppendCorner(o, w - CORNER_RX, CORNER_RY, 270.0);      // top-right
-    AppendCorner(o, w - CORNER_RX, h - CORNER_RY, 0.0);    // bottom-right
+    AppendCorner(o, CORNER_RX, CORNER_RY, 180.0);       // top-left
+    AppendCorner(o, w - CORNER_RX, CORNER_RY, 270.0);   // top-right
+    AppendCorner(o, w - CORNER_RX, h - CORNER_RY, 0.0); // bottom-right
     o.push_back({w - 12, h});
     o.push_back({w - 12, h + 15});
     o.push_back({w - 27, h});
-    AppendCorner(o, CORNER_RX, h - CORNER_RY, 90.0);       // bottom-left
+    AppendCorner(o, CORNER_RX, h - CORNER_RY, 90.0); // bottom-left
     // The shape is cut to the window (a very narrow body leaves part of the pointer out).
     for (TipPoint& p : o)
         p.x = std::clamp(p.x, 0, w);

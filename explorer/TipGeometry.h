@@ -14,8 +14,8 @@ struct TipPoint
 
 struct TipShape
 {
-    int bodyWidth = 0;  // w
-    int bodyHeight = 0; // h
+    int bodyWidth = 0;    // w
+    int bodyHeight = 0;   // h
     int windowWidth = 0;  // w
     int windowHeight = 0; // h + 25: the pointer hangs below the body
     TipPoint pointerTip;  // (w - 12, h + 15), in window coordinates

@@ -1,10 +1,9 @@
 #include "WSFileStorage.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <ctime>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <unicode/uchar.h>
 
@@ -12,8 +11,7 @@
 #include "ExplorerRowText.h"
 #include "PathHelpers.h"
 
-namespace
-{
+namespace {
 // The name after the last '/', or the whole text.
 std::u16string NameOf(const std::u16string& path)
 {
@@ -99,7 +97,7 @@ int CompareCheckState(const WSFileRecord& lhs, const WSFileRecord& rhs)
         return a->valid ? 1 : -1;
     return 0;
 }
-}
+} // namespace
 
 // ---- WSFileRecord
 
@@ -171,7 +169,8 @@ bool WSFileRecord::FillShellInfo(bool withIcons)
     }
     isFolder = false;
     const std::string native = ExplorerPathToNative(path);
-    struct stat info{};
+    struct stat info
+    {};
     if (::stat(native.c_str(), &info) != 0 && ::lstat(native.c_str(), &info) != 0)
     {
         displayName = NameOf(path);
@@ -190,8 +189,8 @@ WSFileStorage::~WSFileStorage()
     Clear(true);
 }
 
-WSFileRecord* WSFileStorage::AddFile(const std::u16string& path, bool withShellInfo, int32_t tag1, int32_t tag2,
-                                     const std::u16string* namePattern)
+WSFileRecord* WSFileStorage::AddFile(const std::u16string& path, bool withShellInfo, int32_t tag1,
+                                     int32_t tag2, const std::u16string* namePattern)
 {
     if (namePattern != nullptr && !WildcardMatch(NameOf(path), *namePattern))
         return nullptr;
@@ -263,7 +262,8 @@ void WSFileStorage::ResolveIcons(ExplorerIconProvider& provider)
         {
             std::unique_ptr<ExplorerIcon> icon;
             std::u16string key;
-            const int index = GetIconIndexForFile(record->path, provider, m_imageList, &m_extensionIcons, icon, &key);
+            const int index =
+                GetIconIndexForFile(record->path, provider, m_imageList, &m_extensionIcons, icon, &key);
             if (index < 0 && icon)
                 record->SetIcon(std::move(icon), key);
             break;

@@ -175,8 +175,8 @@ public:
     // Adds an entry for a path: with a pattern, only when the name (after the last '/') matches it
     // (`WildcardMatch`); with shell information, filled from the file system (the record is
     // added whether or not that succeeds). Returns the record, or null when the pattern refused it.
-    WSFileRecord* AddFile(const std::u16string& path, bool withShellInfo, int32_t tag1 = -1, int32_t tag2 = -1,
-                          const std::u16string* namePattern = nullptr);
+    WSFileRecord* AddFile(const std::u16string& path, bool withShellInfo, int32_t tag1 = -1,
+                          int32_t tag2 = -1, const std::u16string* namePattern = nullptr);
     // Deletes the records when asked, then forgets them.
     void Clear(bool deleteRecords);
 
@@ -291,7 +291,10 @@ public:
 
     // The store's record count, published by every add and clear: readable at any time without the
     // lock (progress display while the worker holds the store for its walk).
-    std::size_t GetPublishedCount() const { return m_storage.m_publishedCount.load(std::memory_order_relaxed); }
+    std::size_t GetPublishedCount() const
+    {
+        return m_storage.m_publishedCount.load(std::memory_order_relaxed);
+    }
 
 private:
     WSFileStorage m_storage;
@@ -303,7 +306,11 @@ private:
 class WSFileStorageAccessGuard
 {
 public:
-    explicit WSFileStorageAccessGuard(WSFileStorageThreadSafeAccess& access) : m_access(&access) { m_access->Lock(); }
+    explicit WSFileStorageAccessGuard(WSFileStorageThreadSafeAccess& access)
+        : m_access(&access)
+    {
+        m_access->Lock();
+    }
     ~WSFileStorageAccessGuard() { m_access->Unlock(); }
     WSFileStorageAccessGuard(const WSFileStorageAccessGuard&) = delete;
     WSFileStorageAccessGuard& operator=(const WSFileStorageAccessGuard&) = delete;

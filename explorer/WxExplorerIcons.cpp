@@ -50,24 +50,25 @@ wxBitmap WxExplorerImageList::FolderBitmap()
     return Art(wxART_FOLDER);
 }
 
-WxExplorerImageList::WxExplorerImageList() : m_list(ICON_SIZE, ICON_SIZE, true, 0)
+WxExplorerImageList::WxExplorerImageList()
+    : m_list(ICON_SIZE, ICON_SIZE, true, 0)
 {
-    m_list.Add(FolderBitmap());                          // 0 folder
-    m_list.Add(Art(wxART_TICK_MARK));                    // 1 valid
-    m_list.Add(Art(wxART_CROSS_MARK));                   // 2 not valid
-    m_list.Add(Art(wxART_ERROR));                        // 3 errors with details
-    m_list.Add(Art(wxART_WARNING));                      // 4 warnings
-    m_list.Add(Dot(wxColour(170, 170, 170), true));      // 5 not checked
-    m_list.Add(Dot(wxColour(60, 110, 200), false));      // 6 marked
-    m_list.Add(Dot(wxColour(40, 150, 60), false));       // 7 marked, valid
-    m_list.Add(Dot(wxColour(200, 50, 40), false));       // 8 marked, not valid
-    m_list.Add(Art(wxART_QUESTION));                     // 9 not valid, no details
+    m_list.Add(FolderBitmap());                     // 0 folder
+    m_list.Add(Art(wxART_TICK_MARK));               // 1 valid
+    m_list.Add(Art(wxART_CROSS_MARK));              // 2 not valid
+    m_list.Add(Art(wxART_ERROR));                   // 3 errors with details
+    m_list.Add(Art(wxART_WARNING));                 // 4 warnings
+    m_list.Add(Dot(wxColour(170, 170, 170), true)); // 5 not checked
+    m_list.Add(Dot(wxColour(60, 110, 200), false)); // 6 marked
+    m_list.Add(Dot(wxColour(40, 150, 60), false));  // 7 marked, valid
+    m_list.Add(Dot(wxColour(200, 50, 40), false));  // 8 marked, not valid
+    m_list.Add(Art(wxART_QUESTION));                // 9 not valid, no details
     wxImage blank(ICON_SIZE, ICON_SIZE);
     blank.InitAlpha();
     for (int y = 0; y < ICON_SIZE; ++y)
         for (int x = 0; x < ICON_SIZE; ++x)
             blank.SetAlpha(x, y, 0);
-    m_list.Add(wxBitmap(blank));                         // 10 empty
+    m_list.Add(wxBitmap(blank)); // 10 empty
 }
 
 int WxExplorerImageList::Append(const ExplorerIcon& icon)
@@ -92,7 +93,8 @@ const wxBitmap& WxExplorerIconProvider::ExecutableBitmap()
     return m_executable;
 }
 
-std::unique_ptr<ExplorerIcon> WxExplorerIconProvider::FetchIcon(const std::u16string& path, std::u16string& shareKey)
+std::unique_ptr<ExplorerIcon> WxExplorerIconProvider::FetchIcon(const std::u16string& path,
+                                                                std::u16string& shareKey)
 {
     shareKey.clear();
     const size_t slash = path.rfind(u'/');

@@ -13,7 +13,9 @@
 class WxExplorerIcon : public ExplorerIcon
 {
 public:
-    explicit WxExplorerIcon(const wxBitmap& bitmap) : bitmap(bitmap) {}
+    explicit WxExplorerIcon(const wxBitmap& bitmap)
+        : bitmap(bitmap)
+    {}
     wxBitmap bitmap;
 };
 

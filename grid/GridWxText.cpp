@@ -2,8 +2,7 @@
 
 #include <wx/string.h>
 
-namespace
-{
+namespace {
 constexpr char32_t kReplacement = 0xFFFD;
 
 bool IsHighHalf(char32_t c)
@@ -15,7 +14,7 @@ bool IsLowHalf(char32_t c)
 {
     return c >= 0xDC00 && c <= 0xDFFF;
 }
-}
+} // namespace
 
 wxString GridToWxString(const char16_t* text, size_t length)
 {

@@ -4,9 +4,9 @@
 // pair becomes U+FFFD, and a non-empty text never comes out empty.
 #pragma once
 
-#include <wx/string.h>
-
 #include <string>
+
+#include <wx/string.h>
 
 wxString GridToWxString(const std::u16string& text);
 wxString GridToWxString(const char16_t* text, size_t length);

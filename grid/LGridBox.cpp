@@ -4,8 +4,7 @@
 
 LGridBox::LGridBox(LGridViewBase* owner)
     : owner(owner)
-{
-}
+{}
 
 void LGridBox::OnDataChanged()
 {
@@ -72,7 +71,8 @@ LGridBox* LGridBox::HitTest(int64_t px, int64_t py, int rowHeight, int columnWid
         return nullptr;
     for (LGridBox* child : children)
     {
-        if (LGridBox* hit = child->HitTest(px, py, rowHeight, columnWidth, effectiveRowHeight, part, subPart, index))
+        if (LGridBox* hit =
+                child->HitTest(px, py, rowHeight, columnWidth, effectiveRowHeight, part, subPart, index))
             return hit;
     }
     return nullptr;

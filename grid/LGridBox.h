@@ -15,27 +15,27 @@
 // y, lastChild, recordPosition and sharedValue.
 struct LGridDrawArgs
 {
-    wxDC* dc = nullptr;              // target: the paint buffer, or a DC of the window for layout
-    int64_t x = 0;                   // the box's position in layout coordinates
+    wxDC* dc = nullptr; // target: the paint buffer, or a DC of the window for layout
+    int64_t x = 0;      // the box's position in layout coordinates
     int64_t y = 0;
-    int columnWidth = 0;             // the grid's current column width
+    int columnWidth = 0; // the grid's current column width
     int clientWidth = 0;
-    int rowHeight = 0;               // the full row height
-    int effectiveRowHeight = 0;      // half of it in compact mode
-    int* sharedInt = nullptr;        // an int shared by the whole pass, starting at 0
-    const wxFont* font = nullptr;    // the grid font
+    int rowHeight = 0;            // the full row height
+    int effectiveRowHeight = 0;   // half of it in compact mode
+    int* sharedInt = nullptr;     // an int shared by the whole pass, starting at 0
+    const wxFont* font = nullptr; // the grid font
     const wxFont* italicFont = nullptr;
     const wxFont* smallFont = nullptr;
-    bool measureOnly = false;        // a layout pass: must not paint
-    int64_t horizontalOffset = 0;    // pixels scrolled to the right
-    int64_t verticalOffset = 0;      // layout y of the box at the top of the client area
+    bool measureOnly = false;     // a layout pass: must not paint
+    int64_t horizontalOffset = 0; // pixels scrolled to the right
+    int64_t verticalOffset = 0;   // layout y of the box at the top of the client area
     int clientHeight = 0;
-    int* widestWidth = nullptr;      // in/out: a box raises it to its own width when wider
-    LGridBox* editBox = nullptr;     // the box being edited, or null
+    int* widestWidth = nullptr;  // in/out: a box raises it to its own width when wider
+    LGridBox* editBox = nullptr; // the box being edited, or null
     LGridViewManager* manager = nullptr;
-    bool lastChild = false;          // the box is the last child of its parent
-    bool recordPosition = false;     // the box stores x and y as its position
-    int64_t sharedValue = 0;         // *sharedInt when the parent drew the box
+    bool lastChild = false;      // the box is the last child of its parent
+    bool recordPosition = false; // the box stores x and y as its position
+    int64_t sharedValue = 0;     // *sharedInt when the parent drew the box
 };
 
 class LGridBox : public LGridBoxDataAccessorEvents
@@ -73,19 +73,19 @@ public:
     // True when box is this box or one of its ancestors.
     bool HasAncestorOrSelf(const LGridBox* box) const;
 
-    int classTag = 0;                 // 0 for a plain box; box types set their own; nothing reads it
-    int kind = BOX_KIND_PLAIN;        // BoxKind
-    LGridViewBase* owner = nullptr;   // the grid the box belongs to (may be null)
+    int classTag = 0;               // 0 for a plain box; box types set their own; nothing reads it
+    int kind = BOX_KIND_PLAIN;      // BoxKind
+    LGridViewBase* owner = nullptr; // the grid the box belongs to (may be null)
     LGridBoxDataAccessorInterface* accessor = nullptr;
-    bool ownsAccessor = false;        // destroying the box releases the accessor
-    uint64_t rowNumber = 0;           // the selection key; row boxes count from 1
-    bool collapsed = false;           // children are neither painted nor hit-tested
-    int64_t x = 0;                    // recorded by the last layout pass (unscrolled)
+    bool ownsAccessor = false; // destroying the box releases the accessor
+    uint64_t rowNumber = 0;    // the selection key; row boxes count from 1
+    bool collapsed = false;    // children are neither painted nor hit-tested
+    int64_t x = 0;             // recorded by the last layout pass (unscrolled)
     int64_t y = 0;
-    int editorHeight = 0;             // height of the in-place editor over this box
-    int64_t height = 0;               // the box itself; for the root, the whole laid-out tree
-    int width = 0;                    // measured by the last Draw
-    uint64_t totalRows = 0;           // root only: the owner's estimate of all rows
+    int editorHeight = 0;   // height of the in-place editor over this box
+    int64_t height = 0;     // the box itself; for the root, the whole laid-out tree
+    int width = 0;          // measured by the last Draw
+    uint64_t totalRows = 0; // root only: the owner's estimate of all rows
     LGridBox* parent = nullptr;
-    LGridBoxList children;            // owned, painted top to bottom
+    LGridBoxList children; // owned, painted top to bottom
 };

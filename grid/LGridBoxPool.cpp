@@ -31,8 +31,7 @@ std::vector<LGridBox*> BuildBoxes(LGridViewBase* owner, size_t count, const std:
 LGridBoxPool::LGridBoxPool(LGridViewBase* owner)
     : m_owner(owner)
     , m_alive(std::make_shared<std::atomic<bool>>(true))
-{
-}
+{}
 
 LGridBoxPool::~LGridBoxPool()
 {

@@ -6,8 +6,7 @@
 
 LGridEdit::LGridEdit(LGridView* owner)
     : m_owner(owner)
-{
-}
+{}
 
 bool LGridEdit::Create(wxWindow* parent, wxWindowID id)
 {
@@ -34,7 +33,8 @@ bool CutToLimit(std::u16string& crlfText)
         return false;
     crlfText.resize(limit);
     // Never split a CR LF pair or a surrogate pair.
-    if (!crlfText.empty() && (crlfText.back() == u'\r' || (crlfText.back() >= 0xD800 && crlfText.back() <= 0xDBFF)))
+    if (!crlfText.empty() &&
+        (crlfText.back() == u'\r' || (crlfText.back() >= 0xD800 && crlfText.back() <= 0xDBFF)))
         crlfText.pop_back();
     return true;
 }
@@ -144,7 +144,8 @@ void LGridEdit::OnChar(wxKeyEvent& event)
 {
     // Tab, Enter and Esc were acted on at key down; their characters go nowhere.
     const int code = event.GetKeyCode();
-    if (code == WXK_TAB || code == WXK_RETURN || code == WXK_NUMPAD_ENTER || code == WXK_ESCAPE || code == '\n')
+    if (code == WXK_TAB || code == WXK_RETURN || code == WXK_NUMPAD_ENTER || code == WXK_ESCAPE ||
+        code == '\n')
         return;
     event.Skip();
 }

@@ -49,7 +49,8 @@ float LGridScrollModel::EffectiveUnitsPerRow() const
 
 int LGridScrollModel::RowsPerPage() const
 {
-    const int rows = GridSaturateToInt(static_cast<double>(verticalPage) / static_cast<double>(EffectiveUnitsPerRow()));
+    const int rows =
+        GridSaturateToInt(static_cast<double>(verticalPage) / static_cast<double>(EffectiveUnitsPerRow()));
     return std::min(rows, visibleRows);
 }
 
@@ -74,8 +75,8 @@ int LGridScrollModel::HorizontalMaxPosition() const
 
 void LGridScrollModel::SetLayoutWidth(int widestWidth, int clientWidth)
 {
-    layoutWidth = widestWidth > std::numeric_limits<int>::max() - 2 ? std::numeric_limits<int>::max()
-                                                                      : widestWidth + 2;
+    layoutWidth =
+        widestWidth > std::numeric_limits<int>::max() - 2 ? std::numeric_limits<int>::max() : widestWidth + 2;
     float scale = (std::isfinite(horizontalScale) && horizontalScale > 0.0f) ? horizontalScale : 1.0f;
     int page = GridSaturateToInt(static_cast<double>(clientWidth) / scale);
     if (page < layoutWidth)
@@ -99,7 +100,7 @@ void LGridScrollModel::SetVerticalBar(int clientHeight, int rowHeight)
         float page = static_cast<float>(rows) * EffectiveUnitsPerRow();
         verticalPage = GridSaturateToInt(std::max(1.0f, page));
         verticalBarRange = verticalRange;
-        visibleRows = std::max(1, rows);  // a client shorter than a row still pages by one
+        visibleRows = std::max(1, rows); // a client shorter than a row still pages by one
     }
     else
     {
@@ -175,7 +176,8 @@ void LGridScrollModel::ScrollVertical(int code, int position, int trackPosition,
         // More rows than units: a unit stands for several rows, so steps of whole units would
         // leave the bar behind the rows (a line is 0 units) or run it ahead (a page is at least
         // one unit). The bar goes where the thumb shows the new top row.
-        SetVerticalPosition(GridSaturateToInt(static_cast<double>(topRow) * static_cast<double>(EffectiveUnitsPerRow())));
+        SetVerticalPosition(
+            GridSaturateToInt(static_cast<double>(topRow) * static_cast<double>(EffectiveUnitsPerRow())));
         return;
     }
     const int64_t move = MoveWithin(p, delta, VerticalMaxPosition());
@@ -223,7 +225,8 @@ int LGridScrollModel::ScrollHorizontal(int code, int position, int trackPosition
 
 uint64_t LGridScrollModel::HorizontalOffset() const
 {
-    return GridSaturateToUint64(static_cast<double>(horizontalPosition) * static_cast<double>(horizontalScale));
+    return GridSaturateToUint64(static_cast<double>(horizontalPosition) *
+                                static_cast<double>(horizontalScale));
 }
 
 uint64_t LGridScrollModel::VerticalValue() const

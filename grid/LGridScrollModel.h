@@ -49,8 +49,8 @@ public:
     // third of it; 0 for a rotation of 0 (a tiny smooth-scroll move).
     static int WheelLineSteps(int rotation, int linesPerAction);
 
-    uint64_t topRow = 0;          // 1-based row at the top of the client area; 0 none
-    int layoutWidth = 0;          // widest box + 2 pixels
+    uint64_t topRow = 0; // 1-based row at the top of the client area; 0 none
+    int layoutWidth = 0; // widest box + 2 pixels
     int verticalRange = VERTICAL_RANGE;
     int horizontalPage = 0;       // pixels; 0 when the horizontal bar is off
     int horizontalBarRange = 0;   // layoutWidth while the bar is on, else 0

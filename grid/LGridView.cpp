@@ -146,9 +146,9 @@ bool LGridView::Create(wxWindow* parent, wxWindowID id, const wxPoint& pos, cons
 
     Bind(wxEVT_PAINT, &LGridView::OnPaint, this);
     Bind(wxEVT_SIZE, &LGridView::OnSize, this);
-    for (auto type : {wxEVT_SCROLLWIN_TOP, wxEVT_SCROLLWIN_BOTTOM, wxEVT_SCROLLWIN_LINEUP, wxEVT_SCROLLWIN_LINEDOWN,
-                      wxEVT_SCROLLWIN_PAGEUP, wxEVT_SCROLLWIN_PAGEDOWN, wxEVT_SCROLLWIN_THUMBTRACK,
-                      wxEVT_SCROLLWIN_THUMBRELEASE})
+    for (auto type : {wxEVT_SCROLLWIN_TOP, wxEVT_SCROLLWIN_BOTTOM, wxEVT_SCROLLWIN_LINEUP,
+                      wxEVT_SCROLLWIN_LINEDOWN, wxEVT_SCROLLWIN_PAGEUP, wxEVT_SCROLLWIN_PAGEDOWN,
+                      wxEVT_SCROLLWIN_THUMBTRACK, wxEVT_SCROLLWIN_THUMBRELEASE})
         Bind(type, &LGridView::OnScrollWin, this);
     Bind(wxEVT_MOUSEWHEEL, &LGridView::OnMouseWheel, this);
     Bind(wxEVT_LEFT_DOWN, &LGridView::OnLeftDown, this);

@@ -162,14 +162,14 @@ private:
     static unsigned MouseFlags(const wxMouseEvent& event);
 
     LGridBoxPool m_pool;
-    LGridEdit* m_editor = nullptr;     // child window, destroyed with the grid
-    bool m_editorTried = false;        // GetEditor has tried to make it
+    LGridEdit* m_editor = nullptr;      // child window, destroyed with the grid
+    bool m_editorTried = false;         // GetEditor has tried to make it
     bool m_editorTakesGridFont = false; // the grid's font was set once the window existed
     // Floats over the top-level window, which may destroy it first.
     wxWeakRef<LSuggestionsBox> m_popup;
-    bool m_popupTried = false;            // GetSuggestionsBox has tried to make it
+    bool m_popupTried = false;                    // GetSuggestionsBox has tried to make it
     std::optional<LGridFontSpec> m_popupFontSpec; // the font data Create was given for the popup
-    wxFont m_popupFont;                   // else the grid's font when Create ran
+    wxFont m_popupFont;                           // else the grid's font when Create ran
     wxTimer m_expandTimer;
     wxFont m_gridFont;
     wxFont m_italicFont;

@@ -601,8 +601,8 @@ bool LGridViewBase::InsertBoxList(LGridBox* parent, LGridBoxList::iterator befor
     return true;
 }
 
-void LGridViewBase::SpliceBoxRange(LGridBoxList& from, LGridBoxList::iterator first, LGridBoxList::iterator last,
-                                   LGridBoxList& to)
+void LGridViewBase::SpliceBoxRange(LGridBoxList& from, LGridBoxList::iterator first,
+                                   LGridBoxList::iterator last, LGridBoxList& to)
 {
     if (first == from.end())
         return;
@@ -1018,7 +1018,8 @@ void LGridViewBase::DragMove()
             LGridBoxList::iterator targetIt;
             if (target->FindInParent(targetIt))
             {
-                const int targetIndex = static_cast<int>(std::distance(dropParent->children.begin(), targetIt));
+                const int targetIndex =
+                    static_cast<int>(std::distance(dropParent->children.begin(), targetIt));
                 LGridBoxList taken;
                 SpliceBoxRange(dropParent->children, targetIt, targetIt, taken);
                 move->extraRemoval.parent = dropParent;

@@ -100,7 +100,8 @@ public:
     using PositionCache = std::map<LGridBox*, LGridBoxList::iterator>;
     // The next box: the first child unless skipChildren or collapsed, else the next sibling of
     // the box or of the nearest ancestor that has one. position points into the parent's list.
-    bool FindNextBox(LGridBox* box, LGridBoxList::iterator& position, bool skipChildren, PositionCache& cache);
+    bool FindNextBox(LGridBox* box, LGridBoxList::iterator& position, bool skipChildren,
+                     PositionCache& cache);
     // The previous box; the root is never an answer (see the comment in the source).
     bool FindPreviousBox(LGridBox* box, LGridBoxList::iterator& position, bool descend, bool stop);
     void SelectNextBox(LGridBox* box, bool ensureVisible);

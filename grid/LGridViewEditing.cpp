@@ -53,8 +53,10 @@ void LGridView::PlaceEditor(LGridBox* box)
     // The box's position on screen: its layout y less the layout y of the box at the top.
     const int64_t y = box->y - static_cast<int64_t>(GetTopBoxOffset());
     // Right of the column, moved with the contents when they are scrolled sideways.
-    const int x = ClampToInt(static_cast<int64_t>(m_columnWidth) + 2 - static_cast<int64_t>(GetHorizontalOffset()));
-    m_editor->SetSize(x, ClampToInt(y), std::max(0, clientWidth - m_columnWidth - 2), std::max(0, box->editorHeight));
+    const int x =
+        ClampToInt(static_cast<int64_t>(m_columnWidth) + 2 - static_cast<int64_t>(GetHorizontalOffset()));
+    m_editor->SetSize(x, ClampToInt(y), std::max(0, clientWidth - m_columnWidth - 2),
+                      std::max(0, box->editorHeight));
 }
 
 void LGridView::PlaceEditorAfterLayout()

@@ -113,8 +113,7 @@ LGridViewUndoStepMove::LGridViewUndoStepMove(LGridViewBase* grid)
     , sourceRemoval(grid, false)
     , targetInsertion(grid, true)
     , extraRemoval(grid, false)
-{
-}
+{}
 
 void LGridViewUndoStepMove::Discard(bool fromUndoStack)
 {

@@ -15,8 +15,7 @@ class LGridViewUndoStep
 public:
     explicit LGridViewUndoStep(LGridViewBase* grid)
         : grid(grid)
-    {
-    }
+    {}
     LGridViewUndoStep(const LGridViewUndoStep&) = delete;
     LGridViewUndoStep& operator=(const LGridViewUndoStep&) = delete;
     virtual ~LGridViewUndoStep() = default;
@@ -75,9 +74,9 @@ public:
     void Redo() override;
 
     bool insert = false;
-    LGridBoxList boxes;       // the run, in child order
+    LGridBoxList boxes; // the run, in child order
     LGridBox* parent = nullptr;
-    int position = -1;        // index of the run's first box among the parent's children
+    int position = -1; // index of the run's first box among the parent's children
 };
 
 // One drag move: the boxes taken out of their parent, put into the target parent, and, for a

@@ -12,13 +12,11 @@
 
 LSuggestionsBox::LSuggestionsBox()
     : LSuggestionsBox(std::make_unique<LSuggestionsModel>())
-{
-}
+{}
 
 LSuggestionsBox::LSuggestionsBox(std::unique_ptr<LSuggestionsModel> model)
     : m_model(std::move(model))
-{
-}
+{}
 
 LSuggestionsBox::~LSuggestionsBox() = default;
 
@@ -276,8 +274,8 @@ int LSuggestionsBox::DrawRun(wxDC& dc, const std::u16string& text, int x, int y,
     if (text.empty() || x >= right)
         return x;
     // Ellipsize a copy: the stored entry keeps its text. DrawText draws '&' literally.
-    const wxString shown = wxControl::Ellipsize(GridToWxString(text), dc, wxELLIPSIZE_END, right - x,
-                                                wxELLIPSIZE_FLAGS_NONE);
+    const wxString shown =
+        wxControl::Ellipsize(GridToWxString(text), dc, wxELLIPSIZE_END, right - x, wxELLIPSIZE_FLAGS_NONE);
     dc.DrawText(shown, x, y);
     return x + dc.GetTextExtent(shown).x;
 }
@@ -326,5 +324,4 @@ int LSuggestionsBox::GetItemWidth(wxDC& dc, const SuggestionEntry& entry)
 
 LSuggestionsBoxFolderPaths::LSuggestionsBoxFolderPaths()
     : LSuggestionsBox(std::make_unique<LSuggestionsModelFolderPaths>())
-{
-}
+{}

@@ -37,7 +37,7 @@ class wxDC;
 class LSuggestionsBox : public wxPopupWindow
 {
 public:
-    static constexpr unsigned long FRAME_COLOUR = 0xB4B4B4;    // 0x00BBGGRR
+    static constexpr unsigned long FRAME_COLOUR = 0xB4B4B4; // 0x00BBGGRR
     static constexpr unsigned long SELECTED_COLOUR = 0xD2D2D2;
     static constexpr unsigned long HOT_COLOUR = 0xFAF0E6;
     static constexpr unsigned long PLAIN_BACK_COLOUR = 0xFAFAFA;

@@ -1,20 +1,18 @@
 #include "CSVReader.h"
 
-#include "EncodingTable.h"
-#include "LineSplitter.h"
-#include "MemChunkBuffer.h"
-#include "Utf8Decode.h"
-
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <sys/mman.h>
 
-namespace
-{
+#include "EncodingTable.h"
+#include "LineSplitter.h"
+#include "MemChunkBuffer.h"
+#include "Utf8Decode.h"
+
+namespace {
 char16_t SeparatorChar(SeparatorKind kind)
 {
     switch (kind)
@@ -34,13 +32,12 @@ void AppendUtf8(const uint8_t* s, size_t n, RecordText& out)
     if (n == 0)
         return;
     const size_t base = out.size();
-    out.resize(base + n);  // never more units than bytes
+    out.resize(base + n); // never more units than bytes
     out.resize(base + DecodeUtf8Fast(s, n, out.data() + base));
 }
-}
+} // namespace
 
-namespace
-{
+namespace {
 constexpr size_t kHugePage = size_t(2) << 20;
 // Texts from this size on are mapped on their own; smaller ones come from the heap.
 constexpr size_t kMappedTextBytes = size_t(4) << 20;
@@ -50,7 +47,7 @@ size_t MappedLength(size_t bytes)
     const size_t page = 4096;
     return (bytes + page - 1) / page * page;
 }
-}
+} // namespace
 
 void* RecordTextAllocate(size_t bytes)
 {
@@ -194,8 +191,8 @@ bool LCSVReader::FillWindow()
     const uint64_t lines = static_cast<uint64_t>(textFile.GetLineCount());
     const uint64_t last = std::min(first + static_cast<uint64_t>(kWindowLines), lines);
     ReadLinesStatus status = READLINES_OK;
-    const bool bytes = byteParsing && textFile.GetCodePage() == 65001 &&
-                       !(textFile.GetEncodingFlags() & TEXT_ENC_16BIT);
+    const bool bytes =
+        byteParsing && textFile.GetCodePage() == 65001 && !(textFile.GetEncodingFlags() & TEXT_ENC_16BIT);
     bool ok;
     size_t count;
     if (bytes)
@@ -203,7 +200,7 @@ bool LCSVReader::FillWindow()
         byteStore.clear();
         ok = textFile.ReadLineBytes(first, last, byteStore, lineBytes, status, kWindowByteCap);
         count = lineBytes.size();
-        byteStore.insert(byteStore.end(), 64, 0);  // the line scan reads 64 bytes at a time
+        byteStore.insert(byteStore.end(), 64, 0); // the line scan reads 64 bytes at a time
     }
     else
     {
@@ -308,14 +305,16 @@ bool LCSVReader::ReadFields(CSVRecord::Store& store, bool joinWithoutNewline)
             // text as the decoded window holds) and split there.
             const size_t base = store.text.size();
             AppendUtf8(byteStore.data() + line.offset, line.length, store.text);
-            recordChars += ParseInPlace(fields, base, inQuotes, continuing, joinWithoutNewline, separator, true);
+            recordChars +=
+                ParseInPlace(fields, base, inQuotes, continuing, joinWithoutNewline, separator, true);
         }
         else
         {
             const size_t base = store.text.size();
             const std::u16string& text = lineCache[at].text;
             store.text.append(text.data(), text.size());
-            recordChars += ParseInPlace(fields, base, inQuotes, continuing, joinWithoutNewline, separator, true);
+            recordChars +=
+                ParseInPlace(fields, base, inQuotes, continuing, joinWithoutNewline, separator, true);
         }
         if (fields.quoteOpened)
         {
@@ -435,7 +434,7 @@ ScanStop LCSVReader::ScanRecords(int64_t count, const BytePattern* pattern, Reco
     if (!CanScanRecords())
         return ScanStop::Unavailable;
     RecordScanSetup setup;
-    setup.lineCount = textFile.GetLineCount();  // builds the index when it is still empty
+    setup.lineCount = textFile.GetLineCount(); // builds the index when it is still empty
     setup.path = textFile.GetWorkingPath();
     setup.index = &textFile.GetIndex();
     setup.encodingFlags = textFile.GetEncodingFlags();
@@ -447,6 +446,6 @@ ScanStop LCSVReader::ScanRecords(int64_t count, const BytePattern* pattern, Reco
         scanner = std::make_unique<LRecordScanner>();
     const ScanStop stop = scanner->Scan(setup, currentLine, recordCount, count, pattern, observer, advanced);
     if (advanced > 0)
-        lastRecordCut = false;  // a record the scan passed never ends at the cap
+        lastRecordCut = false; // a record the scan passed never ends at the cap
     return stop;
 }

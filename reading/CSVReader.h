@@ -3,18 +3,18 @@
 // quoted.
 #pragma once
 
-#include "RecordScanner.h"
-#include "TextFileReader.h"
-
+#include <compare>
 #include <cstddef>
 #include <cstdint>
-#include <compare>
 #include <initializer_list>
 #include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "RecordScanner.h"
+#include "TextFileReader.h"
 
 class LMemChunkBuffer;
 
@@ -63,8 +63,7 @@ struct RecordTextAllocator
     RecordTextAllocator() = default;
     template <typename U>
     RecordTextAllocator(const RecordTextAllocator<U>&) noexcept
-    {
-    }
+    {}
     T* allocate(size_t n) { return static_cast<T*>(RecordTextAllocate(n * sizeof(T))); }
     void deallocate(T* p, size_t n) noexcept { RecordTextFree(p, n * sizeof(T)); }
     template <typename U>
@@ -91,7 +90,7 @@ class CSVRecord
     struct Store
     {
         RecordText text;
-        std::vector<uint32_t> ends;  // each field's end in text, the quoted flag in the top bit
+        std::vector<uint32_t> ends; // each field's end in text, the quoted flag in the top bit
     };
 
 public:
@@ -107,18 +106,53 @@ public:
         using pointer = void;
 
         const_iterator() = default;
-        const_iterator(const CSVRecord* record, size_t index) : record(record), index(index) {}
+        const_iterator(const CSVRecord* record, size_t index)
+            : record(record)
+            , index(index)
+        {}
         CSVFieldView operator*() const { return (*record)[index]; }
         CSVFieldView operator[](difference_type n) const { return (*record)[index + static_cast<size_t>(n)]; }
-        const_iterator& operator++() { ++index; return *this; }
-        const_iterator operator++(int) { const_iterator old = *this; ++index; return old; }
-        const_iterator& operator--() { --index; return *this; }
-        const_iterator operator--(int) { const_iterator old = *this; --index; return old; }
-        const_iterator& operator+=(difference_type n) { index += static_cast<size_t>(n); return *this; }
-        const_iterator& operator-=(difference_type n) { index -= static_cast<size_t>(n); return *this; }
-        const_iterator operator+(difference_type n) const { return const_iterator(record, index + static_cast<size_t>(n)); }
+        const_iterator& operator++()
+        {
+            ++index;
+            return *this;
+        }
+        const_iterator operator++(int)
+        {
+            const_iterator old = *this;
+            ++index;
+            return old;
+        }
+        const_iterator& operator--()
+        {
+            --index;
+            return *this;
+        }
+        const_iterator operator--(int)
+        {
+            const_iterator old = *this;
+            --index;
+            return old;
+        }
+        const_iterator& operator+=(difference_type n)
+        {
+            index += static_cast<size_t>(n);
+            return *this;
+        }
+        const_iterator& operator-=(difference_type n)
+        {
+            index -= static_cast<size_t>(n);
+            return *this;
+        }
+        const_iterator operator+(difference_type n) const
+        {
+            return const_iterator(record, index + static_cast<size_t>(n));
+        }
         friend const_iterator operator+(difference_type n, const const_iterator& it) { return it + n; }
-        const_iterator operator-(difference_type n) const { return const_iterator(record, index - static_cast<size_t>(n)); }
+        const_iterator operator-(difference_type n) const
+        {
+            return const_iterator(record, index - static_cast<size_t>(n));
+        }
         difference_type operator-(const const_iterator& other) const
         {
             return static_cast<difference_type>(index) - static_cast<difference_type>(other.index);
@@ -144,8 +178,8 @@ public:
         const Store& s = *store;
         const uint32_t end = s.ends[i] & kEndMask;
         const uint32_t begin = i == 0 ? 0 : (s.ends[i - 1] & kEndMask);
-        return CSVFieldView{std::u16string_view(s.text.data() + begin, end - begin), (s.ends[i] & kQuotedBit) != 0,
-                            s.text.capacity() + 1 - begin};
+        return CSVFieldView{std::u16string_view(s.text.data() + begin, end - begin),
+                            (s.ends[i] & kQuotedBit) != 0, s.text.capacity() + 1 - begin};
     }
     CSVFieldView front() const { return (*this)[0]; }
     CSVFieldView back() const { return (*this)[size() - 1]; }
@@ -179,9 +213,10 @@ private:
 class LCSVReader
 {
 public:
-    static constexpr int64_t kWindowLines = CSVQ_READING_SIZE(10000, 4);          // a window is up to 10,001 lines
-    static constexpr uint64_t kWindowByteCap = CSVQ_READING_SIZE(8u << 20, 128);  // ends a window of huge lines early
-    static constexpr size_t kMaxRecordChars = 16777216;                           // an open quote ends a record here
+    static constexpr int64_t kWindowLines = CSVQ_READING_SIZE(10000, 4); // a window is up to 10,001 lines
+    static constexpr uint64_t kWindowByteCap =
+        CSVQ_READING_SIZE(8u << 20, 128);               // ends a window of huge lines early
+    static constexpr size_t kMaxRecordChars = 16777216; // an open quote ends a record here
 
     LCSVReader();
     virtual ~LCSVReader();
@@ -268,20 +303,20 @@ private:
     int64_t recordCount = 0;
     int64_t cacheFirst = -1;
     int64_t cacheLast = -1;
-    std::vector<LineEntry> lineCache;     // decoded window
-    bool cacheHoldsBytes = false;         // the window is in lineBytes/byteStore instead
+    std::vector<LineEntry> lineCache; // decoded window
+    bool cacheHoldsBytes = false;     // the window is in lineBytes/byteStore instead
     std::vector<LineBytes> lineBytes;
     std::vector<uint8_t> byteStore;
     bool byteParsing = true;
-    size_t fieldsHint = 0;                // fields of the last record: reserved for the next
-    size_t textHint = 0;                  // and its text
+    size_t fieldsHint = 0; // fields of the last record: reserved for the next
+    size_t textHint = 0;   // and its text
     SeparatorKind separatorKind = SEPARATOR_SEMICOLON;
     ReadLinesStatus lastStatus = READLINES_OK;
     bool lastRecordCut = false;
     bool lastRecordUnclosed = false;
     int64_t openQuoteLine = -1;
-    std::vector<int64_t> windowCutLines;  // lines of the window read cut, ascending
-    std::vector<int64_t> recordCutLines;  // those of the last record
+    std::vector<int64_t> windowCutLines; // lines of the window read cut, ascending
+    std::vector<int64_t> recordCutLines; // those of the last record
     size_t maxRecordChars = kMaxRecordChars;
     bool fastPaths = FastPathsEnabledByDefault();
     std::unique_ptr<LRecordScanner> scanner;

@@ -1,17 +1,16 @@
 #include "CodePageDecoder.h"
 
-#include "Utf8Decode.h"
-
-#include <unicode/ucnv.h>
-
 #include <array>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <vector>
 
-namespace
-{
+#include <unicode/ucnv.h>
+
+#include "Utf8Decode.h"
+
+namespace {
 // A byte that ICU maps differently from Windows, with the Windows value.
 struct ByteOverride
 {
@@ -46,8 +45,8 @@ void AddRun(std::vector<ByteOverride>& list, uint8_t from, uint8_t to, char16_t 
 
 std::vector<ByteOverride> ShiftJisOverrides()
 {
-    std::vector<ByteOverride> list = {{0x1A, 0x001A}, {0x1C, 0x001C}, {0x7F, 0x007F},
-                                      {0x80, 0x0080}, {0xA0, 0xF8F0}};
+    std::vector<ByteOverride> list = {
+        {0x1A, 0x001A}, {0x1C, 0x001C}, {0x7F, 0x007F}, {0x80, 0x0080}, {0xA0, 0xF8F0}};
     AddRun(list, 0xFD, 0xFF, 0xF8F1);
     return list;
 }
@@ -109,7 +108,11 @@ const std::vector<PageInfo>& Pages()
         {1250, PageKind::SingleByte, "ibm-5346_P100-1998", {}, 0},
         {1251, PageKind::SingleByte, "ibm-5347_P100-1998", {}, 0},
         {1252, PageKind::SingleByte, "ibm-5348_P100-1997", {}, 0},
-        {1253, PageKind::SingleByte, "ibm-5349_P100-1998", {{0xAA, 0xF8F9}, {0xD2, 0xF8FA}, {0xFF, 0xF8FB}}, 0},
+        {1253,
+         PageKind::SingleByte,
+         "ibm-5349_P100-1998",
+         {{0xAA, 0xF8F9}, {0xD2, 0xF8FA}, {0xFF, 0xF8FB}},
+         0},
         {1254, PageKind::SingleByte, "ibm-5350_P100-1998", {}, 0},
         {1255, PageKind::SingleByte, "ibm-9447_P100-2002", HebrewWindowsOverrides(), 0},
         {1256, PageKind::SingleByte, "ibm-9448_X100-2005", {}, 0},
@@ -121,9 +124,17 @@ const std::vector<PageInfo>& Pages()
         {28594, PageKind::SingleByte, "ibm-914_P100-1995", {}, 0},
         {28595, PageKind::SingleByte, "ibm-915_P100-1995", {}, 0},
         {28596, PageKind::SingleByte, "ibm-1089_P100-1995", ArabicIsoOverrides(), 0},
-        {28597, PageKind::SingleByte, "ibm-9005_X110-2007",
-         {{0xA1, 0x02BD}, {0xA2, 0x02BC}, {0xA4, 0xF7C2}, {0xA5, 0xF7C3}, {0xAA, 0xF7C4}, {0xAE, 0xF7C5},
-          {0xD2, 0xF7C6}, {0xFF, 0xF7C7}},
+        {28597,
+         PageKind::SingleByte,
+         "ibm-9005_X110-2007",
+         {{0xA1, 0x02BD},
+          {0xA2, 0x02BC},
+          {0xA4, 0xF7C2},
+          {0xA5, 0xF7C3},
+          {0xAA, 0xF7C4},
+          {0xAE, 0xF7C5},
+          {0xD2, 0xF7C6},
+          {0xFF, 0xF7C7}},
          0},
         {28598, PageKind::SingleByte, "ibm-5012_P100-1999", HebrewIsoOverrides(), 0},
         {28599, PageKind::SingleByte, "ibm-920_P100-1995", {}, 0},
@@ -155,7 +166,8 @@ bool ConvertOne(UConverter* converter, const uint8_t* bytes, int32_t length, cha
     UErrorCode status = U_ZERO_ERROR;
     UChar buffer[4];
     ucnv_reset(converter);
-    int32_t produced = ucnv_toUChars(converter, buffer, 4, reinterpret_cast<const char*>(bytes), length, &status);
+    int32_t produced =
+        ucnv_toUChars(converter, buffer, 4, reinterpret_cast<const char*>(bytes), length, &status);
     if (U_FAILURE(status) || produced != 1)
         return false;
     value = buffer[0];
@@ -277,7 +289,7 @@ size_t DecodeDoubleByte(const PageTables& tables, const uint8_t* s, size_t n, ch
     }
     return static_cast<size_t>(o - out);
 }
-}
+} // namespace
 
 bool IsCodePageSupported(int32_t codePage)
 {

@@ -19,4 +19,5 @@ bool GetSingleByteTable(int32_t codePage, char16_t (&table)[256]);
 // For a double-byte code page (932, 950): which bytes lead a pair, the character of each byte on
 // its own (a lead byte on its own: the page's default character), and the character of each pair
 // (lead * 256 + trail; 65,536 entries, valid for the process's lifetime). False for the others.
-bool GetDoubleByteTables(int32_t codePage, bool (&lead)[256], char16_t (&single)[256], const char16_t*& pairs);
+bool GetDoubleByteTables(int32_t codePage, bool (&lead)[256], char16_t (&single)[256],
+                         const char16_t*& pairs);

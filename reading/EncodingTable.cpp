@@ -1,7 +1,6 @@
 #include "EncodingTable.h"
 
-namespace
-{
+namespace {
 const EncodingEntry kEncodings[kEncodingCount] = {
     {0, u"UTF-8", 65001},
     {1, u"UTF-16", 1200},
@@ -36,7 +35,12 @@ const EncodingEntry* GetEncodingTable()
 
 int32_t DetectTextEncoding(const uint8_t* b, uint64_t n, int32_t mode)
 {
-    enum { Eight, BigEndian, LittleEndian } kind = Eight;
+    enum
+    {
+        Eight,
+        BigEndian,
+        LittleEndian
+    } kind = Eight;
     if (n > 2)
     {
         if (b[0] == 0xFE && b[1] == 0xFF)

@@ -1,8 +1,8 @@
 #include "FieldMasks.h"
 
-#include "SimdCap.h"
-
 #include <algorithm>
+
+#include "SimdCap.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -11,10 +11,10 @@
 #include <immintrin.h>
 #endif
 
-namespace
-{
+namespace {
 // The bits of the units from `from` to n (at most 64) one at a time.
-inline void TailMasks(const char16_t* t, size_t from, size_t n, char16_t separator, uint64_t& qb, uint64_t& sp)
+inline void TailMasks(const char16_t* t, size_t from, size_t n, char16_t separator, uint64_t& qb,
+                      uint64_t& sp)
 {
     qb = sp = 0;
     for (size_t k = from; k < n; ++k)
@@ -48,8 +48,10 @@ void BuildMasksSse2(const char16_t* t, size_t n, char16_t separator, uint64_t* q
         {
             const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i + 16 * part));
             const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i + 16 * part + 8));
-            const __m128i qa = _mm_or_si128(_mm_cmpeq_epi16(a, quote), _mm_or_si128(_mm_cmpeq_epi16(a, lf), _mm_cmpeq_epi16(a, cr)));
-            const __m128i qbv = _mm_or_si128(_mm_cmpeq_epi16(b, quote), _mm_or_si128(_mm_cmpeq_epi16(b, lf), _mm_cmpeq_epi16(b, cr)));
+            const __m128i qa = _mm_or_si128(_mm_cmpeq_epi16(a, quote),
+                                            _mm_or_si128(_mm_cmpeq_epi16(a, lf), _mm_cmpeq_epi16(a, cr)));
+            const __m128i qbv = _mm_or_si128(_mm_cmpeq_epi16(b, quote),
+                                             _mm_or_si128(_mm_cmpeq_epi16(b, lf), _mm_cmpeq_epi16(b, cr)));
             const unsigned qm = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(qa, qbv)));
             const unsigned sm = static_cast<unsigned>(
                 _mm_movemask_epi8(_mm_packs_epi16(_mm_cmpeq_epi16(a, sepUnit), _mm_cmpeq_epi16(b, sepUnit))));
@@ -69,10 +71,12 @@ void BuildMasksSse2(const char16_t* t, size_t n, char16_t separator, uint64_t* q
         for (; k + 8 <= n; k += 8)
         {
             const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + k));
-            const __m128i qa = _mm_or_si128(_mm_cmpeq_epi16(a, quote), _mm_or_si128(_mm_cmpeq_epi16(a, lf), _mm_cmpeq_epi16(a, cr)));
+            const __m128i qa = _mm_or_si128(_mm_cmpeq_epi16(a, quote),
+                                            _mm_or_si128(_mm_cmpeq_epi16(a, lf), _mm_cmpeq_epi16(a, cr)));
             const unsigned qm = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(qa, none))) & 0xFFu;
             const unsigned sm =
-                static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(_mm_cmpeq_epi16(a, sepUnit), none))) & 0xFFu;
+                static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(_mm_cmpeq_epi16(a, sepUnit), none))) &
+                0xFFu;
             q |= static_cast<uint64_t>(qm) << (k - i);
             s |= static_cast<uint64_t>(sm) << (k - i);
         }
@@ -88,8 +92,8 @@ void BuildMasksSse2(const char16_t* t, size_t n, char16_t separator, uint64_t* q
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target("avx512f,avx512bw"))) void BuildMasksAvx512(const char16_t* t, size_t n, char16_t separator,
-                                                                   uint64_t* qb, uint64_t* sp)
+__attribute__((target("avx512f,avx512bw"))) void
+BuildMasksAvx512(const char16_t* t, size_t n, char16_t separator, uint64_t* qb, uint64_t* sp)
 {
     const __m512i quote = _mm512_set1_epi16(static_cast<short>(kQuoteMark));
     const __m512i sepUnit = _mm512_set1_epi16(static_cast<short>(separator));
@@ -99,14 +103,17 @@ __attribute__((target("avx512f,avx512bw"))) void BuildMasksAvx512(const char16_t
     for (size_t i = 0; i < n; i += 64, ++word)
     {
         const size_t left = n - i;
-        const __mmask32 lowValid = left >= 32 ? ~__mmask32(0) : static_cast<__mmask32>((uint64_t(1) << left) - 1);
+        const __mmask32 lowValid =
+            left >= 32 ? ~__mmask32(0) : static_cast<__mmask32>((uint64_t(1) << left) - 1);
         const __mmask32 highValid = left >= 64   ? ~__mmask32(0)
                                     : left <= 32 ? __mmask32(0)
                                                  : static_cast<__mmask32>((uint64_t(1) << (left - 32)) - 1);
         const __m512i a = _mm512_maskz_loadu_epi16(lowValid, t + i);
         const __m512i b = _mm512_maskz_loadu_epi16(highValid, t + i + 32);
-        const uint64_t qa = _mm512_cmpeq_epi16_mask(a, quote) | _mm512_cmpeq_epi16_mask(a, lf) | _mm512_cmpeq_epi16_mask(a, cr);
-        const uint64_t qbv = _mm512_cmpeq_epi16_mask(b, quote) | _mm512_cmpeq_epi16_mask(b, lf) | _mm512_cmpeq_epi16_mask(b, cr);
+        const uint64_t qa = _mm512_cmpeq_epi16_mask(a, quote) | _mm512_cmpeq_epi16_mask(a, lf) |
+                            _mm512_cmpeq_epi16_mask(a, cr);
+        const uint64_t qbv = _mm512_cmpeq_epi16_mask(b, quote) | _mm512_cmpeq_epi16_mask(b, lf) |
+                             _mm512_cmpeq_epi16_mask(b, cr);
         // Units behind the line load as 0, which is never one of these characters.
         qb[word] = (qa & lowValid) | ((qbv & highValid) << 32);
         sp[word] = (_mm512_cmpeq_epi16_mask(a, sepUnit) & lowValid) |
@@ -114,7 +121,7 @@ __attribute__((target("avx512f,avx512bw"))) void BuildMasksAvx512(const char16_t
     }
 }
 #endif
-}
+} // namespace
 
 UnitMasks::BuildFunction UnitMasks::Build()
 {

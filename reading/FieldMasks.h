@@ -48,7 +48,7 @@ private:
     using BuildFunction = void (*)(const char16_t*, size_t, char16_t, uint64_t*, uint64_t*);
     static BuildFunction Build();
 
-    static constexpr size_t kLocalWords = 32;  // lines of up to 1,024 units need no allocation
+    static constexpr size_t kLocalWords = 32; // lines of up to 1,024 units need no allocation
     uint64_t local[2 * kLocalWords];
     std::vector<uint64_t> heap;
     uint64_t* quoteOrBreak;

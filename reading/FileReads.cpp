@@ -6,8 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 const char* const kNotRegular = "Not a regular file";
 }
 

@@ -1,18 +1,18 @@
 #include "LineIndex.h"
 
-#include "EncodingTable.h"
-#include "FileReads.h"
-#include "MemChunkBuffer.h"
-#include "SimdCap.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "EncodingTable.h"
+#include "FileReads.h"
+#include "MemChunkBuffer.h"
+#include "SimdCap.h"
 
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -29,8 +29,7 @@
 // that is the text's last unit as counted but without a checkpoint of its own: the end checkpoint
 // covers it.
 
-namespace
-{
+namespace {
 constexpr size_t kDefaultBulkRead = CSVQ_READING_SIZE(1024 * 1024, 64);
 constexpr uint16_t kUnitCR = 13;
 constexpr uint16_t kUnitLF = 10;
@@ -49,8 +48,12 @@ inline LineEndingKind LoneKind(uint16_t unit)
 class TextSource
 {
 public:
-    TextSource(int fd, uint64_t offset) : fd(fd), position(offset) {}
-    TextSource(const LMemChunkBuffer* buffer, uint64_t offset) : chunks(&buffer->GetChunks())
+    TextSource(int fd, uint64_t offset)
+        : fd(fd)
+        , position(offset)
+    {}
+    TextSource(const LMemChunkBuffer* buffer, uint64_t offset)
+        : chunks(&buffer->GetChunks())
     {
         // Find the chunk holding `offset`; the first span is the rest of that chunk.
         uint64_t chunkStart = 0;
@@ -84,8 +87,7 @@ public:
 
     // The next span of at most `wanted` bytes (file mode; memory spans are whole chunks).
     // Returns false on a read error; an empty span is the end of the text.
-    bool Next(uint8_t* scratch, size_t wanted, const uint8_t*& bytes, size_t& length,
-              std::string& error)
+    bool Next(uint8_t* scratch, size_t wanted, const uint8_t*& bytes, size_t& length, std::string& error)
     {
         if (chunks)
         {
@@ -136,18 +138,17 @@ private:
 class ScanState
 {
 public:
-    ScanState(TextScanContext& context, IndexList& list, uint32_t interval,
-              const IndexNode& start, const IndexNode* limit, bool stopOnKind)
-        : context(context),
-          list(list),
-          interval(interval == 0 ? 1 : interval),
-          nodeLine(start.line),
-          limitGiven(limit != nullptr),
-          limitActive(limit != nullptr && limit->line >= start.line),
-          limitLine(limit ? limit->line : 0),
-          stopOnKind(stopOnKind)
-    {
-    }
+    ScanState(TextScanContext& context, IndexList& list, uint32_t interval, const IndexNode& start,
+              const IndexNode* limit, bool stopOnKind)
+        : context(context)
+        , list(list)
+        , interval(interval == 0 ? 1 : interval)
+        , nodeLine(start.line)
+        , limitGiven(limit != nullptr)
+        , limitActive(limit != nullptr && limit->line >= start.line)
+        , limitLine(limit ? limit->line : 0)
+        , stopOnKind(stopOnKind)
+    {}
 
     void AddCheckpoint(uint64_t offset, bool atBreak)
     {
@@ -320,9 +321,8 @@ size_t SkipBlocksSse2(const uint8_t* p, size_t i, size_t n, uint64_t& count, uin
     return i;
 }
 
-__attribute__((target("avx2,popcnt"))) size_t SkipBlocksAvx2(const uint8_t* p, size_t i,
-                                                              size_t n, uint64_t& count,
-                                                              uint64_t room)
+__attribute__((target("avx2,popcnt"))) size_t SkipBlocksAvx2(const uint8_t* p, size_t i, size_t n,
+                                                             uint64_t& count, uint64_t room)
 {
     const __m256i cr = _mm256_set1_epi8(13);
     const __m256i lf = _mm256_set1_epi8(10);
@@ -331,10 +331,14 @@ __attribute__((target("avx2,popcnt"))) size_t SkipBlocksAvx2(const uint8_t* p, s
         __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
         __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32));
         BlockMasks masks;
-        masks.cr = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, cr))) |
-                   (static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, cr)))) << 32);
-        masks.lf = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, lf))) |
-                   (static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, lf)))) << 32);
+        masks.cr =
+            static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, cr))) |
+            (static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, cr))))
+             << 32);
+        masks.lf =
+            static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, lf))) |
+            (static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, lf))))
+             << 32);
         const uint64_t any = masks.cr | masks.lf;
         if (!any)
             continue;
@@ -342,7 +346,8 @@ __attribute__((target("avx2,popcnt"))) size_t SkipBlocksAvx2(const uint8_t* p, s
         if ((any >> 63) || (adjacent & (adjacent >> 1)))
             break;
         const uint64_t pairs = adjacent & (masks.cr ^ (masks.cr >> 1));
-        const uint64_t breaks = static_cast<uint64_t>(__builtin_popcountll(any) - __builtin_popcountll(pairs));
+        const uint64_t breaks =
+            static_cast<uint64_t>(__builtin_popcountll(any) - __builtin_popcountll(pairs));
         if (breaks > room)
             break;
         room -= breaks;
@@ -379,7 +384,9 @@ class BreakScanner
 {
 public:
     BreakScanner(ScanState& state, bool sixteenBit, bool littleEndian)
-        : state(state), sixteenBit(sixteenBit), littleEndian(littleEndian)
+        : state(state)
+        , sixteenBit(sixteenBit)
+        , littleEndian(littleEndian)
     {
         // A limit at the start line holds from the start: the limit is tested after each unit,
         // so the first unit (with the partner that pairs with it) is the only one handled.
@@ -407,7 +414,7 @@ public:
             ++state.count;
             if (firstUnitEndsScan)
             {
-                state.stopped = true;  // it was the first unit: the limit ends the scan here
+                state.stopped = true; // it was the first unit: the limit ends the scan here
                 return;
             }
             // A stray byte behind it (16-bit text of odd length) starts a line of its own, as it
@@ -415,7 +422,7 @@ public:
             if (hasCarry && state.SettleBefore(carryOffset))
                 return;
         }
-        state.stopped = false;  // a kind found only here does not stop the end
+        state.stopped = false; // a kind found only here does not stop the end
         state.Finish(textEnd);
     }
 
@@ -477,7 +484,7 @@ private:
         {
             size_t next;
             if ((p[0] == 13 || p[0] == 10) && !TakeBreak8(p, 0, n, base, next) && pending)
-                return;  // the text's next unit (or its end) settles it
+                return; // the text's next unit (or its end) settles it
             state.stopped = true;
             return;
         }
@@ -627,14 +634,13 @@ class PseudoLineScanner
 public:
     PseudoLineScanner(ScanState& state, bool sixteenBit, bool littleEndian, bool ignoreBreaks,
                       bool splitLongLines, uint64_t maxPseudoLine)
-        : state(state),
-          sixteenBit(sixteenBit),
-          littleEndian(littleEndian),
-          ignoreBreaks(ignoreBreaks),
-          splitLongLines(splitLongLines),
-          maxPseudoLine(maxPseudoLine)
-    {
-    }
+        : state(state)
+        , sixteenBit(sixteenBit)
+        , littleEndian(littleEndian)
+        , ignoreBreaks(ignoreBreaks)
+        , splitLongLines(splitLongLines)
+        , maxPseudoLine(maxPseudoLine)
+    {}
 
     // One block at text position blockPos; the walk begins at `from` (behind a mark).
     void Block(const uint8_t* b, size_t len, uint64_t blockPos, size_t from)
@@ -693,8 +699,8 @@ public:
                         pendingUnit = unit;
                     }
                 }
-                else if (state.context.lineEnding == LINE_ENDING_NONE &&
-                         (ignoreBreaks || splitLongLines) && n - measureStart > maxPseudoLine)
+                else if (state.context.lineEnding == LINE_ENDING_NONE && (ignoreBreaks || splitLongLines) &&
+                         n - measureStart > maxPseudoLine)
                 {
                     ++state.count;
                     measureStart = n;
@@ -716,8 +722,7 @@ public:
                     }
                 }
             }
-            if (state.stopOnKind && state.context.lineEnding != LINE_ENDING_NONE &&
-                !firstBreakPending)
+            if (state.stopOnKind && state.context.lineEnding != LINE_ENDING_NONE && !firstBreakPending)
                 state.stopped = true;
             if (state.limitActive && state.nodeLine >= state.limitLine)
                 state.stopped = true;
@@ -774,8 +779,7 @@ bool Scan(TextScanContext& context, TextSource& source, IndexList& list, bool sp
     source.SetEnd(context.textEnd);
     const size_t readSize = context.readSize > 0 ? static_cast<size_t>(context.readSize) : 1;
     const bool pseudoPath = ignoreBreaks || splitLongLines;
-    size_t bulk = context.bulkReadSize > 0 ? static_cast<size_t>(context.bulkReadSize)
-                                            : kDefaultBulkRead;
+    size_t bulk = context.bulkReadSize > 0 ? static_cast<size_t>(context.bulkReadSize) : kDefaultBulkRead;
     if (pseudoPath)
         bulk = readSize;
     // Memory spans are the chunks themselves; a small file is read in one read a little larger
@@ -822,8 +826,7 @@ bool Scan(TextScanContext& context, TextSource& source, IndexList& list, bool sp
         return false;
 
     if (start.byteOffset == 0 && context.encodingFlags == 0)
-        context.encodingFlags =
-            DetectTextEncoding(bytes, std::min<uint64_t>(length, readSize), 5);
+        context.encodingFlags = DetectTextEncoding(bytes, std::min<uint64_t>(length, readSize), 5);
     const int32_t flags = context.encodingFlags;
     const bool sixteenBit = (flags & TEXT_ENC_16BIT) != 0;
     const bool littleEndian = (flags & TEXT_ENC_LITTLE_ENDIAN) != 0;
@@ -833,7 +836,7 @@ bool Scan(TextScanContext& context, TextSource& source, IndexList& list, bool sp
     if (pseudoPath)
     {
         if (stopOnKind && ignoreBreaks)
-            return true;  // nothing but the flags can be learnt
+            return true; // nothing but the flags can be learnt
         PseudoLineScanner scanner(state, sixteenBit, littleEndian, ignoreBreaks, splitLongLines,
                                   context.maxPseudoLine);
         std::vector<uint8_t> carried;
@@ -901,9 +904,7 @@ bool Scan(TextScanContext& context, TextSource& source, IndexList& list, bool sp
         if (state.stopped)
             return true;
         uint64_t endPos = blockPos + length;
-        if (length == 0 || (!source.IsMemory() && length < (blockPos == start.byteOffset
-                                                                ? firstRead
-                                                                : bulk)))
+        if (length == 0 || (!source.IsMemory() && length < (blockPos == start.byteOffset ? firstRead : bulk)))
         {
             scanner.Finish(endPos);
             return true;
@@ -919,9 +920,9 @@ bool Scan(TextScanContext& context, TextSource& source, IndexList& list, bool sp
     }
 }
 
-bool ScanPath(TextScanContext& context, const char* path, const LMemChunkBuffer* buffer,
-              IndexList& list, bool splitLongLines, uint32_t interval, bool ignoreBreaks,
-              const IndexNode& start, const IndexNode* limit, bool stopOnKind)
+bool ScanPath(TextScanContext& context, const char* path, const LMemChunkBuffer* buffer, IndexList& list,
+              bool splitLongLines, uint32_t interval, bool ignoreBreaks, const IndexNode& start,
+              const IndexNode* limit, bool stopOnKind)
 {
     list.clear();
     if (path)
@@ -930,8 +931,8 @@ bool ScanPath(TextScanContext& context, const char* path, const LMemChunkBuffer*
         if (fd < 0)
             return false;
         TextSource source(fd, start.byteOffset);
-        bool ok = Scan(context, source, list, splitLongLines, interval, ignoreBreaks, start,
-                       limit, stopOnKind);
+        bool ok =
+            Scan(context, source, list, splitLongLines, interval, ignoreBreaks, start, limit, stopOnKind);
         close(fd);
         return ok;
     }
@@ -943,10 +944,9 @@ bool ScanPath(TextScanContext& context, const char* path, const LMemChunkBuffer*
         return true;
     }
     TextSource source(buffer, start.byteOffset);
-    return Scan(context, source, list, splitLongLines, interval, ignoreBreaks, start, limit,
-                stopOnKind);
+    return Scan(context, source, list, splitLongLines, interval, ignoreBreaks, start, limit, stopOnKind);
 }
-}
+} // namespace
 
 uint8_t* TextScanBlock::Get(size_t size)
 {
@@ -967,8 +967,7 @@ bool BuildLineIndex(TextScanContext& context, const char* path, const LMemChunkB
                     IndexList& list, bool splitLongLines, uint32_t interval, bool ignoreBreaks,
                     const IndexNode& start, const IndexNode* limit)
 {
-    return ScanPath(context, path, buffer, list, splitLongLines, interval, ignoreBreaks, start,
-                    limit, false);
+    return ScanPath(context, path, buffer, list, splitLongLines, interval, ignoreBreaks, start, limit, false);
 }
 
 bool BuildLineIndexFromFd(TextScanContext& context, int fd, IndexList& list, bool splitLongLines,
@@ -976,8 +975,7 @@ bool BuildLineIndexFromFd(TextScanContext& context, int fd, IndexList& list, boo
                           const IndexNode* limit)
 {
     TextSource source(fd, start.byteOffset);
-    return Scan(context, source, list, splitLongLines, interval, ignoreBreaks, start, limit,
-                false);
+    return Scan(context, source, list, splitLongLines, interval, ignoreBreaks, start, limit, false);
 }
 
 bool PreScanText(TextScanContext& context, const char* path, const LMemChunkBuffer* buffer,
@@ -985,6 +983,6 @@ bool PreScanText(TextScanContext& context, const char* path, const LMemChunkBuff
 {
     IndexList list;
     IndexNode start;
-    return ScanPath(context, path, buffer, list, splitLongLines, UINT32_MAX, ignoreBreaks, start,
-                    nullptr, true);
+    return ScanPath(context, path, buffer, list, splitLongLines, UINT32_MAX, ignoreBreaks, start, nullptr,
+                    true);
 }

@@ -3,14 +3,14 @@
 // re-scanning only between two checkpoints.
 #pragma once
 
-#include "ReadingSizes.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "ReadingSizes.h"
 
 class LMemChunkBuffer;
 
@@ -19,9 +19,10 @@ struct IndexNode
 {
     IndexNode() = default;
     IndexNode(uint64_t lineNumber, uint64_t offset, bool atBreak)
-        : line(lineNumber), byteOffset(offset), atLineBreak(atBreak)
-    {
-    }
+        : line(lineNumber)
+        , byteOffset(offset)
+        , atLineBreak(atBreak)
+    {}
 
     // Sets line, offset and break flag; charStart becomes 0.
     void Set(uint64_t lineNumber, uint64_t offset, bool atBreak)
@@ -35,10 +36,10 @@ struct IndexNode
 
     bool operator==(const IndexNode& other) const = default;
 
-    uint64_t line = 0;        // number of the line starting here, from 0
-    uint64_t byteOffset = 0;  // first byte of that line in the text
-    bool atLineBreak = true;  // false for pseudo-line cuts and for the end checkpoint
-    int64_t charStart = 0;    // 0 from the scanner; kept by the JSON input stream
+    uint64_t line = 0;       // number of the line starting here, from 0
+    uint64_t byteOffset = 0; // first byte of that line in the text
+    bool atLineBreak = true; // false for pseudo-line cuts and for the end checkpoint
+    int64_t charStart = 0;   // 0 from the scanner; kept by the JSON input stream
 };
 
 // A checkpoint list in text order.
@@ -46,10 +47,10 @@ using IndexList = std::vector<IndexNode>;
 
 enum LineEndingKind : int32_t
 {
-    LINE_ENDING_LF = 0,    // the first break is a lone LF
-    LINE_ENDING_CR = 1,    // a lone CR
-    LINE_ENDING_PAIR = 2,  // CR LF or LF CR
-    LINE_ENDING_NONE = 3,  // no break seen yet
+    LINE_ENDING_LF = 0,   // the first break is a lone LF
+    LINE_ENDING_CR = 1,   // a lone CR
+    LINE_ENDING_PAIR = 2, // CR LF or LF CR
+    LINE_ENDING_NONE = 3, // no break seen yet
 };
 
 // Told the byte count of every block the scan reads.
@@ -82,19 +83,19 @@ private:
 // The scan's working state, built by the caller for each scan.
 struct TextScanContext
 {
-    std::string error;                        // out: why the file could not be opened or read
-    int32_t readSize = kTextScanReadSize;     // bytes per logical read: the first read decides
-                                              // the encoding, pseudo-line measures restart per read
-    int32_t bulkReadSize = 0;                 // bytes per physical read of the line-break scan;
-                                              // 0 = a large default (tests set small values)
-    int32_t encodingFlags = 0;                // TEXT_ENC_*; 0 on entry: detected by the scan
-    int64_t lineCount = 0;                    // out: breaks + 1, only by a scan without limit
-    LineEndingKind lineEnding = LINE_ENDING_NONE;  // in and out: kind of the first break
+    std::string error;                            // out: why the file could not be opened or read
+    int32_t readSize = kTextScanReadSize;         // bytes per logical read: the first read decides
+                                                  // the encoding, pseudo-line measures restart per read
+    int32_t bulkReadSize = 0;                     // bytes per physical read of the line-break scan;
+                                                  // 0 = a large default (tests set small values)
+    int32_t encodingFlags = 0;                    // TEXT_ENC_*; 0 on entry: detected by the scan
+    int64_t lineCount = 0;                        // out: breaks + 1, only by a scan without limit
+    LineEndingKind lineEnding = LINE_ENDING_NONE; // in and out: kind of the first break
     uint64_t maxPseudoLine = kTextScanMaxPseudoLine;
     TextScanProgress* progress = nullptr;
-    TextScanBlock* readBlock = nullptr;       // the block to read into; null: one for this scan
-    bool readError = false;                   // out: the scan ended early on a read error
-    uint64_t textEnd = UINT64_MAX;            // in: a file's text ends here, whatever follows
+    TextScanBlock* readBlock = nullptr; // the block to read into; null: one for this scan
+    bool readError = false;             // out: the scan ended early on a read error
+    uint64_t textEnd = UINT64_MAX;      // in: a file's text ends here, whatever follows
 };
 
 // Scans the text from `start` and fills `list` (emptied first) with the first checkpoint, one

@@ -1,7 +1,7 @@
 #include "LineSplitter.h"
 
-size_t ParseInPlace(RecordFields& out, size_t base, bool& inQuotes, bool continueLast, bool joinWithoutNewline,
-                    char16_t separator, bool cutQuotes)
+size_t ParseInPlace(RecordFields& out, size_t base, bool& inQuotes, bool continueLast,
+                    bool joinWithoutNewline, char16_t separator, bool cutQuotes)
 {
     RecordText& text = out.text;
     const size_t n = text.size() - base;

@@ -2,23 +2,26 @@
 // the end of the record's one buffer.
 #pragma once
 
-#include "CSVReader.h"
-#include "FieldMasks.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "CSVReader.h"
+#include "FieldMasks.h"
+
 // The fields of the record being read, in its one buffer: the field being parsed is always the
 // last one, its text the buffer's tail; its end is written when it is closed.
 struct RecordFields
 {
-    RecordFields(RecordText& text, std::vector<uint32_t>& ends) : text(text), ends(ends) {}
+    RecordFields(RecordText& text, std::vector<uint32_t>& ends)
+        : text(text)
+        , ends(ends)
+    {}
 
     RecordText& text;
     std::vector<uint32_t>& ends;
-    bool quoteOpened = false;  // a quote opened in the line parsed last
+    bool quoteOpened = false; // a quote opened in the line parsed last
 
     static constexpr uint32_t kQuotedBit = 0x80000000u;
     static constexpr uint32_t kEndMask = 0x7FFFFFFFu;
@@ -95,5 +98,5 @@ inline size_t CutFieldQuotes(char16_t* d, size_t begin, size_t end)
 // With `cutQuotes`, each field the line ends (at a separator, or at the line's end outside quotes)
 // has the quotation marks at its ends cut (CutFieldQuotes); a field still open in quotes at the
 // end of the line is left whole. Returns the number of characters added (counted before any cut).
-size_t ParseInPlace(RecordFields& out, size_t base, bool& inQuotes, bool continueLast, bool joinWithoutNewline,
-                    char16_t separator, bool cutQuotes);
+size_t ParseInPlace(RecordFields& out, size_t base, bool& inQuotes, bool continueLast,
+                    bool joinWithoutNewline, char16_t separator, bool cutQuotes);

@@ -1,15 +1,14 @@
 #include "MemChunkBuffer.h"
 
-#include "ReadingSizes.h"
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <thread>
 
-namespace
-{
+#include "ReadingSizes.h"
+
+namespace {
 constexpr size_t kFreeOnThreadAbove = 2000;
 
 void FreeChunks(std::vector<LMemChunk*>& chunks)
@@ -26,7 +25,7 @@ void FreeChunkVectorThreadProc(std::vector<LMemChunk*>* chunks)
     FreeChunks(*chunks);
     delete chunks;
 }
-}
+} // namespace
 
 LMemChunk::LMemChunk(uint32_t size)
 {
@@ -74,9 +73,9 @@ LMemChunk* LMemChunk::Clone() const
     return copy;
 }
 
-LMemChunkBuffer::LMemChunkBuffer() : chunkSize(CSVQ_READING_SIZE(8192, 128))
-{
-}
+LMemChunkBuffer::LMemChunkBuffer()
+    : chunkSize(CSVQ_READING_SIZE(8192, 128))
+{}
 
 LMemChunkBuffer::~LMemChunkBuffer()
 {

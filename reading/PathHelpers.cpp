@@ -1,17 +1,16 @@
 #include "PathHelpers.h"
-#include "TextConvert.h"
-
-#include <unicode/ustring.h>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 
-namespace
-{
+#include <unicode/ustring.h>
+
+#include "TextConvert.h"
+
+namespace {
 // Lower case by the root locale's full case mapping.
 std::u16string ToLower(const std::u16string& text)
 {
@@ -25,7 +24,8 @@ std::u16string ToLower(const std::u16string& text)
     {
         lower.assign(static_cast<size_t>(length), u'\0');
         status = U_ZERO_ERROR;
-        length = u_strToLower(lower.data(), length, text.data(), static_cast<int32_t>(text.size()), "", &status);
+        length =
+            u_strToLower(lower.data(), length, text.data(), static_cast<int32_t>(text.size()), "", &status);
     }
     if (U_FAILURE(status))
         return text;
@@ -45,13 +45,13 @@ std::u16string Widen(const char* ascii)
         text.push_back(static_cast<char16_t>(*ascii));
     return text;
 }
-}
+} // namespace
 
 bool IsUrlPath(const std::u16string& path)
 {
-    static const std::u16string_view schemes[] = {u"http:", u"https:", u"ftp:", u"ftps:", u"sftp:", u"file:",
-                                                  u"mailto:", u"news:", u"nntp:", u"telnet:", u"gopher:",
-                                                  u"ldap:", u"smb:", u"about:"};
+    static const std::u16string_view schemes[] = {u"http:",   u"https:",  u"ftp:",  u"ftps:", u"sftp:",
+                                                  u"file:",   u"mailto:", u"news:", u"nntp:", u"telnet:",
+                                                  u"gopher:", u"ldap:",   u"smb:",  u"about:"};
     const std::u16string head = ToLower(path.substr(0, 8));
     for (std::u16string_view scheme : schemes)
     {
@@ -69,7 +69,8 @@ bool IsRelativePath(const char16_t* path)
     if (lower[0] == u'/')
         return false;
     // A scheme alone, with nothing behind it, names no URL.
-    if ((lower.size() > 5 && StartsWith(lower, u"http:")) || (lower.size() > 6 && StartsWith(lower, u"https:")) ||
+    if ((lower.size() > 5 && StartsWith(lower, u"http:")) ||
+        (lower.size() > 6 && StartsWith(lower, u"https:")) ||
         (lower.size() > 4 && StartsWith(lower, u"ftp:")))
         return false;
     return true;

@@ -1,31 +1,30 @@
 #include "RecordScanner.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <mutex>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "CodePageDecoder.h"
 #include "EncodingTable.h"
 #include "FileReads.h"
 #include "SimdCap.h"
 
-#include <algorithm>
-#include <map>
-#include <mutex>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #if defined(__SSE2__)
 #include <immintrin.h>
 #endif
 
-namespace
-{
+namespace {
 constexpr uint8_t kQuote = '"';
 constexpr uint8_t kCR = 13;
 constexpr uint8_t kLF = 10;
 constexpr uint64_t kNone = UINT64_MAX;
-constexpr size_t kReadSize = CSVQ_READING_SIZE(256u << 10, 64);  // stays in the second-level cache
+constexpr size_t kReadSize = CSVQ_READING_SIZE(256u << 10, 64); // stays in the second-level cache
 constexpr size_t kPadding = 128;
 constexpr int64_t kCheckpointLines = kCheckpointInterval;
 
@@ -78,16 +77,19 @@ __attribute__((target("avx2"))) void EventMasksAvx2(const uint8_t* p, size_t blo
     {
         const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
         const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
-        const __m256i ma = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(a, cr), _mm256_cmpeq_epi8(a, lf)),
-                                           _mm256_or_si256(_mm256_cmpeq_epi8(a, quote), _mm256_cmpeq_epi8(a, zero)));
-        const __m256i mb = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(b, cr), _mm256_cmpeq_epi8(b, lf)),
-                                           _mm256_or_si256(_mm256_cmpeq_epi8(b, quote), _mm256_cmpeq_epi8(b, zero)));
+        const __m256i ma =
+            _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(a, cr), _mm256_cmpeq_epi8(a, lf)),
+                            _mm256_or_si256(_mm256_cmpeq_epi8(a, quote), _mm256_cmpeq_epi8(a, zero)));
+        const __m256i mb =
+            _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(b, cr), _mm256_cmpeq_epi8(b, lf)),
+                            _mm256_or_si256(_mm256_cmpeq_epi8(b, quote), _mm256_cmpeq_epi8(b, zero)));
         masks[k] = static_cast<uint32_t>(_mm256_movemask_epi8(ma)) |
                    (static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(mb))) << 32);
     }
 }
 
-__attribute__((target("avx512f,avx512bw"))) void EventMasksAvx512(const uint8_t* p, size_t blocks, uint64_t* masks)
+__attribute__((target("avx512f,avx512bw"))) void EventMasksAvx512(const uint8_t* p, size_t blocks,
+                                                                  uint64_t* masks)
 {
     const __m512i cr = _mm512_set1_epi8(static_cast<char>(kCR));
     const __m512i lf = _mm512_set1_epi8(static_cast<char>(kLF));
@@ -141,7 +143,7 @@ struct FdCloser
         fd = -1;
     }
 };
-}
+} // namespace
 
 bool FastPathsEnabledByDefault()
 {
@@ -169,7 +171,7 @@ bool LRecordScanner::Supports(int32_t encodingFlags, int32_t codePage, char16_t 
     if (encodingFlags & TEXT_ENC_16BIT)
         return codePage == 1200;
     if (codePage == 65001)
-        return true;  // every byte of these five is the character, and no other byte gives one
+        return true; // every byte of these five is the character, and no other byte gives one
     char16_t table[256];
     if (GetSingleByteTable(codePage, table))
     {
@@ -307,8 +309,9 @@ bool LRecordScanner::Locate(const RecordScanSetup& setup, int64_t line, uint64_t
     {
         const IndexList& index = *setup.index;
         // The last checkpoint at or before the line that starts a line (not the end checkpoint).
-        auto after = std::upper_bound(index.begin(), index.end() - 1, static_cast<uint64_t>(line),
-                                      [](uint64_t value, const IndexNode& node) { return value < node.line; });
+        auto after =
+            std::upper_bound(index.begin(), index.end() - 1, static_cast<uint64_t>(line),
+                             [](uint64_t value, const IndexNode& node) { return value < node.line; });
         if (after == index.begin())
             return false;
         const IndexNode& node = *(after - 1);
@@ -371,8 +374,8 @@ bool LRecordScanner::Locate(const RecordScanSetup& setup, int64_t line, uint64_t
 #if defined(__x86_64__) && defined(__GNUC__)
 // The places 0 .. last of s, 64 at a time while 64 fit: true with the first match, or false with
 // `next` the first place not looked at.
-static __attribute__((target("avx512f,avx512bw"))) bool FindPatternAvx512(const BytePattern& pattern, const uint8_t* s,
-                                                                   size_t last, size_t& next, size_t& match)
+static __attribute__((target("avx512f,avx512bw"))) bool
+FindPatternAvx512(const BytePattern& pattern, const uint8_t* s, size_t last, size_t& next, size_t& match)
 {
     const size_t size = pattern.bytes.size();
     const __m512i a0 = _mm512_set1_epi8(static_cast<char>(pattern.bytes[0][0]));
@@ -408,7 +411,7 @@ uint64_t LRecordScanner::FindPattern(const BytePattern& pattern, uint64_t from, 
     if (to < from || to - from < size)
         return kNone;
     const uint8_t* s = buffer.data() + (from - base);
-    const size_t last = static_cast<size_t>(to - from) - size;  // the last place a match can start
+    const size_t last = static_cast<size_t>(to - from) - size; // the last place a match can start
     size_t i = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
     static const bool wide = SimdUse(SimdKernel::Avx512Bw);
@@ -500,7 +503,7 @@ ScanStop LRecordScanner::Scan(const RecordScanSetup& setup, int64_t& line, int64
     int64_t current = line;
     uint64_t lineStart = offset;
     bool inQuotes = false;
-    bool afterNul = false;  // the line's text ended at a NUL: the rest of it up to the break is no text
+    bool afterNul = false; // the line's text ended at a NUL: the rest of it up to the break is no text
     uint64_t pos = offset;
     // Double-byte pages: a position known to start a character of the current line.
     uint64_t charStart = offset;
@@ -523,7 +526,8 @@ ScanStop LRecordScanner::Scan(const RecordScanSetup& setup, int64_t& line, int64
     {
         if (pos >= textEnd)
             return stop(ScanStop::Deferred);
-        if (pos < base || pos + unit > base + length || (pos + 2 * unit > base + length && base + length < textEnd))
+        if (pos < base || pos + unit > base + length ||
+            (pos + 2 * unit > base + length && base + length < textEnd))
         {
             if (!Load(pos, std::min(recordStart, pos >= unit ? pos - unit : 0), textEnd))
                 return stop(ScanStop::Deferred);
@@ -544,7 +548,8 @@ ScanStop LRecordScanner::Scan(const RecordScanSetup& setup, int64_t& line, int64
             const uint8_t* b = loaded + (at - loadedBase);
             if (!wideUnits)
                 return b[0];
-            return swappedUnits ? static_cast<uint16_t>((b[0] << 8) | b[1]) : static_cast<uint16_t>(b[0] | (b[1] << 8));
+            return swappedUnits ? static_cast<uint16_t>((b[0] << 8) | b[1])
+                                : static_cast<uint16_t>(b[0] | (b[1] << 8));
         };
         while (pos < procEnd)
         {
@@ -582,8 +587,9 @@ ScanStop LRecordScanner::Scan(const RecordScanSetup& setup, int64_t& line, int64
                     {
                         if (pattern)
                         {
-                            const bool known = candidateFrom != kNone && candidateFrom <= recordStart &&
-                                               (candidate != kNone ? candidate >= recordStart : candidateTo >= next);
+                            const bool known =
+                                candidateFrom != kNone && candidateFrom <= recordStart &&
+                                (candidate != kNone ? candidate >= recordStart : candidateTo >= next);
                             if (!known)
                             {
                                 candidateFrom = recordStart;
@@ -660,11 +666,12 @@ ScanStop LRecordScanner::Scan(const RecordScanSetup& setup, int64_t& line, int64
                         {
                             if (following == kQuote)
                             {
-                                pos = p + 2 * unit;  // an escaped quotation mark
+                                pos = p + 2 * unit; // an escaped quotation mark
                             }
                             else
                             {
-                                if (following == separator || following == kCR || following == kLF || following == 0)
+                                if (following == separator || following == kCR || following == kLF ||
+                                    following == 0)
                                     inQuotes = false;
                                 pos = p + unit;
                             }

@@ -6,13 +6,13 @@
 // may reach the length cap of an open quote, a file that is not what its index says.
 #pragma once
 
-#include "LineIndex.h"
-
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "LineIndex.h"
 
 // A byte sequence that a text must hold for a search to find anything in it: for each position
 // one or two byte values. Searching the raw bytes for it never misses a hit of the search; it
@@ -44,10 +44,10 @@ public:
 
 enum class ScanStop
 {
-    Done,         // all the records asked for were passed
-    Deferred,     // the next record must be read by the record reader
-    MaybeHit,     // the next record's bytes hold the pattern
-    Unavailable,  // this file, encoding or separator cannot be scanned at all
+    Done,        // all the records asked for were passed
+    Deferred,    // the next record must be read by the record reader
+    MaybeHit,    // the next record's bytes hold the pattern
+    Unavailable, // this file, encoding or separator cannot be scanned at all
 };
 
 // What the scanner needs of the reader: the file, its index and how its text is read.
@@ -103,17 +103,18 @@ private:
         const uint8_t* b = buffer.data() + (at - base);
         if (unitSize == 1)
             return b[0];
-        return bigEndian ? static_cast<uint16_t>((b[0] << 8) | b[1]) : static_cast<uint16_t>(b[0] | (b[1] << 8));
+        return bigEndian ? static_cast<uint16_t>((b[0] << 8) | b[1])
+                         : static_cast<uint16_t>(b[0] | (b[1] << 8));
     }
 
     int fd = -1;
     // The file the kept bytes came from: device, inode, size, modification time.
     uint64_t identity[5] = {};
-    std::vector<uint8_t> buffer;  // bytes [base, base + length), then zero padding
-    std::vector<uint64_t> masks;  // where the buffer's blocks of 64 hold CR, LF, '"' or NUL
+    std::vector<uint8_t> buffer; // bytes [base, base + length), then zero padding
+    std::vector<uint64_t> masks; // where the buffer's blocks of 64 hold CR, LF, '"' or NUL
     uint64_t base = 0;
     size_t length = 0;
-    unsigned unitSize = 1;  // 2 for 16-bit text
+    unsigned unitSize = 1; // 2 for 16-bit text
     bool bigEndian = false;
     bool leadBytes[256] = {};
     bool haveKnown = false;

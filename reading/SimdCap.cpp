@@ -4,8 +4,7 @@
 #include <cstdlib>
 #include <strings.h>
 
-namespace
-{
+namespace {
 struct NamedLevel
 {
     const char* name;
@@ -30,7 +29,7 @@ SimdLevel ReadCap()
     std::fprintf(stderr, "CSVQ_SIMD=%s is not one of avx512, avx2, sse2, scalar; it is ignored\n", text);
     return SimdLevel::Avx512;
 }
-}
+} // namespace
 
 SimdLevel SimdCap()
 {
@@ -63,8 +62,7 @@ const char* SimdLevelName(SimdLevel level)
     return "avx512";
 }
 
-namespace
-{
+namespace {
 struct KernelSupport
 {
     bool sse2 = false;
@@ -79,14 +77,16 @@ KernelSupport AskProcessor()
 #if defined(__x86_64__) && defined(__GNUC__)
     __builtin_cpu_init();
     support.sse2 = SimdAllows(SimdLevel::Sse2);
-    support.avx2 = SimdAllows(SimdLevel::Avx2) && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+    support.avx2 =
+        SimdAllows(SimdLevel::Avx2) && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
     support.avx512Bw = SimdAllows(SimdLevel::Avx512) && __builtin_cpu_supports("avx512f") &&
                        __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("bmi2");
-    support.avx512Utf8 = support.avx512Bw && __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi2");
+    support.avx512Utf8 =
+        support.avx512Bw && __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi2");
 #endif
     return support;
 }
-}
+} // namespace
 
 bool SimdUse(SimdKernel kernel)
 {

@@ -37,10 +37,10 @@ const char* SimdLevelName(SimdLevel level);
 // The instruction sets a vector path needs. Each kernel is used only when SimdUse() says so.
 enum class SimdKernel
 {
-    Sse2,        // SSE2 (every x86-64 processor)
-    Avx2,        // AVX2 and POPCNT
-    Avx512Bw,    // AVX-512 F and BW, with BMI2
-    Avx512Utf8,  // AVX-512 F, BW, VL and VBMI2, with BMI2 (the UTF-8 decoder's compress)
+    Sse2,       // SSE2 (every x86-64 processor)
+    Avx2,       // AVX2 and POPCNT
+    Avx512Bw,   // AVX-512 F and BW, with BMI2
+    Avx512Utf8, // AVX-512 F, BW, VL and VBMI2, with BMI2 (the UTF-8 decoder's compress)
 };
 
 // Whether the kernel may run here: the processor has its instructions and the ceiling allows

@@ -1,10 +1,5 @@
 #include "TextFileReader.h"
 
-#include "CodePageDecoder.h"
-#include "EncodingTable.h"
-#include "FileReads.h"
-#include "MemChunkBuffer.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -16,8 +11,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace
-{
+#include "CodePageDecoder.h"
+#include "EncodingTable.h"
+#include "FileReads.h"
+#include "MemChunkBuffer.h"
+
+namespace {
 constexpr int32_t kUtf16CodePage = 1200;
 // Bytes of consecutive lines fetched by one read; never below the longest line.
 constexpr size_t kSpanBufferSize = CSVQ_READING_SIZE(4u << 20, 160);
@@ -60,8 +59,7 @@ void DecodeUtf16Units(const uint8_t* bytes, size_t length, bool bigEndian, std::
 }
 
 // Decodes with a code page's decoder and cuts at the first NUL. False: no decoder.
-bool DecodeWithCodePage(int32_t codePage, const uint8_t* bytes, size_t length,
-                        std::u16string& text)
+bool DecodeWithCodePage(int32_t codePage, const uint8_t* bytes, size_t length, std::u16string& text)
 {
     if (codePage == 65001)
     {
@@ -90,16 +88,16 @@ std::string MakeGuidText()
         std::memcpy(bytes + i, &value, 4);
     }
     char text[40];
-    std::snprintf(text, sizeof(text),
-                  "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X",
-                  bytes[0], bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7],
-                  bytes[8], bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14],
-                  bytes[15]);
+    std::snprintf(text, sizeof(text), "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X",
+                  bytes[0], bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8],
+                  bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
     return text;
 }
-}
+} // namespace
 
-LTextFileReader::LTextFileReader() : buffer(std::make_unique<LMemChunkBuffer>()) {}
+LTextFileReader::LTextFileReader()
+    : buffer(std::make_unique<LMemChunkBuffer>())
+{}
 
 LTextFileReader::~LTextFileReader() = default;
 
@@ -123,8 +121,7 @@ bool LTextFileReader::Open(const char* path, LMemChunkBuffer& source, TextScanPr
     TextScanContext context;
     context.progress = progress;
     lastError.clear();
-    if (!PreScanText(context, path, path ? nullptr : buffer.get(), splitLongLines,
-                     ignoreLineBreaks))
+    if (!PreScanText(context, path, path ? nullptr : buffer.get(), splitLongLines, ignoreLineBreaks))
         lastError = context.error;
     encodingFlags = context.encodingFlags;
     lineEnding = context.lineEnding;
@@ -197,15 +194,15 @@ int64_t LTextFileReader::GetLineCount()
 }
 
 bool LTextFileReader::ReadLines(uint64_t first, uint64_t last, std::vector<LineEntry>& out,
-                                ReadLinesStatus& status, TextScanProgress* progress,
-                                uint64_t maxBytes)
+                                ReadLinesStatus& status, TextScanProgress* progress, uint64_t maxBytes)
 {
     struct Decoder : LineVisitor
     {
         Decoder(std::vector<LineEntry>& lines, int32_t page, bool swap)
-            : lines(lines), codePage(page), bigEndian(swap)
-        {
-        }
+            : lines(lines)
+            , codePage(page)
+            , bigEndian(swap)
+        {}
         void Visit(const uint8_t* bytes, size_t length, const IndexNode& node) override
         {
             if (produced == lines.size())
@@ -224,8 +221,7 @@ bool LTextFileReader::ReadLines(uint64_t first, uint64_t last, std::vector<LineE
         const bool bigEndian;
         size_t produced = 0;
     };
-    const bool bigEndian =
-        (encodingFlags & TEXT_ENC_16BIT) && !(encodingFlags & TEXT_ENC_LITTLE_ENDIAN);
+    const bool bigEndian = (encodingFlags & TEXT_ENC_16BIT) && !(encodingFlags & TEXT_ENC_LITTLE_ENDIAN);
     // `out` stays untouched unless lines are delivered; its strings are reused.
     Decoder decoder(out, codePage, bigEndian);
     bool ok = WalkLines(first, last, status, progress, maxBytes, true, decoder);
@@ -235,15 +231,14 @@ bool LTextFileReader::ReadLines(uint64_t first, uint64_t last, std::vector<LineE
 }
 
 bool LTextFileReader::ReadLineBytes(uint64_t first, uint64_t last, std::vector<uint8_t>& bytes,
-                                    std::vector<LineBytes>& out, ReadLinesStatus& status,
-                                    uint64_t maxBytes)
+                                    std::vector<LineBytes>& out, ReadLinesStatus& status, uint64_t maxBytes)
 {
     struct Collector : LineVisitor
     {
         Collector(std::vector<uint8_t>& store, std::vector<LineBytes>& lines)
-            : store(store), lines(lines)
-        {
-        }
+            : store(store)
+            , lines(lines)
+        {}
         void Visit(const uint8_t* data, size_t length, const IndexNode& node) override
         {
             const void* zero = std::memchr(data, 0, length);
@@ -304,12 +299,12 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
     // The re-scan runs from the last checkpoint before `first` to the first one after `last`.
     auto byLine = [](const IndexNode& node, uint64_t line) { return node.line < line; };
     auto lineBefore = [](uint64_t line, const IndexNode& node) { return line < node.line; };
-    size_t limitPos = static_cast<size_t>(
-        std::upper_bound(index.begin(), index.end(), last, lineBefore) - index.begin());
+    size_t limitPos =
+        static_cast<size_t>(std::upper_bound(index.begin(), index.end(), last, lineBefore) - index.begin());
     if (limitPos == index.size())
         limitPos = index.size() - 1;
-    size_t startPos = static_cast<size_t>(
-        std::lower_bound(index.begin(), index.end(), first, byLine) - index.begin());
+    size_t startPos =
+        static_cast<size_t>(std::lower_bound(index.begin(), index.end(), first, byLine) - index.begin());
     startPos = (startPos >= 2 && startPos - 1 <= limitPos) ? startPos - 1 : 0;
     const IndexNode start = index[startPos];
     IndexNode limit = index[limitPos];
@@ -353,8 +348,8 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
         // while the file is open) are neither scanned nor read until the index is built again.
         textEnd = std::min(textEnd, index.back().byteOffset);
         context.textEnd = index.back().byteOffset;
-        scanned = BuildLineIndexFromFd(context, fd, scratchList, splitLongLines, 1,
-                                       ignoreLineBreaks, start, &limit);
+        scanned = BuildLineIndexFromFd(context, fd, scratchList, splitLongLines, 1, ignoreLineBreaks, start,
+                                       &limit);
     }
     else
     {
@@ -371,8 +366,7 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
     }
 
     size_t from = static_cast<size_t>(
-        std::lower_bound(scratchList.begin(), scratchList.end(), first, byLine) -
-        scratchList.begin());
+        std::lower_bound(scratchList.begin(), scratchList.end(), first, byLine) - scratchList.begin());
     if (from == scratchList.size())
     {
         if (fd >= 0)
@@ -389,9 +383,8 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
     status = READLINES_OK;
     if (!lineBuffer)
         lineBuffer.reset(new uint8_t[kSpanBufferSize]);
-    const uint64_t spanEnd = to < scratchList.size()
-                                 ? scratchList[to].byteOffset
-                                 : scratchList[to - 1].byteOffset + kMaxLineBytes;
+    const uint64_t spanEnd =
+        to < scratchList.size() ? scratchList[to].byteOffset : scratchList[to - 1].byteOffset + kMaxLineBytes;
     // The bytes of [windowStart, windowStart + windowLength) are in lineBuffer; windowAtEnd
     // tells that nothing follows them in the text.
     uint64_t windowStart = 0;
@@ -411,9 +404,8 @@ bool LTextFileReader::WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& 
             endedByShrink = true;
             break;
         }
-        uint64_t length = i + 1 < scratchList.size()
-                              ? scratchList[i + 1].byteOffset - node.byteOffset
-                              : kMaxLineBytes;
+        uint64_t length =
+            i + 1 < scratchList.size() ? scratchList[i + 1].byteOffset - node.byteOffset : kMaxLineBytes;
         if (length + 2 > kLineBufferSize)
         {
             // Delivered cut; reading goes on with the next line.
@@ -492,8 +484,8 @@ bool LTextFileReader::FindCheckpoint(uint64_t line, IndexPosition& pos, IndexPos
                                      bool& isLast) const
 {
     auto byLine = [](const IndexNode& node, uint64_t value) { return node.line < value; };
-    size_t found = static_cast<size_t>(
-        std::lower_bound(index.begin(), index.end(), line, byLine) - index.begin());
+    size_t found =
+        static_cast<size_t>(std::lower_bound(index.begin(), index.end(), line, byLine) - index.begin());
     if (found == index.size())
     {
         pos = index.size();
@@ -580,8 +572,7 @@ bool LTextFileReader::ReadBlock(IndexPosition pos, std::vector<LineEntry>& out)
     bool ok = true;
     if (codePage == kUtf16CodePage)
     {
-        const bool bigEndian =
-            (encodingFlags & TEXT_ENC_16BIT) && !(encodingFlags & TEXT_ENC_LITTLE_ENDIAN);
+        const bool bigEndian = (encodingFlags & TEXT_ENC_16BIT) && !(encodingFlags & TEXT_ENC_LITTLE_ENDIAN);
         DecodeUtf16Units(data, static_cast<size_t>(length), bigEndian, entry.text);
     }
     else if (!DecodeWithCodePage(codePage, data, static_cast<size_t>(length), entry.text))

@@ -2,13 +2,13 @@
 // index (a checkpoint every 5,000 lines), decoding each line to UTF-16.
 #pragma once
 
-#include "LineIndex.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "LineIndex.h"
 
 class LMemChunkBuffer;
 
@@ -22,17 +22,17 @@ struct LineEntry
 enum ReadLinesStatus : int32_t
 {
     READLINES_OK = 0,
-    READLINES_NO_INDEX = 1,       // the index is still empty after an attempt to build it
-    READLINES_BAD_RANGE = 2,      // last < first, or no line at or after first
-    READLINES_LINE_TOO_LONG = 3,  // a line was longer than the limit and was delivered cut
-    READLINES_READ_ERROR = 4,     // the file could not be opened or read again, it shrank since it
-                                  // was indexed, or the code page has no decoder
+    READLINES_NO_INDEX = 1,      // the index is still empty after an attempt to build it
+    READLINES_BAD_RANGE = 2,     // last < first, or no line at or after first
+    READLINES_LINE_TOO_LONG = 3, // a line was longer than the limit and was delivered cut
+    READLINES_READ_ERROR = 4,    // the file could not be opened or read again, it shrank since it
+                                 // was indexed, or the code page has no decoder
 };
 
 // A line's bytes inside a caller's byte store, for callers that decode lines themselves.
 struct LineBytes
 {
-    size_t offset = 0;  // first byte in the store
+    size_t offset = 0; // first byte in the store
     size_t length = 0;
     IndexNode node;
 };
@@ -44,9 +44,10 @@ class LTextFileReader
 {
 public:
     static constexpr uint32_t kIndexInterval = kCheckpointInterval;
-    static constexpr uint64_t kLineBufferSize = CSVQ_READING_SIZE(2000000, 66);  // bytes per line, break included
-    static constexpr uint64_t kMaxLineBytes = kLineBufferSize - 2;                // 1,999,998
-    static constexpr uint32_t kBlockReadSize = CSVQ_READING_SIZE(64000, 100);    // ReadBlockBytes' read size
+    static constexpr uint64_t kLineBufferSize =
+        CSVQ_READING_SIZE(2000000, 66);                            // bytes per line, break included
+    static constexpr uint64_t kMaxLineBytes = kLineBufferSize - 2; // 1,999,998
+    static constexpr uint32_t kBlockReadSize = CSVQ_READING_SIZE(64000, 100); // ReadBlockBytes' read size
 
     LTextFileReader();
     ~LTextFileReader();
@@ -57,8 +58,8 @@ public:
     // (encoding flags, kind of the first break). The index is built later. A path that cannot be
     // read still opens. Fails (GetLastError tells why) for a path that names a folder, a FIFO, a
     // device or a socket, and for a working copy that cannot be made.
-    bool Open(const char* path, LMemChunkBuffer& source, TextScanProgress* progress,
-              bool splitLongLines, bool useSourceFile, bool ignoreLineBreaks);
+    bool Open(const char* path, LMemChunkBuffer& source, TextScanProgress* progress, bool splitLongLines,
+              bool useSourceFile, bool ignoreLineBreaks);
     void Close();
     bool IsOpen() const;
 
@@ -72,20 +73,17 @@ public:
     // delivered cut to its first kMaxLineBytes bytes with status READLINES_LINE_TOO_LONG and the
     // result true. `maxBytes` ends the range early (after at least one line) once the lines
     // delivered hold that many bytes.
-    bool ReadLines(uint64_t first, uint64_t last, std::vector<LineEntry>& out,
-                   ReadLinesStatus& status, TextScanProgress* progress,
-                   uint64_t maxBytes = UINT64_MAX);
+    bool ReadLines(uint64_t first, uint64_t last, std::vector<LineEntry>& out, ReadLinesStatus& status,
+                   TextScanProgress* progress, uint64_t maxBytes = UINT64_MAX);
 
     // The same lines as ReadLines, undecoded: each line's bytes (cut where ReadLines cuts, and at
     // the first zero byte) are appended to `bytes`, and `out` receives where they lie. For 8-bit
     // text read as UTF-8, decoding these bytes gives exactly the texts ReadLines gives.
     bool ReadLineBytes(uint64_t first, uint64_t last, std::vector<uint8_t>& bytes,
-                       std::vector<LineBytes>& out, ReadLinesStatus& status,
-                       uint64_t maxBytes = UINT64_MAX);
+                       std::vector<LineBytes>& out, ReadLinesStatus& status, uint64_t maxBytes = UINT64_MAX);
 
     // First checkpoint whose line >= `line`. None: false, pos = end, prev = the last checkpoint.
-    bool FindCheckpoint(uint64_t line, IndexPosition& pos, IndexPosition& prev,
-                        bool& isLast) const;
+    bool FindCheckpoint(uint64_t line, IndexPosition& pos, IndexPosition& prev, bool& isLast) const;
     bool IsIndexEnd(IndexPosition pos) const;
     // The checkpoint at a position, null at the end; the JSON stream keeps charStart in it.
     IndexNode* GetCheckpoint(IndexPosition pos);
@@ -120,9 +118,8 @@ private:
         virtual ~LineVisitor() = default;
         virtual void Visit(const uint8_t* bytes, size_t length, const IndexNode& node) = 0;
     };
-    bool WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& status,
-                   TextScanProgress* progress, uint64_t maxBytes, bool decoded,
-                   LineVisitor& visitor);
+    bool WalkLines(uint64_t first, uint64_t last, ReadLinesStatus& status, TextScanProgress* progress,
+                   uint64_t maxBytes, bool decoded, LineVisitor& visitor);
 
     std::string sourcePath;
     std::string workingPath;
@@ -139,8 +136,8 @@ private:
     std::string lastError;
     std::vector<uint64_t> cutLines;
 
-    IndexList scratchList;              // the re-scan's checkpoints, reused between reads
-    std::unique_ptr<uint8_t[]> lineBuffer;  // bytes of a stretch of lines, allocated once
-    TextScanBlock scanBlock;            // the re-scan's read block, kept between reads
-    std::vector<LineBytes> spareLineBytes;  // ReadLineBytes' list, kept between reads
+    IndexList scratchList;                 // the re-scan's checkpoints, reused between reads
+    std::unique_ptr<uint8_t[]> lineBuffer; // bytes of a stretch of lines, allocated once
+    TextScanBlock scanBlock;               // the re-scan's read block, kept between reads
+    std::vector<LineBytes> spareLineBytes; // ReadLineBytes' list, kept between reads
 };

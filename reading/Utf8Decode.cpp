@@ -1,15 +1,14 @@
 #include "Utf8Decode.h"
 
-#include "SimdCap.h"
-
 #include <cstring>
+
+#include "SimdCap.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #endif
 
-namespace
-{
+namespace {
 inline bool IsUtf8Continuation(uint8_t b)
 {
     return (b & 0xC0) == 0x80;
@@ -74,8 +73,8 @@ inline size_t DecodeSequence(const uint8_t* s, size_t i, size_t n, char16_t*& o)
         ++i;
         if (k == 0 && need >= 2)
         {
-            const bool bad = need == 2 ? (code < 0x20 || (code >= 0x360 && code < 0x380))
-                                       : (code < 0x10 || code >= 0x110);
+            const bool bad =
+                need == 2 ? (code < 0x20 || (code >= 0x360 && code < 0x380)) : (code < 0x10 || code >= 0x110);
             if (bad)
             {
                 failed = true;
@@ -169,10 +168,10 @@ __attribute__((always_inline)) inline size_t DecodeStep(const uint8_t* s, size_t
 __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi2,bmi,bmi2,popcnt"))) size_t
 DecodeUtf8Avx512(const uint8_t* s, size_t n, char16_t*& o)
 {
-    const __m512i next1 = _mm512_set_epi16(31, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17,
-                                           16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1);
-    const __m512i next2 = _mm512_set_epi16(31, 31, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18,
-                                           17, 16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2);
+    const __m512i next1 = _mm512_set_epi16(31, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16,
+                                           15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1);
+    const __m512i next2 = _mm512_set_epi16(31, 31, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17,
+                                           16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2);
     const __m256i topTwo = _mm256_set1_epi8(static_cast<char>(0xC0));
     const __m256i topThree = _mm256_set1_epi8(static_cast<char>(0xE0));
     const __m256i topFour = _mm256_set1_epi8(static_cast<char>(0xF0));
@@ -210,8 +209,8 @@ DecodeUtf8Avx512(const uint8_t* s, size_t n, char16_t*& o)
         // leave an earlier sequence open in turn.
         for (;;)
         {
-            const uint32_t open = (lead2 & take & ~(take >> 1)) | (lead3 & take & ~(take >> 2)) |
-                                  (lead4 & take & ~(take >> 3));
+            const uint32_t open =
+                (lead2 & take & ~(take >> 1)) | (lead3 & take & ~(take >> 2)) | (lead4 & take & ~(take >> 3));
             if (!open)
                 break;
             take &= (uint32_t(1) << __builtin_ctz(open)) - 1;
@@ -225,16 +224,17 @@ DecodeUtf8Avx512(const uint8_t* s, size_t n, char16_t*& o)
         const __m512i w = _mm512_cvtepu8_epi16(b);
         const __m512i w1 = _mm512_permutexvar_epi16(next1, w);
         const __m512i w2 = _mm512_permutexvar_epi16(next2, w);
-        const __m512i two = _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(w, _mm512_set1_epi16(0x1F)), 6),
-                                            _mm512_and_si512(w1, low6));
+        const __m512i two = _mm512_or_si512(
+            _mm512_slli_epi16(_mm512_and_si512(w, _mm512_set1_epi16(0x1F)), 6), _mm512_and_si512(w1, low6));
         const __m512i three = _mm512_or_si512(
             _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(w, _mm512_set1_epi16(0x0F)), 12),
                             _mm512_slli_epi16(_mm512_and_si512(w1, low6), 6)),
             _mm512_and_si512(w2, low6));
         // Overlong three-byte forms and surrogates are malformed.
-        __mmask32 bad = l3 & (_mm512_cmplt_epu16_mask(three, _mm512_set1_epi16(0x800)) |
-                              (_mm512_cmpge_epu16_mask(three, _mm512_set1_epi16(static_cast<short>(0xD800))) &
-                               _mm512_cmple_epu16_mask(three, _mm512_set1_epi16(static_cast<short>(0xDFFF)))));
+        __mmask32 bad =
+            l3 & (_mm512_cmplt_epu16_mask(three, _mm512_set1_epi16(0x800)) |
+                  (_mm512_cmpge_epu16_mask(three, _mm512_set1_epi16(static_cast<short>(0xD800))) &
+                   _mm512_cmple_epu16_mask(three, _mm512_set1_epi16(static_cast<short>(0xDFFF)))));
         __m512i value = _mm512_mask_mov_epi16(w, l2, two);
         value = _mm512_mask_mov_epi16(value, l3, three);
         if (l4)
@@ -251,8 +251,8 @@ DecodeUtf8Avx512(const uint8_t* s, size_t n, char16_t*& o)
                 _mm512_or_si512(_mm512_set1_epi16(static_cast<short>(0xDC00)),
                                 _mm512_slli_epi16(_mm512_and_si512(w, _mm512_set1_epi16(0x0F)), 6)),
                 _mm512_and_si512(w1, low6));
-            value = _mm512_mask_mov_epi16(value, l4,
-                                          _mm512_add_epi16(high, _mm512_set1_epi16(static_cast<short>(0xD7C0))));
+            value = _mm512_mask_mov_epi16(
+                value, l4, _mm512_add_epi16(high, _mm512_set1_epi16(static_cast<short>(0xD7C0))));
             value = _mm512_mask_mov_epi16(value, l4 << 2, lowSurrogate);
         }
         if (bad)
@@ -305,7 +305,7 @@ bool VectorDecoderUsable()
     return false;
 #endif
 }
-}
+} // namespace
 
 size_t DecodeUtf8(const uint8_t* s, size_t n, char16_t* out)
 {

@@ -23,8 +23,8 @@ size_t DecodeUtf8Fast(const uint8_t* s, size_t n, char16_t* out);
 // within one process.
 enum class Utf8Decoder
 {
-    Scalar,  // DecodeUtf8
-    Avx512,  // well-formed runs 32 bytes at a time (SimdKernel::Avx512Utf8); the rest as Scalar
+    Scalar, // DecodeUtf8
+    Avx512, // well-formed runs 32 bytes at a time (SimdKernel::Avx512Utf8); the rest as Scalar
 };
 
 // Whether the decoder may run here (Scalar always may).

@@ -24,12 +24,23 @@ std::string SwitchName(const std::string& arg)
 
 bool IsKnownSwitch(const std::string& name)
 {
-    static const char* const known[] = {"dde",         "open",          "p",
-                                        "print",       "pt",            "printto",
-                                        "register",    "regserver",     "registerperuser",
-                                        "regserverperuser", "unregister", "unregserver",
-                                        "unregisterperuser", "unregserverperuser",
-                                        "restartbyrestartmanager", "embedding", "automation"};
+    static const char* const known[] = {"dde",
+                                        "open",
+                                        "p",
+                                        "print",
+                                        "pt",
+                                        "printto",
+                                        "register",
+                                        "regserver",
+                                        "registerperuser",
+                                        "regserverperuser",
+                                        "unregister",
+                                        "unregserver",
+                                        "unregisterperuser",
+                                        "unregserverperuser",
+                                        "restartbyrestartmanager",
+                                        "embedding",
+                                        "automation"};
     for (const char* k : known)
         if (name == k)
             return true;

@@ -18,7 +18,7 @@ struct CommandLineDecision
 {
     CommandLineAction action = CommandLineAction::Nothing;
     std::vector<std::string> files;
-    std::string printerName; // print-to only
+    std::string printerName;          // print-to only
     std::vector<std::string> ignored; // switches accepted and ignored, for the log
 };
 

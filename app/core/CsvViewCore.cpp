@@ -133,8 +133,7 @@ void CsvViewCore::MergeRows(const std::vector<CSVRecord>& rows, int64_t firstRow
         else
         {
             for (; next < rows.size() && n < (*b)->rowNumber; ++next, ++n)
-            {
-            }
+            {}
         }
     }
 
@@ -344,7 +343,8 @@ void CsvViewCore::OnBeforePaint()
     }
 }
 
-bool CsvViewCore::SelectRow(int64_t row, const std::vector<CSVRecord>& rows, int64_t firstRow, int64_t totalEstimate)
+bool CsvViewCore::SelectRow(int64_t row, const std::vector<CSVRecord>& rows, int64_t firstRow,
+                            int64_t totalEstimate)
 {
     LGridBox* root = GetRoot();
     if (!m_document || !root)
@@ -419,7 +419,7 @@ void CsvViewCore::RebuildAtRow(int64_t row, const std::vector<CSVRecord>& rows, 
         if (!root->children.empty())
             m_grid->EnsureVisible(root->children.back(), 0, true);
         m_grid->Redraw();
-        ShowRowDetails(std::u16string());  // nothing is selected now
+        ShowRowDetails(std::u16string()); // nothing is selected now
         return;
     }
     m_grid->ClearSelection();

@@ -65,7 +65,8 @@ public:
     // ---- IRowsSink
     void FillGrid(const std::vector<CSVRecord>& rows, int64_t totalEstimate) override;
     void MergeRows(const std::vector<CSVRecord>& rows, int64_t firstRow, int64_t totalEstimate) override;
-    bool SelectRow(int64_t row, const std::vector<CSVRecord>& rows, int64_t firstRow, int64_t totalEstimate) override;
+    bool SelectRow(int64_t row, const std::vector<CSVRecord>& rows, int64_t firstRow,
+                   int64_t totalEstimate) override;
     bool GetLastSelectedRow(int64_t& row) override;
 
     // A new row box of kind 2 with the record's fields, appended to the root.
@@ -85,7 +86,8 @@ public:
     void OnContextMenu(const wxPoint&, LGridBox*, int) override {}
     void OnUndoStateChanged(bool, bool) override {}
     void OnMouseMove(unsigned, const wxPoint&) override {}
-    void OnScroll(unsigned code, int64_t horizontalOffset, int verticalValue, LGridScrollExtent extent) override;
+    void OnScroll(unsigned code, int64_t horizontalOffset, int verticalValue,
+                  LGridScrollExtent extent) override;
     void OnBeforePaint() override;
     void OnTopBoxDrawn(LGridBox* box) override;
     void OnDrop(LGridBox*) override {}

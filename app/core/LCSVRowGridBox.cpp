@@ -29,7 +29,8 @@ int LCSVRowGridBox::BoxWidth(int columnWidth, size_t fieldCount)
 }
 
 RowBoxGeometry LCSVRowGridBox::ComputeGeometry(int64_t sx, int64_t sy, int columnWidth, int clientWidth,
-                                               int rowHeight, int64_t boxHeight, size_t fieldCount, uint64_t row)
+                                               int rowHeight, int64_t boxHeight, size_t fieldCount,
+                                               uint64_t row)
 {
     RowBoxGeometry g;
     int hw = columnWidth / 3;

@@ -1,8 +1,8 @@
 // One CSV row in the grid: a short copy of the record's fields and the layout of the row (a fixed
 // header with the grouped row number, an alternating background, one cell per field with an end
-// ellipsis), painted by the painter the window side installs (LCSVRowGridBoxPaint.h). The same class is the grid's root (kind 0, which only stacks its children)
-// and the placeholder box (kind 2 with `placeholder`) that stands for a run of rows without boxes
-// of their own. GUI thread only.
+// ellipsis), painted by the painter the window side installs (LCSVRowGridBoxPaint.h). The same class is the
+// grid's root (kind 0, which only stacks its children) and the placeholder box (kind 2 with `placeholder`)
+// that stands for a run of rows without boxes of their own. GUI thread only.
 #pragma once
 
 #include <cstddef>
@@ -24,8 +24,8 @@ struct RowRect
 struct RowCellGeometry
 {
     size_t field = 0;
-    RowRect text;       // the text, with an end ellipsis
-    RowRect leftQuote;  // where a quoted field's marks go
+    RowRect text;      // the text, with an end ellipsis
+    RowRect leftQuote; // where a quoted field's marks go
     RowRect rightQuote;
     int64_t borderX = 0; // the dotted right border
 };
@@ -33,10 +33,10 @@ struct RowCellGeometry
 struct RowBoxGeometry
 {
     int headerWidth = 0;
-    RowRect header;          // filled with kHeaderColour
-    RowRect number;          // the row number, right-aligned
-    int64_t separatorX = 0;  // the 2-pixel line
-    RowRect background;      // filled with backgroundColour
+    RowRect header;         // filled with kHeaderColour
+    RowRect number;         // the row number, right-aligned
+    int64_t separatorX = 0; // the 2-pixel line
+    RowRect background;     // filled with backgroundColour
     unsigned long backgroundColour = 0;
     std::vector<RowCellGeometry> cells; // only the cells that are painted
 };
@@ -103,8 +103,8 @@ public:
     static int BoxWidth(int columnWidth, size_t fieldCount);
     // Where a row's parts are painted (sx, sy: its scrolled screen position). Only the cells that
     // lie in the client area are listed, found without a walk over the fields before them.
-    static RowBoxGeometry ComputeGeometry(int64_t sx, int64_t sy, int columnWidth, int clientWidth, int rowHeight,
-                                          int64_t boxHeight, size_t fieldCount, uint64_t row);
+    static RowBoxGeometry ComputeGeometry(int64_t sx, int64_t sy, int columnWidth, int clientWidth,
+                                          int rowHeight, int64_t boxHeight, size_t fieldCount, uint64_t row);
 
     RowBoxFields fields;
     bool placeholder = false;

@@ -1,16 +1,15 @@
 #include "CaseFolding.h"
 
-#include "SimdCap.h"
-
 #include <algorithm>
 #include <array>
 #include <string_view>
 #include <vector>
 
-#include "CodePageDecoder.h"
-
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
+
+#include "CodePageDecoder.h"
+#include "SimdCap.h"
 
 namespace {
 // The simple lower case of the basic plane, both ways, made once on first use.
@@ -25,7 +24,9 @@ struct FoldingTables
     std::vector<uint32_t> formsStart;
     std::vector<char16_t> unitsOf;
 
-    FoldingTables() : lower(0x10000), formsStart(0x10001)
+    FoldingTables()
+        : lower(0x10000)
+        , formsStart(0x10001)
     {
         for (UChar32 code = 1; code <= 0xFFFF; ++code)
         {
@@ -199,11 +200,13 @@ BytePattern MakeBytePattern(const FindNeedle& needle, int32_t codePage)
                 }
                 else if (form < 0x800)
                 {
-                    bytes = {static_cast<uint8_t>(0xC0 | (form >> 6)), static_cast<uint8_t>(0x80 | (form & 0x3F))};
+                    bytes = {static_cast<uint8_t>(0xC0 | (form >> 6)),
+                             static_cast<uint8_t>(0x80 | (form & 0x3F))};
                 }
                 else
                 {
-                    bytes = {static_cast<uint8_t>(0xE0 | (form >> 12)), static_cast<uint8_t>(0x80 | ((form >> 6) & 0x3F)),
+                    bytes = {static_cast<uint8_t>(0xE0 | (form >> 12)),
+                             static_cast<uint8_t>(0x80 | ((form >> 6) & 0x3F)),
                              static_cast<uint8_t>(0x80 | (form & 0x3F))};
                 }
                 encoded.push_back(bytes);

@@ -133,7 +133,8 @@ void CsvDocumentCore::LogDamage(const LCSVReader& from)
         if (!toldCutLines.insert(line).second)
             continue;
         Log(u"Line cut at " + FormatNumber(static_cast<int64_t>(LTextFileReader::kMaxLineBytes)) +
-            u" bytes; File line = " + FormatNumber(line) + u"; CSV line = " + FormatNumber(from.GetRecordCount()));
+            u" bytes; File line = " + FormatNumber(line) + u"; CSV line = " +
+            FormatNumber(from.GetRecordCount()));
     }
     if (from.WasLastRecordUnclosed() && !toldUnclosedQuote)
     {
@@ -143,8 +144,9 @@ void CsvDocumentCore::LogDamage(const LCSVReader& from)
     }
     if (from.WasLastRecordCut() && toldCappedRecords.insert(from.GetRecordCount()).second)
     {
-        Log(u"Quotation mark not closed within " + FormatNumber(static_cast<int64_t>(LCSVReader::kMaxRecordChars)) +
-            u" characters; CSV line = " + FormatNumber(from.GetRecordCount()) + u"; Quote opened at file line = " +
+        Log(u"Quotation mark not closed within " +
+            FormatNumber(static_cast<int64_t>(LCSVReader::kMaxRecordChars)) + u" characters; CSV line = " +
+            FormatNumber(from.GetRecordCount()) + u"; Quote opened at file line = " +
             FormatNumber(from.GetOpenQuoteLine()));
     }
 }

@@ -1,11 +1,10 @@
 // The search of FindNeedle (CaseFolding.h): the scans of a text and of a record's fields, with
 // their vector kernels (SSE2 blocks of eight units, AVX-512 blocks of 32). The only file of find
 // that includes the vector instructions' headers; each kernel runs only where SimdUse() allows it.
-#include "CaseFolding.h"
-
-#include "SimdCap.h"
-
 #include <string>
+
+#include "CaseFolding.h"
+#include "SimdCap.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -47,9 +46,8 @@ MarkBlock(const char16_t* text, ptrdiff_t places, __m512i first, __m512i second,
 // read past its end. The loop only marks the fields (few are marked), with no call that would
 // keep its values in memory.
 template <bool Single>
-__attribute__((target("avx512f,avx512bw,bmi2"))) uint64_t MarkFieldsAvx512(const CSVRecord& fields,
-                                                                            size_t needleLength,
-                                                                            const char16_t* starts)
+__attribute__((target("avx512f,avx512bw,bmi2"))) uint64_t
+MarkFieldsAvx512(const CSVRecord& fields, size_t needleLength, const char16_t* starts)
 {
     const __m512i first = _mm512_set1_epi16(static_cast<short>(starts[0]));
     const __m512i second = _mm512_set1_epi16(static_cast<short>(starts[1]));

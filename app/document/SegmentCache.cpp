@@ -16,7 +16,10 @@ constexpr uint64_t AsUnsigned(int64_t value)
 // The records across several lines that the scanner passes, told as the reader tells its own.
 struct MultiLineLog : RecordScanObserver
 {
-    MultiLineLog(SegmentCacheLog& log, bool enabled) : log(log), enabled(enabled) {}
+    MultiLineLog(SegmentCacheLog& log, bool enabled)
+        : log(log)
+        , enabled(enabled)
+    {}
     void OnMultiLineRecord(int64_t record, int64_t firstLine, int64_t nextLine) override
     {
         if (enabled)

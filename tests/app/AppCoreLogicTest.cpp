@@ -1,19 +1,17 @@
 // The window-free parts of the application: the command line, the visual manager's colours,
 // the Properties pane's layout, the open switch's messages and the Row details search.
+#include <algorithm>
+#include <cstdint>
 #include <gtest/gtest.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
 
 #include "CommandLine.h"
 #include "OpenSwitchMessage.h"
 #include "PropertyLayout.h"
 #include "RowDetailsSearch.h"
 #include "VisualColours.h"
-
-#include <unistd.h>
-
-#include <algorithm>
-#include <cstdint>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -31,12 +29,20 @@ TEST(CommandLineTest, Decisions)
         {"no argument opens nothing", {}, CommandLineAction::Nothing, {}, ""},
         {"a bare file name is not opened", {"/data/a.csv"}, CommandLineAction::Nothing, {}, ""},
         {"a relative bare name neither", {"a.csv"}, CommandLineAction::Nothing, {}, ""},
-        {"/dde opens", {"/dde", "/data/a.csv", "b.csv"}, CommandLineAction::Open, {"/data/a.csv", "b.csv"}, ""},
+        {"/dde opens",
+         {"/dde", "/data/a.csv", "b.csv"},
+         CommandLineAction::Open,
+         {"/data/a.csv", "b.csv"},
+         ""},
         {"--open opens", {"--open", "a.csv"}, CommandLineAction::Open, {"a.csv"}, ""},
         {"switches ignore case", {"/DDE", "a.csv"}, CommandLineAction::Open, {"a.csv"}, ""},
         {"open without files is nothing", {"--open"}, CommandLineAction::Nothing, {}, ""},
         {"/p prints", {"/p", "a.csv"}, CommandLineAction::Print, {"a.csv"}, ""},
-        {"/pt prints to", {"/pt", "a.csv", "Office", "drv", "port"}, CommandLineAction::PrintTo, {"a.csv"}, "Office"},
+        {"/pt prints to",
+         {"/pt", "a.csv", "Office", "drv", "port"},
+         CommandLineAction::PrintTo,
+         {"a.csv"},
+         "Office"},
         {"register", {"/Register"}, CommandLineAction::Register, {}, ""},
         {"regserver per user", {"/RegServerPerUser"}, CommandLineAction::Register, {}, ""},
         {"--register", {"--register"}, CommandLineAction::Register, {}, ""},
@@ -109,7 +115,10 @@ TEST(OpenSwitchMessageTest, ReaderTakesOurMessagesAndRefusesTheRest)
         std::vector<std::string> paths;
     };
     const Case cases[] = {
-        {"two paths", "CSVQ" + Be32(static_cast<uint32_t>(body.size())) + body, State::Complete, {"/a.csv", "/b c.csv"}},
+        {"two paths",
+         "CSVQ" + Be32(static_cast<uint32_t>(body.size())) + body,
+         State::Complete,
+         {"/a.csv", "/b c.csv"}},
         {"header only", "CSVQ" + Be32(15), State::Incomplete, {}},
         {"half a header", "CSV", State::Incomplete, {}},
         {"other magic", "HTTP" + Be32(10) + "0123456789", State::Refused, {}},
@@ -173,16 +182,21 @@ TEST(RowDetailsSearchTest, FindsAsFindNextFoldsAndReturnsByteOffsets)
     } cases[] = {
         {"Cyrillic, other case", "4;\xD0\xA1\xD0\xBC\xD0\xB8\xD1\x80\xD0\xBD\xD0\xBE\xD0\xB2 P.\n",
          "\xD1\x81\xD0\xBC\xD0\xB8\xD1\x80\xD0\xBD\xD0\xBE\xD0\xB2", false, true, 2, 16},
-        {"Cyrillic, other case, match case on", "4;\xD0\xA1\xD0\xBC\xD0\xB8\xD1\x80\xD0\xBD\xD0\xBE\xD0\xB2\n",
+        {"Cyrillic, other case, match case on",
+         "4;\xD0\xA1\xD0\xBC\xD0\xB8\xD1\x80\xD0\xBD\xD0\xBE\xD0\xB2\n",
          "\xD1\x81\xD0\xBC\xD0\xB8\xD1\x80\xD0\xBD\xD0\xBE\xD0\xB2", true, false, 0, 0},
-        {"Cyrillic upper-case needle", "3;\xD0\xB3. \xD0\x92\xD0\xBE\xD0\xBB\xD0\xBE\xD0\xB3\xD0\xB4\xD0\xB0\n",
+        {"Cyrillic upper-case needle",
+         "3;\xD0\xB3. \xD0\x92\xD0\xBE\xD0\xBB\xD0\xBE\xD0\xB3\xD0\xB4\xD0\xB0\n",
          "\xD0\x92\xD0\x9E\xD0\x9B\xD0\x9E\xD0\x93\xD0\x94\xD0\x90", false, true, 6, 20},
         {"Latin accents", "\xC3\xA9t\xC3\xA9;caf\xC3\xA9", "CAF\xC3\x89", false, true, 6, 11},
         {"the first hit", "ABC;abc", "abc", false, true, 0, 3},
         {"match case on", "ABC;abc", "abc", true, true, 4, 7},
         {"after a pair", "\xF0\x9F\x98\x80x;\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD",
          "\xD0\xB8\xD0\xB2\xD0\xB0\xD0\xBD", false, true, 6, 14},
-        {"a character outside the basic plane folds too", "a\xF0\x90\x90\x80" "b", "\xF0\x90\x90\xA8", false, true, 1, 5},
+        {"a character outside the basic plane folds too",
+         "a\xF0\x90\x90\x80"
+         "b",
+         "\xF0\x90\x90\xA8", false, true, 1, 5},
         {"after bytes that are not UTF-8", "\xFF\xC3;abc", "ABC", false, true, 3, 6},
         {"at the end", "xyz", "Z", false, true, 2, 3},
         {"empty needle", "abc", "", false, false, 0, 0},

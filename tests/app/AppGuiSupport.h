@@ -2,12 +2,11 @@
 // GuiTestPump.h's).
 #pragma once
 
-#include <sys/stat.h>
-
 #include <chrono>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 

@@ -1,7 +1,29 @@
 // The parts of the application that need wx but no window: the fonts, the desktop entry, the
 // open switch's folder and sending, the recent files, the message boxes, the string conversions.
 // The window-free parts run in csvq_tests_app_core (AppCoreLogicTest.cpp).
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include <wx/fileconf.h>
+#include <wx/filefn.h>
+#include <wx/filehistory.h>
+#include <wx/filename.h>
+#include <wx/sstream.h>
+#include <wx/utils.h>
 
 #include "AppFonts.h"
 #include "CCSVQuibboAppApp.h"
@@ -12,31 +34,6 @@
 #include "DesktopEntryParse.h"
 #include "OpenSwitch.h"
 #include "XdgFolders.h"
-
-#include <gio/gdesktopappinfo.h>
-#include <gio/gio.h>
-
-#include <wx/fileconf.h>
-#include <wx/filefn.h>
-#include <wx/filehistory.h>
-#include <wx/sstream.h>
-#include <wx/filename.h>
-#include <wx/utils.h>
-
-#include <poll.h>
-#include <stdlib.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <chrono>
-#include <cstring>
-#include <fstream>
-#include <functional>
-#include <thread>
 
 namespace {
 
@@ -143,10 +140,12 @@ TEST(OpenSwitchFolderTest, OnlyARealPrivateFolderOfTheUserIsUsed)
     const Case cases[] = {
         {"missing: made with 0700", [](const std::string&) {}, true},
         {"own folder with 0700", [](const std::string& p) { mkdir(p.c_str(), 0700); }, true},
-        {"link to a 0755 folder", [&](const std::string& p) { ASSERT_EQ(symlink(shared.c_str(), p.c_str()), 0); }, false},
-        {"link to a 0700 folder", [&](const std::string& p) { ASSERT_EQ(symlink(privateTarget.c_str(), p.c_str()), 0); },
-         false},
-        {"dangling link", [&](const std::string& p) { ASSERT_EQ(symlink((b + "/nowhere").c_str(), p.c_str()), 0); }, false},
+        {"link to a 0755 folder",
+         [&](const std::string& p) { ASSERT_EQ(symlink(shared.c_str(), p.c_str()), 0); }, false},
+        {"link to a 0700 folder",
+         [&](const std::string& p) { ASSERT_EQ(symlink(privateTarget.c_str(), p.c_str()), 0); }, false},
+        {"dangling link",
+         [&](const std::string& p) { ASSERT_EQ(symlink((b + "/nowhere").c_str(), p.c_str()), 0); }, false},
         {"own folder open to others",
          [](const std::string& p) {
              mkdir(p.c_str(), 0700);
@@ -224,8 +223,12 @@ TEST(RecentFilesTest, KeptInTheirGroupWithoutEmptyEntries)
     const Case cases[] = {
         {"nothing saved", "", {}},
         {"the group", "[Recent File List]\nFile1=/a.csv\nFile2=/b.csv\n", {"/a.csv", "/b.csv"}},
-        {"old root entries", "file1=/old1.csv\nfile2=\nfile3=/old3.csv\nfile4=\n", {"/old1.csv", "/old3.csv"}},
-        {"the group wins over old entries", "file1=/old.csv\n[Recent File List]\nFile1=/new.csv\n", {"/new.csv"}},
+        {"old root entries",
+         "file1=/old1.csv\nfile2=\nfile3=/old3.csv\nfile4=\n",
+         {"/old1.csv", "/old3.csv"}},
+        {"the group wins over old entries",
+         "file1=/old.csv\n[Recent File List]\nFile1=/new.csv\n",
+         {"/new.csv"}},
         {"empty entries in the group", "[Recent File List]\nFile1=\nFile2=/b.csv\nFile3=\n", {"/b.csv"}},
     };
     for (const Case& c : cases)
@@ -443,8 +446,8 @@ TEST(DesktopEntryTest, GLibLoadsAndLaunchesTheEntry)
     ASSERT_NE(mkdtemp(base), nullptr);
     const std::string output = std::string(base) + "/launched";
     const std::string file = std::string(base) + "/a b.csv";
-    const char* const folders[] = {"plain", "bin 100%", "with space", "it's \"quoted\"", "cost $HOME",
-                                   "back\\slash"};
+    const char* const folders[] = {"plain",           "bin 100%",   "with space",
+                                   "it's \"quoted\"", "cost $HOME", "back\\slash"};
     for (const char* folder : folders)
     {
         SCOPED_TRACE(folder);
@@ -454,8 +457,8 @@ TEST(DesktopEntryTest, GLibLoadsAndLaunchesTheEntry)
         const std::string stub = dir + "/csvquibbo";
         {
             std::ofstream script(stub);
-            script << "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > '" << output << ".tmp' && mv '" << output << ".tmp' '"
-                   << output << "'\n";
+            script << "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > '" << output << ".tmp' && mv '" << output
+                   << ".tmp' '" << output << "'\n";
         }
         ASSERT_EQ(chmod(stub.c_str(), 0755), 0);
         const std::string entry = dir + "/CSVQuibboApp.Document.desktop";
@@ -467,7 +470,8 @@ TEST(DesktopEntryTest, GLibLoadsAndLaunchesTheEntry)
         GFile* gfile = g_file_new_for_path(file.c_str());
         GList* files = g_list_append(nullptr, gfile);
         GError* error = nullptr;
-        EXPECT_TRUE(g_app_info_launch(G_APP_INFO(info), files, nullptr, &error)) << (error ? error->message : "");
+        EXPECT_TRUE(g_app_info_launch(G_APP_INFO(info), files, nullptr, &error))
+            << (error ? error->message : "");
         if (error)
             g_error_free(error);
         g_list_free(files);
@@ -486,8 +490,7 @@ TEST(DesktopEntryTest, GLibLoadsAndLaunchesTheEntry)
     }
     // The launched programs are GLib's children: collect them.
     while (waitpid(-1, nullptr, WNOHANG) > 0)
-    {
-    }
+    {}
     wxFileName::Rmdir(base, wxPATH_RMDIR_RECURSIVE);
 }
 

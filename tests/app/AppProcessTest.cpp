@@ -1,25 +1,22 @@
 // The viewer as a process of its own on the test's display: how it ends (print switches, closing
 // its window, the end of the session), the switches it ignores, the open switch's socket facing
 // clients that misbehave, and file names that are not ASCII under LANG=C.
-#include <gtest/gtest.h>
-
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <poll.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <gio/gdesktopappinfo.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
 #include <sstream>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <wx/config.h>
 #include <wx/fileconf.h>
 #include <wx/wfstream.h>
-
-#include <gio/gdesktopappinfo.h>
 
 #include "AppGuiSupport.h"
 #include "ChildProcess.h"
@@ -93,7 +90,10 @@ struct RawClient
         if (fd >= 0)
             close(fd);
     }
-    bool Send(const std::string& bytes) { return send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size()); }
+    bool Send(const std::string& bytes)
+    {
+        return send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size());
+    }
     // Waits up to ms for the viewer to answer or hang up; the answer byte, 0 for a hang-up
     // without one, -1 when nothing happened in time.
     int AwaitEnd(int ms)
@@ -140,7 +140,8 @@ TEST(AppProcessTest, PrintAndRegisterSwitchesEndWithTheirStatus)
     };
     const Case cases[] = {
         {{"/p", file}, 1, "No printer is available: \"" + file + "\" was not printed.\n"},
-        {{"/pt", file, "csvq-no-such-printer", "driver", "port"}, 1,
+        {{"/pt", file, "csvq-no-such-printer", "driver", "port"},
+         1,
          "The printer \"csvq-no-such-printer\" was not found: \"" + file + "\" was not printed.\n"},
         {{"--register"}, 0, ""},
     };
@@ -206,7 +207,8 @@ TEST(AppProcessTest, IgnoredSwitchesShowNoBox)
     std::vector<unsigned long> windows = child.Windows();
     ASSERT_EQ(windows.size(), 1u);
     EXPECT_EQ(ChildProcess::WindowTitle(windows[0]), "CSV Quibbo");
-    EXPECT_NE(child.Errors().find("csvq-no-such-module"), std::string::npos) << "GTK wrote first: " << child.Errors();
+    EXPECT_NE(child.Errors().find("csvq-no-such-module"), std::string::npos)
+        << "GTK wrote first: " << child.Errors();
     EXPECT_NE(child.Errors().find("Switch ignored: -Embedding"), std::string::npos) << child.Errors();
     EXPECT_NE(child.Errors().find("Switch ignored: /Automation"), std::string::npos) << child.Errors();
     ChildProcess::CloseWindow(windows[0]);
@@ -242,8 +244,8 @@ TEST(AppProcessTest, UnwritableSettingsAtExitEndWithStatus1AndNoBox)
         // The watchdog: a box would hold the process until someone answered it.
         ASSERT_TRUE(child.WaitForExit(20000)) << "still running; windows: " << child.Windows().size();
         EXPECT_EQ(child.ExitCode(), 1) << child.Errors();
-        EXPECT_NE(OwnLines(child.Errors()).find("The settings could not be saved to \"" + vendor +
-                                                "/CSV Quibbo.conf\".\n"),
+        EXPECT_NE(OwnLines(child.Errors())
+                      .find("The settings could not be saved to \"" + vendor + "/CSV Quibbo.conf\".\n"),
                   std::string::npos)
             << child.Errors();
     }
@@ -296,8 +298,8 @@ TEST(AppProcessTest, RegisterFailuresEndWithStatus1AndOneLine)
 
     const std::string cwd = home.base + "/cwd";
     mkdir(cwd.c_str(), 0700);
-    ChildProcess child(CSVQ_VIEWER_EXE, {"--register"}, home.Env({{"XDG_DATA_HOME", "reldata"}, {"HOME", home.base}}),
-                       cwd);
+    ChildProcess child(CSVQ_VIEWER_EXE, {"--register"},
+                       home.Env({{"XDG_DATA_HOME", "reldata"}, {"HOME", home.base}}), cwd);
     ASSERT_TRUE(child.WaitForExit(20000));
     EXPECT_EQ(child.ExitCode(), 0) << child.Errors();
     struct stat st;
@@ -328,9 +330,11 @@ TEST(AppProcessTest, AServerThatCannotStartSaysWhyOnce)
     };
     const Case cases[] = {
         {"long path", longRun,
-         "The open switch is off: the socket path " + longRun + "/csvquibbo/open-switch is longer than 107 bytes\n"},
+         "The open switch is off: the socket path " + longRun +
+             "/csvquibbo/open-switch is longer than 107 bytes\n"},
         {"blocked", blockedRun,
-         "The open switch is off: cannot bind " + blockedRun + "/csvquibbo/open-switch: Address already in use\n"},
+         "The open switch is off: cannot bind " + blockedRun +
+             "/csvquibbo/open-switch: Address already in use\n"},
     };
     for (const Case& c : cases)
     {
@@ -381,7 +385,12 @@ TEST(AppProcessTest, FailedOpensOfOneDeliveryShowOneBoxAndDeliveriesWait)
     // Answered: the waiting message's box comes, then nothing more.
     const unsigned long box = boxes().front();
     ChildProcess::CloseWindow(box);
-    ASSERT_TRUE(PumpUntil([&]() { auto b = boxes(); return b.size() == 1 && b.front() != box; }, 10000))
+    ASSERT_TRUE(PumpUntil(
+        [&]() {
+            auto b = boxes();
+            return b.size() == 1 && b.front() != box;
+        },
+        10000))
         << boxes().size();
     ChildProcess::CloseWindow(boxes().front());
     ASSERT_TRUE(PumpUntil([&]() { return boxes().empty(); }, 10000)) << boxes().size();
@@ -453,7 +462,8 @@ TEST(AppProcessTest, TheOpenSwitchSocketDropsClientsThatMisbehave)
 TEST(AppInstallTest, TheInstalledViewerStartsAndIsListedWithItsIcon)
 {
     const std::string prefix = g_testHome + "/install 100% $x";
-    ChildProcess install(CSVQ_CMAKE_COMMAND, {"--install", CSVQ_BUILD_DIR, "--prefix", prefix, "--component", "viewer"});
+    ChildProcess install(CSVQ_CMAKE_COMMAND,
+                         {"--install", CSVQ_BUILD_DIR, "--prefix", prefix, "--component", "viewer"});
     ASSERT_TRUE(install.WaitForExit(120000));
     ASSERT_EQ(install.ExitCode(), 0) << install.Errors();
 
@@ -483,8 +493,8 @@ TEST(AppInstallTest, TheInstalledViewerStartsAndIsListedWithItsIcon)
     struct stat st;
     for (int size : {16, 24, 32, 48, 64, 128, 256})
     {
-        const std::string icon = share + "/icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) +
-                                 "/apps/csvquibbo.png";
+        const std::string icon = share + "/icons/hicolor/" + std::to_string(size) + "x" +
+                                 std::to_string(size) + "/apps/csvquibbo.png";
         EXPECT_EQ(stat(icon.c_str(), &st), 0) << icon;
     }
     EXPECT_EQ(stat((share + "/icons/hicolor/scalable/apps/csvquibbo.svg").c_str(), &st), 0);

@@ -1,8 +1,26 @@
 // The viewer's windows under a display: layout, toolbar boxes, menus and command states,
 // opening, scrolling, selecting, copying, finding, going to a line, applying properties, the
 // recent files, the panes, the open switch between two processes, drops and painting.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <dlfcn.h>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <random>
+#include <set>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
+#include <wx/choice.h>
 #include <wx/clipbrd.h>
 #include <wx/config.h>
 #include <wx/dataobj.h>
@@ -13,31 +31,12 @@
 #include <wx/frame.h>
 #include <wx/menu.h>
 #include <wx/print.h>
-#include <wx/radiobut.h>
-#include <wx/choice.h>
-#include <wx/uiaction.h>
-#include <wx/utils.h>
 #include <wx/process.h>
+#include <wx/radiobut.h>
 #include <wx/settings.h>
 #include <wx/statbmp.h>
-
-#include <cstdio>
-#include <cstring>
-#include <iterator>
-#include <unistd.h>
-
-#include <algorithm>
-#include <atomic>
-
-#include <chrono>
-#include <csignal>
-#include <map>
-#include <fstream>
-#include <memory>
-#include <set>
-#include <random>
-#include <sstream>
-#include <vector>
+#include <wx/uiaction.h>
+#include <wx/utils.h>
 
 #include "AppGuiSupport.h"
 #include "AppIcon.h"
@@ -50,18 +49,15 @@
 #include "COutputWnd.h"
 #include "CPropertyView.h"
 #include "CRowDetails.h"
-#include "CsvDocumentCore.h"
 #include "CToolbarBoxes.h"
 #include "ChildProcess.h"
+#include "CsvDocumentCore.h"
 #include "DisplayWatches.h"
+#include "GridWxText.h"
 #include "LCSVRowGridBox.h"
 #include "LGridView.h"
 #include "OpenSwitch.h"
 #include "PrinterLookup.h"
-#include "GridWxText.h"
-
-#include <dlfcn.h>
-#include <sys/stat.h>
 
 // The stat(2) calls of this process on paths under a folder, counted while a test asks: wx's
 // own and the viewer's alike (the definitions here come before the C library's).
@@ -83,13 +79,13 @@ F NextSymbol(const char* name)
 } // namespace
 
 // The symbols by their own names: with 64-bit file offsets, the headers name stat "stat64".
-#define CSVQ_COUNTED_STAT(function, symbol)                                                         \
-    extern "C" int function(const char* path, void* buf) __asm__(symbol);                         \
-    extern "C" int function(const char* path, void* buf)                                          \
-    {                                                                                             \
-        static auto next = NextSymbol<int (*)(const char*, void*)>(symbol);                        \
-        CountStat(path);                                                                          \
-        return next(path, buf);                                                                   \
+#define CSVQ_COUNTED_STAT(function, symbol)                                                                  \
+    extern "C" int function(const char* path, void* buf) __asm__(symbol);                                    \
+    extern "C" int function(const char* path, void* buf)                                                     \
+    {                                                                                                        \
+        static auto next = NextSymbol<int (*)(const char*, void*)>(symbol);                                  \
+        CountStat(path);                                                                                     \
+        return next(path, buf);                                                                              \
     }
 CSVQ_COUNTED_STAT(CountedStat, "stat")
 CSVQ_COUNTED_STAT(CountedStat64, "stat64")
@@ -252,8 +248,9 @@ TEST_F(AppWindowTest, ToolbarBoxesLimitTextAndShowCueTexts)
 TEST_F(AppWindowTest, MenusAndCommandStatesWithoutAndWithADocument)
 {
     EXPECT_EQ(Frame().GetMenuBar()->GetMenuCount(), 3u);
-    for (int id : std::initializer_list<int>{ID_GOTO_LINE_COMBO, ID_FIND_NEXT, ID_SEARCH_COMBO, ID_MATCH_CASE, int(wxID_COPY), int(wxID_CUT),
-                   int(wxID_PASTE), ID_WINDOW_SPLIT, ID_WINDOW_NEW})
+    for (int id : std::initializer_list<int>{ID_GOTO_LINE_COMBO, ID_FIND_NEXT, ID_SEARCH_COMBO, ID_MATCH_CASE,
+                                             int(wxID_COPY), int(wxID_CUT), int(wxID_PASTE), ID_WINDOW_SPLIT,
+                                             ID_WINDOW_NEW})
         EXPECT_FALSE(Enabled(id)) << id;
     // A command that reaches nobody does nothing.
     Command(ID_FIND_NEXT);
@@ -263,7 +260,8 @@ TEST_F(AppWindowTest, MenusAndCommandStatesWithoutAndWithADocument)
     EXPECT_EQ(Frame().GetMenuBar()->GetMenuCount(), 5u);
     EXPECT_EQ(Frame().GetMenuBar()->GetMenuLabelText(1), "Edit");
     EXPECT_EQ(Frame().GetMenuBar()->GetMenuLabelText(3), "Window");
-    for (int id : std::initializer_list<int>{ID_GOTO_LINE_COMBO, ID_FIND_NEXT, ID_SEARCH_COMBO, ID_MATCH_CASE, ID_WINDOW_NEW})
+    for (int id : std::initializer_list<int>{ID_GOTO_LINE_COMBO, ID_FIND_NEXT, ID_SEARCH_COMBO, ID_MATCH_CASE,
+                                             ID_WINDOW_NEW})
         EXPECT_TRUE(Enabled(id)) << id;
     for (int id : std::initializer_list<int>{int(wxID_CUT), int(wxID_PASTE), int(wxID_UNDO), ID_WINDOW_SPLIT})
         EXPECT_FALSE(Enabled(id)) << id;
@@ -362,7 +360,8 @@ TEST_F(AppWindowTest, PageStepsShowEveryRecordDownAndUp)
                 continue;
             rows.push_back(box->rowNumber);
             const std::string number = std::to_string(box->rowNumber);
-            EXPECT_TRUE(!row->fields.empty() && row->fields[0].text == std::u16string(number.begin(), number.end()))
+            EXPECT_TRUE(!row->fields.empty() &&
+                        row->fields[0].text == std::u16string(number.begin(), number.end()))
                 << "row " << number;
         }
         seen.insert(rows.begin(), rows.end());
@@ -452,13 +451,15 @@ TEST_F(AppWindowTest, FindNextMarksCyrillicHitsInRowDetailsWithMatchCaseOff)
         const char* search; // UTF-8
         const char* marked; // UTF-8: the word as the file has it
     } cases[] = {
-        {"utf8.csv", "id;name\n1;\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\xD0\xBE\xD0\xB2\n2;Petrov\n3;"
-                     "\xD0\xA1\xD0\xBC\xD0\xB8\xD1\x80\xD0\xBD\xD0\xBE\xD0\xB2 \xD0\x9F.\n",
+        {"utf8.csv",
+         "id;name\n1;\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\xD0\xBE\xD0\xB2\n2;Petrov\n3;"
+         "\xD0\xA1\xD0\xBC\xD0\xB8\xD1\x80\xD0\xBD\xD0\xBE\xD0\xB2 \xD0\x9F.\n",
          0, "\xD1\x81\xD0\xBC\xD0\xB8\xD1\x80\xD0\xBD\xD0\xBE\xD0\xB2", // смирнов
          "\xD0\xA1\xD0\xBC\xD0\xB8\xD1\x80\xD0\xBD\xD0\xBE\xD0\xB2"},   // Смирнов
-        {"cp1251.csv", "id;city\n1;\xCC\xEE\xF1\xEA\xE2\xE0\n2;Riga\n3;\xE3. \xC2\xEE\xEB\xEE\xE3\xE4\xE0\n", 5,
-         "\xD0\x92\xD0\x9E\xD0\x9B\xD0\x9E\xD0\x93\xD0\x94\xD0\x90", // ВОЛОГДА
-         "\xD0\x92\xD0\xBE\xD0\xBB\xD0\xBE\xD0\xB3\xD0\xB4\xD0\xB0"},   // Вологда
+        {"cp1251.csv", "id;city\n1;\xCC\xEE\xF1\xEA\xE2\xE0\n2;Riga\n3;\xE3. \xC2\xEE\xEB\xEE\xE3\xE4\xE0\n",
+         5,
+         "\xD0\x92\xD0\x9E\xD0\x9B\xD0\x9E\xD0\x93\xD0\x94\xD0\x90",  // ВОЛОГДА
+         "\xD0\x92\xD0\xBE\xD0\xBB\xD0\xBE\xD0\xB3\xD0\xB4\xD0\xB0"}, // Вологда
     };
     for (const Case& c : cases)
     {
@@ -632,7 +633,8 @@ TEST_F(AppWindowTest, OutputPaneKeepsItsNewestLineInSight)
             const int shown = list->GetCountPerPage();
             ASSERT_GT(shown, 0);
             EXPECT_LE(top, newest) << "after line " << i;
-            EXPECT_LT(newest, top + shown) << "after line " << i << ": top " << top << ", " << shown << " shown";
+            EXPECT_LT(newest, top + shown)
+                << "after line " << i << ": top " << top << ", " << shown << " shown";
         }
     }
 }
@@ -667,7 +669,8 @@ void PrintTo(const PaneState& state, std::ostream* out)
 {
     *out << state.lines.size() << " lines";
     if (!state.lines.empty())
-        *out << " (\"" << state.lines.front().utf8_string() << "\" .. \"" << state.lines.back().utf8_string() << "\")";
+        *out << " (\"" << state.lines.front().utf8_string() << "\" .. \"" << state.lines.back().utf8_string()
+             << "\")";
     *out << ", top " << state.top << ", " << state.shown << " shown";
 }
 
@@ -705,7 +708,8 @@ void Settle(COutputList* a, COutputList* b)
 void AddBurst(COutputWnd* pane, const std::vector<wxString>& burst)
 {
     const size_t keep = std::min(burst.size(), size_t{COutputWnd::kMaxLines} + 1);
-    pane->AddLines(std::vector<wxString>(burst.end() - static_cast<std::ptrdiff_t>(keep), burst.end()), burst.size());
+    pane->AddLines(std::vector<wxString>(burst.end() - static_cast<std::ptrdiff_t>(keep), burst.end()),
+                   burst.size());
 }
 
 TEST_F(AppWindowTest, OutputPaneTakesABurstAsLineByLine)
@@ -722,9 +726,9 @@ TEST_F(AppWindowTest, OutputPaneTakesABurstAsLineByLine)
                     continue;
                 for (const int burstSize : {2, 12, 490, 501, 1200})
                 {
-                    SCOPED_TRACE(testing::Message() << "height " << height << ", " << before << " lines before"
-                                                    << (scrolledBack ? " scrolled back" : "") << ", burst of "
-                                                    << burstSize);
+                    SCOPED_TRACE(testing::Message()
+                                 << "height " << height << ", " << before << " lines before"
+                                 << (scrolledBack ? " scrolled back" : "") << ", burst of " << burstSize);
                     LoosePane single(wxSize(400, height));
                     LoosePane burst(wxSize(400, height));
                     ASSERT_TRUE(PumpUntil([&] {
@@ -757,7 +761,8 @@ TEST_F(AppWindowTest, OutputPaneTakesABurstAsLineByLine)
                     AddBurst(burst.pane, lines);
                     const PaneState right = StateOf(single.List());
                     EXPECT_EQ(StateOf(burst.List()), right);
-                    ASSERT_EQ(right.lines.size(), std::min<size_t>(before + burstSize, COutputWnd::kMaxLines));
+                    ASSERT_EQ(right.lines.size(),
+                              std::min<size_t>(before + burstSize, COutputWnd::kMaxLines));
                     EXPECT_EQ(right.lines.back(), lines.back());
                     // And once the toolkit has laid the lists out: the same top line, the newest in sight.
                     Settle(single.List(), burst.List());
@@ -964,13 +969,15 @@ TEST_F(AppWindowTest, OpenSwitchForwardsPathsToTheRunningViewer)
     std::vector<OpenSwitchDelivery> received;
     COpenSwitchInstance instance;
     EXPECT_FALSE(instance.IsAnotherRunning()) << "the lock is this process's own";
-    COpenSwitchServer server([&received](const OpenSwitchDelivery& delivery) { received.push_back(delivery); });
+    COpenSwitchServer server(
+        [&received](const OpenSwitchDelivery& delivery) { received.push_back(delivery); });
     ASSERT_TRUE(server.Start());
 
     const std::string folder = g_testHome + "/dossier \xC3\xA9t\xC3\xA9";
     mkdir(folder.c_str(), 0700);
     const std::string plain = WriteCsv("forwarded.csv", 3);
-    const std::string accented = "donn\xC3\xA9" "es \xC3\xBC.csv";
+    const std::string accented = "donn\xC3\xA9"
+                                 "es \xC3\xBC.csv";
     std::ofstream(folder + "/" + accented) << "a;b\n";
     // A real file whose name is not UTF-8 (Latin-1 bytes, and a byte no encoding of text uses).
     const std::string notUtf8 = g_testHome + "/forwarded-caf\xE9-\xFF.csv";
@@ -988,10 +995,27 @@ TEST_F(AppWindowTest, OpenSwitchForwardsPathsToTheRunningViewer)
     const std::string missing = g_testHome + "/forwarded-missing.csv";
     const Case cases[] = {
         {"absolute path", plain, "", {}, plain, 0, ""},
-        {"LANG=C, relative", accented, folder, {{"LANG", "C"}, {"LC_ALL", "C"}}, folder + "/" + accented, 0, ""},
+        {"LANG=C, relative",
+         accented,
+         folder,
+         {{"LANG", "C"}, {"LC_ALL", "C"}},
+         folder + "/" + accented,
+         0,
+         ""},
         {"missing", missing, "", {}, missing, 1, "The running viewer could not open \"" + missing + "\".\n"},
-        {"a folder", g_testHome, "", {}, g_testHome, 1, "The running viewer could not open \"" + g_testHome + "\".\n"},
-        {"not UTF-8", notUtf8, "", {}, "", 1,
+        {"a folder",
+         g_testHome,
+         "",
+         {},
+         g_testHome,
+         1,
+         "The running viewer could not open \"" + g_testHome + "\".\n"},
+        {"not UTF-8",
+         notUtf8,
+         "",
+         {},
+         "",
+         1,
          "The running viewer could not open \"" + g_testHome + "/forwarded-caf\\351-\\377.csv\".\n"},
     };
     for (const Case& c : cases)
@@ -1024,7 +1048,8 @@ TEST_F(AppWindowTest, OpenSwitchForwardsPathsToTheRunningViewer)
         }
         // The running viewer says why it did not open a path it cannot name.
         EXPECT_EQ(OwnLines(serverErrors.Text()),
-                  c.expected.empty() ? std::string("A path that is not UTF-8 was not opened.\n") : std::string());
+                  c.expected.empty() ? std::string("A path that is not UTF-8 was not opened.\n")
+                                     : std::string());
     }
 }
 
@@ -1037,7 +1062,9 @@ TEST_F(AppWindowTest, OpenSwitchUnderLangCOpensANonAsciiNameItself)
     const std::string name = "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC.csv";
     std::ofstream(folder + "/" + name) << "a;b\n";
     ChildProcess child(CSVQ_VIEWER_EXE, {"--open", folder + "/" + name},
-                       {{"LANG", "C"}, {"LC_ALL", "C"}, {"XDG_RUNTIME_DIR", folder + "/run"},
+                       {{"LANG", "C"},
+                        {"LC_ALL", "C"},
+                        {"XDG_RUNTIME_DIR", folder + "/run"},
                         {"XDG_CONFIG_HOME", folder + "/config"}});
     bool titled = PumpUntil(
         [&]() {
@@ -1198,7 +1225,9 @@ TEST_F(AppWindowTest, RowsPaintWithHeaderAndAlternatingBackground)
     PaintRowBox(box, dc, font, 400, 600);
     dc.SelectObject(wxNullBitmap);
     wxImage image = bitmap.ConvertToImage();
-    auto pixel = [&image](int x, int y) { return wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y)); };
+    auto pixel = [&image](int x, int y) {
+        return wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y));
+    };
     EXPECT_EQ(pixel(2, 17), wxColour(0xF0, 0xF0, 0xF0)) << "header";
     EXPECT_EQ(pixel(590, 17), wxColour(0xFF, 0xE6, 0xC8)) << "odd row: 0xC8E6FF as 0x00BBGGRR";
     EXPECT_EQ(pixel(590, 19), wxColour(255, 255, 255)) << "the 2 pixels below the row stay unpainted";
@@ -1210,7 +1239,8 @@ TEST_F(AppWindowTest, RowsPaintWithHeaderAndAlternatingBackground)
 // alone, doubled, at every place around the cut point, and in random text.
 TEST_F(AppWindowTest, CellsWithAmpersandsAreCutWithoutAssertions)
 {
-    std::vector<std::u16string> texts = {u"&", u"&&", u"&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&", u"a&b&&c"};
+    std::vector<std::u16string> texts = {u"&", u"&&", u"&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&",
+                                         u"a&b&&c"};
     for (int k = 0; k <= 90; ++k)
     {
         std::u16string x(static_cast<size_t>(k), u'x');
@@ -1288,7 +1318,8 @@ int Luminance(const wxImage& image, int x, int y)
 
 // The pixels of a region more than half as dark as its ground (the pixel at groundX, groundY):
 // text and lines, whatever the colour of the ground they are drawn on.
-std::vector<bool> InkMask(const wxImage& image, int x0, int y0, int width, int height, int groundX, int groundY)
+std::vector<bool> InkMask(const wxImage& image, int x0, int y0, int width, int height, int groundX,
+                          int groundY)
 {
     const int ground = Luminance(image, groundX, groundY);
     std::vector<bool> mask(static_cast<size_t>(width) * static_cast<size_t>(height), false);
@@ -1385,7 +1416,7 @@ TEST_F(AppWindowTest, FarColumnsOfAWideFileAreDrawnWhereTheyBelong)
             const wxImage image = shot.ConvertToImage();
 
             const int64_t top = static_cast<int64_t>(grid->GetTopBoxOffset());
-            const int left = headerWidth + under;  // the column's left edge
+            const int left = headerWidth + under; // the column's left edge
             int rowsSeen = 0;
             for (LGridBox* box : grid->GetRootBox()->children)
             {
@@ -1402,7 +1433,8 @@ TEST_F(AppWindowTest, FarColumnsOfAWideFileAreDrawnWhereTheyBelong)
                     const int regionWidth = std::min(cellLeft + columnWidth - 1, client.x) - regionLeft;
                     const std::string number = std::to_string(column + k);
                     const wxString text = (box->rowNumber == 1 ? "c" : "") + wxString(number);
-                    const std::vector<bool> want = reference(text, regionWidth, LCSVRowGridBox::kCellMargin - 2);
+                    const std::vector<bool> want =
+                        reference(text, regionWidth, LCSVRowGridBox::kCellMargin - 2);
                     const std::vector<bool> got = InkMask(image, regionLeft, sy, regionWidth, rowHeight,
                                                           regionLeft + regionWidth - 1, sy + rowHeight - 1);
                     const size_t inked = static_cast<size_t>(std::count(want.begin(), want.end(), true));
@@ -1459,7 +1491,8 @@ TEST_F(AppWindowTest, PrintoutDrawsTheGridOnOnePage)
     bool rowColour = false;
     for (int y = 0; y < 1100 && !rowColour; y += 3)
         for (int x = 0; x < 800 && !rowColour; x += 3)
-            rowColour = image.GetRed(x, y) == 0xFF && image.GetGreen(x, y) == 0xE6 && image.GetBlue(x, y) == 0xC8;
+            rowColour =
+                image.GetRed(x, y) == 0xFF && image.GetGreen(x, y) == 0xE6 && image.GetBlue(x, y) == 0xC8;
     EXPECT_TRUE(rowColour);
 }
 
@@ -1481,7 +1514,8 @@ TEST_F(AppWindowTest, PrintingWithoutAPrinterSaysSoAndFails)
     };
     const Case cases[] = {
         {"", "No printer is available: \"" + file + "\" was not printed."},
-        {"csvq-no-such-printer", "The printer \"csvq-no-such-printer\" was not found: \"" + file + "\" was not printed."},
+        {"csvq-no-such-printer",
+         "The printer \"csvq-no-such-printer\" was not found: \"" + file + "\" was not printed."},
     };
     for (const Case& c : cases)
     {
@@ -1525,8 +1559,8 @@ TEST_F(AppWindowTest, FileViewPropertiesSaysSoAndOtherCommandsStayThere)
     files->GetEventHandler()->ProcessEvent(props);
     ASSERT_EQ(g_messageBoxes.texts.size(), 1u);
     EXPECT_EQ(g_messageBoxes.texts[0], "Properties....");
-    for (int id : std::initializer_list<int>{ID_EXPLORER_OPEN, ID_EXPLORER_OPEN_WITH, ID_EXPLORER_COMPILE, int(wxID_CUT), int(wxID_COPY),
-                   int(wxID_CLEAR)})
+    for (int id : std::initializer_list<int>{ID_EXPLORER_OPEN, ID_EXPLORER_OPEN_WITH, ID_EXPLORER_COMPILE,
+                                             int(wxID_CUT), int(wxID_COPY), int(wxID_CLEAR)})
     {
         wxCommandEvent event(wxEVT_MENU, id);
         EXPECT_TRUE(files->GetEventHandler()->ProcessEvent(event)) << id;
@@ -1542,12 +1576,12 @@ class CountingTabArt : public CCustomTabArt
 {
 public:
     explicit CountingTabArt(std::shared_ptr<long> count)
-        : CCustomTabArt(*wxWHITE), m_count(std::move(count))
-    {
-    }
+        : CCustomTabArt(*wxWHITE)
+        , m_count(std::move(count))
+    {}
     wxAuiTabArt* Clone() override { return new CountingTabArt(*this); }
-    wxSize GetTabSize(wxDC& dc, wxWindow* wnd, const wxString& caption, const wxBitmapBundle& bitmap, bool active,
-                      int closeButtonState, int* xExtent) override
+    wxSize GetTabSize(wxDC& dc, wxWindow* wnd, const wxString& caption, const wxBitmapBundle& bitmap,
+                      bool active, int closeButtonState, int* xExtent) override
     {
         ++*m_count;
         return CCustomTabArt::GetTabSize(dc, wnd, caption, bitmap, active, closeButtonState, xExtent);
@@ -1809,9 +1843,12 @@ TEST_F(AppWindowTest, ClosingTheMainWindowWithDocumentsOpenClosesThemAll)
     Frame().SetArtProvider(new CountingTabArt(measures));
     *measures = 0;
     Frame().Close(true);
-    PumpUntil([&] { return App().GetMainFrame() == nullptr && App().GetDocManager()->GetDocumentsVector().empty(); });
+    PumpUntil([&] {
+        return App().GetMainFrame() == nullptr && App().GetDocManager()->GetDocumentsVector().empty();
+    });
     PumpUntilIdle();
-    EXPECT_LT(*measures, 8 * kManyDocuments) << "tab measures to close " << kManyDocuments + 2 << " documents";
+    EXPECT_LT(*measures, 8 * kManyDocuments)
+        << "tab measures to close " << kManyDocuments + 2 << " documents";
     EXPECT_TRUE(App().GetDocManager()->GetDocumentsVector().empty());
     EXPECT_EQ(App().GetMainFrame(), nullptr);
     // The layout was saved for the next start.

@@ -3,17 +3,15 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
+#include <signal.h>
+#include <spawn.h>
 #include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "AppGuiSupport.h"
 
@@ -39,7 +37,8 @@ unsigned long CardinalProperty(Display* d, Window w, const char* name, bool& fou
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
     unsigned long value = 0;
-    if (XGetWindowProperty(d, w, atom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &data) == Success &&
+    if (XGetWindowProperty(d, w, atom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &data) ==
+            Success &&
         data && count == 1 && format == 32)
     {
         value = *reinterpret_cast<unsigned long*>(data);
@@ -62,8 +61,9 @@ std::string OwnLines(const std::string& errors)
             continue;
         // "Gtk-Message: 12:00:00.000: ...", "GLib-GIO-WARNING **: ..."
         const std::string first = line.substr(0, line.find(' '));
-        const bool toolkit = first.find('-') != std::string::npos && first.back() == ':' &&
-                             (first.find("Message") != std::string::npos || line.find(" **: ") != std::string::npos);
+        const bool toolkit =
+            first.find('-') != std::string::npos && first.back() == ':' &&
+            (first.find("Message") != std::string::npos || line.find(" **: ") != std::string::npos);
         if (!toolkit && line.find(" **: ") == std::string::npos)
             own += line + "\n";
     }
@@ -173,8 +173,9 @@ std::vector<unsigned long> ChildProcess::Windows() const
         bool found = false;
         unsigned long pid = CardinalProperty(d, children[i], "_NET_WM_PID", found);
         XWindowAttributes attributes;
-        if (found && pid == static_cast<unsigned long>(m_pid) && XGetWindowAttributes(d, children[i], &attributes) &&
-            attributes.map_state == IsViewable && !attributes.override_redirect)
+        if (found && pid == static_cast<unsigned long>(m_pid) &&
+            XGetWindowAttributes(d, children[i], &attributes) && attributes.map_state == IsViewable &&
+            !attributes.override_redirect)
             windows.push_back(children[i]);
     }
     if (children)
@@ -197,7 +198,8 @@ std::string ChildProcess::WindowTitle(unsigned long window)
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(d, window, name, 0, 1024, False, utf8, &type, &format, &count, &after, &data) == Success &&
+    if (XGetWindowProperty(d, window, name, 0, 1024, False, utf8, &type, &format, &count, &after, &data) ==
+            Success &&
         data)
         title.assign(reinterpret_cast<char*>(data), count);
     if (data)

@@ -3,10 +3,9 @@
 // window manager would. Every wait has a deadline and pumps the test's own events meanwhile.
 #pragma once
 
-#include <sys/types.h>
-
 #include <map>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 // The lines of a child's standard error that the viewer wrote itself: without the toolkit's

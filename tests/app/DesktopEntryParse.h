@@ -2,7 +2,6 @@
 #pragma once
 
 #include <glib.h>
-
 #include <string>
 #include <vector>
 
@@ -55,4 +54,3 @@ inline std::vector<std::string> LaunchArguments(const wxString& entry, const std
     }
     return result;
 }
-

@@ -2,8 +2,8 @@
 // owns, and the folder watcher's commands arriving at the main frame as thread events.
 #include <filesystem>
 #include <fstream>
-
 #include <gtest/gtest.h>
+
 #include <wx/app.h>
 #include <wx/docview.h>
 
@@ -12,8 +12,8 @@
 #include "CMainFrame.h"
 #include "ExplorerCommands.h"
 #include "ExplorerServices.h"
-#include "LAppInterface.h"
 #include "GridWxText.h"
+#include "LAppInterface.h"
 
 namespace {
 
@@ -99,8 +99,9 @@ TEST(ExplorerHostTest, FolderChangesReachTheMainFrameAsThreadEvents)
     ASSERT_NE(doc, nullptr);
     App().StartFolderWatcher(doc, {});
     FolderWatcher& watcher = App().GetExplorerServices().GetFolderWatcher();
-    EXPECT_EQ(watcher.GetFolders(), (std::vector<std::u16string>{GridFromWxString(wxString::FromUTF8(listed)),
-                                                                   GridFromWxString(wxString::FromUTF8(docs + "/"))}));
+    EXPECT_EQ(watcher.GetFolders(),
+              (std::vector<std::u16string>{GridFromWxString(wxString::FromUTF8(listed)),
+                                           GridFromWxString(wxString::FromUTF8(docs + "/"))}));
     EXPECT_TRUE(PumpUntil([&] { return watcher.IsArmed(); }));
     std::ofstream(docs + "/new.csv") << "x";
     EXPECT_TRUE(PumpUntil([&] { return !generations.empty(); }));
@@ -111,7 +112,8 @@ TEST(ExplorerHostTest, FolderChangesReachTheMainFrameAsThreadEvents)
     EXPECT_FALSE(watcher.HasWatcher());
     wxDocument other;
     App().StartFolderWatcher(&other, {});
-    EXPECT_EQ(watcher.GetFolders(), (std::vector<std::u16string>{GridFromWxString(wxString::FromUTF8(listed))}));
+    EXPECT_EQ(watcher.GetFolders(),
+              (std::vector<std::u16string>{GridFromWxString(wxString::FromUTF8(listed))}));
     App().StopFolderWatcher();
     frame->Unbind(wxEVT_THREAD, &Recorder::OnChanged, &recorder, ID_FOLDER_CHANGED);
     App().GetDocManager()->CloseDocuments(true);

@@ -2,18 +2,6 @@
 // send at the same time are all served and their paths opened on the main thread, in order per
 // client; a client that stops half-way is dropped while others are served; the server stops at
 // once with a silent client connected, and removes its socket.
-#include "OpenSwitch.h"
-
-#include <wx/app.h>
-#include <wx/init.h>
-
-#include <gtest/gtest.h>
-
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -21,12 +9,21 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <gtest/gtest.h>
 #include <string>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
-namespace
-{
+#include <wx/app.h>
+#include <wx/init.h>
+
+#include "OpenSwitch.h"
+
+namespace {
 using Clock = std::chrono::steady_clock;
 
 class OpenSwitchServerTest : public ::testing::Test
@@ -99,9 +96,9 @@ protected:
 
     std::string folder;
     std::string socketPath;
-    std::vector<std::string> opened;  // touched on the main thread only
+    std::vector<std::string> opened; // touched on the main thread only
 };
-}
+} // namespace
 
 TEST_F(OpenSwitchServerTest, ClientsAtTheSameTimeAreAllServed)
 {
@@ -117,7 +114,8 @@ TEST_F(OpenSwitchServerTest, ClientsAtTheSameTimeAreAllServed)
     for (int c = 0; c < kClients; ++c)
     {
         clients.emplace_back([this, c, &taken, &files]() {
-            if (ForwardFilesToViewerAt(socketPath, files[static_cast<size_t>(c)], 5000) == ForwardResult::Taken)
+            if (ForwardFilesToViewerAt(socketPath, files[static_cast<size_t>(c)], 5000) ==
+                ForwardResult::Taken)
                 ++taken;
         });
     }

@@ -126,8 +126,12 @@ TEST(RowBoxTest, HeaderShowsTheBoxsRowNumberGroupedWithDots)
         uint64_t row;
         const char16_t* text;
     };
-    const Case cases[] = {{1, u"1"}, {999, u"999"}, {1000, u"1.000"}, {1234567, u"1.234.567"},
-                          {14321906, u"14.321.906"}, {5000000000, u"5.000.000.000"}};
+    const Case cases[] = {{1, u"1"},
+                          {999, u"999"},
+                          {1000, u"1.000"},
+                          {1234567, u"1.234.567"},
+                          {14321906, u"14.321.906"},
+                          {5000000000, u"5.000.000.000"}};
     LCSVRowGridBox box(nullptr);
     const CSVRecord record(1);
     for (const Case& c : cases)

@@ -1,7 +1,6 @@
 // The view's box logic: filling, merging, trimming, folding, re-expanding, selecting and the
 // Row details and Copy texts, on a headless grid with a fake document.
 #include <gtest/gtest.h>
-
 #include <memory>
 
 #include "ViewTestSupport.h"
@@ -231,7 +230,8 @@ TEST_F(ViewCoreTest, RowDetailsLimitsAndCopyWithoutThem)
         }
         else
         {
-            EXPECT_EQ(static_cast<uint64_t>(std::count(details[1].begin(), details[1].end(), u'\n')), c.lastRow);
+            EXPECT_EQ(static_cast<uint64_t>(std::count(details[1].begin(), details[1].end(), u'\n')),
+                      c.lastRow);
         }
     }
 
@@ -252,7 +252,8 @@ TEST_F(ViewCoreTest, MergeRestoresRowsRemovedAtTheFrontAndStopsAtAGap)
         delete children.front();
         children.pop_front();
     }
-    auto tenth = std::find_if(children.begin(), children.end(), [](LGridBox* b) { return b->rowNumber == 10; });
+    auto tenth =
+        std::find_if(children.begin(), children.end(), [](LGridBox* b) { return b->rowNumber == 10; });
     delete *tenth;
     children.erase(tenth);
     // Rows 11 onwards lose their fields, as if they had been re-created.

@@ -1,9 +1,8 @@
 // The view's box logic driven by the real document core on generated files: open, find next
 // and go to line land on the right rows.
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -19,8 +18,7 @@ class CoreDocument : public ICsvViewDocument
 public:
     explicit CoreDocument(CsvDocumentCore& core)
         : core(core)
-    {
-    }
+    {}
     void LoadRowsIntoView(IRowsSink* view, int64_t row, bool allowUnload) override
     {
         core.LoadRowsIntoView(view, row, allowUnload);

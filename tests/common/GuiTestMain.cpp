@@ -1,26 +1,25 @@
 #include "GuiTestMain.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <memory>
-
 #include <gtest/gtest.h>
+#include <memory>
+#include <sys/stat.h>
+
 #include <wx/app.h>
 #include <wx/debug.h>
 #include <wx/evtloop.h>
 #include <wx/init.h>
 #include <wx/log.h>
 
-namespace
-{
+namespace {
 std::string g_scratch;
 
 // A failed wx assertion would open a modal box: report it as a test failure instead.
-void ReportAssert(const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg)
+void ReportAssert(const wxString& file, int line, const wxString& func, const wxString& cond,
+                  const wxString& msg)
 {
     ADD_FAILURE_AT(file.utf8_str().data(), line)
         << "wx assertion " << cond.utf8_string() << " in " << func.utf8_string() << ": " << msg.utf8_string();

@@ -1,7 +1,6 @@
 #include "GuiTestPump.h"
 
 #include <X11/Xlib.h>
-
 #include <chrono>
 #include <thread>
 
@@ -9,8 +8,7 @@
 #include <wx/utils.h>
 #include <wx/window.h>
 
-namespace
-{
+namespace {
 using Clock = std::chrono::steady_clock;
 
 // Waits for the display to handle every request sent so far; the events it sent back are then
@@ -72,7 +70,8 @@ bool DestroyAndPump(wxWindow* window, int timeoutMs)
 {
     window->Destroy();
     // Only compared from here on: the window may be gone.
-    return PumpUntil([window] { return !wxPendingDelete.Member(window); }, timeoutMs) && PumpUntilIdle(timeoutMs);
+    return PumpUntil([window] { return !wxPendingDelete.Member(window); }, timeoutMs) &&
+           PumpUntilIdle(timeoutMs);
 }
 
 void Pump(int ms)

@@ -1,9 +1,9 @@
 // Reading a file into the document and the segment cache.
 #include "CsvDocumentCore.h"
 
-#include <gtest/gtest.h>
 #include <algorithm>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -290,10 +290,11 @@ TEST(ReadCSVFile, QuoteOpenAtTheEndKeepsTheRestOfTheFileInOneRecordAndSaysWhere)
         std::string lastField;
         const char* lineCount;
         const char* notice;
-        const char* find;  // text of the file's last lines
+        const char* find; // text of the file's last lines
     } cases[] = {
         {"a lone quote", "\"", 1, "", "1", "CSV line = 1; Quote opened at file line = 0", nullptr},
-        {"a stray quote in record 3 of 50,000", [] {
+        {"a stray quote in record 3 of 50,000",
+         [] {
              std::string text;
              for (int i = 1; i <= 50000; ++i)
                  text += (i == 3 ? "\"open;" : "r;") + std::to_string(i) + "\n";
@@ -320,9 +321,9 @@ TEST(ReadCSVFile, QuoteOpenAtTheEndKeepsTheRestOfTheFileInOneRecordAndSaysWhere)
         {
             EXPECT_EQ(Narrow(segment.rows.back().back().text), c.lastField);
         }
-        EXPECT_EQ(doc.log.lines,
-                  (std::vector<std::string>{"File opened = " + path + "; Total file lines detected = " + c.lineCount,
-                                            std::string("Quotation mark not closed at end of file; ") + c.notice}));
+        EXPECT_EQ(doc.log.lines, (std::vector<std::string>{
+                                     "File opened = " + path + "; Total file lines detected = " + c.lineCount,
+                                     std::string("Quotation mark not closed at end of file; ") + c.notice}));
         // Text from the file's last lines is found in the record that holds it.
         if (c.find)
         {
@@ -351,7 +352,8 @@ TEST(GetSegment, CutLinesAndAQuoteOpenAtTheEndAreLoggedOnceHoweverOftenTheyAreRe
     RecordedDocument doc;
     ASSERT_TRUE(doc.core.ReadCSVFile(path));
     const std::string cut = "Line cut at 1.999.998 bytes; File line = 6; CSV line = 7";
-    const std::string open = "Quotation mark not closed at end of file; CSV line = 110.001; Quote opened at file line = 110.000";
+    const std::string open =
+        "Quotation mark not closed at end of file; CSV line = 110.001; Quote opened at file line = 110.000";
     ASSERT_EQ(doc.log.lines.size(), 2u);
     EXPECT_EQ(doc.log.lines[1], cut);
     EXPECT_EQ(Narrow(doc.core.GetSegments().front().rows[6][0].text), "r7");
@@ -402,9 +404,10 @@ TEST(GetSegment, ASegmentTheFileLostPartOfServesTheRowsItStillHolds)
     view.calls.clear();
     doc.core.LoadRowsIntoView(&view, 12000, false);
     EXPECT_TRUE(view.calls.empty());
-    EXPECT_NE(std::find_if(doc.log.lines.begin(), doc.log.lines.end(),
-                           [](const std::string& line) { return line.rfind("Read error in file = ", 0) == 0; }),
-              doc.log.lines.end());
+    EXPECT_NE(
+        std::find_if(doc.log.lines.begin(), doc.log.lines.end(),
+                     [](const std::string& line) { return line.rfind("Read error in file = ", 0) == 0; }),
+        doc.log.lines.end());
 }
 
 TEST(GetSegment, AReloadOfASegmentTheFileLostTellsOnlyWhatCameBack)
@@ -426,8 +429,9 @@ TEST(GetSegment, AReloadOfASegmentTheFileLostTellsOnlyWhatCameBack)
 
     doc.log.lines.clear();
     doc.core.LoadRowsIntoView(&paged.view, 9000, false);
-    EXPECT_EQ(doc.log.lines, (std::vector<std::string>{
-                                 readError, "Segment reloaded; CSVEndLine = 7.000; FileBufferEndLine = 6.999"}));
+    EXPECT_EQ(doc.log.lines,
+              (std::vector<std::string>{readError,
+                                        "Segment reloaded; CSVEndLine = 7.000; FileBufferEndLine = 6.999"}));
 }
 
 TEST(GetSegment, LinesAppendedWhileTheFileIsOpenAreReadOnlyWhenItIsReadAgain)
@@ -468,7 +472,8 @@ TEST(GetSegment, LinesAppendedWhileTheFileIsOpenAreReadOnlyWhenItIsReadAgain)
         ASSERT_TRUE(doc.core.ApplyReadOptions(doc.core.GetReadOptions()));
         doc.core.OnGoToLine(&view, u"12004");
         for (const auto& [number, expected] : {std::pair<int64_t, const char*>{12002, "12001;NEW1"},
-                                               {12003, "12002;NEW2"}, {12004, "12003;NEW3"}})
+                                               {12003, "12002;NEW2"},
+                                               {12004, "12003;NEW3"}})
         {
             row.clear();
             doc.core.GetRowText(number, row);

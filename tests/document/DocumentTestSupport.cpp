@@ -2,10 +2,9 @@
 
 #include <atomic>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <stdexcept>
 #include <tuple>
-
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include "CSVReader.h"
@@ -157,7 +156,8 @@ size_t OffsetAfterLines(const std::string& bytes, int lines)
 }
 
 DocumentPagedToItsEnd::DocumentPagedToItsEnd(int64_t records, const std::string& name)
-    : bytes(MakeRecords(records)), path(dir.Write(name, bytes))
+    : bytes(MakeRecords(records))
+    , path(dir.Write(name, bytes))
 {
     doc.core.AddView(&view);
     int64_t firstRow = 0;

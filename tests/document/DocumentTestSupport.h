@@ -137,8 +137,8 @@ struct RecordedDocument
 // Everything a caller can see of two documents after the same call is the same: segments (bounds,
 // released or not, rows), the loaded count and peak, Output lines, message boxes, Row details
 // searches, every view call with its row, first row, estimate and row count, and the selection.
-void ExpectSameState(const RecordedDocument& fast, const RecordedDocument& plain, const ViewRecorder& fastView,
-                     const ViewRecorder& plainView);
+void ExpectSameState(const RecordedDocument& fast, const RecordedDocument& plain,
+                     const ViewRecorder& fastView, const ViewRecorder& plainView);
 // The offset just after the first `lines` line feeds of `bytes`: a file cut there keeps those lines.
 size_t OffsetAfterLines(const std::string& bytes, int lines);
 

@@ -218,14 +218,15 @@ TEST(BytePatternOfFind, RunsOfCharactersWithFewByteForms)
 
 TEST(BytePatternOfFind, NeverMissesAHitOfTheDecodedText)
 {
-    const std::vector<std::string> pieces = {"a",   "K",        "k",    "\xE2\x84\xAA", "i", "I", "\xC4\xB0",
-                                             "\xC3\xA9", "\xC3\x89", "\xD0\xB6", "\xD0\x96", "\xE9", "\xC9", "\xFF",
-                                             "\xC3",  "l",        "O",    "z",            "Q", " ", "\xE6"};
-    const std::vector<std::u16string> needles = {u"kilo", u"ilo", u"\u00E9", u"\u00C9z", u"\u0436", u"zq",
-                                                  u"LO",   u"a k", u"\u00E9\u00E9", u"iK"};
+    const std::vector<std::string> pieces = {
+        "a",        "K",        "k",    "\xE2\x84\xAA", "i",    "I",    "\xC4\xB0", "\xC3\xA9", "\xC3\x89",
+        "\xD0\xB6", "\xD0\x96", "\xE9", "\xC9",         "\xFF", "\xC3", "l",        "O",        "z",
+        "Q",        " ",        "\xE6"};
+    const std::vector<std::u16string> needles = {u"kilo", u"ilo", u"\u00E9", u"\u00C9z",      u"\u0436",
+                                                 u"zq",   u"LO",  u"a k",    u"\u00E9\u00E9", u"iK"};
     const std::vector<int32_t> pages = {65001, 1252, 1251};
     std::vector<FindNeedle> prepared;
-    std::vector<BytePattern> patterns;  // [(needle * 2 + matchCase) * pages + page]
+    std::vector<BytePattern> patterns; // [(needle * 2 + matchCase) * pages + page]
     for (const std::u16string& raw : needles)
     {
         for (const bool matchCase : {false, true})
@@ -247,7 +248,8 @@ TEST(BytePatternOfFind, NeverMissesAHitOfTheDecodedText)
         {
             const int32_t codePage = pages[page];
             std::u16string text;
-            ASSERT_TRUE(DecodeCodePage(codePage, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), text));
+            ASSERT_TRUE(
+                DecodeCodePage(codePage, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), text));
             for (size_t n = 0; n < prepared.size(); ++n)
             {
                 {
@@ -260,8 +262,8 @@ TEST(BytePatternOfFind, NeverMissesAHitOfTheDecodedText)
                     bool found = pattern.Empty();
                     for (size_t at = 0; !found && at + pattern.bytes.size() <= bytes.size(); ++at)
                         found = pattern.MatchesAt(reinterpret_cast<const uint8_t*>(bytes.data()) + at);
-                    ASSERT_TRUE(found) << "code page " << codePage << ", needle " << Narrow(raw) << ", bytes "
-                                       << bytes;
+                    ASSERT_TRUE(found)
+                        << "code page " << codePage << ", needle " << Narrow(raw) << ", bytes " << bytes;
                 }
             }
         }

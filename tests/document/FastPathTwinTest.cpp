@@ -91,13 +91,13 @@ std::string MakeShapedFile(std::mt19937_64& random, int64_t records, bool longLi
                 out += "\xE9\xA2\x93\x8D\x8A\xBB\xAC";
                 break;
             case 10:
-                out += "\xC3\xA9t\xC3\x89 \xD0\x96\xD0\xB6";  // étÉ Жж
+                out += "\xC3\xA9t\xC3\x89 \xD0\x96\xD0\xB6"; // étÉ Жж
                 break;
             case 11:
-                out += "\xE2\x84\xAA \xC4\xB0 K k";  // Kelvin sign, dotted capital I
+                out += "\xE2\x84\xAA \xC4\xB0 K k"; // Kelvin sign, dotted capital I
                 break;
             case 12:
-                out += RandomBreak(random);  // the record ends early; the rest is the next one
+                out += RandomBreak(random); // the record ends early; the rest is the next one
                 break;
             default:
                 out += std::to_string(i % 7);
@@ -121,11 +121,11 @@ std::u16string PickNeedle(std::mt19937_64& random, int64_t records)
     case 1:
         return u"V" + Widen(std::to_string(target));
     case 2:
-        return u"\u00E9t";  // ét
+        return u"\u00E9t"; // ét
     case 3:
-        return u"\u00C9T";  // ÉT
+        return u"\u00C9T"; // ÉT
     case 4:
-        return u"\u0436";  // ж
+        return u"\u0436"; // ж
     case 5:
         return u"k";
     case 6:
@@ -210,7 +210,8 @@ void RunTwins(const std::string& path, int32_t encodingIndex, int32_t separator,
                 plain.core.OnMatchCase();
             }
             const std::u16string needle = step == 1 ? u"absent" : PickNeedle(random, records);
-            const int64_t from = random() % 3 == 0 || step == 1 ? 0 : 1 + static_cast<int64_t>(random() % 30000);
+            const int64_t from =
+                random() % 3 == 0 || step == 1 ? 0 : 1 + static_cast<int64_t>(random() % 30000);
             for (ViewRecorder* view : {&fastView, &plainView})
             {
                 view->Select(from);
@@ -252,8 +253,10 @@ TEST(FastPathTwins, EveryEncodingGivesWhatThePlainPathGives)
         SCOPED_TRACE("encoding " + std::to_string(codePage));
         // More than 21 segments, so that passes without rows and the byte test of find both run;
         // many more for the encodings where most passes must be scanned.
-        const bool large = codePage == 65001 || codePage == 932 || (kFullRun && (codePage == 1252 || codePage == 1200));
-        const int64_t records = (large ? (kFullRun ? 300000 : 160000) : 106000) + static_cast<int64_t>(random() % 9000);
+        const bool large =
+            codePage == 65001 || codePage == 932 || (kFullRun && (codePage == 1252 || codePage == 1200));
+        const int64_t records =
+            (large ? (kFullRun ? 300000 : 160000) : 106000) + static_cast<int64_t>(random() % 9000);
         std::string bytes = MakeShapedFile(random, records, index == 6, index % 5 == 3);
         if (codePage == 1200)
         {
@@ -264,7 +267,12 @@ TEST(FastPathTwins, EveryEncodingGivesWhatThePlainPathGives)
         }
         const std::string path = dir.Write("twins-" + std::to_string(index) + ".csv", bytes);
         uint64_t scanned = 0;
-        RunTwins(path, index, static_cast<int32_t>(random() % 3), records, index == 0 ? (kFullRun ? 40 : 12) : large ? 12 : kFullRun ? 10 : 4, random, scanned);
+        RunTwins(path, index, static_cast<int32_t>(random() % 3), records,
+                 index == 0 ? (kFullRun ? 40 : 12)
+                 : large    ? 12
+                 : kFullRun ? 10
+                            : 4,
+                 random, scanned);
         if (HasFailure())
             return;
         // The fast document did take the fast paths where the encoding allows them.
@@ -315,7 +323,7 @@ TEST(FastPathTwins, Utf16FilesEndingInAStrayByte)
     {
         const char* name;
         std::string bytes;
-        int64_t records;  // about how many there are, for the rows the steps pick
+        int64_t records; // about how many there are, for the rows the steps pick
     };
     const Case cases[] = {
         // "a;b" LF "c;d" LF, then the byte of "z" alone.
@@ -354,7 +362,8 @@ TEST(FastPathTwins, Utf16FilesEndingInAStrayByte)
                 records = generated * 2;
             }
             bytes += c.bytes;
-            const std::string path = dir.Write(std::string(c.name) + (afterRecords ? "-long" : "") + ".csv", bytes);
+            const std::string path =
+                dir.Write(std::string(c.name) + (afterRecords ? "-long" : "") + ".csv", bytes);
             uint64_t scanned = 0;
             RunTwins(path, utf16, 0, records, afterRecords ? 16 : 40, random, scanned);
             if (HasFailure())

@@ -306,11 +306,11 @@ TEST(SegmentCacheModel, FindEndsWhenTheFileShrankUnderReleasedSegments)
     doc.core.LoadRowsIntoView(&view, 7000, true);
     for (const ViewRecorder::Call& call : view.calls)
     {
-        const bool holds7000 = call.firstRow <= 7000 && 7000 < call.firstRow + static_cast<int64_t>(call.rowCount);
+        const bool holds7000 =
+            call.firstRow <= 7000 && 7000 < call.firstRow + static_cast<int64_t>(call.rowCount);
         EXPECT_FALSE(holds7000) << call.kind << " from " << call.firstRow << ", " << call.rowCount << " rows";
     }
 }
-
 
 // Passes released before the call returns keep only their bounds, and the ones still loaded at the
 // end are read again: the same segments, rows, bounds, log lines, view calls and reloads as a

@@ -1,22 +1,20 @@
 // Temporary folder trees and a command recorder for the explorer's data-side tests.
 #pragma once
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <gtest/gtest.h>
 #include <mutex>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "ExplorerCommands.h"
 #include "ExplorerPathCodec.h"
@@ -115,7 +113,8 @@ public:
         return n;
     }
     // Waits until a command with this id (and generation, when not 0) came; false after the time-out.
-    bool WaitFor(int id, int generation = 0, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const
+    bool WaitFor(int id, int generation = 0,
+                 std::chrono::milliseconds timeout = std::chrono::seconds(10)) const
     {
         std::unique_lock<std::mutex> lock(m_mutex);
         return m_changed.wait_for(lock, timeout, [&] {

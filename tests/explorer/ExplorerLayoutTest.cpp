@@ -1,9 +1,9 @@
 // The explorer window's layout numbers, its Tab ring and the file list's sort state machine.
-#include <set>
+#include "ExplorerLayout.h"
 
 #include <gtest/gtest.h>
+#include <set>
 
-#include "ExplorerLayout.h"
 #include "ExplorerSortState.h"
 #include "ExplorerTabRing.h"
 
@@ -109,7 +109,8 @@ TEST(ExplorerTabRing, ShiftTabVisitsEveryStopOnceAndUndoesTab)
             EXPECT_EQ(NextTabStop(to, true).target, from) << static_cast<int>(from);
         }
     }
-    EXPECT_EQ(NextTabStop(C::List, false), (ExplorerTabStep{C::PathBox, true})) << "the path box's text is selected";
+    EXPECT_EQ(NextTabStop(C::List, false), (ExplorerTabStep{C::PathBox, true}))
+        << "the path box's text is selected";
     // Tab never reaches the history buttons: from the path box it goes round without them.
     std::set<C> tabbed;
     C at = C::PathBox;

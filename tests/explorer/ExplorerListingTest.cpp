@@ -1,26 +1,23 @@
 // The folder listing worker: what a walk puts into the store, the commands it sends and in which
 // order, cancelling, stopping, rapid re-listing, and the awkward folders.
-#include <fcntl.h>
-#include <pthread.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <fcntl.h>
 #include <functional>
-#include <set>
-#include <thread>
-
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <set>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 #include "ExplorerCoreSupport.h"
 #include "FolderListing.h"
 
-namespace
-{
+namespace {
 // The tree of the window tests: a subfolder with a file, a hidden file, files of a few types, an
 // archive, a link to the tree itself and a link that points nowhere.
 void MakeSampleTree(const TempTree& tree)
@@ -60,13 +57,13 @@ void SetFolder(WSFileStorageThreadSafeAccess& access, const std::u16string& fold
     WSFileStorageAccessGuard guard(access);
     guard.Get().SetFolder(folder);
 }
-}
+} // namespace
 
 TEST(ExplorerWalk, ListsAFolderWithHiddenEntriesOnlyWhenAskedAndTheParentEntryLast)
 {
     TempTree tree;
     MakeSampleTree(tree);
-    const std::vector<std::string> visible = {"<parent>", "archive.zip", "dangling", "loop", "noext",
+    const std::vector<std::string> visible = {"<parent>", "archive.zip", "dangling", "loop",    "noext",
                                               "old.csv",  "report.CSV",  "sub",      "tool.exe"};
     struct Case
     {
@@ -88,10 +85,12 @@ TEST(ExplorerWalk, ListsAFolderWithHiddenEntriesOnlyWhenAskedAndTheParentEntryLa
         SCOPED_TRACE(c.typed);
         WSFileStorage store;
         RecordingSink sink;
-        EnumerateFolderIntoStorage(ExplorerPathFromNative(c.typed), c.hidden, store, false, true, &sink, nullptr);
+        EnumerateFolderIntoStorage(ExplorerPathFromNative(c.typed), c.hidden, store, false, true, &sink,
+                                   nullptr);
         EXPECT_EQ(store.GetFolder(), tree.Path16());
         EXPECT_EQ(Names(store, tree.Root()), c.expected);
-        EXPECT_EQ(ExplorerPathToNative(store.size() ? (*std::prev(store.end()))->GetPath() : u""), tree.Root() + "/..");
+        EXPECT_EQ(ExplorerPathToNative(store.size() ? (*std::prev(store.end()))->GetPath() : u""),
+                  tree.Root() + "/..");
         EXPECT_TRUE((*std::prev(store.end()))->isFolder);
         EXPECT_EQ(sink.Count(ID_FOLDER_LISTING_PROGRESS), static_cast<int>(store.size()) - 1);
         for (const WSFileRecord* record : store)
@@ -116,9 +115,9 @@ TEST(ExplorerWalk, FlatListingEntersSubfoldersButNeverFollowsLinkedFolders)
     WSFileStorage store;
     EnumerateFolderIntoStorage(tree.Path16(), false, store, true, true, nullptr, nullptr);
     EXPECT_EQ(Names(store, tree.Root()),
-              (std::vector<std::string>{"<parent>", "archive.zip", "dangling", "loop", "noext", "old.csv", "other",
-                                        "other/z.txt", "report.CSV", "sub", "sub/deeper", "sub/deeper/y.txt",
-                                        "sub/side", "sub/up", "sub/x.txt", "tool.exe"}));
+              (std::vector<std::string>{"<parent>", "archive.zip", "dangling", "loop", "noext", "old.csv",
+                                        "other", "other/z.txt", "report.CSV", "sub", "sub/deeper",
+                                        "sub/deeper/y.txt", "sub/side", "sub/up", "sub/x.txt", "tool.exe"}));
 
     // Nested stores: the entries of a folder go below its record.
     WSFileStorage nested;
@@ -181,7 +180,8 @@ TEST(ExplorerWalk, TheRootKeepsItsSlash)
     const WSFileRecord* parent = *std::prev(store.end());
     EXPECT_EQ(parent->GetPath(), u"//..");
     EXPECT_TRUE(parent->IsParentEntry());
-    const bool hasTmp = std::any_of(store.begin(), store.end(), [](const WSFileRecord* r) { return r->GetPath() == u"/tmp"; });
+    const bool hasTmp = std::any_of(store.begin(), store.end(),
+                                    [](const WSFileRecord* r) { return r->GetPath() == u"/tmp"; });
     EXPECT_TRUE(hasTmp);
 }
 
@@ -203,7 +203,8 @@ TEST(ExplorerWalk, NamesThatAreNotUtf8RoundTrip)
         if (!record->isFolder)
         {
             // The stored path finds the file again.
-            struct stat info{};
+            struct stat info
+            {};
             EXPECT_EQ(::stat(native.c_str(), &info), 0) << native;
             EXPECT_EQ(record->size, info.st_size);
         }
@@ -373,8 +374,7 @@ TEST(ExplorerWorker, ANullBlockDoesNothingAndANullStoreEndsAtOnce)
     }
 }
 
-namespace
-{
+namespace {
 // A chain of `depth` folders named "d" below `root`, with "leaf.txt" in the deepest. Made and
 // removed through descriptors, as its paths are longer than a path may be.
 void MakeDeepChain(const std::string& root, int depth)
@@ -448,7 +448,7 @@ void* ListDeep(void* argument)
     walk->unread = store.GetUnreadFolders().size();
     return nullptr;
 }
-}
+} // namespace
 
 TEST(ExplorerWalk, AFlatListingOfAVeryDeepTreeListsEveryLevelWithFewDescriptorsAndASmallStack)
 {
@@ -569,8 +569,8 @@ TEST(ExplorerWalk, FoldersThatCannotBeReadAreReportedWithTheirReason)
                 if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
                     return 10;
                 WSFileStorage store;
-                EnumerateFolderIntoStorage(ExplorerPathFromNative(c.folder), false, store, true, true, nullptr,
-                                           nullptr);
+                EnumerateFolderIntoStorage(ExplorerPathFromNative(c.folder), false, store, true, true,
+                                           nullptr, nullptr);
                 if (Names(store, c.folder) != c.names)
                     return 1;
                 std::vector<std::string> unread;
@@ -584,7 +584,8 @@ TEST(ExplorerWalk, FoldersThatCannotBeReadAreReportedWithTheirReason)
                 return unread == c.unread ? 0 : 2;
             });
             ASSERT_TRUE(WIFEXITED(status));
-            EXPECT_EQ(WEXITSTATUS(status), 0) << "1: wrong entries, 2: wrong folders reported, 3: wrong reason";
+            EXPECT_EQ(WEXITSTATUS(status), 0)
+                << "1: wrong entries, 2: wrong folders reported, 3: wrong reason";
         }
         for (const std::string& name : closedFolders)
             chmod(tree.Path(name).c_str(), 0700);
@@ -671,6 +672,7 @@ TEST(ExplorerWalk, AFolderThatLosesItsSearchPermissionDuringTheWalkIsLeftWithout
             return store.GetUnreadFolders().empty() ? 0 : 2;
         });
         ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 0) << "1: entries lost, 2: folders reported unread, 11: the folder kept its mode";
+        EXPECT_EQ(WEXITSTATUS(status), 0)
+            << "1: entries lost, 2: folders reported unread, 11: the folder kept its mode";
     }
 }

@@ -1,7 +1,7 @@
 // The explorer's navigation rules: parent folders, the folder a double-click enters, the history.
-#include <gtest/gtest.h>
-
 #include "ExplorerNavigation.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -13,11 +13,21 @@ TEST(ExplorerNavigation, ParentFolder)
         const char16_t* parent;
     };
     const Case cases[] = {
-        {u"/a/b", u"/a"},   {u"/a", u"/"},       {u"/", u"/"},     {u"x", u"x"},
-        {u"/a/b/", u"/a"},  {u"/a/b//", u"/a"},  {u"/a/", u"/"},   {u"//", u"/"},
-        {u"", u""},         {u"a/b", u"a"},
+        {u"/a/b", u"/a"},
+        {u"/a", u"/"},
+        {u"/", u"/"},
+        {u"x", u"x"},
+        {u"/a/b/", u"/a"},
+        {u"/a/b//", u"/a"},
+        {u"/a/", u"/"},
+        {u"//", u"/"},
+        {u"", u""},
+        {u"a/b", u"a"},
         // The folder is taken by its steps: "sub/.." is the tree itself, "." stays where it is.
-        {u"/tree/sub/..", u"/"}, {u"/tree/.", u"/"}, {u"/tree/sub/./", u"/tree"}, {u"/tree/a/../sub", u"/tree"},
+        {u"/tree/sub/..", u"/"},
+        {u"/tree/.", u"/"},
+        {u"/tree/sub/./", u"/tree"},
+        {u"/tree/a/../sub", u"/tree"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(GetParentFolder(c.path), c.parent)
@@ -32,9 +42,15 @@ TEST(ExplorerNavigation, FoldersAreNormalisedByTheirTextAlone)
         const char16_t* normal;
     };
     const Case cases[] = {
-        {u"/tree/sub/..", u"/tree"}, {u"/tree/.", u"/tree"}, {u"/tree//sub/", u"/tree/sub"},
-        {u"/..", u"/"},              {u"/", u"/"},           {u"/a/b/../../..", u"/"},
-        {u"a/../..", u".."},         {u"./a", u"a"},         {u"", u""},
+        {u"/tree/sub/..", u"/tree"},
+        {u"/tree/.", u"/tree"},
+        {u"/tree//sub/", u"/tree/sub"},
+        {u"/..", u"/"},
+        {u"/", u"/"},
+        {u"/a/b/../../..", u"/"},
+        {u"a/../..", u".."},
+        {u"./a", u"a"},
+        {u"", u""},
         {u"/tree/sub/../sub", u"/tree/sub"},
     };
     for (const Case& c : cases)

@@ -1,15 +1,13 @@
 // Renaming from the label editor: the target rules and the move that never overwrites.
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
-#include <unistd.h>
+#include "ExplorerRename.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <string>
-
-#include "ExplorerRename.h"
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,7 +48,8 @@ protected:
     }
     bool Exists(const std::string& name)
     {
-        struct stat info{};
+        struct stat info
+        {};
         return lstat((root + "/" + name).c_str(), &info) == 0;
     }
 

@@ -1,7 +1,7 @@
 // Row texts, "Valid" pictures, row filters, extra columns and the search pattern of the file list.
-#include <gtest/gtest.h>
-
 #include "ExplorerRowText.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,20 +1,19 @@
 // The application-side services: the date text, the progress row, deleting to the trash, the
 // folder watcher's start, and which services object is the process's.
+#include "ExplorerServices.h"
+
 #include <clocale>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <thread>
 
-#include <gtest/gtest.h>
-
 #include "ExplorerCoreSupport.h"
-#include "ExplorerServices.h"
 
-namespace
-{
+namespace {
 // GLib reads the home and data folders once, at its first use: point them into a private folder
 // before anything in this process asks.
 struct PrivateTrashHome
@@ -46,8 +45,14 @@ public:
     void LockList() override { ++locks, ++depth; }
     void UnlockList() override { --depth; }
     int GetRowCount() override { return static_cast<int>(rows.size()); }
-    void InsertTextRow(int row, const std::u16string& text) override { rows.insert(rows.begin() + row, text); }
-    void SetRowText(int row, const std::u16string& text) override { rows[static_cast<std::size_t>(row)] = text; }
+    void InsertTextRow(int row, const std::u16string& text) override
+    {
+        rows.insert(rows.begin() + row, text);
+    }
+    void SetRowText(int row, const std::u16string& text) override
+    {
+        rows[static_cast<std::size_t>(row)] = text;
+    }
     std::vector<std::pair<int, WSFileRecord*>> GetSelectedRecords() override { return selection; }
 
     std::vector<std::u16string> rows;
@@ -87,7 +92,7 @@ std::unique_ptr<WSFileRecord> RecordFor(const std::u16string& path, bool folder 
     record->isFolder = folder;
     return record;
 }
-}
+} // namespace
 
 // ---- the date text
 
@@ -126,8 +131,7 @@ TEST(ExplorerDateText, TheShortDateOrderComesFromTheLocaleFormat)
     EXPECT_EQ(DateTimeFormatForOrder(3, "/"), "");
 }
 
-namespace
-{
+namespace {
 // Locales the date test needs, compiled with localedef into a folder of their own when the system
 // does not have them; empty when that is not possible here.
 class CompiledLocales
@@ -141,8 +145,8 @@ public:
         m_folder = pattern;
         for (const auto& [source, name] : wanted)
         {
-            const std::string command = "localedef -i " + source + " -f UTF-8 " + m_folder + "/" + name +
-                                        " >/dev/null 2>&1";
+            const std::string command =
+                "localedef -i " + source + " -f UTF-8 " + m_folder + "/" + name + " >/dev/null 2>&1";
             if (std::system(command.c_str()) != 0)
                 m_missing += name + " ";
         }
@@ -160,7 +164,7 @@ private:
     std::string m_folder;
     std::string m_missing;
 };
-}
+} // namespace
 
 TEST(ExplorerDateText, EveryLocaleKeepsItsWholeSeparatorBetweenTheDateFields)
 {
@@ -324,8 +328,14 @@ TEST(ExplorerDelete, TakesTheSelectedFilesAndFoldersButNeverTheParentEntry)
     const auto oddFile = RecordFor(u"/d/x.."); // a file whose name ends in ".."
 
     EXPECT_TRUE(PathsToDelete({{0, parent.get()}}).empty());
-    EXPECT_EQ(PathsToDelete({{0, parent.get()}, {1, a.get()}, {2, nullptr}, {3, folder.get()}, {4, empty.get()},
-                             {5, top.get()}, {6, b.get()}, {7, oddFile.get()}}),
+    EXPECT_EQ(PathsToDelete({{0, parent.get()},
+                             {1, a.get()},
+                             {2, nullptr},
+                             {3, folder.get()},
+                             {4, empty.get()},
+                             {5, top.get()},
+                             {6, b.get()},
+                             {7, oddFile.get()}}),
               (std::vector<std::u16string>{u"/d/a.csv", u"/d/sub", u"/d/b", u"/d/x.."}));
 }
 
@@ -355,7 +365,8 @@ TEST(ExplorerDelete, MovesTwoFilesAndAFolderToTheTrashInOneGo)
 
     list.selection = {{0, parent.get()}, {1, one.get()}, {2, two.get()}, {3, folder.get()}};
     services.DeleteSelectedExplorerItems();
-    EXPECT_TRUE(notifier.errors.empty()) << ExplorerPathToNative(notifier.errors.empty() ? u"" : notifier.errors[0]);
+    EXPECT_TRUE(notifier.errors.empty())
+        << ExplorerPathToNative(notifier.errors.empty() ? u"" : notifier.errors[0]);
     EXPECT_TRUE(notifier.questions.empty());
     EXPECT_EQ(list.depth, 0);
     EXPECT_FALSE(std::filesystem::exists(files + "/one.csv"));
@@ -470,8 +481,9 @@ TEST(ExplorerServicesObject, FoldersTheListingCouldNotReadAreReportedOneLineEach
     store.AddUnreadFolder(u"/data/closed", u"Permission denied");
     store.AddUnreadFolder(u"/data/deep", u"Too many open files");
     services.ReportUnreadFolders(store);
-    EXPECT_EQ(notifier.lines, (std::vector<std::u16string>{u"Could not read folder /data/closed: Permission denied",
-                                                         u"Could not read folder /data/deep: Too many open files"}));
+    EXPECT_EQ(notifier.lines,
+              (std::vector<std::u16string>{u"Could not read folder /data/closed: Permission denied",
+                                           u"Could not read folder /data/deep: Too many open files"}));
     store.Clear(true);
     EXPECT_TRUE(store.GetUnreadFolders().empty());
 }

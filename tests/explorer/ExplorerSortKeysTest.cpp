@@ -1,19 +1,19 @@
 // The file list's entry orders: a table of hand-picked cases, one rule each, and a twin check
 // against a plain stable sort with a comparator written from the rules, over thousands of
 // generated entries in every mode.
+#include "ExplorerSortKeys.h"
+
 #include <algorithm>
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <limits>
 #include <random>
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include <gtest/gtest.h>
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
-
-#include "ExplorerSortKeys.h"
 
 namespace {
 
@@ -100,19 +100,32 @@ bool Before(const Record& a, const Record& b, int mode)
         mode = 5;
     switch (mode)
     {
-    case 0: return ComparePaths(a.path, b.path) < 0;
-    case 1: return ComparePaths(b.path, a.path) < 0;
-    case 2: return a.folder != b.folder ? a.folder : ComparePaths(a.path, b.path) < 0;
-    case 3: return a.folder != b.folder ? b.folder : ComparePaths(b.path, a.path) < 0;
-    case 4: return a.added < b.added;
-    case 5: return a.added > b.added;
-    case 6: return a.modified < b.modified;
-    case 7: return a.modified > b.modified;
-    case 8: return a.size < b.size;
-    case 9: return a.size > b.size;
-    case 10: return CheckOrder(a) < CheckOrder(b);
-    case 11: return CheckOrder(a) > CheckOrder(b);
-    default: return false;
+    case 0:
+        return ComparePaths(a.path, b.path) < 0;
+    case 1:
+        return ComparePaths(b.path, a.path) < 0;
+    case 2:
+        return a.folder != b.folder ? a.folder : ComparePaths(a.path, b.path) < 0;
+    case 3:
+        return a.folder != b.folder ? b.folder : ComparePaths(b.path, a.path) < 0;
+    case 4:
+        return a.added < b.added;
+    case 5:
+        return a.added > b.added;
+    case 6:
+        return a.modified < b.modified;
+    case 7:
+        return a.modified > b.modified;
+    case 8:
+        return a.size < b.size;
+    case 9:
+        return a.size > b.size;
+    case 10:
+        return CheckOrder(a) < CheckOrder(b);
+    case 11:
+        return CheckOrder(a) > CheckOrder(b);
+    default:
+        return false;
     }
 }
 
@@ -166,59 +179,94 @@ TEST(ExplorerSortKeys, EachRuleInAHandPickedCase)
     const Named dir{u"Zdir", true};
     const Named sub{u"a", true};
     const Case cases[] = {
-        {"folders first, then names", M::FoldersFirstPathAscending,
+        {"folders first, then names",
+         M::FoldersFirstPathAscending,
          {{u"b.txt"}, dir, {u"A.txt"}, sub, {u".."}},
          {u"..", u"a", u"Zdir", u"A.txt", u"b.txt"}},
-        {"files first, names descending", M::FilesFirstPathDescending,
+        {"files first, names descending",
+         M::FilesFirstPathDescending,
          {{u"b.txt"}, dir, {u"A.txt"}, sub, {u".."}},
          {u"..", u"b.txt", u"A.txt", u"Zdir", u"a"}},
-        {"the parent entry first also by path alone", M::PathDescending,
+        {"the parent entry first also by path alone",
+         M::PathDescending,
          {{u"z"}, {u".."}, {u"a"}},
          {u"..", u"z", u"a"}},
-        {"digits compare as characters, not as numbers", M::PathAscending,
+        {"digits compare as characters, not as numbers",
+         M::PathAscending,
          {{u"file9"}, {u"file10"}, {u"file2"}, {u"9.csv"}, {u"10.csv"}},
          {u"10.csv", u"9.csv", u"file10", u"file2", u"file9"}},
-        {"case is ignored; equal names keep their order", M::FoldersFirstPathAscending,
+        {"case is ignored; equal names keep their order",
+         M::FoldersFirstPathAscending,
          {{u"B"}, {u"b"}, {u"a"}, {u"REPORT.csv"}, {u"report.CSV"}},
          {u"a", u"B", u"b", u"REPORT.csv", u"report.CSV"}},
-        {"equal names keep their order descending too", M::FilesFirstPathDescending,
+        {"equal names keep their order descending too",
+         M::FilesFirstPathDescending,
          {{u"B"}, {u"b"}, {u"a"}},
          {u"B", u"b", u"a"}},
-        {"the extension is part of the name: '-' < '.' < '/' < '_'", M::PathAscending,
+        {"the extension is part of the name: '-' < '.' < '/' < '_'",
+         M::PathAscending,
          {{u"a_b"}, {u"a.txt"}, {u"a"}, {u"a-b"}, {u"a/c"}, {u"a.b.c"}},
          {u"a", u"a-b", u"a.b.c", u"a.txt", u"a/c", u"a_b"}},
-        {"a name that starts another comes first", M::PathAscending,
+        {"a name that starts another comes first",
+         M::PathAscending,
          {{u"abcd"}, {u"abc"}, {u"ab"}},
          {u"ab", u"abc", u"abcd"}},
-        {"letters beyond ASCII lowered one by one", M::PathAscending,
-         {{u"\u00c9mile"}, {u"zeta"}, {u"\u00e9mile2"}, {u"\u0130x"}, {u"iz"}, {u"ia"}, {u"\u03a9"},
+        {"letters beyond ASCII lowered one by one",
+         M::PathAscending,
+         {{u"\u00c9mile"},
+          {u"zeta"},
+          {u"\u00e9mile2"},
+          {u"\u0130x"},
+          {u"iz"},
+          {u"ia"},
+          {u"\u03a9"},
           {u"\u03c9"}},
          {u"ia", u"\u0130x", u"iz", u"zeta", u"\u00c9mile", u"\u00e9mile2", u"\u03a9", u"\u03c9"}},
-        {"the Kelvin sign is a k; a Deseret capital (two units) is not lowered", M::PathAscending,
+        {"the Kelvin sign is a k; a Deseret capital (two units) is not lowered",
+         M::PathAscending,
          {{u"\u212ax"}, {u"kx"}, {u"\U00010428"}, {u"\U00010400"}, {u"\uffff"}},
          {u"\u212ax", u"kx", u"\U00010400", u"\U00010428", u"\uffff"}},
-        {"paths outside the folder compare whole", M::PathAscending,
+        {"paths outside the folder compare whole",
+         M::PathAscending,
          {{u"/other/b"}, {u"b"}, {u"/data"}},
          {u"/data", u"b", u"/other/b"}},
-        {"size smallest first; folders are 0; equal sizes keep their order", M::SizeSmallestFirst,
+        {"size smallest first; folders are 0; equal sizes keep their order",
+         M::SizeSmallestFirst,
          {{u"big", false, 1LL << 40}, {u"x", false, 7}, dir, {u"y", false, 7}, {u"..", false, 99}},
          {u"..", u"Zdir", u"x", u"y", u"big"}},
-        {"size largest first, the parent entry still first", M::SizeLargestFirst,
+        {"size largest first, the parent entry still first",
+         M::SizeLargestFirst,
          {{u"x", false, 7}, {u"big", false, 1LL << 40}, {u"y", false, 7}, {u".."}, {u"neg", false, -1}},
          {u"..", u"big", u"x", u"y", u"neg"}},
-        {"modified oldest first", M::ModifiedOldestFirst,
+        {"modified oldest first",
+         M::ModifiedOldestFirst,
          {{u"c", false, 0, 30}, {u"a", false, 0, 10}, {u"b", false, 0, 30}, {u"d", false, 0, -5}},
          {u"d", u"a", u"c", u"b"}},
-        {"modified newest first", M::ModifiedNewestFirst,
+        {"modified newest first",
+         M::ModifiedNewestFirst,
          {{u"c", false, 0, 30}, {u"a", false, 0, 10}, {u"b", false, 0, 30}, {u"d", false, 0, -5}},
          {u"c", u"b", u"a", u"d"}},
-        {"check state: not regular, unchecked, no flagC, invalid, valid", M::CheckState,
-         {{u"v", false, 0, 0, 3}, {u"i", false, 0, 0, 2}, {u"n", false, 0, 0, 1}, {u"u"},
-          {u"tc", false, 0, 0, 3, false}, {u"t", false, 0, 0, 0, false}, {u"u2"}, {u"n2", false, 0, 0, 1}},
+        {"check state: not regular, unchecked, no flagC, invalid, valid",
+         M::CheckState,
+         {{u"v", false, 0, 0, 3},
+          {u"i", false, 0, 0, 2},
+          {u"n", false, 0, 0, 1},
+          {u"u"},
+          {u"tc", false, 0, 0, 3, false},
+          {u"t", false, 0, 0, 0, false},
+          {u"u2"},
+          {u"n2", false, 0, 0, 1}},
          {u"t", u"tc", u"u", u"u2", u"n", u"n2", u"i", u"v"}},
-        {"check state reversed; equal states keep their order", M::CheckStateReversed,
-         {{u"v", false, 0, 0, 3}, {u"i", false, 0, 0, 2}, {u"n", false, 0, 0, 1}, {u"u"},
-          {u"tc", false, 0, 0, 3, false}, {u"t", false, 0, 0, 0, false}, {u"u2"}, {u"n2", false, 0, 0, 1}},
+        {"check state reversed; equal states keep their order",
+         M::CheckStateReversed,
+         {{u"v", false, 0, 0, 3},
+          {u"i", false, 0, 0, 2},
+          {u"n", false, 0, 0, 1},
+          {u"u"},
+          {u"tc", false, 0, 0, 3, false},
+          {u"t", false, 0, 0, 0, false},
+          {u"u2"},
+          {u"n2", false, 0, 0, 1}},
          {u"v", u"i", u"n", u"n2", u"u", u"u2", u"tc", u"t"}},
     };
     for (const Case& c : cases)
@@ -248,7 +296,9 @@ TEST(ExplorerSortKeys, EachRuleInAHandPickedCase)
 class Generator
 {
 public:
-    explicit Generator(unsigned seed) : m_random(seed) {}
+    explicit Generator(unsigned seed)
+        : m_random(seed)
+    {}
 
     int Below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(m_random); }
     bool Chance(int percent) { return Below(100) < percent; }
@@ -259,12 +309,12 @@ public:
     {
         static const char16_t* const LATIN1[] = {u"\u00e9", u"\u00c9", u"\u00df",
                                                  u"\u00e4", u"\u00c4", u"\u00ff"};
-        static const char16_t* const WIDE[] = {u"\u0130", u"\u0131", u"\u03a9", u"\u03c9",
-                                               u"\u212a", u"\u0414", u"\u0434", u"\u4e2d",
-                                               u"\u01c5", u"\u1e9e", u"\u03a3", u"\u03c2",
+        static const char16_t* const WIDE[] = {u"\u0130",     u"\u0131",     u"\u03a9",     u"\u03c9",
+                                               u"\u212a",     u"\u0414",     u"\u0434",     u"\u4e2d",
+                                               u"\u01c5",     u"\u1e9e",     u"\u03a3",     u"\u03c2",
                                                u"\U0001f600", u"\U00010400", u"\U00010428", u"\u0178"};
-        static const char16_t* const EXTENSIONS[] = {u".csv", u".CSV", u".txt", u".Txt",
-                                                     u".tar.gz", u".", u""};
+        static const char16_t* const EXTENSIONS[] = {u".csv",    u".CSV", u".txt", u".Txt",
+                                                     u".tar.gz", u".",    u""};
         std::u16string name;
         const int parts = 1 + Below(4);
         for (int p = 0; p < parts; ++p)
@@ -298,7 +348,12 @@ public:
 
     int64_t Number()
     {
-        static const int64_t EDGES[] = {0, 1, -1, 4096, int64_t(1) << 40, std::numeric_limits<int64_t>::max(),
+        static const int64_t EDGES[] = {0,
+                                        1,
+                                        -1,
+                                        4096,
+                                        int64_t(1) << 40,
+                                        std::numeric_limits<int64_t>::max(),
                                         std::numeric_limits<int64_t>::min()};
         return Chance(20) ? EDGES[Below(7)] : Below(40);
     }

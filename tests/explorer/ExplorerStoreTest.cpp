@@ -1,28 +1,29 @@
 // The file store: records from the file system, the icon cache, ownership, the comparator in all
 // its modes and the store's lock across threads.
-#include <sys/stat.h>
-#include <sys/time.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <random>
-#include <thread>
-
 #include <gtest/gtest.h>
+#include <random>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <thread>
 
 #include "ExplorerCoreSupport.h"
 #include "ExplorerPathCodec.h"
 #include "WSFileStorage.h"
 
-namespace
-{
+namespace {
 std::atomic<int> g_liveIcons{0};
 
 class FakeIcon : public ExplorerIcon
 {
 public:
-    explicit FakeIcon(std::u16string from) : source(std::move(from)) { ++g_liveIcons; }
+    explicit FakeIcon(std::u16string from)
+        : source(std::move(from))
+    {
+        ++g_liveIcons;
+    }
     ~FakeIcon() override { --g_liveIcons; }
     std::u16string source;
 };
@@ -37,7 +38,8 @@ public:
         const std::u16string name = path.substr(path.rfind(u'/') + 1);
         if (name.find(u'.') == std::u16string::npos)
             shareKey = unsharedOwnIcons ? u"" : u"own-file";
-        else if (name.size() > 4 && (name.substr(name.size() - 4) == u".exe" || name.substr(name.size() - 4) == u".EXE"))
+        else if (name.size() > 4 &&
+                 (name.substr(name.size() - 4) == u".exe" || name.substr(name.size() - 4) == u".EXE"))
             shareKey = u"executable";
         return std::make_unique<FakeIcon>(path);
     }
@@ -62,7 +64,7 @@ std::string Native(const std::u16string& text)
 {
     return ExplorerPathToNative(text);
 }
-}
+} // namespace
 
 // ---- the icon cache
 
@@ -99,7 +101,8 @@ TEST(ExplorerIconCache, OneImagePerExtensionAndNoneForExecutablesOrFilesWithoutE
     const int fetchesBefore = provider.fetches;
     for (const char16_t* plain : {u"/d/noext", u"/d.v2/noext", u"/d/trailingdot."})
     {
-        EXPECT_EQ(WSFileStorage::GetIconIndexForFile(plain, provider, &list, &cache, icon), -1) << Native(plain);
+        EXPECT_EQ(WSFileStorage::GetIconIndexForFile(plain, provider, &list, &cache, icon), -1)
+            << Native(plain);
         EXPECT_EQ(icon, nullptr);
     }
     EXPECT_EQ(provider.fetches, fetchesBefore);
@@ -185,7 +188,8 @@ TEST(ExplorerIconCache, ExtensionImagesComeFromTheRowTextOnlyBelow100000Records)
     store.SetImageList(&list);
     FakeProvider provider;
     std::unique_ptr<ExplorerIcon> icon;
-    const int csv = WSFileStorage::GetIconIndexForFile(u"/d/a.csv", provider, &list, &store.GetExtensionIcons(), icon);
+    const int csv =
+        WSFileStorage::GetIconIndexForFile(u"/d/a.csv", provider, &list, &store.GetExtensionIcons(), icon);
     WSFileRecord* record = store.AddFile(u"/d/a.csv", false);
     EXPECT_EQ(store.ImageIndexForRow(*record, u"a.csv"), csv);
     EXPECT_EQ(store.ImageIndexForRow(*record, u"a"), -1); // the key comes from the row text
@@ -223,7 +227,8 @@ TEST(ExplorerRecord, FillsFromTheFileSystem)
         // A file whose name ends in ".." is a file, not the parent entry.
         {"a..", true, false, 2, 0, ExplorerIconKind::Own},
         {"sub", true, true, 0, EXPLORER_ATTRIBUTE_DIRECTORY, ExplorerIconKind::Folder},
-        {"dangling", true, false, static_cast<int64_t>(std::string("does-not-exist").size()), 0, ExplorerIconKind::Own},
+        {"dangling", true, false, static_cast<int64_t>(std::string("does-not-exist").size()), 0,
+         ExplorerIconKind::Own},
         {"bad\xff\xfe.txt", true, false, 3, 0, ExplorerIconKind::Extension},
         {"missing", false, false, 0, 0, ExplorerIconKind::None},
     };
@@ -288,7 +293,9 @@ TEST(ExplorerRecord, RecordsOwnTheirIconsAndCheckResults)
             WSFileRecord* record = store.AddFile(u"/d/f" + std::u16string(1, char16_t(u'0' + i)), false);
             record->SetIcon(std::make_unique<FakeIcon>(u"x"), u"");
             record->validation = std::make_unique<ValidationResult>();
-            record->GetChildren().AddFile(u"/d/f/child", false)->SetIcon(std::make_unique<FakeIcon>(u"y"), u"");
+            record->GetChildren()
+                .AddFile(u"/d/f/child", false)
+                ->SetIcon(std::make_unique<FakeIcon>(u"y"), u"");
         }
         EXPECT_EQ(g_liveIcons.load(), before + 6);
         store.Clear(true);
@@ -301,8 +308,7 @@ TEST(ExplorerRecord, RecordsOwnTheirIconsAndCheckResults)
 
 // ---- the comparator
 
-namespace
-{
+namespace {
 struct Entry
 {
     std::u16string path;
@@ -329,7 +335,7 @@ std::unique_ptr<WSFileRecord> Make(const Entry& e)
     }
     return record;
 }
-}
+} // namespace
 
 // A mode as the comparison takes it, also one outside the enumerators.
 ExplorerSortMode Mode(int value)
@@ -345,8 +351,8 @@ TEST(ExplorerComparator, EveryModeOrdersItsPair)
         ExplorerSortMode mode;
         Entry lhs;
         Entry rhs;
-        int expected;      // CompareFileRecords(lhs, rhs)
-        int expectedSwap;  // CompareFileRecords(rhs, lhs)
+        int expected;     // CompareFileRecords(lhs, rhs)
+        int expectedSwap; // CompareFileRecords(rhs, lhs)
     };
     const Case cases[] = {
         {Mode(-1), {u"/a", false, 1}, {u"/b", false, 2}, 1, -1},
@@ -455,9 +461,9 @@ TEST(ExplorerComparator, TheFileListsEntryOrdersAreTheRecordSort)
 {
     // The file list sorts its entries through ExplorerSortKeys over SortEntryOf: the same order
     // as a stable sort with the record comparison, for records of every kind, in every mode.
-    static const char16_t* const PIECES[] = {u"a", u"B", u"b", u"A", u"10", u"9", u".", u".csv", u".CSV",
-                                             u"_", u"-", u"/", u"\u00e9", u"\u00c9", u"\u03a9", u"\u03c9",
-                                             u"\u212a", u"k", u"\U00010400", u".."};
+    static const char16_t* const PIECES[] = {
+        u"a", u"B", u"b",      u"A",      u"10",     u"9",      u".",      u".csv", u".CSV",       u"_",
+        u"-", u"/", u"\u00e9", u"\u00c9", u"\u03a9", u"\u03c9", u"\u212a", u"k",    u"\U00010400", u".."};
     static const int64_t NUMBERS[] = {0, 1, 5, -1, 1LL << 40, INT64_MAX, INT64_MIN};
     for (unsigned seed = 1; seed <= 8; ++seed)
     {
@@ -584,7 +590,8 @@ TEST(ExplorerPathCodec, EveryByteSequenceComesBackUnchanged)
 {
     const std::string cases[] = {
         "plain.csv",
-        "Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac \xf0\x9f\x98\x80",
+        "Gr\xc3\xbc\xc3\x9f"
+        "e \xe2\x82\xac \xf0\x9f\x98\x80",
         "latin1-\xe9t\xe9",
         "\xff\xfe",
         "\xc0\x80overlong",
@@ -592,7 +599,8 @@ TEST(ExplorerPathCodec, EveryByteSequenceComesBackUnchanged)
         "cut\xe2\x82",
         "\x80lone",
         "\xf4\x80\x80\x80plane16",
-        "\xf4\x90\x80\x80" "beyond",
+        "\xf4\x90\x80\x80"
+        "beyond",
     };
     for (const std::string& bytes : cases)
     {
@@ -600,7 +608,9 @@ TEST(ExplorerPathCodec, EveryByteSequenceComesBackUnchanged)
         EXPECT_FALSE(text.empty());
         EXPECT_EQ(ExplorerPathToNative(text), bytes);
     }
-    EXPECT_EQ(ExplorerPathFromNative("Gr\xc3\xbc\xc3\x9f" "e"), u"Grüße");
+    EXPECT_EQ(ExplorerPathFromNative("Gr\xc3\xbc\xc3\x9f"
+                                     "e"),
+              u"Grüße");
     EXPECT_EQ(ExplorerPathFromNative("\xf0\x9f\x98\x80"), u"\U0001F600");
     EXPECT_EQ(ExplorerPathFromNative("a\xff"), u"a\U001000FF");
 }

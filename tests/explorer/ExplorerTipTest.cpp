@@ -2,6 +2,7 @@
 // word breaking, font colours, the window's shape, placement on the point and hiding once the
 // cursor moves; the check box's tip relay.
 #include <gtest/gtest.h>
+#include <memory>
 
 #include <wx/bitmap.h>
 #include <wx/dcmemory.h>
@@ -10,13 +11,11 @@
 #include <wx/tooltip.h>
 #include <wx/uiaction.h>
 
-#include <memory>
-
 #include "CButtonWithTT.h"
 #include "CXInfoTip.h"
-#include "TipGeometry.h"
 #include "ExplorerTestSupport.h"
 #include "MarkupText.h"
+#include "TipGeometry.h"
 
 namespace {
 
@@ -73,13 +72,11 @@ TEST(MarkupText, LineBreaksAndParagraphs)
         int format;
         int expectedY;
     } cases[] = {
-        {"one line", 0, 0},
-        {"a<br/>b", 0, line},
-        {"a<br>b<br>c", 0, 2 * line},
-        {"a<br/>b", MARKUP_SINGLELINE, 0},
-        {"<p>first", 0, 0},          // a paragraph tag as the very first character adds no space
-        {"a<p>b", 0, line * 3 / 2},  // anywhere else one and a half lines
-        {"a</br>b</p>c", 0, 0},      // end tags of block tags do nothing
+        {"one line", 0, 0},           {"a<br/>b", 0, line},
+        {"a<br>b<br>c", 0, 2 * line}, {"a<br/>b", MARKUP_SINGLELINE, 0},
+        {"<p>first", 0, 0},         // a paragraph tag as the very first character adds no space
+        {"a<p>b", 0, line * 3 / 2}, // anywhere else one and a half lines
+        {"a</br>b</p>c", 0, 0},     // end tags of block tags do nothing
     };
     for (const Case& k : cases)
     {
@@ -110,7 +107,8 @@ TEST(MarkupText, LongLinesWidenWithoutWordBreakAndBreakWithIt)
     const wxString text = "alpha beta gamma";
     const Canvas::Measured widened = c.Measure(text, 0, 10);
     EXPECT_EQ(widened.y, 0);
-    EXPECT_EQ(widened.width, c.Width("alpha") + c.Width(" ") + c.Width("beta") + c.Width(" ") + c.Width("gamma"));
+    EXPECT_EQ(widened.width,
+              c.Width("alpha") + c.Width(" ") + c.Width("beta") + c.Width(" ") + c.Width("gamma"));
     const Canvas::Measured broken = c.Measure(text, MARKUP_WORDBREAK, 10);
     EXPECT_EQ(broken.y, 2 * line);
     EXPECT_EQ(broken.width, c.Width("gamma"));

@@ -1,13 +1,11 @@
 // The folder watcher: changes are reported, a stop is immediate and silent, a watcher without
 // folders ends by itself, and which folders a new watcher watches.
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <chrono>
+#include <fcntl.h>
 #include <filesystem>
-#include <thread>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
 
 #include "ExplorerCoreSupport.h"
 #include "FolderWatcher.h"

@@ -2,18 +2,6 @@
 // hidden entries, the flat list, search and reset, the folder history, opening the parent entry,
 // Folder up while a listing runs, Delete to the trash, renaming, column sorting, the keys of the
 // folder popup and the Tab ring, right-click selection and the context menu, the layout.
-#include <fcntl.h>
-#include <sys/fsuid.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <gtest/gtest.h>
-
-#include <wx/docview.h>
-#include <wx/frame.h>
-#include <wx/menu.h>
-#include <wx/uiaction.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -21,20 +9,30 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
+
+#include <wx/docview.h>
+#include <wx/frame.h>
+#include <wx/menu.h>
+#include <wx/uiaction.h>
 
 #include "ExplorerPathCodec.h"
 #include "ExplorerRowText.h"
-#include "ExplorerSortState.h"
 #include "ExplorerServices.h"
+#include "ExplorerSortState.h"
 #include "ExplorerTestSupport.h"
 #include "GridWxText.h"
 #include "LAppInterface.h"
@@ -45,8 +43,7 @@
 #include "WSFileStorage.h"
 
 class CToolsCollection
-{
-};
+{};
 
 namespace {
 
@@ -65,7 +62,9 @@ public:
 class TestApp : public LAppInterface
 {
 public:
-    explicit TestApp(ExplorerServices& services) : m_services(services) {}
+    explicit TestApp(ExplorerServices& services)
+        : m_services(services)
+    {}
     bool OpenFileRecord(WSFileRecord* record) override
     {
         opened.push_back(record ? record->GetPath() : u"(none)");
@@ -79,7 +78,10 @@ public:
     int32_t QueryNumber() override { return -1; }
     std::u16string QueryText1() override { return {}; }
     void Notify1() override {}
-    WSFileStorageThreadSafeAccess* GetFileStorageAccess() override { return &m_services.GetFileStorageAccess(); }
+    WSFileStorageThreadSafeAccess* GetFileStorageAccess() override
+    {
+        return &m_services.GetFileStorageAccess();
+    }
     std::u16string QueryText2() override { return {}; }
     void Notify2() override {}
     void Notify3() override {}
@@ -118,15 +120,14 @@ class Watchdog
 public:
     explicit Watchdog(int seconds, const char* what)
         : m_thread([this, seconds, what] {
-              std::unique_lock<std::mutex> lock(m_mutex);
-              if (!m_done.wait_for(lock, std::chrono::seconds(seconds), [this] { return m_finished; }))
-              {
-                  std::fprintf(stderr, "HANG: %s did not return within %d s\n", what, seconds);
-                  std::_Exit(3);
-              }
-          })
-    {
-    }
+            std::unique_lock<std::mutex> lock(m_mutex);
+            if (!m_done.wait_for(lock, std::chrono::seconds(seconds), [this] { return m_finished; }))
+            {
+                std::fprintf(stderr, "HANG: %s did not return within %d s\n", what, seconds);
+                std::_Exit(3);
+            }
+        })
+    {}
     ~Watchdog()
     {
         {
@@ -204,7 +205,8 @@ protected:
     }
     void WaitForListing()
     {
-        ASSERT_TRUE(PumpUntil([this] { return !list->IsListingRunning() && explorer->GetSearchBox()->IsEnabled(); }));
+        ASSERT_TRUE(
+            PumpUntil([this] { return !list->IsListingRunning() && explorer->GetSearchBox()->IsEnabled(); }));
         PumpUntilIdle();
     }
 
@@ -287,18 +289,20 @@ protected:
 TEST_F(ExplorerWindowTest, ListingShowsTheParentEntryFirstThenFoldersThenFilesWithTheirTexts)
 {
     Enter(root);
-    const std::vector<std::u16string> expected = {u"..",      u"loop",  u"sub",     u"archive.zip",
-                                                  u"noext",   u"old.csv", u"report.CSV", u"tool.exe"};
+    const std::vector<std::u16string> expected = {u"..",    u"loop",    u"sub",        u"archive.zip",
+                                                  u"noext", u"old.csv", u"report.CSV", u"tool.exe"};
     EXPECT_EQ(Texts(), expected) << "hidden entries left out, folders first, names ignoring case";
 
     const long report = RowOf(u"report.CSV");
     ASSERT_GE(report, 0);
     EXPECT_EQ(list->GetItemText(report, 2), "2 KB");
-    EXPECT_EQ(list->GetItemText(report, 3), GridToWxString(FormatLocaleDateTime(list->GetRowRecord(report)->modified)));
+    EXPECT_EQ(list->GetItemText(report, 3),
+              GridToWxString(FormatLocaleDateTime(list->GetRowRecord(report)->modified)));
     EXPECT_FALSE(list->GetItemText(report, 3).empty());
     EXPECT_EQ(list->GetItemText(RowOf(u"old.csv"), 2), "10 Bytes");
     // Folders and the parent entry: the folder picture, no size, no date, no check picture.
-    for (const std::u16string& folder : {std::u16string(u".."), std::u16string(u"sub"), std::u16string(u"loop")})
+    for (const std::u16string& folder :
+         {std::u16string(u".."), std::u16string(u"sub"), std::u16string(u"loop")})
     {
         const long row = RowOf(folder);
         EXPECT_EQ(list->GetRowImage(row), EXPLORER_IMAGE_FOLDER);
@@ -306,10 +310,12 @@ TEST_F(ExplorerWindowTest, ListingShowsTheParentEntryFirstThenFoldersThenFilesWi
         EXPECT_EQ(list->GetRowValidImage(row), -1);
     }
     // Files: a file picture behind the reserved check pictures, and "not checked" in "Valid".
-    for (const std::u16string& file : {std::u16string(u"report.CSV"), std::u16string(u"tool.exe"), std::u16string(u"noext")})
+    for (const std::u16string& file :
+         {std::u16string(u"report.CSV"), std::u16string(u"tool.exe"), std::u16string(u"noext")})
     {
         const long row = RowOf(file);
-        EXPECT_GE(list->GetRowImage(row), EXPLORER_FIRST_FILE_ICON_IMAGE) << std::string(file.begin(), file.end());
+        EXPECT_GE(list->GetRowImage(row), EXPLORER_FIRST_FILE_ICON_IMAGE)
+            << std::string(file.begin(), file.end());
         EXPECT_EQ(list->GetRowValidImage(row), EXPLORER_IMAGE_UNCHECKED);
     }
     // The two csv files share one cached picture.
@@ -336,10 +342,13 @@ TEST_F(ExplorerWindowTest, FlatListShowsRelativeNamesWithoutFollowingLinks)
     WaitForListing();
     EXPECT_TRUE(list->flatList);
     EXPECT_TRUE(explorer->GetFlatListCheck()->GetValue());
-    EXPECT_EQ(State().folderHistory.size(), historyBefore) << "the switch lists again without a history entry";
+    EXPECT_EQ(State().folderHistory.size(), historyBefore)
+        << "the switch lists again without a history entry";
     const std::vector<std::u16string> texts = Texts();
     EXPECT_NE(std::find(texts.begin(), texts.end(), u"sub/x.txt"), texts.end());
-    EXPECT_EQ(std::count_if(texts.begin(), texts.end(), [](const std::u16string& t) { return t.rfind(u"loop/", 0) == 0; }), 0)
+    EXPECT_EQ(std::count_if(texts.begin(), texts.end(),
+                            [](const std::u16string& t) { return t.rfind(u"loop/", 0) == 0; }),
+              0)
         << "the link to the tree itself is not entered";
     EXPECT_EQ(texts.front(), u"..");
     // The check box again: back to the folder alone.
@@ -424,7 +433,8 @@ TEST_F(ExplorerWindowTest, BadPathsChangeNothingOrListSafely)
     Enter(root);
     const std::vector<std::u16string> before = Texts();
     const size_t history = State().folderHistory.size();
-    for (const std::u16string& path : {std::u16string(u""), U(root / "missing"), std::u16string(u"http://example.com/")})
+    for (const std::u16string& path :
+         {std::u16string(u""), U(root / "missing"), std::u16string(u"http://example.com/")})
     {
         explorer->NavigateToFolder(&path, true);
         PumpUntilIdle();
@@ -493,7 +503,8 @@ TEST_F(ExplorerWindowTest, NamesThatAreNotUtf8RoundTrip)
     Enter(root);
     WSFileRecord* found = nullptr;
     for (long row = 0; row < list->GetItemCount(); ++row)
-        if (WSFileRecord* record = list->GetRowRecord(row); record && ExplorerPathToNative(record->GetPath()) == (root / odd).string())
+        if (WSFileRecord* record = list->GetRowRecord(row);
+            record && ExplorerPathToNative(record->GetPath()) == (root / odd).string())
             found = record;
     ASSERT_NE(found, nullptr);
     // The text goes through the window's strings and back unchanged.
@@ -645,7 +656,8 @@ TEST_F(ExplorerWindowTest, ColumnClicksSortOnceAndShowTheIndicator)
     texts = Texts();
     EXPECT_EQ(texts.front(), u"..");
     EXPECT_EQ(texts.back(), u"report.CSV");
-    EXPECT_LT(std::find(texts.begin(), texts.end(), u"noext"), std::find(texts.begin(), texts.end(), u"tool.exe"));
+    EXPECT_LT(std::find(texts.begin(), texts.end(), u"noext"),
+              std::find(texts.begin(), texts.end(), u"tool.exe"));
 
     // The selection follows its row through a sort.
     const long selected = RowOf(u"archive.zip");
@@ -659,8 +671,9 @@ TEST_F(ExplorerWindowTest, RowsStandInTheRecordComparisonsOrder)
 {
     const fs::path names = root / "names";
     fs::create_directory(names);
-    for (const char* name : {"\xC3\x89mile.txt", "\xC3\xA9mile2.txt", "Zeta", "alpha", "ALPHA2", "\xC3\x9F.txt", "\xC4\xB0x",
-                             "b", "B", "a-b", "a_b", "10.csv", "9.csv", "\xCE\xA9mega.txt", "\xCF\x89mega2.txt"})
+    for (const char* name :
+         {"\xC3\x89mile.txt", "\xC3\xA9mile2.txt", "Zeta", "alpha", "ALPHA2", "\xC3\x9F.txt", "\xC4\xB0x",
+          "b", "B", "a-b", "a_b", "10.csv", "9.csv", "\xCE\xA9mega.txt", "\xCF\x89mega2.txt"})
         WriteFile(names / name, std::strlen(name));
     fs::create_directory(names / "Dir");
     fs::create_directory(names / "dir2");
@@ -695,7 +708,8 @@ TEST_F(ExplorerWindowTest, ListedFoldersBecomePathSuggestions)
     }
     EXPECT_NE(std::find(texts.begin(), texts.end(), U(root / "sub")), texts.end());
     for (const std::u16string& text : texts)
-        EXPECT_FALSE(text.size() >= 3 && text.compare(text.size() - 3, 3, u"/..") == 0) << "parent entry offered";
+        EXPECT_FALSE(text.size() >= 3 && text.compare(text.size() - 3, 3, u"/..") == 0)
+            << "parent entry offered";
 }
 
 TEST_F(ExplorerWindowTest, PopupKeysAndTheTabRing)
@@ -784,7 +798,8 @@ TEST_F(ExplorerWindowTest, RightClickSelectsTheRowAndShowsTheMenu)
     menus.clear();
     wxRect last;
     list->GetItemRect(list->GetItemCount() - 1, last);
-    const wxPoint below = list->GetListArea()->ScreenToClient(list->ClientToScreen(wxPoint(20, last.GetBottom() + 30)));
+    const wxPoint below =
+        list->GetListArea()->ScreenToClient(list->ClientToScreen(wxPoint(20, last.GetBottom() + 30)));
     callbacks->OnRButtonDown(0, below); // below the last row: the menu, the selection unchanged
     EXPECT_EQ(Selected(), expected);
     EXPECT_FALSE(menus.empty());
@@ -830,8 +845,7 @@ TEST_F(ExplorerWindowTest, LayoutFollowsTheClientSize)
 
 // ---- the selection belongs to entries
 
-namespace
-{
+namespace {
 std::vector<std::u16string> SelectedNames(LSkorrelFileExplorerList* list)
 {
     std::vector<std::u16string> names;
@@ -847,7 +861,7 @@ std::u16string FocusedName(LSkorrelFileExplorerList* list)
     const WSFileRecord* record = row >= 0 ? list->GetRowRecord(row) : nullptr;
     return record ? record->GetDisplayName() : u"<none>";
 }
-}
+} // namespace
 
 TEST_F(ExplorerWindowTest, TheSelectionAndTheFocusFollowTheirEntriesOnEveryRefill)
 {
@@ -1017,8 +1031,8 @@ TEST_F(ExplorerWindowTest, FolderUpWhileAListingRunsAndItsParentIsGoneLetsTheLis
     ASSERT_TRUE(list->IsListingRunning());
     ASSERT_FALSE(explorer->GetSearchBox()->IsEnabled());
     explorer->OnFolderUp();
-    EXPECT_TRUE(PumpUntil([this] { return !list->IsListingRunning() && explorer->GetSearchBox()->IsEnabled(); },
-                          10000))
+    EXPECT_TRUE(PumpUntil(
+        [this] { return !list->IsListingRunning() && explorer->GetSearchBox()->IsEnabled(); }, 10000))
         << "the listing was stopped and its progress left on the list";
     PumpUntilIdle();
     EXPECT_EQ(RowOf(u"List is populated..."), -1);
@@ -1058,7 +1072,8 @@ TEST_F(ExplorerWindowTest, AListingSaysOnTheOutputLineWhichFoldersItCouldNotRead
     fs::permissions(root / "closed", fs::perms::owner_all);
     ASSERT_NE(identity, 0) << "the listing ran as root";
     ASSERT_TRUE(list->flatList);
-    EXPECT_EQ(notifier.lines, std::vector<std::u16string>{UnreadFolderText(U(root / "closed"), u"Permission denied")});
+    EXPECT_EQ(notifier.lines,
+              std::vector<std::u16string>{UnreadFolderText(U(root / "closed"), u"Permission denied")});
     // The rest of the walk is listed.
     EXPECT_GE(RowOf(u"closed"), 0);
     EXPECT_EQ(RowOf(u"closed/secret.txt"), -1);
@@ -1115,7 +1130,8 @@ TEST_F(ExplorerWindowTest, TheFolderPopupShowsEveryRowOnScreen)
     PumpUntilIdle();
     // More folders and a longer one: the next showing on screen follows.
     for (int i = 0; i < 6; ++i)
-        fs::create_directories(root / ("folder number " + std::to_string(i) + std::string(i == 5 ? 60 : 0, 'x')));
+        fs::create_directories(root /
+                               ("folder number " + std::to_string(i) + std::string(i == 5 ? 60 : 0, 'x')));
     Enter(root);
     path->SetFocus();
     PumpUntilIdle();
@@ -1197,14 +1213,13 @@ TEST_F(ExplorerWindowTest, AHistoryStepToAMissingFolderMovesOnlyThePosition)
     EXPECT_TRUE(explorer->GetSearchBox()->IsEnabled());
 }
 
-namespace
-{
+namespace {
 class TestView : public wxView
 {
 public:
     void OnDraw(wxDC*) override {}
 };
-}
+} // namespace
 
 TEST_F(ExplorerWindowTest, TheActiveDocumentsFolderIsEnteredWhenItIsAFolderOnDisk)
 {
@@ -1282,7 +1297,8 @@ TEST_F(ExplorerWindowTest, TheModifiedColumnHoldsTheWholeDateAndEveryNameStartsA
         for (int i = 0; store.size() < 100001; ++i)
             store.AddFile(U(many / ("f" + std::to_string(i) + ".csv")), false);
         store.AddFile(U(many / ".."), true);
-        list->PopulateFromRecords(std::vector<WSFileRecord*>(store.begin(), std::next(store.begin(), 50)), store);
+        list->PopulateFromRecords(std::vector<WSFileRecord*>(store.begin(), std::next(store.begin(), 50)),
+                                  store);
     }
     ASSERT_GT(list->GetItemCount(), 10);
     for (long row = 0; row < list->GetItemCount(); ++row)

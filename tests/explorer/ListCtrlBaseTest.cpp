@@ -1,11 +1,10 @@
 // The list control base: right-button and double-click messages reach only the callbacks object
 // when there is one, and the control owns that object.
 #include <gtest/gtest.h>
-
-#include <wx/frame.h>
-
 #include <string>
 #include <vector>
+
+#include <wx/frame.h>
 
 #include "ExplorerTestSupport.h"
 #include "LListCtrl.h"
@@ -21,7 +20,9 @@ struct Calls
 class CountingCallbacks : public LListCtrlCallbacks
 {
 public:
-    explicit CountingCallbacks(Calls& calls) : m_calls(calls) {}
+    explicit CountingCallbacks(Calls& calls)
+        : m_calls(calls)
+    {}
     ~CountingCallbacks() override { ++m_calls.destroyed; }
     void OnRButtonDown(unsigned, const wxPoint&) override { m_calls.seen.push_back("rdown"); }
     void OnRButtonUp(unsigned, const wxPoint&) override { m_calls.seen.push_back("rup"); }
@@ -43,26 +44,23 @@ protected:
         list->AppendColumn("Name");
         for (int i = 0; i < 5; ++i)
             list->InsertItem(i, wxString::Format("row %d", i));
-        list->Bind(wxEVT_LIST_ITEM_RIGHT_CLICK, [this](wxListEvent& e) {
-            listEvents.push_back("right " + std::to_string(e.GetIndex()));
-        });
+        list->Bind(wxEVT_LIST_ITEM_RIGHT_CLICK,
+                   [this](wxListEvent& e) { listEvents.push_back("right " + std::to_string(e.GetIndex())); });
         list->Bind(wxEVT_LIST_ITEM_ACTIVATED, [this](wxListEvent& e) {
             listEvents.push_back("activated " + std::to_string(e.GetIndex()));
         });
         frame->Show();
         ASSERT_TRUE(PumpUntilShown(frame));
     }
-    void TearDown() override
-    {
-        DestroyAndPump(frame);
-    }
+    void TearDown() override { DestroyAndPump(frame); }
     // A mouse event on the window that shows the rows, at the centre of a row.
     void Mouse(wxEventType type, long row)
     {
         wxRect rect;
         ASSERT_TRUE(list->GetItemRect(row, rect));
         wxWindow* area = list->GetListArea();
-        const wxPoint point = area->ScreenToClient(list->ClientToScreen(rect.GetPosition() + wxPoint(10, rect.height / 2)));
+        const wxPoint point =
+            area->ScreenToClient(list->ClientToScreen(rect.GetPosition() + wxPoint(10, rect.height / 2)));
         wxMouseEvent event(type);
         event.SetEventObject(area);
         event.SetPosition(point);

@@ -1,11 +1,10 @@
 // The tip window's mark-up tokenizer: tags matched as prefixes from the end of the table,
 // literal tags, white space taken into tags, and colours read within the text's bounds.
-#include <gtest/gtest.h>
+#include "MarkupTokenizer.h"
 
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
-
-#include "MarkupTokenizer.h"
 
 namespace {
 
@@ -51,10 +50,8 @@ using T = MarkupTag;
 TEST(MarkupTokenizer, WordsAndTags)
 {
     const std::vector<Seen> expected = {
-        {K::Word, T::None, L"plain", false},
-        {K::StartTag, T::Bold, L"<b>", true},
-        {K::Word, T::None, L"bold", true},
-        {K::EndTag, T::Bold, L"</b>", false},
+        {K::Word, T::None, L"plain", false}, {K::StartTag, T::Bold, L"<b>", true},
+        {K::Word, T::None, L"bold", true},   {K::EndTag, T::Bold, L"</b>", false},
         {K::Word, T::None, L"x", false},
     };
     EXPECT_EQ(Tokens(L"plain <b>bold</b>x"), expected);
@@ -69,13 +66,13 @@ TEST(MarkupTokenizer, TagNamesMatchAsPrefixesFromTheLastEntry)
         MarkupTag tag;
     };
     const Case cases[] = {
-        {L"<bold>", K::StartTag, T::Bold},       {L"<BR/>", K::StartTag, T::LineBreak},
-        {L"<br>", K::StartTag, T::LineBreak},    {L"<strong>", K::StartTag, T::Strong},
-        {L"<sub>", K::StartTag, T::Subscript},   {L"<sup>", K::StartTag, T::Superscript},
-        {L"<em>", K::StartTag, T::Emphasis},     {L"<I>", K::StartTag, T::Italic},
-        {L"<u>", K::StartTag, T::Underline},     {L"<p>", K::StartTag, T::Paragraph},
-        {L"</strong>", K::EndTag, T::Strong},    {L"<font color=#102030>", K::StartTag, T::Font},
-        {L"</font>", K::EndTag, T::Font},        {L"</q>", K::IgnoredEndTag, T::None},
+        {L"<bold>", K::StartTag, T::Bold},     {L"<BR/>", K::StartTag, T::LineBreak},
+        {L"<br>", K::StartTag, T::LineBreak},  {L"<strong>", K::StartTag, T::Strong},
+        {L"<sub>", K::StartTag, T::Subscript}, {L"<sup>", K::StartTag, T::Superscript},
+        {L"<em>", K::StartTag, T::Emphasis},   {L"<I>", K::StartTag, T::Italic},
+        {L"<u>", K::StartTag, T::Underline},   {L"<p>", K::StartTag, T::Paragraph},
+        {L"</strong>", K::EndTag, T::Strong},  {L"<font color=#102030>", K::StartTag, T::Font},
+        {L"</font>", K::EndTag, T::Font},      {L"</q>", K::IgnoredEndTag, T::None},
     };
     for (const Case& c : cases)
     {
@@ -97,8 +94,9 @@ TEST(MarkupTokenizer, UnrecognisedStartTagsAreWords)
     const std::vector<Seen> unknown = {{K::Word, T::None, L"<q>", false}, {K::Word, T::None, L"z", false}};
     EXPECT_EQ(Tokens(L"<q>z"), unknown);
     // An unknown end tag is passed over: the renderer ignores it.
-    const std::vector<Seen> vanished = {
-        {K::Word, T::None, L"a", false}, {K::IgnoredEndTag, T::None, L"</q>", false}, {K::Word, T::None, L"b", false}};
+    const std::vector<Seen> vanished = {{K::Word, T::None, L"a", false},
+                                        {K::IgnoredEndTag, T::None, L"</q>", false},
+                                        {K::Word, T::None, L"b", false}};
     EXPECT_EQ(Tokens(L"a</q>b"), vanished);
 }
 
@@ -118,7 +116,8 @@ TEST(MarkupTokenizer, BlockTagsClearThePendingSpaceAndTakeTheSpaceAfterThem)
 
 TEST(MarkupTokenizer, ShortTagsAtTheEndStayInsideTheText)
 {
-    for (const wchar_t* text : {L"<", L"</", L"<>", L"<font", L"<font ", L"<font color=", L"<font color=#1", L"x <"})
+    for (const wchar_t* text :
+         {L"<", L"</", L"<>", L"<font", L"<font ", L"<font color=", L"<font color=#1", L"x <"})
     {
         const std::vector<Seen> tokens = Tokens(text);
         EXPECT_FALSE(tokens.empty()) << std::string(text, text + wcslen(text));

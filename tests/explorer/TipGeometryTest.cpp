@@ -1,9 +1,8 @@
 // The tip balloon's shape and placement arithmetic.
-#include <gtest/gtest.h>
+#include "TipGeometry.h"
 
 #include <algorithm>
-
-#include "TipGeometry.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -14,7 +13,7 @@ TEST(TipGeometry, BodyPointerAndPlacement)
         int textW, textH, iconW, iconH;
         int w, h;
     } cases[] = {
-        {100, 15, 0, 0, 124, 35},  // text grown by 12 left and right, 10 top and bottom
+        {100, 15, 0, 0, 124, 35},   // text grown by 12 left and right, 10 top and bottom
         {100, 15, 16, 16, 145, 35}, // an icon adds its width and 5
         {10, 2, 16, 32, 55, 32},    // a body lower than the icon grows to the icon's height
         {0, 0, 0, 0, 24, 20},
@@ -35,7 +34,8 @@ TEST(TipGeometry, BodyPointerAndPlacement)
             EXPECT_GE(p.y, 0);
             EXPECT_LE(p.y, shape.pointerTip.y);
         }
-        EXPECT_NE(std::find(shape.outline.begin(), shape.outline.end(), shape.pointerTip), shape.outline.end());
+        EXPECT_NE(std::find(shape.outline.begin(), shape.outline.end(), shape.pointerTip),
+                  shape.outline.end());
 
         // The window goes where the pointer's tip lands on the target.
         for (const TipPoint target : {TipPoint{400, 300}, TipPoint{5, 5}})

@@ -6,11 +6,6 @@
 // many reads, so that an input costs its parsing and little else.
 // The reading library is built with the fuzzer's coverage instrumentation and the sanitizers
 // when fuzz targets are built.
-#include "CSVReader.h"
-#include "EncodingTable.h"
-#include "MemChunkBuffer.h"
-#include "TextFileReader.h"
-
 #include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
@@ -18,8 +13,12 @@
 #include <unistd.h>
 #include <vector>
 
-namespace
-{
+#include "CSVReader.h"
+#include "EncodingTable.h"
+#include "MemChunkBuffer.h"
+#include "TextFileReader.h"
+
+namespace {
 // Longer inputs find nothing shorter ones would not, and cost more per run.
 constexpr size_t kMaxText = 16384;
 
@@ -28,8 +27,8 @@ constexpr size_t kMaxText = 16384;
 const std::string& ScratchPath()
 {
     static const std::string path = [] {
-        std::string pattern = access("/dev/shm", W_OK) == 0 ? "/dev/shm/csvq-fuzz-csv-XXXXXX"
-                                                            : "/tmp/csvq-fuzz-csv-XXXXXX";
+        std::string pattern =
+            access("/dev/shm", W_OK) == 0 ? "/dev/shm/csvq-fuzz-csv-XXXXXX" : "/tmp/csvq-fuzz-csv-XXXXXX";
         int fd = mkstemp(pattern.data());
         if (fd < 0)
             std::abort();
@@ -66,10 +65,10 @@ struct Readers
 
 Readers& Shared()
 {
-    static Readers* readers = new Readers;  // never freed: no destruction order at exit
+    static Readers* readers = new Readers; // never freed: no destruction order at exit
     return *readers;
 }
-}
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -12,24 +12,23 @@
 // page (an encoding index, 0..22); byte 2 the needle's length in units (% 12), or with bit 2 its
 // start in the record's text; then the needle's units (two bytes each, little-endian; none with
 // bit 2); the rest is the record's bytes.
-#include "CaseFolding.h"
-#include "CodePageDecoder.h"
-#include "CSVReader.h"
-#include "EncodingTable.h"
-
-#include <unicode/uchar.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
-#include <tuple>
 #include <string>
+#include <tuple>
 #include <vector>
 
-namespace
-{
+#include <unicode/uchar.h>
+
+#include "CSVReader.h"
+#include "CaseFolding.h"
+#include "CodePageDecoder.h"
+#include "EncodingTable.h"
+
+namespace {
 constexpr size_t kMaxRecord = 4096;
 
 bool PlainFound(const std::u16string& text, const std::u16string& needle, bool matchCase)
@@ -49,9 +48,9 @@ bool PlainFound(const std::u16string& text, const std::u16string& needle, bool m
 struct Prepared
 {
     Prepared(const std::u16string& needle, bool matchCase, int32_t codePage)
-        : find(needle, matchCase), pattern(MakeBytePattern(find, codePage))
-    {
-    }
+        : find(needle, matchCase)
+        , pattern(MakeBytePattern(find, codePage))
+    {}
     FindNeedle find;
     BytePattern pattern;
 };
@@ -68,10 +67,10 @@ struct State
 
 State& Shared()
 {
-    static State* state = new State;  // never freed: no destruction order at exit
+    static State* state = new State; // never freed: no destruction order at exit
     return *state;
 }
-}
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

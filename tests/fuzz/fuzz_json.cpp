@@ -115,7 +115,8 @@ void BlankHandedOutTokens(pANTLR3_TOKEN_FACTORY factory)
     for (ANTLR3_INT32 pool = 0; pool <= factory->thisPool && pool <= factory->maxPool; ++pool)
     {
         const ANTLR3_UINT32 used =
-            pool < factory->thisPool ? ANTLR3_FACTORY_POOL_SIZE : std::min<ANTLR3_UINT32>(factory->nextToken, ANTLR3_FACTORY_POOL_SIZE);
+            pool < factory->thisPool ? ANTLR3_FACTORY_POOL_SIZE
+                                     : std::min<ANTLR3_UINT32>(factory->nextToken, ANTLR3_FACTORY_POOL_SIZE);
         std::memset(static_cast<void*>(factory->pools[pool]), 0, used * sizeof(ANTLR3_COMMON_TOKEN));
     }
 }
@@ -130,7 +131,8 @@ struct Recognizers
         idle = antlr3StringStreamNew(reinterpret_cast<pANTLR3_UINT8>(nothing), ANTLR3_ENC_8BIT, 0,
                                      reinterpret_cast<pANTLR3_UINT8>(nothing));
         lexer = idle != nullptr ? json_grammarLexerNew(idle) : nullptr;
-        tokens = lexer != nullptr ? antlr3CommonTokenStreamSourceNew(ANTLR3_SIZE_HINT, TOKENSOURCE(lexer)) : nullptr;
+        tokens = lexer != nullptr ? antlr3CommonTokenStreamSourceNew(ANTLR3_SIZE_HINT, TOKENSOURCE(lexer))
+                                  : nullptr;
         parser = tokens != nullptr ? json_grammarParserNew(tokens) : nullptr;
         if (parser == nullptr)
             std::abort();
@@ -163,7 +165,7 @@ struct Recognizers
 
 Recognizers& Shared()
 {
-    static Recognizers* recognizers = new Recognizers;  // never freed: no destruction order at exit
+    static Recognizers* recognizers = new Recognizers; // never freed: no destruction order at exit
     return *recognizers;
 }
 
@@ -198,7 +200,8 @@ void Parse(pANTLR3_INPUT_STREAM input, uint8_t options)
 std::string& ScratchPath()
 {
     static std::string path = [] {
-        std::string pattern = access("/dev/shm", W_OK) == 0 ? "/dev/shm/fuzz_json_XXXXXX" : "/tmp/fuzz_json_XXXXXX";
+        std::string pattern =
+            access("/dev/shm", W_OK) == 0 ? "/dev/shm/fuzz_json_XXXXXX" : "/tmp/fuzz_json_XXXXXX";
         const int fd = mkstemp(pattern.data());
         if (fd < 0)
             std::abort();

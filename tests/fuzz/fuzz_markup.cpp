@@ -3,15 +3,14 @@
 // bounded by the text's length; a font tag's colour is parsed from what the token spans.
 // The input's bytes, two at a time, are the text's characters (little-endian), so that tags,
 // white space and characters beyond ASCII all occur.
-#include "MarkupTokenizer.h"
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-namespace
-{
+#include "MarkupTokenizer.h"
+
+namespace {
 constexpr size_t kMaxText = 4096;
 
 [[noreturn]] void Wrong(const char* what, size_t position)
@@ -19,13 +18,13 @@ constexpr size_t kMaxText = 4096;
     std::fprintf(stderr, "mark-up tokenizer: %s at %zu\n", what, position);
     std::abort();
 }
-}
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size / 2 > kMaxText)
         return 0;
-    static std::wstring& text = *new std::wstring;  // kept: no allocation per input
+    static std::wstring& text = *new std::wstring; // kept: no allocation per input
     text.clear();
     for (size_t i = 0; i + 1 < size; i += 2)
         text.push_back(static_cast<wchar_t>(data[i] | (data[i + 1] << 8)));

@@ -6,16 +6,15 @@
 // least one. Anything else is refused; fewer bytes than declared leave it incomplete; bytes after
 // the declared body are never read. The same input's paths (split at NUL) must also come back
 // from the messages the sending side makes of them.
-#include "OpenSwitchMessage.h"
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-namespace
-{
+#include "OpenSwitchMessage.h"
+
+namespace {
 using State = COpenSwitchMessageReader::State;
 
 [[noreturn]] void Wrong(const char* what)
@@ -64,7 +63,7 @@ State Expected(const std::string& bytes, std::vector<std::string>& paths)
     }
     return paths.empty() ? State::Refused : State::Complete;
 }
-}
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -97,8 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (expected == State::Complete && (whole.Paths() != expectedPaths || pieces.Paths() != expectedPaths))
         Wrong("other paths than the message holds");
     // Once decided, more bytes change nothing.
-    if (expected != State::Incomplete && (whole.Feed("CSVQ\0\0\0\5\0\0\0\1/", 13) != expected ||
-                                          whole.Paths().size() != expectedPaths.size()))
+    if (expected != State::Incomplete &&
+        (whole.Feed("CSVQ\0\0\0\5\0\0\0\1/", 13) != expected || whole.Paths().size() != expectedPaths.size()))
         Wrong("bytes read after the message was decided");
 
     // The sending side: the input's pieces between NULs as absolute paths.

@@ -3,23 +3,28 @@
 // surrogate; and a UTF-16 string read from the input must encode to bytes that decode to it,
 // with lone surrogates as U+FFFD (unless it holds characters of the range that stands for raw
 // bytes, U+100000..U+1000FF: those become the bytes, which may then read as other characters).
-#include "ExplorerPathCodec.h"
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-namespace
-{
+#include "ExplorerPathCodec.h"
+
+namespace {
 [[noreturn]] void Wrong(const char* what)
 {
     std::fprintf(stderr, "path codec: %s\n", what);
     std::abort();
 }
 
-bool IsLead(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsTrail(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool IsLead(char16_t c)
+{
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsTrail(char16_t c)
+{
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 void CheckPairs(const std::u16string& text)
 {
@@ -31,7 +36,7 @@ void CheckPairs(const std::u16string& text)
             Wrong("a lone surrogate in a decoded name");
     }
 }
-}
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -53,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (IsLead(wide[i]) && i + 1 < wide.size() && IsTrail(wide[i + 1]))
         {
             if (wide[i] == 0xDBC0 && wide[i + 1] < 0xDD00)
-                return 0;  // a raw byte
+                return 0; // a raw byte
             expected += wide[i];
             expected += wide[++i];
         }

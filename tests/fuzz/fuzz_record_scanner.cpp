@@ -15,10 +15,6 @@
 // then, as paging does); byte 1 the encoding (0..22 an encoding index, others keep what the
 // reader detected); byte 2 seeds the step sizes; with bit 3, byte 3 the pattern's length (1..3)
 // and two bytes for each of its places; the rest is the text.
-#include "CSVReader.h"
-#include "EncodingTable.h"
-#include "MemChunkBuffer.h"
-
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -28,15 +24,18 @@
 #include <unistd.h>
 #include <vector>
 
-namespace
-{
+#include "CSVReader.h"
+#include "EncodingTable.h"
+#include "MemChunkBuffer.h"
+
+namespace {
 constexpr size_t kMaxText = 8192;
 
 const std::string& ScratchPath()
 {
     static const std::string path = [] {
-        std::string pattern = access("/dev/shm", W_OK) == 0 ? "/dev/shm/csvq-fuzz-scan-XXXXXX"
-                                                            : "/tmp/csvq-fuzz-scan-XXXXXX";
+        std::string pattern =
+            access("/dev/shm", W_OK) == 0 ? "/dev/shm/csvq-fuzz-scan-XXXXXX" : "/tmp/csvq-fuzz-scan-XXXXXX";
         const int fd = mkstemp(pattern.data());
         if (fd < 0)
             std::abort();
@@ -61,7 +60,8 @@ void WriteScratch(const uint8_t* bytes, size_t size)
 
 [[noreturn]] void Disagree(const char* what, int64_t record)
 {
-    std::fprintf(stderr, "scanner and reader disagree: %s (record %lld)\n", what, static_cast<long long>(record));
+    std::fprintf(stderr, "scanner and reader disagree: %s (record %lld)\n", what,
+                 static_cast<long long>(record));
     std::abort();
 }
 
@@ -81,15 +81,15 @@ struct State
     LCSVReader scanning;
     LMemChunkBuffer none;
     CSVRecord record;
-    std::vector<int64_t> nextLine;  // [r - 1]: the line after record r
+    std::vector<int64_t> nextLine; // [r - 1]: the line after record r
     std::vector<CSVRecord> records;
-    std::vector<uint64_t> lineStarts;  // byte offset of each physical line, and the text's end
+    std::vector<uint64_t> lineStarts; // byte offset of each physical line, and the text's end
     Recorder recorder;
 };
 
 State& Shared()
 {
-    static State* state = new State;  // never freed: no destruction order at exit
+    static State* state = new State; // never freed: no destruction order at exit
     return *state;
 }
 
@@ -128,7 +128,7 @@ bool PatternAt(const BytePattern& pattern, const uint8_t* text, size_t size, uin
     }
     return false;
 }
-}
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -220,7 +220,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // The document asks for a segment's records at a time (5,000, in the fuzz build too):
         // asks of one to six records stand in for its segments, so that a segment's end falls on
         // every kind of record and at every read boundary; now and then all that is left in one go.
-        const int64_t ask = (steps >> 24) % 5 == 0 ? INT64_MAX / 2 : 1 + static_cast<int64_t>((steps >> 16) % 6);
+        const int64_t ask =
+            (steps >> 24) % 5 == 0 ? INT64_MAX / 2 : 1 + static_cast<int64_t>((steps >> 16) % 6);
         int64_t advanced = -1;
         const ScanStop stop = s.scanning.ScanRecords(ask, searched, &s.recorder, advanced);
         if (advanced < 0 || advanced > ask || s.scanning.GetRecordCount() != before + advanced)
@@ -239,7 +240,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 passed[static_cast<size_t>(r)] = true;
                 if (searched && byteText)
                 {
-                    const size_t firstLine = r == 1 ? 0 : static_cast<size_t>(s.nextLine[static_cast<size_t>(r - 2)]);
+                    const size_t firstLine =
+                        r == 1 ? 0 : static_cast<size_t>(s.nextLine[static_cast<size_t>(r - 2)]);
                     const size_t next = static_cast<size_t>(s.nextLine[static_cast<size_t>(r - 1)]);
                     if (next < s.lineStarts.size() &&
                         PatternAt(pattern, text, textSize, s.lineStarts[firstLine], s.lineStarts[next]))

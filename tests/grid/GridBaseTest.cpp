@@ -1,7 +1,6 @@
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <condition_variable>
+#include <gtest/gtest.h>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -115,7 +114,8 @@ TEST(GridFonts, DerivedHeightsTruncateAndStayAtLeastTenPixels)
     struct Case
     {
         int height, italic, small;
-    } cases[] = {{-12, -10, -10}, {-30, -20, -22}, {16, -10, -10}, {-16, -10, -12}, {-15, -10, -11}, {0, -10, -10}};
+    } cases[] = {{-12, -10, -10}, {-30, -20, -22}, {16, -10, -10},
+                 {-16, -10, -12}, {-15, -10, -11}, {0, -10, -10}};
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.height);

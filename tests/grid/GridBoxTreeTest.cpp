@@ -46,7 +46,8 @@ TEST(GridBoxTree, DestroysChildrenBeforeDetachingOwnAccessor)
     delete root;
     // The derived destructor logs first; the base part then deletes the children in order and
     // detaches and releases the accessor last.
-    const std::vector<std::string> expected = {"~TestBox 0", "~TestBox 1", "~TestBox 2", "DetachBox", "Release"};
+    const std::vector<std::string> expected = {"~TestBox 0", "~TestBox 1", "~TestBox 2", "DetachBox",
+                                               "Release"};
     EXPECT_EQ(log, expected);
 }
 
@@ -97,7 +98,8 @@ TEST(GridBoxTree, HitTestFindsRowBoxesOnly)
 
     second->collapsed = true;
     int part = 0, subPart = 0, index = 0;
-    EXPECT_EQ(root->HitTest(5, 25, 18, 400, 18, &part, &subPart, &index), second) << "a collapsed row is still hit";
+    EXPECT_EQ(root->HitTest(5, 25, 18, 400, 18, &part, &subPart, &index), second)
+        << "a collapsed row is still hit";
     EXPECT_EQ(root->HitTest(5, 510, 18, 400, 18, &part, &subPart, &index), nullptr) << "its children are not";
 
     second->kind = BOX_KIND_ROW1;

@@ -172,8 +172,9 @@ TEST_F(KeyFixture, CaretWalkOfOneBox)
         uint64_t selected;
         int mode;
     } steps[] = {
-        {GRID_KEY_DOWN, 4, CARET_GAP_BELOW}, {GRID_KEY_DOWN, 5, CARET_FRAME}, {GRID_KEY_UP, 5, CARET_GAP_ABOVE},
-        {GRID_KEY_UP, 4, CARET_FRAME},       {GRID_KEY_DOWN, 4, CARET_GAP_BELOW}, {GRID_KEY_UP, 4, CARET_FRAME},
+        {GRID_KEY_DOWN, 4, CARET_GAP_BELOW}, {GRID_KEY_DOWN, 5, CARET_FRAME},
+        {GRID_KEY_UP, 5, CARET_GAP_ABOVE},   {GRID_KEY_UP, 4, CARET_FRAME},
+        {GRID_KEY_DOWN, 4, CARET_GAP_BELOW}, {GRID_KEY_UP, 4, CARET_FRAME},
     };
     for (const Step& s : steps)
     {
@@ -233,7 +234,10 @@ TEST_F(KeyFixture, ControlHomeAndEnd)
         LGridKey key;
         bool ctrl;
         uint64_t expected; // 0: the selection stays
-    } cases[] = {{GRID_KEY_HOME, true, 1}, {GRID_KEY_END, true, 10}, {GRID_KEY_HOME, false, 0}, {GRID_KEY_END, false, 0}};
+    } cases[] = {{GRID_KEY_HOME, true, 1},
+                 {GRID_KEY_END, true, 10},
+                 {GRID_KEY_HOME, false, 0},
+                 {GRID_KEY_END, false, 0}};
     for (const Case& c : cases)
     {
         SCOPED_TRACE(std::to_string(c.key) + (c.ctrl ? " ctrl" : ""));
@@ -370,8 +374,7 @@ TEST_F(KeyFixture, CollectionUndoesNewestFirst)
             : LGridViewUndoStep(nullptr)
             , log(log)
             , name(std::move(name))
-        {
-        }
+        {}
         void Discard(bool) override { log->push_back("discard " + name); }
         void Undo() override { log->push_back("undo " + name); }
         void Redo() override { log->push_back("redo " + name); }
@@ -385,7 +388,7 @@ TEST_F(KeyFixture, CollectionUndoesNewestFirst)
     collection.Undo();
     collection.Redo();
     collection.Discard(true);
-    EXPECT_EQ(log, (std::vector<std::string>{"undo C", "undo B", "undo A", "redo A", "redo B", "redo C", "discard A",
-                                             "discard B", "discard C"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"undo C", "undo B", "undo A", "redo A", "redo B", "redo C",
+                                             "discard A", "discard B", "discard C"}));
     EXPECT_TRUE(collection.steps.empty());
 }

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <gtest/gtest.h>
 #include <set>
 #include <thread>
 
-#include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/dc.h>
 #include <wx/frame.h>
@@ -65,7 +65,8 @@ public:
             box->parent = fresh;
             box->paint = [this](TestBox& b, const LGridDrawArgs& args, int64_t sy) {
                 args.dc->SetPen(*wxTRANSPARENT_PEN);
-                args.dc->SetBrush(wxBrush(wxColour(static_cast<unsigned char>(40 + b.rowNumber % 200), 200, 120)));
+                args.dc->SetBrush(
+                    wxBrush(wxColour(static_cast<unsigned char>(40 + b.rowNumber % 200), 200, 120)));
                 args.dc->DrawRectangle(0, static_cast<int>(sy), args.clientWidth, static_cast<int>(b.height));
                 if (sy >= 0 && sy + b.height <= args.clientHeight)
                 {
@@ -172,7 +173,9 @@ protected:
 const Heights kHeights[] = {
     {"row height + 2 (18 px rows)", 0, nullptr},
     {"row height + 2 with a 16 px font", 16, nullptr},
-    {"mixed heights", 0, [](uint64_t row) -> int64_t { return row % 7 == 3 ? 61 : row % 3 == 0 ? 33 : 20; }},
+    {"mixed heights", 0, [](uint64_t row) -> int64_t { return row % 7 == 3   ? 61
+                                                              : row % 3 == 0 ? 33
+                                                                             : 20; }},
 };
 
 } // namespace
@@ -190,7 +193,8 @@ TEST_P(GridPagingTest, PageStepsShowEveryRowPassedDownAndUp)
         ASSERT_GT(owner.lastPaint.size(), 10u);
         if (!heights.heightOf)
         {
-            EXPECT_LT(owner.lastPaint.size(), static_cast<size_t>(grid->GetClientSize().y / grid->GetRowHeight()))
+            EXPECT_LT(owner.lastPaint.size(),
+                      static_cast<size_t>(grid->GetClientSize().y / grid->GetRowHeight()))
                 << "the boxes are taller than the row height: fewer of them fit";
         }
 

@@ -1,9 +1,6 @@
 #include <atomic>
-
-#include <gtest/gtest.h>
-
-#include <atomic>
 #include <chrono>
+#include <gtest/gtest.h>
 #include <thread>
 
 #include "LGridBox.h"

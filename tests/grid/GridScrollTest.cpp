@@ -1,7 +1,6 @@
 #include <cmath>
-#include <limits>
-
 #include <gtest/gtest.h>
+#include <limits>
 
 #include "GridTestSupport.h"
 
@@ -77,7 +76,8 @@ TEST(GridScroll, LargeTotalsPageByTheVisibleRowsAndTheBarFollowsTheTopRow)
         ASSERT_EQ(m.RowsPerPage(), 40);
         const double rowsPerUnit = static_cast<double>(total) / 100000.0;
         const auto expectConsistent = [&](const char* step) {
-            const double thumbRow = static_cast<double>(m.verticalPosition) / static_cast<double>(m.unitsPerRow);
+            const double thumbRow =
+                static_cast<double>(m.verticalPosition) / static_cast<double>(m.unitsPerRow);
             EXPECT_LE(std::abs(thumbRow - static_cast<double>(m.topRow)), std::max(1.0, rowsPerUnit) + 1.0)
                 << step << ": top row " << m.topRow << ", bar " << m.verticalPosition;
             EXPECT_LE(m.verticalPosition, m.VerticalMaxPosition()) << step;
@@ -208,7 +208,8 @@ TEST(GridScroll, WheelSteps)
         int rotation, lines, steps;
     } cases[] = {{120, 3, 1}, {-120, 3, 1}, {240, 3, 2}, {120, 6, 2}, {60, 3, 1}, {0, 3, 0}, {1200, 3, 10}};
     for (const Case& c : cases)
-        EXPECT_EQ(LGridScrollModel::WheelLineSteps(c.rotation, c.lines), c.steps) << c.rotation << " " << c.lines;
+        EXPECT_EQ(LGridScrollModel::WheelLineSteps(c.rotation, c.lines), c.steps)
+            << c.rotation << " " << c.lines;
 }
 
 namespace {
@@ -288,12 +289,20 @@ TEST(GridScroll, PageStepRowsCountTheBoxes)
         {"boxes 2 px taller than the row height", std::vector<int64_t>(100, -1), 50, 0, 30, 30},
         {"no box above row 1: up moves as down would", std::vector<int64_t>(100, -1), 1, 0, 30, 30},
         {"a few rows above", std::vector<int64_t>(100, -1), 5, 0, 30, 4},
-        {"mixed heights", {20, 20, 61, 20, 33, 20, 20, 61, 33, 20, 20, 61, 20, 20, 33, 20, 20, 20, 20, 20, 20, 20,
-                           20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20},
-         12, 0, 27, 11},
-        {"mixed heights above", {20, 20, 61, 20, 33, 20, 20, 61, 33, 20, 20, 61, 20, 20, 33, 20, 20, 20, 20, 20, 20,
-                                 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20},
-         30, 0, 9, 24},
+        {"mixed heights",
+         {20, 20, 61, 20, 33, 20, 20, 61, 33, 20, 20, 61, 20, 20, 33, 20, 20, 20, 20,
+          20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20},
+         12,
+         0,
+         27,
+         11},
+        {"mixed heights above",
+         {20, 20, 61, 20, 33, 20, 20, 61, 33, 20, 20, 61, 20, 20, 33, 20, 20, 20, 20,
+          20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20},
+         30,
+         0,
+         9,
+         24},
         {"the top box is taller than the client", {20, 700, 20, 20}, 2, 0, 1, 1},
         {"the last rows: down stops at the last box", std::vector<int64_t>(100, -1), 90, 0, 11, 30},
         {"a placeholder above the first box", std::vector<int64_t>(100, -1), 1, 5000, 30, 30},

@@ -3,10 +3,9 @@
 #pragma once
 
 #include <functional>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "LGridBox.h"
 #include "LGridViewBase.h"
@@ -19,8 +18,7 @@ public:
     explicit TestAccessor(std::vector<std::string>* log = nullptr, int kind = 0)
         : log(log)
         , kind(kind)
-    {
-    }
+    {}
 
     int GetAccessorKind() override { return kind; }
     void Release() override
@@ -124,10 +122,11 @@ public:
         return height;
     }
 
-    LGridBox* HitTest(int64_t px, int64_t py, int rowHeight, int columnWidth, int effectiveRowHeight, int* part,
-                      int* subPart, int* index) override
+    LGridBox* HitTest(int64_t px, int64_t py, int rowHeight, int columnWidth, int effectiveRowHeight,
+                      int* part, int* subPart, int* index) override
     {
-        LGridBox* hit = LGridBox::HitTest(px, py, rowHeight, columnWidth, effectiveRowHeight, part, subPart, index);
+        LGridBox* hit =
+            LGridBox::HitTest(px, py, rowHeight, columnWidth, effectiveRowHeight, part, subPart, index);
         if (hit == this)
         {
             if (forcedPart)
@@ -190,7 +189,10 @@ public:
         if (clearProceed)
             proceed = false;
     }
-    void OnEndEdit(LGridBox* box, int part) override { Log("OnEndEdit " + Row(box) + " " + std::to_string(part)); }
+    void OnEndEdit(LGridBox* box, int part) override
+    {
+        Log("OnEndEdit " + Row(box) + " " + std::to_string(part));
+    }
     bool CanBeginEdit(LGridBox* box, int part) override
     {
         Log("CanBeginEdit " + Row(box) + " " + std::to_string(part));

@@ -2,8 +2,8 @@
 // event mapping of scroll bars, wheel, mouse, keys and the context menu, fonts and the pool.
 #include <climits>
 #include <cstdlib>
-
 #include <gtest/gtest.h>
+
 #include <wx/app.h>
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>
@@ -159,8 +159,8 @@ TEST_F(WindowFixture, SingleBoxCaretLines)
     {
         int mode;
         int lineY;
-        int tickY;   // a pixel on the tick at x 0
-        int clearY;  // the other side of the line
+        int tickY;  // a pixel on the tick at x 0
+        int clearY; // the other side of the line
     } cases[] = {{CARET_GAP_ABOVE, 41, 43, 37}, {CARET_GAP_BELOW, 60, 58, 63}};
     for (const Case& c : cases)
     {
@@ -171,8 +171,8 @@ TEST_F(WindowFixture, SingleBoxCaretLines)
         EXPECT_TRUE(ColumnHas(image, 300, c.lineY - 1, c.lineY + 1, frameColour));
         EXPECT_TRUE(Near(image, 0, c.tickY, frameColour)) << "tick";
         EXPECT_FALSE(Near(image, 0, c.clearY, frameColour));
-        EXPECT_FALSE(ColumnHas(image, 300, c.mode == CARET_GAP_ABOVE ? 58 : 39, c.mode == CARET_GAP_ABOVE ? 61 : 42,
-                               frameColour))
+        EXPECT_FALSE(ColumnHas(image, 300, c.mode == CARET_GAP_ABOVE ? 58 : 39,
+                               c.mode == CARET_GAP_ABOVE ? 61 : 42, frameColour))
             << "no second edge";
     }
 }
@@ -268,7 +268,8 @@ TEST_F(WindowFixture, ScrollBarEventsUseTheGridsOwnModel)
         EXPECT_TRUE(Scroll(c.type, c.position));
         EXPECT_EQ(grid->GetTopRow(), c.top);
         EXPECT_EQ(manager.Count("OnScroll"), 1);
-        EXPECT_EQ(grid->GetScrollPos(wxVERTICAL), grid->GetScrollModel().verticalPosition) << "bar written back";
+        EXPECT_EQ(grid->GetScrollPos(wxVERTICAL), grid->GetScrollModel().verticalPosition)
+            << "bar written back";
     }
     const int page = grid->GetScrollModel().RowsPerPage();
     ASSERT_GT(page, 0);
@@ -448,8 +449,8 @@ TEST(GridWindow, TextConversionTable)
     {
         const char* name;
         std::u16string utf16;
-        std::u32string characters;  // what the wx text holds
-        std::u16string back;        // the wx text converted back
+        std::u32string characters; // what the wx text holds
+        std::u16string back;       // the wx text converted back
     };
     const Case cases[] = {
         {"empty", u"", U"", u""},
@@ -457,11 +458,23 @@ TEST(GridWindow, TextConversionTable)
         {"pair inside", u"x\U0001F600y", U"x\U0001F600y", u"x\U0001F600y"},
         {"pairs at the start and end", u"\U0001F600z\U0010FFFD", U"\U0001F600z\U0010FFFD",
          u"\U0001F600z\U0010FFFD"},
-        {"lone high inside", u"ab\xD800" u"cd", U"ab\uFFFDcd", u"ab\uFFFDcd"},
-        {"lone high at the start", u"\xDBFF" u"ab", U"\uFFFDab", u"\uFFFDab"},
+        {"lone high inside",
+         u"ab\xD800"
+         u"cd",
+         U"ab\uFFFDcd", u"ab\uFFFDcd"},
+        {"lone high at the start",
+         u"\xDBFF"
+         u"ab",
+         U"\uFFFDab", u"\uFFFDab"},
         {"lone high at the end", u"ab\xD800", U"ab\uFFFD", u"ab\uFFFD"},
-        {"lone low inside", u"ab\xDC00" u"cd", U"ab\uFFFDcd", u"ab\uFFFDcd"},
-        {"lone low at the start", u"\xDFFF" u"ab", U"\uFFFDab", u"\uFFFDab"},
+        {"lone low inside",
+         u"ab\xDC00"
+         u"cd",
+         U"ab\uFFFDcd", u"ab\uFFFDcd"},
+        {"lone low at the start",
+         u"\xDFFF"
+         u"ab",
+         U"\uFFFDab", u"\uFFFDab"},
         {"lone low at the end", u"ab\xDC00", U"ab\uFFFD", u"ab\uFFFD"},
         {"only a lone half", u"\xD800", U"\uFFFD", u"\uFFFD"},
         {"halves in the wrong order", u"\xDC00\xD800", U"\uFFFD\uFFFD", u"\uFFFD\uFFFD"},
@@ -485,7 +498,8 @@ TEST(GridWindow, TextConversionTable)
 
 TEST(GridWindow, TextConversionRoundTrips)
 {
-    const std::u16string texts[] = {u"", u"plain", u"\u00e4\u00f6\u00fc \u20ac", u"pair \U0001F600 end", u"a\r\nb"};
+    const std::u16string texts[] = {u"", u"plain", u"\u00e4\u00f6\u00fc \u20ac", u"pair \U0001F600 end",
+                                    u"a\r\nb"};
     for (const std::u16string& text : texts)
         EXPECT_EQ(GridFromWxString(GridToWxString(text)), text);
     EXPECT_EQ(GridToWxString(u"\u20ac"), wxString::FromUTF8("\xE2\x82\xAC"));

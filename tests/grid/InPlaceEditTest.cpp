@@ -2,6 +2,7 @@
 // consent, closing it with or without storing the text, the Enter insert, the editor's keys,
 // its place over the box, the text limit and the suggestions popup under it.
 #include <gtest/gtest.h>
+
 #include <wx/app.h>
 #include <wx/frame.h>
 
@@ -158,7 +159,8 @@ TEST_F(EditFixture, RefusalKeepsTheEditorClosed)
     manager.clearProceed = true;
     manager.log.clear();
     EXPECT_FALSE(grid->BeginEdit(Box(5), HIT_PART_BODY));
-    EXPECT_EQ(manager.log, (std::vector<std::string>{"CanBeginEdit 5 3", "OnBeginEdit 5 3", "GetEditAttribute 5"}));
+    EXPECT_EQ(manager.log,
+              (std::vector<std::string>{"CanBeginEdit 5 3", "OnBeginEdit 5 3", "GetEditAttribute 5"}));
     EXPECT_FALSE(editor->IsShown());
 }
 
@@ -353,10 +355,8 @@ TEST_F(EditFixture, TheEditorMovesWithContentsScrolledSideways)
         int position;
         uint64_t offset;
     } steps[] = {
-        {wxEVT_SCROLLWIN_LINEDOWN, 0, 10},
-        {wxEVT_SCROLLWIN_THUMBTRACK, 80, 80},
-        {wxEVT_SCROLLWIN_THUMBRELEASE, 50, 50},
-        {wxEVT_SCROLLWIN_LINEUP, 0, 40},
+        {wxEVT_SCROLLWIN_LINEDOWN, 0, 10},      {wxEVT_SCROLLWIN_THUMBTRACK, 80, 80},
+        {wxEVT_SCROLLWIN_THUMBRELEASE, 50, 50}, {wxEVT_SCROLLWIN_LINEUP, 0, 40},
         {wxEVT_SCROLLWIN_THUMBTRACK, 0, 0},
     };
     for (const Step& step : steps)

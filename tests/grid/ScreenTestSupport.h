@@ -17,14 +17,15 @@ inline bool OnScreenRect(wxWindow* window, wxRect& rect)
     using GetXid = unsigned long (*)(void*);
     using GetXDisplay = void* (*)(void*);
     using Sync = int (*)(void*, int);
-    using GetGeometry = int (*)(void*, unsigned long, unsigned long*, int*, int*, unsigned*, unsigned*, unsigned*,
-                                unsigned*);
+    using GetGeometry =
+        int (*)(void*, unsigned long, unsigned long*, int*, int*, unsigned*, unsigned*, unsigned*, unsigned*);
     using Translate = int (*)(void*, unsigned long, unsigned long, int, int, int*, int*, unsigned long*);
     using Root = unsigned long (*)(void*);
     const auto getWindow = reinterpret_cast<GetWindow>(dlsym(RTLD_DEFAULT, "gtk_widget_get_window"));
     const auto getDisplay = reinterpret_cast<GetDefault>(dlsym(RTLD_DEFAULT, "gdk_display_get_default"));
     const auto getXid = reinterpret_cast<GetXid>(dlsym(RTLD_DEFAULT, "gdk_x11_window_get_xid"));
-    const auto getXDisplay = reinterpret_cast<GetXDisplay>(dlsym(RTLD_DEFAULT, "gdk_x11_display_get_xdisplay"));
+    const auto getXDisplay =
+        reinterpret_cast<GetXDisplay>(dlsym(RTLD_DEFAULT, "gdk_x11_display_get_xdisplay"));
     const auto sync = reinterpret_cast<Sync>(dlsym(RTLD_DEFAULT, "XSync"));
     const auto geometry = reinterpret_cast<GetGeometry>(dlsym(RTLD_DEFAULT, "XGetGeometry"));
     const auto translate = reinterpret_cast<Translate>(dlsym(RTLD_DEFAULT, "XTranslateCoordinates"));

@@ -2,18 +2,17 @@
 // and rows on screen at every showing, clicks, committing the keyboard selection, and the painted
 // row and frame colours.
 #include <chrono>
-#include <thread>
-
 #include <gtest/gtest.h>
+#include <thread>
 
 #include <wx/app.h>
 #include <wx/dcmemory.h>
 #include <wx/frame.h>
 #include <wx/image.h>
 
+#include "GuiTestPump.h"
 #include "LGridView.h"
 #include "LSuggestionsBox.h"
-#include "GuiTestPump.h"
 #include "ScreenTestSupport.h"
 
 namespace {
@@ -137,7 +136,8 @@ TEST_F(SuggestionsBoxTest, EveryShowingHasItsOwnSizeOnScreenAndDrawsItsLastRow)
         PumpUntil([&] {
             wxRect rect;
             return box->IsShownOnScreen() && OnScreenRect(box, rect) && rect.GetSize() == box->GetSize() &&
-                   ScreenPixel(lastRowOf(rect)).GetRGB() == wxColour(LSuggestionsBox::SELECTED_COLOUR).GetRGB();
+                   ScreenPixel(lastRowOf(rect)).GetRGB() ==
+                       wxColour(LSuggestionsBox::SELECTED_COLOUR).GetRGB();
         });
         PumpUntilIdle();
         ASSERT_TRUE(box->IsShown());
@@ -146,7 +146,8 @@ TEST_F(SuggestionsBoxTest, EveryShowingHasItsOwnSizeOnScreenAndDrawsItsLastRow)
         ASSERT_TRUE(OnScreenRect(box, shown));
         EXPECT_EQ(shown.GetSize(), box->GetSize()) << "the X window keeps the size of an earlier showing";
         // The selected last row is drawn where it belongs on the screen.
-        EXPECT_EQ(ScreenPixel(lastRowOf(shown)).GetRGB(), wxColour(LSuggestionsBox::SELECTED_COLOUR).GetRGB());
+        EXPECT_EQ(ScreenPixel(lastRowOf(shown)).GetRGB(),
+                  wxColour(LSuggestionsBox::SELECTED_COLOUR).GetRGB());
     }
 }
 
@@ -201,7 +202,7 @@ TEST_F(SuggestionsBoxTest, PaintsTheFrameAndTheSelectedAndHotRows)
     for (const char16_t* text : {u"aa", u"bb", u"cc"})
         box->AddSuggestion(text, true, -1);
     box->Refilter();
-    box->SelectNext();             // row 0 selected
+    box->SelectNext();                             // row 0 selected
     box->HandleMouseMove(2 + box->GetRowHeight()); // row 1 hot
     const int rh = box->GetRowHeight();
     const wxSize size(200, 3 * rh + 6);
@@ -224,7 +225,8 @@ TEST_F(SuggestionsBoxTest, FolderVariantOrdersByNormalisedMatch)
     folders->AddPathSuggestion(u"/Home/R&D/", true);
     folders->SetFilterText(u"r&d");
     folders->Refilter();
-    EXPECT_EQ(folders->GetModel().GetVisibleTexts(), (std::vector<std::u16string>{u"/Home/R&D", u"/tmp/Other"}));
+    EXPECT_EQ(folders->GetModel().GetVisibleTexts(),
+              (std::vector<std::u16string>{u"/Home/R&D", u"/tmp/Other"}));
     EXPECT_EQ(folders->GetMatchPosition(u"/Home/R&D"), 6);
 }
 

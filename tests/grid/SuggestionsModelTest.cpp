@@ -20,7 +20,8 @@ TEST(SuggestionsModel, HoldsAtMost513Entries)
 {
     LSuggestionsModel model;
     for (int i = 0; i < 512; ++i)
-        ASSERT_TRUE(model.AddSuggestion(u"e" + std::u16string(1, char16_t(u'A' + i % 26)) + char16_t(i), false, -1));
+        ASSERT_TRUE(
+            model.AddSuggestion(u"e" + std::u16string(1, char16_t(u'A' + i % 26)) + char16_t(i), false, -1));
     EXPECT_TRUE(model.AddSuggestion(u"the 513th", true, -1));
     EXPECT_FALSE(model.AddSuggestion(u"the 514th", true, -1));
     EXPECT_FALSE(model.AddSuggestion(u"the 514th", false, -1));
@@ -202,8 +203,15 @@ TEST(SuggestionsModel, RowsUnderTheMouse)
         int row;
     };
     const Case cases[] = {
-        {-5, rowHeight, 0}, {0, rowHeight, 0}, {2, rowHeight, 0}, {3, rowHeight, 0}, {2 + rowHeight - 1, rowHeight, 0},
-        {2 + rowHeight, rowHeight, 1}, {2 + 3 * rowHeight, rowHeight, 3}, {50, 0, 0}, {50, -4, 0},
+        {-5, rowHeight, 0},
+        {0, rowHeight, 0},
+        {2, rowHeight, 0},
+        {3, rowHeight, 0},
+        {2 + rowHeight - 1, rowHeight, 0},
+        {2 + rowHeight, rowHeight, 1},
+        {2 + 3 * rowHeight, rowHeight, 3},
+        {50, 0, 0},
+        {50, -4, 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(LSuggestionsModel::RowFromY(c.y, c.rowHeight), c.row) << "y " << c.y;
@@ -271,7 +279,8 @@ TEST(SuggestionsModel, SizeFromTheWidestRowAndTheLimits)
         int maxWidth;
         int width;
     };
-    const Case cases[] = {{0, 100, 100}, {0, -1, 158}, {120, -1, 158}, {200, -1, 208}, {0, 500, 158}, {0, 0, 158}};
+    const Case cases[] = {{0, 100, 100},  {0, -1, 158},  {120, -1, 158},
+                          {200, -1, 208}, {0, 500, 158}, {0, 0, 158}};
     for (const Case& c : cases)
     {
         int width = 0;

@@ -1,7 +1,6 @@
 // Undo steps headless: content steps, move steps, the ownership of boxes out of the tree, and
 // the window-free editing steps that record them (storing a text, the Enter insert).
 #include <algorithm>
-
 #include <gtest/gtest.h>
 
 #include "GridTestSupport.h"

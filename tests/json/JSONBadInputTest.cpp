@@ -221,7 +221,8 @@ TEST(JSONBadInput, DifferencesFromRfc8259)
     // The file stream skips a UTF-8 byte-order mark when anything follows it; a mark alone is read
     // as the character U+FEFF, which no token starts with.
     EXPECT_EQ(ParseFile("\xEF\xBB\xBF[1]"), ParseFile("[1]"));
-    EXPECT_EQ(ParseFile("\xEF\xBB\xBF"), Log({"LexerError \xEF\xBB\xBF 1:0@0+0", "SyntaxError <EOF> 1:0@1+0"}));
+    EXPECT_EQ(ParseFile("\xEF\xBB\xBF"),
+              Log({"LexerError \xEF\xBB\xBF 1:0@0+0", "SyntaxError <EOF> 1:0@1+0"}));
     // Leading zeros are taken into the number when strictNumbers is off.
     JSONInput input(StreamKind::File, "[007]");
     RecordingEvents events(&input);

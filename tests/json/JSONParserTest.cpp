@@ -1,9 +1,8 @@
 // The JSON parser: the order and contents of its events, its error handling without recovery,
 // the early stop after a value and the three start rules. Every case runs over antlr3's own
 // string stream and over the paged file stream.
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 
 #include "JSONTestSupport.h"
 
@@ -156,9 +155,8 @@ TEST_P(JSONParserCases, ErrorCountsInTheRecognizerStateMatchTheReportedErrors)
     // object: the lexer counts each error (events or not); the parser counts each error it
     // reports, and without events the parse ends at its first error, which counts once.
     const auto errorLines = [](const Log& log, const std::string& prefix) {
-        return static_cast<uint32_t>(std::count_if(log.begin(), log.end(), [&](const std::string& line) {
-            return line.rfind(prefix, 0) == 0;
-        }));
+        return static_cast<uint32_t>(std::count_if(
+            log.begin(), log.end(), [&](const std::string& line) { return line.rfind(prefix, 0) == 0; }));
     };
     std::vector<ParseCase> cases(std::begin(kParseCases), std::end(kParseCases));
     cases.push_back({"trailing comma", "[1,]", {}});
@@ -175,7 +173,8 @@ TEST_P(JSONParserCases, ErrorCountsInTheRecognizerStateMatchTheReportedErrors)
         const int stopAt = c.stopAt;
         events.stopAnswer = [stopAt](int question) { return question == stopAt; };
         const RecognizerErrors counted = ParseInput(withEvents, &events, &events, c.rule);
-        const uint32_t syntaxErrors = errorLines(events.log, "SyntaxError") + errorLines(events.log, "TrailingInput");
+        const uint32_t syntaxErrors =
+            errorLines(events.log, "SyntaxError") + errorLines(events.log, "TrailingInput");
         EXPECT_EQ(counted.parser, syntaxErrors);
         EXPECT_EQ(counted.lexer, errorLines(events.log, "LexerError"));
 

@@ -138,7 +138,7 @@ struct RecognizerErrors
 // Builds lexer, token stream and parser over the input and runs one start rule. The lexer
 // reports to `lexerEvents`, the parser to `parserEvents` (either may be null).
 RecognizerErrors ParseInput(JSONInput& input, LJSONParserEvents* parserEvents, LJSONParserEvents* lexerEvents,
-                StartRule rule = StartRule::Document, bool strictNumbers = true);
+                            StartRule rule = StartRule::Document, bool strictNumbers = true);
 
 // Convenience: parse a text through a stream of the given kind, both recognizers reporting to
 // one recorder, and return its log.

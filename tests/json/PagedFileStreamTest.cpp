@@ -3,10 +3,9 @@
 // empty input, byte-order marks and NUL characters.
 #include "PagedFileStream.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <future>
+#include <gtest/gtest.h>
 #include <memory>
 #include <sys/socket.h>
 #include <sys/stat.h>

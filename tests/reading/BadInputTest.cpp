@@ -1,15 +1,9 @@
 // Bad input for the readers: missing, unreadable and changing files, binary data, endless lines,
 // unclosed quotes and the wrong encoding. Each ends in a documented status, never a crash or hang.
-#include "CSVReader.h"
-#include "LineIndex.h"
-#include "MemChunkBuffer.h"
-#include "ScanTestSupport.h"
-
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <fcntl.h>
 #include <future>
+#include <gtest/gtest.h>
 #include <memory>
 #include <random>
 #include <string>
@@ -21,10 +15,14 @@
 #include <unistd.h>
 #include <vector>
 
+#include "CSVReader.h"
+#include "LineIndex.h"
+#include "MemChunkBuffer.h"
+#include "ScanTestSupport.h"
+
 using scantest::Bytes;
 
-namespace
-{
+namespace {
 class BadInputTest : public ::testing::Test
 {
 protected:
@@ -127,8 +125,8 @@ TEST_F(BadInputTest, WhatIsNotARegularFileIsRefusedAtOnce)
         {
             TextScanContext context;
             IndexList list;
-            EXPECT_FALSE(BuildLineIndex(context, c.path.c_str(), nullptr, list, false, 1, false,
-                                        IndexNode(), nullptr));
+            EXPECT_FALSE(BuildLineIndex(context, c.path.c_str(), nullptr, list, false, 1, false, IndexNode(),
+                                        nullptr));
             EXPECT_EQ(c.reason, context.error);
             EXPECT_TRUE(list.empty());
         }
@@ -143,8 +141,7 @@ bool UnreadableFileIsReported(const std::string& file)
     if (!unreadable.Open(file.c_str(), none, nullptr))
         return false;
     CSVRecord record;
-    return !unreadable.ReadRecord(record, false) &&
-           unreadable.GetLastReadStatus() == READLINES_NO_INDEX &&
+    return !unreadable.ReadRecord(record, false) && unreadable.GetLastReadStatus() == READLINES_NO_INDEX &&
            unreadable.GetTextFile().GetLastError() == "Permission denied";
 }
 
@@ -189,7 +186,7 @@ TEST_F(BadInputTest, FileTruncatedAfterIndexingKeepsTheLinesStillInIt)
         {
             ASSERT_TRUE(Open(file));
             reader.SetByteParsing(bytes);
-            EXPECT_EQ(10001, Drain(10001));  // the whole first window
+            EXPECT_EQ(10001, Drain(10001)); // the whole first window
             ASSERT_EQ(0, truncate(file.c_str(), static_cast<off_t>(cut)));
             // The whole lines still in the file are read; a partly cut line is not a record.
             CSVRecord record;
@@ -205,7 +202,8 @@ TEST_F(BadInputTest, FileTruncatedAfterIndexingKeepsTheLinesStillInIt)
             ASSERT_EQ(2u, last.size());
             EXPECT_EQ(u"24998", last[1].text);
             EXPECT_EQ(READLINES_READ_ERROR, reader.GetLastReadStatus());
-            EXPECT_EQ("The file has become shorter since it was indexed", reader.GetTextFile().GetLastError());
+            EXPECT_EQ("The file has become shorter since it was indexed",
+                      reader.GetTextFile().GetLastError());
 
             // Lines before the cut read as they were, from anywhere; lines behind it are gone.
             std::vector<LineEntry> lines;
@@ -374,7 +372,7 @@ TEST_F(BadInputTest, LongLineInTheMiddleIsCutAndTheRecordsAfterItRemain)
         if (!record.empty())
             last = record;
     }
-    EXPECT_EQ(202, records);  // 201 lines and the empty one behind the last break
+    EXPECT_EQ(202, records); // 201 lines and the empty one behind the last break
     ASSERT_EQ(2u, longRecord.size());
     EXPECT_EQ(u"long", longRecord[0].text);
     EXPECT_EQ(LTextFileReader::kMaxLineBytes - 5, longRecord[1].text.size());
@@ -391,7 +389,7 @@ TEST_F(BadInputTest, LinesReadCutAreToldWithTheirRecord)
     {
         const char* name;
         Bytes file;
-        std::vector<std::vector<int64_t>> cutLines;  // per record
+        std::vector<std::vector<int64_t>> cutLines; // per record
     };
     const Case cases[] = {
         {"in the middle", "first\n" + longLine + "\nafter\n", {{}, {1}, {}, {}}},
@@ -453,7 +451,7 @@ TEST_F(BadInputTest, UnclosedQuoteInTheThirdRecordEndsAtTheCap)
     ASSERT_EQ(1u, records[2].size());
     EXPECT_TRUE(records[2][0].quoted);
     const size_t cutLength = records[2][0].text.size();
-    EXPECT_GE(cutLength, 999u);  // the cap counts the opening quote, which is stripped
+    EXPECT_GE(cutLength, 999u); // the cap counts the opening quote, which is stripped
     EXPECT_LT(cutLength, 1100u);
     // The record after the cut starts on the next physical line, outside quotes.
     ASSERT_EQ(2u, records[3].size());
@@ -475,8 +473,8 @@ TEST_F(BadInputTest, QuoteOpenAtTheEndOfTheFileEndsTheLastRecord)
     {
         Bytes file;
         std::vector<CSVRecord> records;
-        int64_t quoteLine;  // of the last record
-        int64_t lines;      // the current line at the end
+        int64_t quoteLine; // of the last record
+        int64_t lines;     // the current line at the end
     };
     const Case cases[] = {
         {"a;b\nc;\"d\ne;f", {{{u"a", false}, {u"b", false}}, {{u"c", false}, {u"d\ne;f", true}}}, 1, 3},
@@ -505,7 +503,8 @@ TEST_F(BadInputTest, QuoteOpenAtTheEndOfTheFileEndsTheLastRecord)
                 for (int guard = 0; guard < 100; ++guard)
                 {
                     CSVRecord fresh;
-                    const bool ok = reuse ? reader.ReadRecordInto(reused, false) : reader.ReadRecord(fresh, false);
+                    const bool ok =
+                        reuse ? reader.ReadRecordInto(reused, false) : reader.ReadRecord(fresh, false);
                     if (!ok)
                         break;
                     records.push_back(reuse ? reused : fresh);
@@ -517,7 +516,7 @@ TEST_F(BadInputTest, QuoteOpenAtTheEndOfTheFileEndsTheLastRecord)
                 EXPECT_EQ(c.records, records);
                 EXPECT_EQ(static_cast<int64_t>(c.records.size()), reader.GetRecordCount());
                 EXPECT_EQ(c.lines, reader.GetCurrentLine());
-                EXPECT_FALSE(reader.WasLastRecordUnclosed());  // the failed read after it
+                EXPECT_FALSE(reader.WasLastRecordUnclosed()); // the failed read after it
             }
         }
     }
@@ -561,6 +560,6 @@ TEST_F(BadInputTest, Utf16FileReadAsUtf8StopsEachLineAtItsFirstZero)
     ASSERT_TRUE(reader.ReadRecord(record, false));
     ASSERT_EQ(1u, record.size());
     EXPECT_EQ(u"a", record[0].text);
-    EXPECT_EQ(1001, Drain() + 1);  // 1000 lines and the empty one, all read
+    EXPECT_EQ(1001, Drain() + 1); // 1000 lines and the empty one, all read
 }
-}
+} // namespace

@@ -1,21 +1,21 @@
 #include "CSVReader.h"
-#include "CsvGen.h"
-#include "MemChunkBuffer.h"
-#include "ScanTestSupport.h"
-#include "TextConvert.h"
-
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
-#include <unistd.h>
-#include <utility>
 #include <random>
 #include <string>
 #include <tuple>
+#include <unistd.h>
+#include <utility>
 #include <vector>
+
+#include "CsvGen.h"
+#include "MemChunkBuffer.h"
+#include "ScanTestSupport.h"
+#include "TextConvert.h"
 
 using scantest::Bytes;
 
@@ -32,8 +32,7 @@ void PrintTo(const CSVField& field, std::ostream* out)
     *out << " ]";
 }
 
-namespace
-{
+namespace {
 // A field written as text, with a leading '^' for a quoted one.
 std::string Show(const CSVRecord& record)
 {
@@ -88,7 +87,7 @@ TEST_F(CSVReaderTest, RecordTable)
         Bytes file;
         SeparatorKind kind;
         std::vector<std::string> records;
-        int64_t lines;  // GetCurrentLine after the last record
+        int64_t lines; // GetCurrentLine after the last record
     };
     const Case cases[] = {
         {"a;b\r\nc;d\r\n", SEPARATOR_SEMICOLON, {"[a|b]", "[c|d]", "[]"}, 3},
@@ -131,7 +130,7 @@ TEST_F(CSVReaderTest, StrayLastByteOfUtf16TextIsALineOfItsOwn)
         const char* name;
         Bytes file;
         std::vector<std::string> records;
-        int64_t lines;  // GetCurrentLine after the last record
+        int64_t lines; // GetCurrentLine after the last record
     };
     const Case cases[] = {
         {"LF", Bytes("a\0;\0b\0\n\0c\0;\0d\0\n\0z", 17), {"[a|b]", "[c|d]", "[z]"}, 3},
@@ -212,7 +211,7 @@ TEST_F(CSVReaderTest, CountsAndPositionAfterEachRecord)
     record.clear();
     ASSERT_TRUE(reader.ReadRecord(record, false));
     record.clear();
-    ASSERT_TRUE(reader.ReadRecord(record, false));  // the empty last line
+    ASSERT_TRUE(reader.ReadRecord(record, false)); // the empty last line
     EXPECT_TRUE(record.empty());
     record.clear();
     EXPECT_FALSE(reader.ReadRecord(record, false));
@@ -247,16 +246,16 @@ TEST_F(CSVReaderTest, ParseLineFollowsTheQuoteRules)
     const Case cases[] = {
         {u"a;b\r\n", false, "[a|b]", false},
         {u"\"a;b\r\n", false, "[^\"a;b]", true},
-        {u"x\";y\r\n", true, "[x\"|y]", false},      // closes before the separator
-        {u"x\"y;z\r\n", true, "[x\"y;z]", true},     // a quote inside stays text
-        {u"x\"\r\n", true, "[x\"]", false},          // closes before CR
-        {u"\"", false, "[^\"]", true},               // last in the line: opens
-        {u"\"\"a", false, "[\"\"a]", false},         // a doubled quote opens nothing
-        {u"x\"\";y\r\n", true, "[x\"\";y]", true},  // an escaped quote closes nothing
+        {u"x\";y\r\n", true, "[x\"|y]", false},    // closes before the separator
+        {u"x\"y;z\r\n", true, "[x\"y;z]", true},   // a quote inside stays text
+        {u"x\"\r\n", true, "[x\"]", false},        // closes before CR
+        {u"\"", false, "[^\"]", true},             // last in the line: opens
+        {u"\"\"a", false, "[\"\"a]", false},       // a doubled quote opens nothing
+        {u"x\"\";y\r\n", true, "[x\"\";y]", true}, // an escaped quote closes nothing
         {u"x\"\"", true, "[x\"\"]", true},
-        {u"x\"\"\"\n", true, "[x\"\"\"]", false},      // escaped, then the closing one
+        {u"x\"\"\"\n", true, "[x\"\"\"]", false}, // escaped, then the closing one
         {u"a\"b", false, "[a\"b]", false},
-        {u"", true, "[]", true},                     // an empty text: no field, state kept
+        {u"", true, "[]", true}, // an empty text: no field, state kept
     };
     for (const Case& c : cases)
     {
@@ -285,7 +284,8 @@ TEST_F(CSVReaderTest, ParseLineSeesAMarkAtEveryPlace)
                 CSVRecord expected;
                 bool expectedInQuotes = false;
                 if (mark == u';')
-                    expected = CSVRecord{{std::u16string(at, u'x'), false}, {std::u16string(n - at - 1, u'x'), false}};
+                    expected = CSVRecord{{std::u16string(at, u'x'), false},
+                                         {std::u16string(n - at - 1, u'x'), false}};
                 else if (mark == u'"')
                 {
                     // At the start it opens a quote that stays open; elsewhere it is text.
@@ -343,7 +343,7 @@ TEST_F(CSVReaderTest, FieldsHaveTheirOuterQuotesCutAsWhenTheWholeRecordIsCut)
             else
                 line.push_back(static_cast<char16_t>(text[i]));
         }
-        lines.push_back(line);  // the text after the last break is a line, empty or not
+        lines.push_back(line); // the text after the last break is a line, empty or not
 
         std::vector<std::string> expected;
         for (size_t at = 0; at < lines.size();)
@@ -402,16 +402,16 @@ TEST_F(CSVReaderTest, WindowsAreRefilledEveryTenThousandAndOneLines)
         EXPECT_TRUE(reader.ReadRecord(record, false));
         return record.empty() ? std::string() : Show(record);
     };
-    EXPECT_EQ("[o00000]", readOne());  // window of lines 0..10000
+    EXPECT_EQ("[o00000]", readOne()); // window of lines 0..10000
     folder.Write("data.csv", fileOf('n'));
     for (int i = 1; i < 10001; ++i)
         readOne();
     EXPECT_EQ(10001, reader.GetCurrentLine());
-    EXPECT_EQ("[n10001]", readOne());  // window of lines 10001..20001
+    EXPECT_EQ("[n10001]", readOne()); // window of lines 10001..20001
     folder.Write("data.csv", fileOf('o'));
     for (int i = 10002; i < 20002; ++i)
         ASSERT_EQ('n', readOne()[1]);
-    EXPECT_EQ("[o20002]", readOne());  // window of lines 20002..25000
+    EXPECT_EQ("[o20002]", readOne()); // window of lines 20002..25000
 
     // A position inside the current window is served from it.
     folder.Write("data.csv", fileOf('n'));
@@ -447,13 +447,12 @@ TEST_F(CSVReaderTest, MemoryModeAndClosedReader)
     ASSERT_TRUE(reader.Open("", source, nullptr));
     EXPECT_EQ((std::vector<std::string>{"[a|b]", "[c]"}), ReadAll());
 }
-}
+} // namespace
 
-namespace
-{
+namespace {
 // Records of a file read once with the byte-level splitting and once through decoded lines.
-void ExpectBothPathsAgree(const scantest::TempFolder& folder, const Bytes& text,
-                          SeparatorKind kind, bool join, size_t cap)
+void ExpectBothPathsAgree(const scantest::TempFolder& folder, const Bytes& text, SeparatorKind kind,
+                          bool join, size_t cap)
 {
     std::string file = folder.Write("paths.csv", text);
     std::vector<CSVRecord> results[2];
@@ -479,8 +478,7 @@ void ExpectBothPathsAgree(const scantest::TempFolder& folder, const Bytes& text,
     ASSERT_EQ(results[1].size(), results[0].size()) << ::testing::PrintToString(text);
     for (size_t i = 0; i < results[0].size(); ++i)
     {
-        ASSERT_EQ(results[1][i], results[0][i]) << "record " << i << " of "
-                                                << ::testing::PrintToString(text);
+        ASSERT_EQ(results[1][i], results[0][i]) << "record " << i << " of " << ::testing::PrintToString(text);
         ASSERT_EQ(counts[1][i], counts[0][i]);
     }
 }
@@ -488,10 +486,30 @@ void ExpectBothPathsAgree(const scantest::TempFolder& folder, const Bytes& text,
 TEST(CSVReaderPaths, ByteSplittingGivesTheDecodedPathsRecords)
 {
     // Quotes, separators, breaks, valid and malformed UTF-8 of every length.
-    static const char* const kPieces[] = {
-        "\"", "\"\"", ";", ",", "\t", "\r\n", "\n", "\r", "a", "bc", "\xC3\xA9", "\xE2\x82\xAC",
-        "\xF0\x9D\x84\x9E", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC0\xAF", "\x80",
-        "\xFF", "\xE2\x82", "\xF0\x9D", "\xEF\xBB\xBF", "0123456789abcdef0123", std::string(1, '\0').c_str()};
+    static const char* const kPieces[] = {"\"",
+                                          "\"\"",
+                                          ";",
+                                          ",",
+                                          "\t",
+                                          "\r\n",
+                                          "\n",
+                                          "\r",
+                                          "a",
+                                          "bc",
+                                          "\xC3\xA9",
+                                          "\xE2\x82\xAC",
+                                          "\xF0\x9D\x84\x9E",
+                                          "\xE0\x80\x80",
+                                          "\xED\xA0\x80",
+                                          "\xF4\x90\x80\x80",
+                                          "\xC0\xAF",
+                                          "\x80",
+                                          "\xFF",
+                                          "\xE2\x82",
+                                          "\xF0\x9D",
+                                          "\xEF\xBB\xBF",
+                                          "0123456789abcdef0123",
+                                          std::string(1, '\0').c_str()};
     scantest::TempFolder folder;
     std::mt19937 random(1105);
     for (int round = 0; round < 1500; ++round)
@@ -506,29 +524,50 @@ TEST(CSVReaderPaths, ByteSplittingGivesTheDecodedPathsRecords)
             else
                 text += kPieces[which];
         }
-        if (!text.empty() && static_cast<unsigned char>(text[0]) < 0x80 && text.size() > 1 &&
-            text[1] == '\0')
-            text[1] = 'x';  // keep the text 8-bit
+        if (!text.empty() && static_cast<unsigned char>(text[0]) < 0x80 && text.size() > 1 && text[1] == '\0')
+            text[1] = 'x'; // keep the text 8-bit
         SeparatorKind kind = static_cast<SeparatorKind>(random() % 4);
         ExpectBothPathsAgree(folder, text, kind, random() % 4 == 0, random() % 3 == 0 ? 8 : 1000);
         if (::testing::Test::HasFatalFailure())
             return;
     }
 }
-}
+} // namespace
 
-namespace
-{
+namespace {
 TEST(CSVReaderPaths, LongRunsOfMixedUtf8DecodeAlike)
 {
     // Fields of up to 120 bytes of valid characters of every length and malformed forms, so that
     // runs are decoded in many-byte steps and every cut between steps is met.
-    static const char* const kChars[] = {
-        "a", "Z", " ", "\xC3\xA9", "\xCE\xB1", "\xD0\x96", "\xDF\xBF", "\xE2\x82\xAC", "\xE6\x97\xA5",
-        "\xEF\xBF\xBD", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEE\x80\x80", "\xF0\x9F\x98\x80",
-        "\xF4\x8F\xBF\xBF", "\xE0\x80\x80", "\xED\xA0\x80", "\xC0\x80", "\xC1\xBF", "\x80", "\xBF",
-        "\xE2\x82", "\xF0\x9F\x98", "\xF5\x80\x80\x80", "\xFF", "\xC2", "\xF0\x8F\xBF\xBF",
-        "\xF4\x90\x80\x80", "\xF0\x90\x80\x80"};
+    static const char* const kChars[] = {"a",
+                                         "Z",
+                                         " ",
+                                         "\xC3\xA9",
+                                         "\xCE\xB1",
+                                         "\xD0\x96",
+                                         "\xDF\xBF",
+                                         "\xE2\x82\xAC",
+                                         "\xE6\x97\xA5",
+                                         "\xEF\xBF\xBD",
+                                         "\xE0\xA0\x80",
+                                         "\xED\x9F\xBF",
+                                         "\xEE\x80\x80",
+                                         "\xF0\x9F\x98\x80",
+                                         "\xF4\x8F\xBF\xBF",
+                                         "\xE0\x80\x80",
+                                         "\xED\xA0\x80",
+                                         "\xC0\x80",
+                                         "\xC1\xBF",
+                                         "\x80",
+                                         "\xBF",
+                                         "\xE2\x82",
+                                         "\xF0\x9F\x98",
+                                         "\xF5\x80\x80\x80",
+                                         "\xFF",
+                                         "\xC2",
+                                         "\xF0\x8F\xBF\xBF",
+                                         "\xF4\x90\x80\x80",
+                                         "\xF0\x90\x80\x80"};
     constexpr size_t kCount = sizeof(kChars) / sizeof(kChars[0]);
     scantest::TempFolder folder;
     std::mt19937 random(65001);
@@ -552,10 +591,9 @@ TEST(CSVReaderPaths, LongRunsOfMixedUtf8DecodeAlike)
             return;
     }
 }
-}
+} // namespace
 
-namespace
-{
+namespace {
 struct ReadStep
 {
     bool ok;
@@ -606,8 +644,21 @@ TEST(CSVReaderReuse, ReusedRecordGivesTheFreshRecordsFields)
     // Records of varying field counts, fields of varying lengths (inline and allocated texts),
     // quoted fields across lines, malformed UTF-8 and NULs.
     static const char* const kPieces[] = {
-        "\"", "\"\"", ";", ";", ",", "\t", "\r\n", "\n", "\n", "a", "\xC3\xA9\xCE\xB1",
-        "\xF0\x9F\x98\x80", "\xE0\x80\x80", "\xFF", "0123456789abcdef0123456789",
+        "\"",
+        "\"\"",
+        ";",
+        ";",
+        ",",
+        "\t",
+        "\r\n",
+        "\n",
+        "\n",
+        "a",
+        "\xC3\xA9\xCE\xB1",
+        "\xF0\x9F\x98\x80",
+        "\xE0\x80\x80",
+        "\xFF",
+        "0123456789abcdef0123456789",
         "\xD0\x96\xD0\x96\xD0\x96\xD0\x96\xD0\x96\xD0\x96\xD0\x96\xD0\x96\xD0\x96"};
     constexpr size_t kCount = sizeof(kPieces) / sizeof(kPieces[0]);
     scantest::TempFolder folder;
@@ -669,19 +720,17 @@ TEST_F(CSVReaderTest, ReusedRecordShrinksAndGrowsWithTheFieldCount)
     std::vector<std::string> seen;
     while (reader.ReadRecordInto(record, false))
         seen.push_back(Show(record));
-    EXPECT_EQ((std::vector<std::string>{"[" + longA + "|" + longA + "|" + longA + "|x]", "[^q|b]",
-                                        "[" + longB + "|" + longB + "||^" + longB + "\\n" + longB + "|" + longA +
-                                            "]",
-                                        "[z]"}),
+    EXPECT_EQ((std::vector<std::string>{
+                  "[" + longA + "|" + longA + "|" + longA + "|x]", "[^q|b]",
+                  "[" + longB + "|" + longB + "||^" + longB + "\\n" + longB + "|" + longA + "]", "[z]"}),
               seen);
     // At the end of the file the record is emptied, as a fresh one would stay.
     EXPECT_TRUE(record.empty());
     EXPECT_EQ(4, reader.GetRecordCount());
 }
-}
+} // namespace
 
-namespace
-{
+namespace {
 TEST(CSVReaderGenerated, EveryGeneratedRecordHasTenFields)
 {
     // Files of the benchmark generator, of both kinds: quoted fields hold separators, escaped
@@ -749,4 +798,4 @@ TEST(CSVReaderGenerated, EveryGeneratedRecordHasTenFields)
         }
     }
 }
-}
+} // namespace

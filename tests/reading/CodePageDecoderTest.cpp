@@ -1,18 +1,17 @@
 #include "CodePageDecoder.h"
-#include "EncodingTable.h"
-
-#include <gtest/gtest.h>
-#include <unicode/ustring.h>
-
-#include <random>
 
 #include <cstdio>
+#include <gtest/gtest.h>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
-namespace
-{
+#include <unicode/ustring.h>
+
+#include "EncodingTable.h"
+
+namespace {
 struct DecodeCase
 {
     int32_t codePage;
@@ -69,8 +68,8 @@ TEST(CodePageDecoder, ResultReplacesOutputAndEmptyInputGivesEmptyText)
         const uint8_t bytes[] = {'x', 0, 'y', 0};
         out = u"previous";
         EXPECT_TRUE(DecodeCodePage(GetEncodingCodePage(i), bytes, 4, out));
-        const std::u16string expected = GetEncodingCodePage(i) == 1200 ? std::u16string(u"xy")
-                                                                         : std::u16string(u"x\0y\0", 4);
+        const std::u16string expected =
+            GetEncodingCodePage(i) == 1200 ? std::u16string(u"xy") : std::u16string(u"x\0y\0", 4);
         EXPECT_EQ(expected, out) << "row " << i;
     }
 }
@@ -141,13 +140,16 @@ TEST(CodePageDecoder, SingleByteCodePagesFollowWindows)
         // ISO-8859-3: the seven holes in order.
         {28593, {0xA5, 0xAE, 0xBE, 0xC3, 0xD0, 0xE3, 0xF0}, u"\uF7F5\uF7F6\uF7F7\uF7F8\uF7F9\uF7FA\uF7FB"},
         // ISO-8859-6: the 45 undefined bytes are numbered in byte order.
-        {28596, {0xA1, 0xA3, 0xA5, 0xAB, 0xAE, 0xBA, 0xBC, 0xBE, 0xC0, 0xDB, 0xDF, 0xF3, 0xFF},
+        {28596,
+         {0xA1, 0xA3, 0xA5, 0xAB, 0xAE, 0xBA, 0xBC, 0xBE, 0xC0, 0xDB, 0xDF, 0xF3, 0xFF},
          u"\uF7C8\uF7CA\uF7CB\uF7D1\uF7D2\uF7DE\uF7DF\uF7E1\uF7E2\uF7E3\uF7E7\uF7E8\uF7F4"},
         // ISO-8859-7 in its 1987 form.
-        {28597, {0xA1, 0xA2, 0xA4, 0xA5, 0xAA, 0xAE, 0xD2, 0xFF},
+        {28597,
+         {0xA1, 0xA2, 0xA4, 0xA5, 0xAA, 0xAE, 0xD2, 0xFF},
          u"\u02BD\u02BC\uF7C2\uF7C3\uF7C4\uF7C5\uF7C6\uF7C7"},
         // ISO-8859-8: FD and FE are not the direction marks.
-        {28598, {0xA1, 0xAF, 0xBF, 0xDE, 0xFB, 0xFD, 0xFE, 0xFF},
+        {28598,
+         {0xA1, 0xAF, 0xBF, 0xDE, 0xFB, 0xFD, 0xFE, 0xFF},
          u"\uF79C\u203E\uF79D\uF7BC\uF7BD\uF7BF\uF7C0\uF7C1"},
         // US-ASCII keeps the low seven bits, so 8A is a line feed.
         {20127, {0x8A, 0xC1, 0xFF, 0x80}, std::u16string(u"\nA\u007F\0", 4)},
@@ -226,7 +228,9 @@ TEST(CodePageDecoder, Utf8GivesOneReplacementPerFailedSequence)
         // Zero bytes are characters like any other; cutting at them is the reader's business.
         {65001, {'a', 0x00, 'b'}, std::u16string(u"a\0b", 3)},
         // Long ASCII runs around a multi-byte character.
-        {65001, {'0', '1', '2', '3', '4', '5', '6', '7', '8', 0xCE, 0xB1, '9', '0', '1', '2', '3', '4', '5', '6', '7'},
+        {65001,
+         {'0',  '1', '2', '3', '4', '5', '6', '7', '8', 0xCE,
+          0xB1, '9', '0', '1', '2', '3', '4', '5', '6', '7'},
          u"012345678\u03B1901234567"},
     });
 }
@@ -235,7 +239,8 @@ TEST(CodePageDecoder, Utf8GivesOneReplacementPerFailedSequence)
 TEST(CodePageDecoder, Utf8AgreesWithIcuOnValidText)
 {
     std::mt19937 random(12345);
-    const uint32_t ranges[][2] = {{0x01, 0x7F}, {0x80, 0x7FF}, {0x800, 0xD7FF}, {0xE000, 0xFFFF}, {0x10000, 0x10FFFF}};
+    const uint32_t ranges[][2] = {
+        {0x01, 0x7F}, {0x80, 0x7FF}, {0x800, 0xD7FF}, {0xE000, 0xFFFF}, {0x10000, 0x10FFFF}};
     for (int round = 0; round < 300; ++round)
     {
         std::u16string expected;
@@ -257,7 +262,8 @@ TEST(CodePageDecoder, Utf8AgreesWithIcuOnValidText)
         char utf8[40 * 4 + 1];
         int32_t utf8Length = 0;
         UErrorCode status = U_ZERO_ERROR;
-        u_strToUTF8(utf8, sizeof utf8, &utf8Length, expected.data(), static_cast<int32_t>(expected.size()), &status);
+        u_strToUTF8(utf8, sizeof utf8, &utf8Length, expected.data(), static_cast<int32_t>(expected.size()),
+                    &status);
         ASSERT_TRUE(U_SUCCESS(status));
         const std::vector<uint8_t> bytes(utf8, utf8 + utf8Length);
         ASSERT_EQ(expected, Decode(65001, bytes)) << "round " << round;
@@ -300,4 +306,4 @@ TEST(CodePageDecoder, TablesBuiltFromSeveralThreadsAtOnceAgree)
     for (size_t t = 1; t < results.size(); ++t)
         EXPECT_EQ(results[0], results[t]);
 }
-}
+} // namespace

@@ -1,11 +1,9 @@
-#include "EncodingTable.h"
-
 #include <gtest/gtest.h>
-
 #include <vector>
 
-namespace
-{
+#include "EncodingTable.h"
+
+namespace {
 struct DetectCase
 {
     std::vector<uint8_t> bytes;
@@ -36,7 +34,7 @@ TEST(DetectTextEncoding, FirstBytesGiveFlags)
         {{0x41}, 5, 0x10},
         {{0xFE, 0x41, 0x00}, 5, 0x10},
         {{0xFE, 0x00, 0x41}, 5, 0x22},
-        {{0x00, '<', 0x00}, 5, 0x20}, // the '?' would lie past the end
+        {{0x00, '<', 0x00}, 5, 0x20},                  // the '?' would lie past the end
         {{0xFF, 0xFE, '<', 0x00, '?', 0x00}, 5, 0x23}, // a mark ends detection before the "<?" test
         {{0xFE, 0xFF, '<', 0x00}, 1, 0x21},
         {{0xEF, 0xBB, 0xBF, '<', '?'}, 5, 0x11},
@@ -44,9 +42,9 @@ TEST(DetectTextEncoding, FirstBytesGiveFlags)
         {{0xFE, 0xFF}, 5, 0x10},
         {{0x00, 0x00}, 5, 0x22},
         {{'<', '?'}, 5, 0x14},
-        {{'<', 0x00}, 5, 0x22},         // the '?' would lie past the end
+        {{'<', 0x00}, 5, 0x22}, // the '?' would lie past the end
         {{0x00, 0x00, 0x00, 0x00}, 5, 0x10},
-        {{'<', '?', 'x'}, 0, 0x14},     // every mode but 1 tests for "<?"
+        {{'<', '?', 'x'}, 0, 0x14}, // every mode but 1 tests for "<?"
         {{'<', '?', 'x'}, -7, 0x14},
         {{0x00, '<', 0x00, '?'}, 2, 0x24},
     };
@@ -70,4 +68,4 @@ TEST(EncodingTable, IndexGivesCodePageAndName)
     for (int32_t i = 0; i < kEncodingCount; ++i)
         EXPECT_EQ(i, GetEncodingTable()[i].index);
 }
-}
+} // namespace

@@ -2,25 +2,23 @@
 // one, units walked one at a time, a break at a block end left pending until the next block's
 // first unit settles it. Thousands of random texts of CR, LF, letters and multi-byte characters,
 // 8-bit and 16-bit, read in blocks of 1 to 9 bytes, full scans and re-scans with limits.
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <random>
+#include <vector>
+
 #include "EncodingTable.h"
 #include "LineIndex.h"
 #include "MemChunkBuffer.h"
 #include "ScanTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <random>
-#include <vector>
-
 using scantest::Bytes;
 
-namespace
-{
+namespace {
 struct ModelResult
 {
     IndexList list;
-    int64_t lineCount = 0;  // as a context leaves it when a limit is given
+    int64_t lineCount = 0; // as a context leaves it when a limit is given
     LineEndingKind lineEnding = LINE_ENDING_NONE;
     int32_t flags = 0;
     bool stoppedByLimit = false;
@@ -53,8 +51,7 @@ ModelResult ModelScan(const Bytes& text, const std::vector<size_t>& blockLengths
         if (b == 0)
         {
             if (start.byteOffset == 0 && r.flags == 0)
-                r.flags = DetectTextEncoding(reinterpret_cast<const uint8_t*>(block.data()),
-                                             block.size(), 5);
+                r.flags = DetectTextEncoding(reinterpret_cast<const uint8_t*>(block.data()), block.size(), 5);
             sixteen = (r.flags & TEXT_ENC_16BIT) != 0;
             little = (r.flags & TEXT_ENC_LITTLE_ENDIAN) != 0;
             if (start.byteOffset == 0 && (r.flags & TEXT_ENC_BOM))
@@ -193,7 +190,9 @@ std::vector<size_t> FileBlocks(size_t textSize, uint64_t from, size_t readSize)
 class Generator
 {
 public:
-    explicit Generator(uint32_t seed) : random(seed) {}
+    explicit Generator(uint32_t seed)
+        : random(seed)
+    {}
 
     int Pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); }
 
@@ -232,7 +231,16 @@ public:
     Bytes Text8(int pieces)
     {
         static const char* const kPieces[] = {
-            "\r", "\n", "a", "b", ";", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9D\x84\x9E", "\r\n", "\n\r",
+            "\r",
+            "\n",
+            "a",
+            "b",
+            ";",
+            "\xC3\xA9",
+            "\xE2\x82\xAC",
+            "\xF0\x9D\x84\x9E",
+            "\r\n",
+            "\n\r",
             "a run of letters long enough to cross a 64-byte step of the break search"};
         Bytes text;
         if (Pick(0, 9) == 0)
@@ -253,7 +261,7 @@ public:
             text += kUnits[Pick(0, 7)];
         Bytes bytes = scantest::Utf16(text, little);
         if (Pick(0, 5) == 0)
-            bytes += 'x';  // a trailing odd byte
+            bytes += 'x'; // a trailing odd byte
         return bytes;
     }
 
@@ -281,8 +289,8 @@ IndexList CutAtLimit(const ModelResult& model, const IndexNode* limit)
     return list;
 }
 
-std::string Describe(const Bytes& text, size_t readSize, int bulk, uint32_t interval,
-                     const IndexNode& start, const IndexNode* limit, int32_t flags)
+std::string Describe(const Bytes& text, size_t readSize, int bulk, uint32_t interval, const IndexNode& start,
+                     const IndexNode* limit, int32_t flags)
 {
     std::string hex;
     for (unsigned char c : text.substr(0, 120))
@@ -293,17 +301,16 @@ std::string Describe(const Bytes& text, size_t readSize, int bulk, uint32_t inte
     }
     std::string out = "text[" + std::to_string(text.size()) + "] " + hex +
                       " readSize=" + std::to_string(readSize) + " bulk=" + std::to_string(bulk) +
-                      " interval=" + std::to_string(interval) + " start={" +
-                      std::to_string(start.line) + "," + std::to_string(start.byteOffset) + "}" +
-                      " flags=" + std::to_string(flags);
+                      " interval=" + std::to_string(interval) + " start={" + std::to_string(start.line) +
+                      "," + std::to_string(start.byteOffset) + "}" + " flags=" + std::to_string(flags);
     if (limit)
         out += " limit=" + std::to_string(limit->line);
     return out;
 }
 
 void RunFileCase(const scantest::TempFolder& folder, const Bytes& text, size_t readSize, int bulk,
-                 uint32_t interval, int32_t flagsIn, const IndexNode& start,
-                 const IndexNode* limit, int& compared)
+                 uint32_t interval, int32_t flagsIn, const IndexNode& start, const IndexNode* limit,
+                 int& compared)
 {
     static int fileNumber = 0;
     std::string path = folder.Write("model" + std::to_string(fileNumber++ % 8) + ".txt", text);
@@ -311,16 +318,15 @@ void RunFileCase(const scantest::TempFolder& folder, const Bytes& text, size_t r
     // could settle a break there: the model then reads in blocks of 32,768 bytes, which hold
     // the whole of these texts, so that the break pairs with its partner as in one long read.
     const bool firstUnitOnly = limit && limit->line == start.line;
-    ModelResult model = ModelScan(
-        text, FileBlocks(text.size(), start.byteOffset, firstUnitOnly ? 32768 : readSize), flagsIn,
-        interval, start, limit);
+    ModelResult model =
+        ModelScan(text, FileBlocks(text.size(), start.byteOffset, firstUnitOnly ? 32768 : readSize), flagsIn,
+                  interval, start, limit);
     TextScanContext context;
     context.readSize = static_cast<int32_t>(readSize);
     context.bulkReadSize = bulk;
     context.encodingFlags = flagsIn;
     IndexList real;
-    ASSERT_TRUE(BuildLineIndex(context, path.c_str(), nullptr, real, false, interval, false,
-                               start, limit));
+    ASSERT_TRUE(BuildLineIndex(context, path.c_str(), nullptr, real, false, interval, false, start, limit));
     std::string what = Describe(text, readSize, bulk, interval, start, limit, flagsIn);
     ASSERT_EQ(CutAtLimit(model, limit), real) << what;
     EXPECT_EQ(model.lineCount, context.lineCount) << what;
@@ -382,25 +388,25 @@ TEST(LineIndexModel, ReScansBetweenCheckpointsMatchTheRules)
     {
         const bool sixteen = gen.Pick(0, 3) == 0;
         const bool little = gen.Pick(0, 1) == 1;
-        Bytes text = sixteen ? gen.Text16(gen.Pick(0, 30), little, gen.Pick(0, 1) == 1)
-                             : gen.Text8(gen.Pieces());
+        Bytes text =
+            sixteen ? gen.Text16(gen.Pick(0, 30), little, gen.Pick(0, 1) == 1) : gen.Text8(gen.Pieces());
         // The full scan with a checkpoint per line gives the starts and limits a reader uses.
         TextScanContext full;
         std::string path = folder.Write("full.txt", text);
         IndexList index;
-        ASSERT_TRUE(BuildLineIndex(full, path.c_str(), nullptr, index, false, 1, false,
-                                   IndexNode(), nullptr));
+        ASSERT_TRUE(
+            BuildLineIndex(full, path.c_str(), nullptr, index, false, 1, false, IndexNode(), nullptr));
         const int32_t flags = full.encodingFlags;
         const IndexNode start = index[static_cast<size_t>(gen.Pick(0, static_cast<int>(index.size()) - 1))];
         IndexNode limit = index[static_cast<size_t>(gen.Pick(0, static_cast<int>(index.size()) - 1))];
         if (gen.Pick(0, 5) == 0)
-            limit.line = start.line;  // a limit at the start line
+            limit.line = start.line; // a limit at the start line
         size_t readSize = static_cast<size_t>(gen.Pick(1, 9));
         int bulk = gen.Bulk();
         uint32_t interval = gen.Interval();
         const bool withLimit = gen.Pick(0, 4) != 0;
-        RunFileCase(folder, text, readSize, bulk, interval, flags, start,
-                    withLimit ? &limit : nullptr, compared);
+        RunFileCase(folder, text, readSize, bulk, interval, flags, start, withLimit ? &limit : nullptr,
+                    compared);
         if (HasFatalFailure())
             return;
     }
@@ -418,19 +424,19 @@ TEST(LineIndexModel, ReScanWithIntervalOneReproducesTheFullScansBreaks)
         std::string path = folder.Write("rescan.txt", text);
         TextScanContext full;
         IndexList every;
-        ASSERT_TRUE(BuildLineIndex(full, path.c_str(), nullptr, every, false, 1, false,
-                                   IndexNode(), nullptr));
+        ASSERT_TRUE(
+            BuildLineIndex(full, path.c_str(), nullptr, every, false, 1, false, IndexNode(), nullptr));
         TextScanContext sparse;
         IndexList index;
-        ASSERT_TRUE(BuildLineIndex(sparse, path.c_str(), nullptr, index, false, 7, false,
-                                   IndexNode(), nullptr));
+        ASSERT_TRUE(
+            BuildLineIndex(sparse, path.c_str(), nullptr, index, false, 7, false, IndexNode(), nullptr));
         for (size_t i = 0; i + 1 < index.size(); ++i)
         {
             TextScanContext local;
             local.encodingFlags = sparse.encodingFlags;
             IndexList part;
-            ASSERT_TRUE(BuildLineIndex(local, path.c_str(), nullptr, part, false, 1, false,
-                                       index[i], &index[i + 1]));
+            ASSERT_TRUE(
+                BuildLineIndex(local, path.c_str(), nullptr, part, false, 1, false, index[i], &index[i + 1]));
             // The full scan's checkpoints from index[i] up to the first that reaches the limit
             // line (index[i] alone when it already does).
             auto from = std::find(every.begin(), every.end(), index[i]);
@@ -451,8 +457,7 @@ TEST(LineIndexModel, MemoryChunksMatchTheRules)
     Generator gen(101);
     for (int round = 0; round < 1500; ++round)
     {
-        Bytes text = gen.Pick(0, 2) == 0 ? gen.Text16(gen.Pick(0, 20), true, true)
-                                         : gen.Text8(gen.Pieces());
+        Bytes text = gen.Pick(0, 2) == 0 ? gen.Text16(gen.Pick(0, 20), true, true) : gen.Text8(gen.Pieces());
         // Chunks of random sizes, each the clone of a one-piece buffer.
         LMemChunkBuffer buffer;
         std::vector<size_t> pieces;
@@ -466,12 +471,11 @@ TEST(LineIndexModel, MemoryChunksMatchTheRules)
             at += piece;
         }
         if (pieces.empty())
-            continue;  // a buffer without chunks has no checkpoint at all (tested elsewhere)
+            continue; // a buffer without chunks has no checkpoint at all (tested elsewhere)
         ModelResult model = ModelScan(text, pieces, 0, 1, IndexNode(), nullptr);
         TextScanContext context;
         IndexList real;
-        ASSERT_TRUE(BuildLineIndex(context, nullptr, &buffer, real, false, 1, false, IndexNode(),
-                                   nullptr));
+        ASSERT_TRUE(BuildLineIndex(context, nullptr, &buffer, real, false, 1, false, IndexNode(), nullptr));
         std::string what = Describe(text, 0, 0, 1, IndexNode(), nullptr, 0);
         ASSERT_EQ(model.list, real) << what;
         EXPECT_EQ(model.lineCount, context.lineCount) << what;
@@ -479,4 +483,4 @@ TEST(LineIndexModel, MemoryChunksMatchTheRules)
         EXPECT_EQ(model.flags, context.encodingFlags) << what;
     }
 }
-}
+} // namespace

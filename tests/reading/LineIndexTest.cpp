@@ -1,18 +1,17 @@
-#include "EncodingTable.h"
 #include "LineIndex.h"
-#include "MemChunkBuffer.h"
-#include "ScanTestSupport.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
+
+#include "EncodingTable.h"
+#include "MemChunkBuffer.h"
+#include "ScanTestSupport.h"
 
 using scantest::Bytes;
 using scantest::Node;
 
-namespace
-{
+namespace {
 struct ScanCase
 {
     const char* name;
@@ -22,9 +21,9 @@ struct ScanCase
     bool withLimit;
     IndexNode limit;
     IndexList expected;
-    int64_t lineCount;  // -1: not set by the scan
+    int64_t lineCount; // -1: not set by the scan
     LineEndingKind lineEnding;
-    int32_t flags;      // expected flags; 0: not checked
+    int32_t flags; // expected flags; 0: not checked
 };
 
 struct ScanRun
@@ -34,9 +33,9 @@ struct ScanRun
     TextScanContext context;
 };
 
-ScanRun ScanFile(const scantest::TempFolder& folder, const Bytes& text, uint32_t interval,
-                 bool ignoreBreaks, const IndexNode* limit, int32_t readSize = kTextScanReadSize,
-                 int32_t bulk = 0, const IndexNode& start = IndexNode(), int32_t flags = 0)
+ScanRun ScanFile(const scantest::TempFolder& folder, const Bytes& text, uint32_t interval, bool ignoreBreaks,
+                 const IndexNode* limit, int32_t readSize = kTextScanReadSize, int32_t bulk = 0,
+                 const IndexNode& start = IndexNode(), int32_t flags = 0)
 {
     std::string path = folder.Write("scan.txt", text);
     ScanRun run;
@@ -44,8 +43,8 @@ ScanRun ScanFile(const scantest::TempFolder& folder, const Bytes& text, uint32_t
     run.context.bulkReadSize = bulk;
     run.context.encodingFlags = flags;
     run.context.lineCount = -1;
-    run.ok = BuildLineIndex(run.context, path.c_str(), nullptr, run.list, false, interval,
-                            ignoreBreaks, start, limit);
+    run.ok = BuildLineIndex(run.context, path.c_str(), nullptr, run.list, false, interval, ignoreBreaks,
+                            start, limit);
     return run;
 }
 
@@ -65,75 +64,252 @@ TEST(BuildLineIndex, EdgeCaseTable)
     const Bytes k12000 = Lines(12000, "x\n");
     const Bytes kX1000(1000, 'x');
     Bytes kSplitUtf8(1000, 'x');
-    kSplitUtf8[400] = '\xC3';  // a two-byte character whose second byte lies at 401
+    kSplitUtf8[400] = '\xC3'; // a two-byte character whose second byte lies at 401
     kSplitUtf8[401] = '\xA9';
 
     const ScanCase cases[] = {
-        {"a CR LF b CR LF", "a\r\nb\r\n", 1, false, false, {},
-         {Node(0, 0, true), Node(1, 3, true), Node(2, 6, true), Node(2, 6, false)}, 3,
-         LINE_ENDING_PAIR, 0x10},
-        {"a LF b", "a\nb", 1, false, false, {},
-         {Node(0, 0, true), Node(1, 2, true), Node(1, 3, false)}, 2, LINE_ENDING_LF, 0x10},
-        {"a CR CR b", "a\r\rb", 1, false, false, {},
-         {Node(0, 0, true), Node(1, 2, true), Node(2, 3, true), Node(2, 4, false)}, 3,
-         LINE_ENDING_CR, 0x10},
-        {"a LF CR b", "a\n\rb", 1, false, false, {},
-         {Node(0, 0, true), Node(1, 3, true), Node(1, 4, false)}, 2, LINE_ENDING_PAIR, 0x10},
-        {"empty", "", 1, false, false, {}, {Node(0, 0, true), Node(0, 0, false)}, 1,
-         LINE_ENDING_NONE, 0x10},
-        {"UTF-8 mark", "\xEF\xBB\xBF" "a\nb", 1, false, false, {},
-         {Node(0, 3, true), Node(1, 5, true), Node(1, 6, false)}, 2, LINE_ENDING_LF, 0x11},
-        {"final lone LF", "a\nb\n", 1, false, false, {},
-         {Node(0, 0, true), Node(1, 2, true), Node(2, 4, false)}, 3, LINE_ENDING_LF, 0x10},
-        {"final lone CR", "a\r", 1, false, false, {}, {Node(0, 0, true), Node(1, 2, false)}, 2,
-         LINE_ENDING_CR, 0x10},
-        {"UTF-16 LE with mark", kUtf16Le, 1, false, false, {},
-         {Node(0, 2, true), Node(1, 8, true), Node(1, 10, false)}, 2, LINE_ENDING_PAIR, 0x23},
-        {"UTF-16 BE with mark", kUtf16Be, 1, false, false, {},
-         {Node(0, 2, true), Node(1, 8, true), Node(1, 10, false)}, 2, LINE_ENDING_PAIR, 0x21},
-        {"unit 0A 4E is no break", kUtf16LeUnit0A4E, 1, false, false, {},
-         {Node(0, 2, true), Node(0, 8, false)}, 1, LINE_ENDING_NONE, 0x23},
-        {"pseudo-lines", kX1000, 1, true, false, {},
-         {Node(0, 0, true), Node(1, 401, false), Node(2, 802, false), Node(2, 1000, false)}, 3,
-         LINE_ENDING_NONE, 0x10},
-        {"pseudo-line cut moves off a continuation byte", kSplitUtf8, 1, true, false, {},
-         {Node(0, 0, true), Node(1, 400, false), Node(2, 801, false), Node(2, 1000, false)}, 3,
-         LINE_ENDING_NONE, 0x10},
-        {"12,000 lines at interval 5000", k12000, 5000, false, false, {},
-         {Node(0, 0, true), Node(5000, 10000, true), Node(10000, 20000, true),
-          Node(12000, 24000, false)},
-         12001, LINE_ENDING_LF, 0x10},
-        {"12,000 lines with limit line 100", k12000, 5000, false, true, Node(100, 0, false),
-         {Node(0, 0, true), Node(5000, 10000, true)}, -1, LINE_ENDING_LF, 0x10},
-        {"limit at the start line", "a", 1, false, true, Node(0, 1, false), {Node(0, 0, true)},
-         -1, LINE_ENDING_NONE, 0x10},
+        {"a CR LF b CR LF",
+         "a\r\nb\r\n",
+         1,
+         false,
+         false,
+         {},
+         {Node(0, 0, true), Node(1, 3, true), Node(2, 6, true), Node(2, 6, false)},
+         3,
+         LINE_ENDING_PAIR,
+         0x10},
+        {"a LF b",
+         "a\nb",
+         1,
+         false,
+         false,
+         {},
+         {Node(0, 0, true), Node(1, 2, true), Node(1, 3, false)},
+         2,
+         LINE_ENDING_LF,
+         0x10},
+        {"a CR CR b",
+         "a\r\rb",
+         1,
+         false,
+         false,
+         {},
+         {Node(0, 0, true), Node(1, 2, true), Node(2, 3, true), Node(2, 4, false)},
+         3,
+         LINE_ENDING_CR,
+         0x10},
+        {"a LF CR b",
+         "a\n\rb",
+         1,
+         false,
+         false,
+         {},
+         {Node(0, 0, true), Node(1, 3, true), Node(1, 4, false)},
+         2,
+         LINE_ENDING_PAIR,
+         0x10},
+        {"empty", "", 1, false, false, {}, {Node(0, 0, true), Node(0, 0, false)}, 1, LINE_ENDING_NONE, 0x10},
+        {"UTF-8 mark",
+         "\xEF\xBB\xBF"
+         "a\nb",
+         1,
+         false,
+         false,
+         {},
+         {Node(0, 3, true), Node(1, 5, true), Node(1, 6, false)},
+         2,
+         LINE_ENDING_LF,
+         0x11},
+        {"final lone LF",
+         "a\nb\n",
+         1,
+         false,
+         false,
+         {},
+         {Node(0, 0, true), Node(1, 2, true), Node(2, 4, false)},
+         3,
+         LINE_ENDING_LF,
+         0x10},
+        {"final lone CR",
+         "a\r",
+         1,
+         false,
+         false,
+         {},
+         {Node(0, 0, true), Node(1, 2, false)},
+         2,
+         LINE_ENDING_CR,
+         0x10},
+        {"UTF-16 LE with mark",
+         kUtf16Le,
+         1,
+         false,
+         false,
+         {},
+         {Node(0, 2, true), Node(1, 8, true), Node(1, 10, false)},
+         2,
+         LINE_ENDING_PAIR,
+         0x23},
+        {"UTF-16 BE with mark",
+         kUtf16Be,
+         1,
+         false,
+         false,
+         {},
+         {Node(0, 2, true), Node(1, 8, true), Node(1, 10, false)},
+         2,
+         LINE_ENDING_PAIR,
+         0x21},
+        {"unit 0A 4E is no break",
+         kUtf16LeUnit0A4E,
+         1,
+         false,
+         false,
+         {},
+         {Node(0, 2, true), Node(0, 8, false)},
+         1,
+         LINE_ENDING_NONE,
+         0x23},
+        {"pseudo-lines",
+         kX1000,
+         1,
+         true,
+         false,
+         {},
+         {Node(0, 0, true), Node(1, 401, false), Node(2, 802, false), Node(2, 1000, false)},
+         3,
+         LINE_ENDING_NONE,
+         0x10},
+        {"pseudo-line cut moves off a continuation byte",
+         kSplitUtf8,
+         1,
+         true,
+         false,
+         {},
+         {Node(0, 0, true), Node(1, 400, false), Node(2, 801, false), Node(2, 1000, false)},
+         3,
+         LINE_ENDING_NONE,
+         0x10},
+        {"12,000 lines at interval 5000",
+         k12000,
+         5000,
+         false,
+         false,
+         {},
+         {Node(0, 0, true), Node(5000, 10000, true), Node(10000, 20000, true), Node(12000, 24000, false)},
+         12001,
+         LINE_ENDING_LF,
+         0x10},
+        {"12,000 lines with limit line 100",
+         k12000,
+         5000,
+         false,
+         true,
+         Node(100, 0, false),
+         {Node(0, 0, true), Node(5000, 10000, true)},
+         -1,
+         LINE_ENDING_LF,
+         0x10},
+        {"limit at the start line",
+         "a",
+         1,
+         false,
+         true,
+         Node(0, 1, false),
+         {Node(0, 0, true)},
+         -1,
+         LINE_ENDING_NONE,
+         0x10},
         // The first unit is handled before the limit is tested: a break there is counted, gets its
         // checkpoint and sets the kind.
-        {"limit at the start line, LF first", "\na", 1, false, true, Node(0, 1, false),
-         {Node(0, 0, true), Node(1, 1, true)}, -1, LINE_ENDING_LF, 0x10},
-        {"limit at the start line, CR LF first", "\r\na", 1, false, true, Node(0, 1, false),
-         {Node(0, 0, true), Node(1, 2, true)}, -1, LINE_ENDING_PAIR, 0x10},
-        {"limit at the start line, a lone CR as the whole text", "\r", 1, false, true,
-         Node(0, 1, false), {Node(0, 0, true)}, -1, LINE_ENDING_CR, 0x10},
+        {"limit at the start line, LF first",
+         "\na",
+         1,
+         false,
+         true,
+         Node(0, 1, false),
+         {Node(0, 0, true), Node(1, 1, true)},
+         -1,
+         LINE_ENDING_LF,
+         0x10},
+        {"limit at the start line, CR LF first",
+         "\r\na",
+         1,
+         false,
+         true,
+         Node(0, 1, false),
+         {Node(0, 0, true), Node(1, 2, true)},
+         -1,
+         LINE_ENDING_PAIR,
+         0x10},
+        {"limit at the start line, a lone CR as the whole text",
+         "\r",
+         1,
+         false,
+         true,
+         Node(0, 1, false),
+         {Node(0, 0, true)},
+         -1,
+         LINE_ENDING_CR,
+         0x10},
         // A stray last byte of 16-bit text is a line of its own behind every kind of break.
-        {"UTF-16 LF, stray byte", Bytes("\xFF\xFE\x61\x00\x0A\x00\x7A", 7), 1, false, false, {},
-         {Node(0, 2, true), Node(1, 6, true), Node(1, 7, false)}, 2, LINE_ENDING_LF, 0x23},
-        {"UTF-16 CR, stray byte", Bytes("\xFF\xFE\x61\x00\x0D\x00\x7A", 7), 1, false, false, {},
-         {Node(0, 2, true), Node(1, 6, true), Node(1, 7, false)}, 2, LINE_ENDING_CR, 0x23},
-        {"UTF-16 CR LF, stray byte", Bytes("\xFF\xFE\x61\x00\x0D\x00\x0A\x00\x7A", 9), 1, false,
-         false, {}, {Node(0, 2, true), Node(1, 8, true), Node(1, 9, false)}, 2, LINE_ENDING_PAIR, 0x23},
-        {"UTF-16 LF, stray byte, limit at its line", Bytes("\xFF\xFE\x61\x00\x0A\x00\x7A", 7), 1,
-         false, true, Node(1, 7, false), {Node(0, 2, true), Node(1, 6, true)}, -1, LINE_ENDING_LF, 0x23},
-        {"limit at the start line, UTF-16 LF first", Bytes("\xFF\xFE\x0A\x00\x61\x00", 6), 1, false,
-         true, Node(0, 1, false), {Node(0, 2, true), Node(1, 4, true)}, -1, LINE_ENDING_LF, 0x23},
+        {"UTF-16 LF, stray byte",
+         Bytes("\xFF\xFE\x61\x00\x0A\x00\x7A", 7),
+         1,
+         false,
+         false,
+         {},
+         {Node(0, 2, true), Node(1, 6, true), Node(1, 7, false)},
+         2,
+         LINE_ENDING_LF,
+         0x23},
+        {"UTF-16 CR, stray byte",
+         Bytes("\xFF\xFE\x61\x00\x0D\x00\x7A", 7),
+         1,
+         false,
+         false,
+         {},
+         {Node(0, 2, true), Node(1, 6, true), Node(1, 7, false)},
+         2,
+         LINE_ENDING_CR,
+         0x23},
+        {"UTF-16 CR LF, stray byte",
+         Bytes("\xFF\xFE\x61\x00\x0D\x00\x0A\x00\x7A", 9),
+         1,
+         false,
+         false,
+         {},
+         {Node(0, 2, true), Node(1, 8, true), Node(1, 9, false)},
+         2,
+         LINE_ENDING_PAIR,
+         0x23},
+        {"UTF-16 LF, stray byte, limit at its line",
+         Bytes("\xFF\xFE\x61\x00\x0A\x00\x7A", 7),
+         1,
+         false,
+         true,
+         Node(1, 7, false),
+         {Node(0, 2, true), Node(1, 6, true)},
+         -1,
+         LINE_ENDING_LF,
+         0x23},
+        {"limit at the start line, UTF-16 LF first",
+         Bytes("\xFF\xFE\x0A\x00\x61\x00", 6),
+         1,
+         false,
+         true,
+         Node(0, 1, false),
+         {Node(0, 2, true), Node(1, 4, true)},
+         -1,
+         LINE_ENDING_LF,
+         0x23},
     };
 
     scantest::TempFolder folder;
     for (const ScanCase& c : cases)
     {
         SCOPED_TRACE(c.name);
-        ScanRun run = ScanFile(folder, c.text, c.interval, c.ignoreBreaks,
-                               c.withLimit ? &c.limit : nullptr);
+        ScanRun run = ScanFile(folder, c.text, c.interval, c.ignoreBreaks, c.withLimit ? &c.limit : nullptr);
         ASSERT_TRUE(run.ok);
         EXPECT_EQ(c.expected, run.list);
         EXPECT_EQ(c.lineCount, run.context.lineCount);
@@ -155,16 +331,22 @@ TEST(BuildLineIndex, BreakPairAcrossAReadBoundaryIsOneBreak)
     {
         ScanRun run = ScanFile(folder, text, 1, false, nullptr, kTextScanReadSize, bulk);
         ASSERT_TRUE(run.ok);
-        EXPECT_EQ((IndexList{Node(0, 0, true), Node(1, 32769, true), Node(1, 32772, false)}),
-                  run.list);
+        EXPECT_EQ((IndexList{Node(0, 0, true), Node(1, 32769, true), Node(1, 32772, false)}), run.list);
         EXPECT_EQ(LINE_ENDING_PAIR, run.context.lineEnding);
     }
 }
 
 TEST(BuildLineIndex, SmallReadSizesGiveTheSameIndex)
 {
-    const Bytes texts[] = {"a\r\nb\r\n", "a\nb", "a\r\rb", "a\n\rb", "", "\r", "\n\n\r\r\n",
-                           "\xEF\xBB\xBF" "a\nb"};
+    const Bytes texts[] = {"a\r\nb\r\n",
+                           "a\nb",
+                           "a\r\rb",
+                           "a\n\rb",
+                           "",
+                           "\r",
+                           "\n\n\r\r\n",
+                           "\xEF\xBB\xBF"
+                           "a\nb"};
     scantest::TempFolder folder;
     for (const Bytes& text : texts)
     {
@@ -198,8 +380,8 @@ TEST(BuildLineIndex, SixteenBitReScanCountsTheFullScansLines)
     ASSERT_TRUE(full.ok);
     ASSERT_EQ(4u, full.list.size());
     EXPECT_EQ(12001, full.context.lineCount);
-    ScanRun local = ScanFile(folder, bytes, 1, false, &full.list[2], kTextScanReadSize, 0,
-                             full.list[1], full.context.encodingFlags);
+    ScanRun local = ScanFile(folder, bytes, 1, false, &full.list[2], kTextScanReadSize, 0, full.list[1],
+                             full.context.encodingFlags);
     ASSERT_TRUE(local.ok);
     ASSERT_EQ(5001u, local.list.size());
     EXPECT_EQ(full.list[1], local.list.front());
@@ -215,8 +397,7 @@ TEST(BuildLineIndex, PseudoLinesInSixteenBitTextAndThroughReads)
     ScanRun run = ScanFile(folder, bytes, 1, true, nullptr, kTextScanReadSize, 0, IndexNode(),
                            TEXT_ENC_16BIT | TEXT_ENC_LITTLE_ENDIAN);
     ASSERT_TRUE(run.ok);
-    EXPECT_EQ((IndexList{Node(0, 0, true), Node(1, 402, false), Node(2, 804, false),
-                         Node(2, 1200, false)}),
+    EXPECT_EQ((IndexList{Node(0, 0, true), Node(1, 402, false), Node(2, 804, false), Node(2, 1200, false)}),
               run.list);
     // The measure restarts with every read of 32,768 bytes.
     Bytes wide(33000, 'x');
@@ -233,16 +414,14 @@ TEST(BuildLineIndex, MemoryModeScansTheChunks)
     ASSERT_TRUE(buffer.Append("a\r\nb", 4));
     TextScanContext context;
     IndexList list;
-    ASSERT_TRUE(BuildLineIndex(context, nullptr, &buffer, list, false, 1, false, IndexNode(),
-                               nullptr));
+    ASSERT_TRUE(BuildLineIndex(context, nullptr, &buffer, list, false, 1, false, IndexNode(), nullptr));
     EXPECT_EQ((IndexList{Node(0, 0, true), Node(1, 3, true), Node(1, 4, false)}), list);
     EXPECT_EQ(2, context.lineCount);
 
     // A buffer without chunks: no checkpoint at all, one line.
     LMemChunkBuffer empty;
     TextScanContext none;
-    ASSERT_TRUE(BuildLineIndex(none, nullptr, &empty, list, false, 1, false, IndexNode(7, 0, true),
-                               nullptr));
+    ASSERT_TRUE(BuildLineIndex(none, nullptr, &empty, list, false, 1, false, IndexNode(7, 0, true), nullptr));
     EXPECT_TRUE(list.empty());
     EXPECT_EQ(8, none.lineCount);
 }
@@ -251,8 +430,8 @@ TEST(BuildLineIndex, UnopenablePathFailsWithTheSystemsMessage)
 {
     TextScanContext context;
     IndexList list{Node(1, 1, true)};
-    EXPECT_FALSE(BuildLineIndex(context, "/nonexistent/folder/file.csv", nullptr, list, false, 1,
-                                false, IndexNode(), nullptr));
+    EXPECT_FALSE(BuildLineIndex(context, "/nonexistent/folder/file.csv", nullptr, list, false, 1, false,
+                                IndexNode(), nullptr));
     EXPECT_TRUE(list.empty());
     EXPECT_EQ("No such file or directory", context.error);
     EXPECT_EQ(0, context.encodingFlags);
@@ -264,8 +443,8 @@ TEST(BuildLineIndex, ReadErrorEndsTheScanWithFalse)
     scantest::TempFolder folder;
     TextScanContext context;
     IndexList list;
-    EXPECT_FALSE(BuildLineIndex(context, folder.path.c_str(), nullptr, list, false, 1, false,
-                                IndexNode(), nullptr));
+    EXPECT_FALSE(
+        BuildLineIndex(context, folder.path.c_str(), nullptr, list, false, 1, false, IndexNode(), nullptr));
     EXPECT_EQ("Is a directory", context.error);
     EXPECT_TRUE(context.readError);
 }
@@ -299,20 +478,18 @@ TEST(PreScanText, GivesFlagsAndTheFirstBreaksKind)
         EXPECT_EQ(c.kind, context.lineEnding);
     }
 }
-}
+} // namespace
 
-namespace
-{
+namespace {
 TEST(BuildLineIndex, SplitLongLinesCutsOnlyUntilTheFirstBreak)
 {
     scantest::TempFolder folder;
     std::string path = folder.Write("split.txt", Bytes(1000, 'x') + "\n" + Bytes(1000, 'y'));
     TextScanContext context;
     IndexList list;
-    ASSERT_TRUE(BuildLineIndex(context, path.c_str(), nullptr, list, true, 1, false, IndexNode(),
-                               nullptr));
-    EXPECT_EQ((IndexList{Node(0, 0, true), Node(1, 401, false), Node(2, 802, false),
-                         Node(3, 1001, true), Node(3, 2001, false)}),
+    ASSERT_TRUE(BuildLineIndex(context, path.c_str(), nullptr, list, true, 1, false, IndexNode(), nullptr));
+    EXPECT_EQ((IndexList{Node(0, 0, true), Node(1, 401, false), Node(2, 802, false), Node(3, 1001, true),
+                         Node(3, 2001, false)}),
               list);
     EXPECT_EQ(LINE_ENDING_LF, context.lineEnding);
     EXPECT_EQ(4, context.lineCount);
@@ -326,10 +503,9 @@ TEST(BuildLineIndex, PseudoLineCutNeverMovesBackToTheLastCheckpoint)
     std::string path = folder.Write("cont.txt", Bytes(1000, '\x80'));
     TextScanContext context;
     IndexList list;
-    ASSERT_TRUE(BuildLineIndex(context, path.c_str(), nullptr, list, false, 1, true, IndexNode(),
-                               nullptr));
+    ASSERT_TRUE(BuildLineIndex(context, path.c_str(), nullptr, list, false, 1, true, IndexNode(), nullptr));
     ASSERT_GE(list.size(), 2u);
     for (size_t i = 1; i < list.size(); ++i)
         EXPECT_LT(list[i - 1].byteOffset, list[i].byteOffset) << i;
 }
-}
+} // namespace

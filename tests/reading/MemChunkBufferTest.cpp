@@ -1,14 +1,12 @@
 #include "MemChunkBuffer.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <numeric>
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 std::vector<uint8_t> Bytes(size_t n, uint8_t first = 0)
 {
     std::vector<uint8_t> bytes(n);
@@ -62,12 +60,12 @@ TEST(LMemChunkBuffer, ChunkSizesFollowTheContent)
         {{20000}, {24576}},
         {{8192}, {8192}},
         {{8193}, {16384}},
-        {{8190, 3}, {8192, 8192}},  // a piece never splits: the last two bytes stay empty
+        {{8190, 3}, {8192, 8192}}, // a piece never splits: the last two bytes stay empty
         {{8190, 2}, {8192}},
         {{100000, 6496}, {106496}},
-        {{100000, 6497}, {106496, 10000}},  // a new chunk: a tenth of the content
+        {{100000, 6497}, {106496, 10000}}, // a new chunk: a tenth of the content
         {{1000000, 7617}, {1007616, 100000}},
-        {{1000000, 200000}, {1007616, 206496}},  // a tenth, grown by 8192 until the piece fits
+        {{1000000, 200000}, {1007616, 206496}}, // a tenth, grown by 8192 until the piece fits
     };
     for (const Case& c : cases)
     {
@@ -136,13 +134,10 @@ TEST(LMemChunkBuffer, ReadCopiesRangesAndCutsAtTheEnd)
         uint64_t copied;
     };
     const Case cases[] = {
-        {10000, 9000, 9000},  // inside the second chunk into the third
-        {0, 24000, 24000},
-        {7999, 2, 2},
-        {23000, 5000, 1000},  // past the end: cut
-        {24000, 10, 0},       // at the end: nothing
-        {90000, 10, 0},
-        {5, 0, 0},
+        {10000, 9000, 9000},                                    // inside the second chunk into the third
+        {0, 24000, 24000},   {7999, 2, 2}, {23000, 5000, 1000}, // past the end: cut
+        {24000, 10, 0},                                         // at the end: nothing
+        {90000, 10, 0},      {5, 0, 0},
     };
     for (const Case& c : cases)
     {
@@ -311,7 +306,8 @@ TEST(LMemChunk, AppendFreeDataAndClone)
     LMemChunk* clone = chunk.Clone();
     ASSERT_NE(nullptr, clone);
     EXPECT_EQ(4u, clone->capacity);
-    EXPECT_EQ((std::vector<uint8_t>{1, 2, 3, 1}), std::vector<uint8_t>(clone->data, clone->data + clone->used));
+    EXPECT_EQ((std::vector<uint8_t>{1, 2, 3, 1}),
+              std::vector<uint8_t>(clone->data, clone->data + clone->used));
     delete clone;
 
     chunk.FreeData();
@@ -323,4 +319,4 @@ TEST(LMemChunk, AppendFreeDataAndClone)
     LMemChunk empty(8);
     EXPECT_EQ(nullptr, empty.Clone());
 }
-}
+} // namespace

@@ -1,16 +1,13 @@
 #include "PathHelpers.h"
 
-#include <gtest/gtest.h>
-
+#include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-
-namespace
-{
+namespace {
 std::string Narrow(const std::u16string& text)
 {
     std::string out;
@@ -31,15 +28,15 @@ TEST(PathHelpers, IsRelativePath)
         {u"dir/file", true},
         {u"./x", true},
         {u"../x", true},
-        {u"/", false},          // the root
-        {u"/x", false},         // absolute, where Windows has "\x" relative to the drive
+        {u"/", false},  // the root
+        {u"/x", false}, // absolute, where Windows has "\x" relative to the drive
         {u"/home/u/x.csv", false},
-        {u"//srv/x", false},    // no network form: still absolute
-        {u"c:", true},          // not a drive: a plain name
-        {u"C:\\x", true},       // a backslash is part of a name
+        {u"//srv/x", false}, // no network form: still absolute
+        {u"c:", true},       // not a drive: a plain name
+        {u"C:\\x", true},    // a backslash is part of a name
         {u"http:x", false},
         {u"HTTP://host/x", false},
-        {u"http:", true},       // the scheme alone names nothing
+        {u"http:", true}, // the scheme alone names nothing
         {u"https:x", false},
         {u"https:", true},
         {u"ftp:x", false},
@@ -104,7 +101,8 @@ TEST(PathHelpers, WildcardMatch)
         {u"\u00C4RGER.csv", u"\u00E4*", true},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(c.match, WildcardMatch(c.text, c.pattern)) << Narrow(c.text) << " against " << Narrow(c.pattern);
+        EXPECT_EQ(c.match, WildcardMatch(c.text, c.pattern))
+            << Narrow(c.text) << " against " << Narrow(c.pattern);
 }
 
 TEST(PathHelpers, NormalizePath)
@@ -198,4 +196,4 @@ TEST(PathHelpers, IsShellParsablePathLooksAtTheFileSystem)
     std::filesystem::current_path(old);
     std::filesystem::remove_all(folder);
 }
-}
+} // namespace

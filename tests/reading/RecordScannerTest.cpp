@@ -1,6 +1,17 @@
 // The record scanner against the record reader: every record the scanner passes must end where
 // ReadRecord ends it (the same next line, the same count), records over several lines must be
 // told the same, and a record whose bytes hold the search pattern must never be passed.
+#include <algorithm>
+#include <fcntl.h>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <random>
+#include <set>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
 #include "CSVReader.h"
 #include "CodePageDecoder.h"
 #include "CsvGen.h"
@@ -9,26 +20,13 @@
 #include "ScanTestSupport.h"
 #include "TextConvert.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <fcntl.h>
-#include <fstream>
-#include <iterator>
-#include <unistd.h>
-#include <random>
-#include <set>
-#include <string>
-#include <vector>
-
 using scantest::Bytes;
 
-namespace
-{
+namespace {
 struct Options
 {
     SeparatorKind separator = SEPARATOR_SEMICOLON;
-    int32_t codePage = 0;  // 0: what the reader chose
+    int32_t codePage = 0; // 0: what the reader chose
     size_t maxRecordChars = LCSVReader::kMaxRecordChars;
 };
 
@@ -45,9 +43,9 @@ void Configure(LCSVReader& reader, const std::string& path, const Options& optio
 // What ReadRecord gives, record by record: the line after each record, and the text of its fields.
 struct Reference
 {
-    std::vector<int64_t> nextLine;  // [r - 1]: the current line after record r
+    std::vector<int64_t> nextLine; // [r - 1]: the current line after record r
     std::vector<std::u16string> texts;
-    int64_t endLine = 0;  // the current line once ReadRecord has failed
+    int64_t endLine = 0; // the current line once ReadRecord has failed
 };
 
 Reference ReadReference(const std::string& path, const Options& options)
@@ -105,7 +103,8 @@ std::set<int64_t> CheckScanning(const std::string& path, const Options& options,
                 ADD_FAILURE() << "the scan passed more records than the file holds";
                 return passed;
             }
-            EXPECT_EQ(reader.GetCurrentLine(), reference.nextLine[static_cast<size_t>(reader.GetRecordCount() - 1)])
+            EXPECT_EQ(reader.GetCurrentLine(),
+                      reference.nextLine[static_cast<size_t>(reader.GetRecordCount() - 1)])
                 << "after record " << reader.GetRecordCount();
             for (int64_t r = before + 1; r <= before + advanced; ++r)
                 passed.insert(r);
@@ -152,7 +151,7 @@ class RecordScannerTest : public ::testing::Test
 protected:
     scantest::TempFolder folder;
 };
-}
+} // namespace
 
 // Shapes of quotes and line breaks, each as a small file, scanned in random steps.
 TEST_F(RecordScannerTest, PassesRecordsWhereTheReaderEndsThemTable)
@@ -162,7 +161,7 @@ TEST_F(RecordScannerTest, PassesRecordsWhereTheReaderEndsThemTable)
         const char* name;
         Bytes bytes;
         Options options;
-        bool scans;  // the scanner must pass at least one record
+        bool scans; // the scanner must pass at least one record
     };
     const std::string nul(1, '\0');
     const std::vector<Case> cases = {
@@ -172,7 +171,10 @@ TEST_F(RecordScannerTest, PassesRecordsWhereTheReaderEndsThemTable)
         {"lf cr pairs, cr cr", "a\n\rb\r\rc\n\nd\r\n\re\n", {}, true},
         {"quoted over lines", "x;\"a\nb\r\nc\";y\nz\n\"p\nq\"\nend\n", {}, true},
         {"doubled quotes inside", "\"a\"\"\";b\n\"x\"\"\ny\"\"\";z\n\"\"\"\"\nq\n", {}, true},
-        {"escaped before separator and break", "\"he said \"\"yes\"\"; then\"\n\"w \"\"x\"\"\nmore\"\nk\n", {}, true},
+        {"escaped before separator and break",
+         "\"he said \"\"yes\"\"; then\"\n\"w \"\"x\"\"\nmore\"\nk\n",
+         {},
+         true},
         {"quote inside a field", "ab\"c;d\"\ne\"\nf;\"g\"h\ni\"\nj\n", {}, true},
         {"two quotes at a field start", "\"\"a;b\n\"\"\"a\nb\"\nc\n", {}, true},
         {"quote opens at the end of a line", "a;\"\nb\";c\nd\n", {}, true},
@@ -183,27 +185,68 @@ TEST_F(RecordScannerTest, PassesRecordsWhereTheReaderEndsThemTable)
         {"open quote to the end", "a\nb;\"c\nd\ne\n", {}, true},
         {"final empty line in quotes", "a\n\"b\n", {}, true},
         {"byte order mark", "\xEF\xBB\xBF\"a\";b\nc\nd\n", {}, true},
-        {"comma separator", "\"a,b\",c\n\"d\ne\",f\ng\n", {SEPARATOR_COMMA, 0, LCSVReader::kMaxRecordChars}, true},
-        {"tab separator", "\"a\tb\"\tc\n\"d\"\"\te\"\tf\ng\n", {SEPARATOR_TAB, 0, LCSVReader::kMaxRecordChars}, true},
+        {"comma separator",
+         "\"a,b\",c\n\"d\ne\",f\ng\n",
+         {SEPARATOR_COMMA, 0, LCSVReader::kMaxRecordChars},
+         true},
+        {"tab separator",
+         "\"a\tb\"\tc\n\"d\"\"\te\"\tf\ng\n",
+         {SEPARATOR_TAB, 0, LCSVReader::kMaxRecordChars},
+         true},
         {"other separators are text", "\"a\",b\nc\"\nd\n", {}, true},
         {"invalid utf-8", "\xFF\"a\n\xC3\";\"\xE2\x82\n\"b\nc\n", {}, true},
-        {"windows-1252", "\xE9;\"\x93q\x94\n\xA0\";x\ny\n", {SEPARATOR_SEMICOLON, 1252, LCSVReader::kMaxRecordChars}, true},
-        {"cap of an open quote", "\"aaaa\nbbbb\ncccc\ndddd\n\"\ne\nf\ng\n",
-         {SEPARATOR_SEMICOLON, 0, 7}, true},
+        {"windows-1252",
+         "\xE9;\"\x93q\x94\n\xA0\";x\ny\n",
+         {SEPARATOR_SEMICOLON, 1252, LCSVReader::kMaxRecordChars},
+         true},
+        {"cap of an open quote",
+         "\"aaaa\nbbbb\ncccc\ndddd\n\"\ne\nf\ng\n",
+         {SEPARATOR_SEMICOLON, 0, 7},
+         true},
         {"empty file", "", {}, false},
         {"one line", "a;b", {}, false},
-        {"us-ascii folds bytes onto quotes", "a;\xA2x\nb\n", {SEPARATOR_SEMICOLON, 20127, LCSVReader::kMaxRecordChars}, false},
-        {"utf-16 little-endian", scantest::Utf16(u"\uFEFFa;\"b\nc\";\u0A22\r\n\"\"\"x\"\nd\ne\n", true), {}, true},
-        {"utf-16 big-endian", scantest::Utf16(u"\uFEFF\"a\u2200\"\";b\n\u220A\"\n\"q\u0022\u0000\"\nz\n", false), {}, true},
+        {"us-ascii folds bytes onto quotes",
+         "a;\xA2x\nb\n",
+         {SEPARATOR_SEMICOLON, 20127, LCSVReader::kMaxRecordChars},
+         false},
+        {"utf-16 little-endian",
+         scantest::Utf16(u"\uFEFFa;\"b\nc\";\u0A22\r\n\"\"\"x\"\nd\ne\n", true),
+         {},
+         true},
+        {"utf-16 big-endian",
+         scantest::Utf16(u"\uFEFF\"a\u2200\"\";b\n\u220A\"\n\"q\u0022\u0000\"\nz\n", false),
+         {},
+         true},
         // 16-bit text of odd length: the stray last byte is the file's last line.
-        {"utf-16 LF and a stray byte", Bytes("a\0;\0b\0\n\0c\0;\0d\0\n\0z", 17), {SEPARATOR_SEMICOLON, 1200, LCSVReader::kMaxRecordChars}, true},
-        {"utf-16 CR and a stray quote", Bytes("\r\0\"", 3), {SEPARATOR_SEMICOLON, 1200, LCSVReader::kMaxRecordChars}, true},
-        {"utf-16 read as utf-8", scantest::Utf16(u"\uFEFFa;b\nc\nd\n", true), {SEPARATOR_SEMICOLON, 65001, LCSVReader::kMaxRecordChars}, false},
+        {"utf-16 LF and a stray byte",
+         Bytes("a\0;\0b\0\n\0c\0;\0d\0\n\0z", 17),
+         {SEPARATOR_SEMICOLON, 1200, LCSVReader::kMaxRecordChars},
+         true},
+        {"utf-16 CR and a stray quote",
+         Bytes("\r\0\"", 3),
+         {SEPARATOR_SEMICOLON, 1200, LCSVReader::kMaxRecordChars},
+         true},
+        {"utf-16 read as utf-8",
+         scantest::Utf16(u"\uFEFFa;b\nc\nd\n", true),
+         {SEPARATOR_SEMICOLON, 65001, LCSVReader::kMaxRecordChars},
+         false},
         // Shift-JIS: a lead byte takes the byte after it, whatever it is.
-        {"shift-jis lead before a quote", "\x81\";a\nb\n\"c\x82\"\nd\"\ne\n", {SEPARATOR_SEMICOLON, 932, LCSVReader::kMaxRecordChars}, true},
-        {"shift-jis lead before a separator", "a;\x81;\"x\nb\"\nc\n\"\x81\n;y\"\nz\n", {SEPARATOR_SEMICOLON, 932, LCSVReader::kMaxRecordChars}, true},
-        {"shift-jis half-width and nul", "\xB1;\"\xDF\x81" + nul + "\"\nq\"\nw\n", {SEPARATOR_SEMICOLON, 932, LCSVReader::kMaxRecordChars}, true},
-        {"big5 pairs", "\xA4\"\xA4\x40;\"\xA4\x22\nb\"\nc\n", {SEPARATOR_SEMICOLON, 950, LCSVReader::kMaxRecordChars}, true},
+        {"shift-jis lead before a quote",
+         "\x81\";a\nb\n\"c\x82\"\nd\"\ne\n",
+         {SEPARATOR_SEMICOLON, 932, LCSVReader::kMaxRecordChars},
+         true},
+        {"shift-jis lead before a separator",
+         "a;\x81;\"x\nb\"\nc\n\"\x81\n;y\"\nz\n",
+         {SEPARATOR_SEMICOLON, 932, LCSVReader::kMaxRecordChars},
+         true},
+        {"shift-jis half-width and nul",
+         "\xB1;\"\xDF\x81" + nul + "\"\nq\"\nw\n",
+         {SEPARATOR_SEMICOLON, 932, LCSVReader::kMaxRecordChars},
+         true},
+        {"big5 pairs",
+         "\xA4\"\xA4\x40;\"\xA4\x22\nb\"\nc\n",
+         {SEPARATOR_SEMICOLON, 950, LCSVReader::kMaxRecordChars},
+         true},
     };
     std::mt19937 random(3);
     for (const Case& c : cases)
@@ -240,9 +283,10 @@ TEST_F(RecordScannerTest, LongLinesAreLeftToTheReader)
 // Random files of every shape in several encodings, scanned in random steps.
 TEST_F(RecordScannerTest, RandomFilesMatchTheReader)
 {
-    const std::vector<std::string> pieces = {"a", "bc", "\xC3\xA9", "\"", "\"", "\"\"", ";", ";", ",", "\t",
-                                             "\n", "\n", "\r\n", "\r", "\n\r", std::string(1, '\0'), "\xFF",
-                                             "\xA2", "\x93", "\xE2\x82", "     "};
+    const std::vector<std::string> pieces = {
+        "a",    "bc",   "\xC3\xA9", "\"",       "\"",   "\"\"", ";",    ";",
+        ",",    "\t",   "\n",       "\n",       "\r\n", "\r",   "\n\r", std::string(1, '\0'),
+        "\xFF", "\xA2", "\x93",     "\xE2\x82", "     "};
     const int32_t pages[] = {0, 65001, 1252, 28591, 1251, 20127, 932, 950};
     std::mt19937 random(7);
     int scanned = 0;
@@ -264,7 +308,7 @@ TEST_F(RecordScannerTest, RandomFilesMatchTheReader)
                 text += static_cast<char16_t>(static_cast<uint8_t>(c) | (random() % 8 == 0 ? 0x2200 : 0));
             bytes = scantest::Utf16(text, little);
             if (random() % 3 == 0)
-                bytes += static_cast<char>(random() % 2 == 0 ? '"' : 'x');  // a stray last byte
+                bytes += static_cast<char>(random() % 2 == 0 ? '"' : 'x'); // a stray last byte
             options.codePage = 0;
         }
         if (random() % 4 == 0)
@@ -316,8 +360,8 @@ TEST_F(RecordScannerTest, GeneratedFileMatchesTheReader)
 TEST_F(RecordScannerTest, RecordsHoldingThePatternAreNeverPassed)
 {
     std::mt19937 random(9);
-    const std::vector<std::string> pieces = {"a", "zq", "Zq", "ZQ", "z", "q", "\"", ";", "\n", "\n", "\r\n",
-                                             "\xC3\xA9", "z\nq", "\"z\"\"q\""};
+    const std::vector<std::string> pieces = {"a", "zq", "Zq", "ZQ",   "z",        "q",    "\"",
+                                             ";", "\n", "\n", "\r\n", "\xC3\xA9", "z\nq", "\"z\"\"q\""};
     BytePattern pattern;
     pattern.bytes = {{'z', 'Z'}, {'q', 'Q'}};
     for (int file = 0; file < 150; ++file)

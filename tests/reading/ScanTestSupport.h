@@ -2,8 +2,6 @@
 // folder and byte strings written to files in it.
 #pragma once
 
-#include "LineIndex.h"
-
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -12,8 +10,9 @@
 #include <string>
 #include <unistd.h>
 
-namespace scantest
-{
+#include "LineIndex.h"
+
+namespace scantest {
 using Bytes = std::string;
 
 class TempFolder
@@ -66,10 +65,9 @@ inline Bytes Utf16(const std::u16string& text, bool littleEndian)
     }
     return bytes;
 }
-}
+} // namespace scantest
 
 inline std::ostream& operator<<(std::ostream& out, const IndexNode& node)
 {
-    return out << "{" << node.line << "," << node.byteOffset << ","
-               << (node.atLineBreak ? "T" : "F") << "}";
+    return out << "{" << node.line << "," << node.byteOffset << "," << (node.atLineBreak ? "T" : "F") << "}";
 }

@@ -1,8 +1,7 @@
 #include "SimdCap.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <string>
 
 TEST(SimdCap, NamesParseToTheirLevelsAndNothingElseParses)
@@ -45,5 +44,6 @@ TEST(SimdCap, TheCapInForceIsTheOneTheEnvironmentNames)
     }
     EXPECT_EQ(SimdCap(), expected);
     for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2, SimdLevel::Avx512})
-        EXPECT_EQ(SimdAllows(level), static_cast<int>(level) <= static_cast<int>(expected)) << SimdLevelName(level);
+        EXPECT_EQ(SimdAllows(level), static_cast<int>(level) <= static_cast<int>(expected))
+            << SimdLevelName(level);
 }

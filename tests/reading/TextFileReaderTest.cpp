@@ -1,27 +1,25 @@
+#include "TextFileReader.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <malloc.h>
+#include <random>
+#include <string>
+#include <sys/resource.h>
+#include <vector>
+
 #include "CodePageDecoder.h"
 #include "EncodingTable.h"
 #include "LineIndex.h"
 #include "MemChunkBuffer.h"
 #include "ScanTestSupport.h"
 #include "TextConvert.h"
-#include "TextFileReader.h"
-
-#include <gtest/gtest.h>
-
-#include <malloc.h>
-#include <sys/resource.h>
-
-#include <algorithm>
-#include <filesystem>
-#include <random>
-#include <string>
-#include <vector>
 
 using scantest::Bytes;
 using scantest::Node;
 
-namespace
-{
+namespace {
 class TextFileReaderTest : public ::testing::Test
 {
 protected:
@@ -59,13 +57,15 @@ TEST_F(TextFileReaderTest, SmallFilesTable)
         std::vector<IndexNode> nodes;
     };
     const Case cases[] = {
-        {"a\r\nb\r\n", 3, 3, {u"a\r\n", u"b\r\n", u""},
+        {"a\r\nb\r\n",
+         3,
+         3,
+         {u"a\r\n", u"b\r\n", u""},
          {Node(0, 0, true), Node(1, 3, true), Node(2, 6, true)}},
         {"a\r\nb", 2, 2, {u"a\r\n", u"b"}, {Node(0, 0, true), Node(1, 3, true)}},
         {"a", 1, 1, {u"a"}, {Node(0, 0, true)}},
         {"", 1, 1, {u""}, {Node(0, 0, false)}},
-        {"a\nb\n", 3, 3, {u"a\n", u"b\n", u""},
-         {Node(0, 0, true), Node(1, 2, true), Node(2, 4, false)}},
+        {"a\nb\n", 3, 3, {u"a\n", u"b\n", u""}, {Node(0, 0, true), Node(1, 2, true), Node(2, 4, false)}},
         {Bytes("ab\0c\nd", 6), 2, 1, {u"ab", u"d"}, {Node(0, 0, true), Node(1, 5, true)}},
     };
     for (const Case& c : cases)
@@ -94,7 +94,8 @@ TEST_F(TextFileReaderTest, RangeReachingPastTheEndReadsToTheEnd)
     ASSERT_EQ(12001, reader.GetLineCount());
     for (uint64_t first : {uint64_t(0), uint64_t(4999), uint64_t(11990), uint64_t(12000)})
     {
-        for (uint64_t last : {uint64_t(12000), uint64_t(12001), uint64_t(1) << 32, UINT64_MAX - 1, UINT64_MAX})
+        for (uint64_t last :
+             {uint64_t(12000), uint64_t(12001), uint64_t(1) << 32, UINT64_MAX - 1, UINT64_MAX})
         {
             SCOPED_TRACE(std::to_string(first) + ".." + std::to_string(last));
             ASSERT_TRUE(reader.ReadLines(first, last, lines, status, nullptr));
@@ -132,7 +133,7 @@ TEST_F(TextFileReaderTest, WindowOfTenThousandLines)
         text += "line " + std::to_string(i) + "\r\n";
     ASSERT_TRUE(OpenText(text));
     EXPECT_EQ(20001, reader.GetLineCount());
-    ASSERT_EQ(6u, reader.GetIndex().size());  // 0, 5000, 10000, 15000, 20000 and the end
+    ASSERT_EQ(6u, reader.GetIndex().size()); // 0, 5000, 10000, 15000, 20000 and the end
     ASSERT_TRUE(reader.ReadLines(0, 10000, lines, status, nullptr));
     ASSERT_EQ(10001u, lines.size());
     EXPECT_EQ(u"line 0\r\n", lines[0].text);
@@ -225,7 +226,7 @@ TEST_F(TextFileReaderTest, Utf16InBothByteOrdersReadsIdentically)
         EXPECT_EQ(3, reader.GetLineCount());
         ASSERT_TRUE(reader.ReadLines(0, 2, lines, status, nullptr));
         EXPECT_EQ(expected, Texts(lines));
-        EXPECT_EQ(2u, lines[0].node.byteOffset);  // the mark is not part of line 0
+        EXPECT_EQ(2u, lines[0].node.byteOffset); // the mark is not part of line 0
     }
     // Decoded as UTF-8, each line stops at its first zero byte.
     ASSERT_TRUE(OpenText(scantest::Utf16(u"ab\r\ncd", true)));
@@ -290,7 +291,7 @@ TEST_F(TextFileReaderTest, FindCheckpointAndIndexEnd)
     EXPECT_EQ(0u, prev);
     EXPECT_FALSE(isLast);
     ASSERT_TRUE(reader.FindCheckpoint(1, pos, prev, isLast));
-    EXPECT_EQ(1u, pos);  // the end checkpoint {2, 4, F}
+    EXPECT_EQ(1u, pos); // the end checkpoint {2, 4, F}
     EXPECT_EQ(0u, prev);
     EXPECT_TRUE(isLast);
     EXPECT_FALSE(reader.FindCheckpoint(3, pos, prev, isLast));
@@ -321,11 +322,10 @@ TEST_F(TextFileReaderTest, BlocksOfAFileWithoutBreaksCoverItWhole)
         ASSERT_EQ(1u, lines.size());
         joined += lines[0].text;
     }
-    EXPECT_FALSE(reader.ReadBlock(index.size() - 1, lines));  // the end checkpoint has no bytes
+    EXPECT_FALSE(reader.ReadBlock(index.size() - 1, lines)); // the end checkpoint has no bytes
     EXPECT_FALSE(reader.ReadBlock(index.size(), lines));
     std::u16string expected;
-    ASSERT_TRUE(DecodeCodePage(65001, reinterpret_cast<const uint8_t*>(text.data()), text.size(),
-                               expected));
+    ASSERT_TRUE(DecodeCodePage(65001, reinterpret_cast<const uint8_t*>(text.data()), text.size(), expected));
     EXPECT_EQ(expected, joined);
 
     LMemChunkBuffer bytes;
@@ -339,7 +339,7 @@ TEST_F(TextFileReaderTest, MemoryModeReadsTheCopiedBuffer)
     ASSERT_TRUE(source.Append("one\ntwo\nthree", 13));
     ASSERT_TRUE(reader.Open(nullptr, source, nullptr, false, true, false));
     EXPECT_TRUE(reader.IsOpen());
-    EXPECT_EQ(13u, source.GetSize());  // the source is copied, not taken
+    EXPECT_EQ(13u, source.GetSize()); // the source is copied, not taken
     EXPECT_EQ(3, reader.GetLineCount());
     ASSERT_TRUE(reader.ReadLines(1, 2, lines, status, nullptr));
     EXPECT_EQ((std::vector<std::u16string>{u"two\n", u"three"}), Texts(lines));
@@ -367,23 +367,22 @@ TEST_F(TextFileReaderTest, WorkingCopyIsMadeBesideTheFileAndRemovedOnClose)
     EXPECT_FALSE(other.Open("bare-name.txt", none, nullptr, false, false, false));
     EXPECT_FALSE(other.IsOpen());
 }
-}
+} // namespace
 
-namespace
-{
+namespace {
 TEST_F(TextFileReaderTest, LineBytesAreTheUndecodedLines)
 {
     ASSERT_TRUE(OpenText(Bytes("ab\0c\r\n\xC3\xA9\n", 9) + Bytes(2500000, 'z')));
-    std::vector<uint8_t> store{'k'};  // appended to, not replaced
+    std::vector<uint8_t> store{'k'}; // appended to, not replaced
     std::vector<LineBytes> found;
     ASSERT_TRUE(reader.ReadLineBytes(0, 2, store, found, status));
-    EXPECT_EQ(READLINES_OK, status);  // the long last line is read for its first 1,999,998 bytes
+    EXPECT_EQ(READLINES_OK, status); // the long last line is read for its first 1,999,998 bytes
     ASSERT_EQ(3u, found.size());
     auto text = [&](const LineBytes& line) {
         return std::string(store.begin() + static_cast<std::ptrdiff_t>(line.offset),
                            store.begin() + static_cast<std::ptrdiff_t>(line.offset + line.length));
     };
-    EXPECT_EQ("ab", text(found[0]));  // cut at the zero byte
+    EXPECT_EQ("ab", text(found[0])); // cut at the zero byte
     EXPECT_EQ("\xC3\xA9\n", text(found[1]));
     EXPECT_EQ(LTextFileReader::kMaxLineBytes, found[2].length);
     EXPECT_EQ(IndexNode(1, 6, true), found[1].node);
@@ -393,10 +392,9 @@ TEST_F(TextFileReaderTest, LineBytesAreTheUndecodedLines)
     EXPECT_EQ(READLINES_BAD_RANGE, status);
     EXPECT_EQ(3u, found.size());
 }
-}
+} // namespace
 
-namespace
-{
+namespace {
 TEST(TextFileReaderWindows, WindowsMatchTheFullScansLines)
 {
     // Texts of some 12,000 lines (several index intervals) with every kind of break, read in
@@ -414,7 +412,8 @@ TEST(TextFileReaderWindows, WindowsMatchTheFullScansLines)
 
         TextScanContext context;
         IndexList all;
-        ASSERT_TRUE(BuildLineIndex(context, file.c_str(), nullptr, all, false, 1, false, Node(0, 0, true), nullptr));
+        ASSERT_TRUE(
+            BuildLineIndex(context, file.c_str(), nullptr, all, false, 1, false, Node(0, 0, true), nullptr));
 
         LTextFileReader reader;
         LMemChunkBuffer none;
@@ -438,7 +437,7 @@ TEST(TextFileReaderWindows, WindowsMatchTheFullScansLines)
                 const bool lastLine = i + 1 == all.size() || all[i + 1].line == all[i].line;
                 const uint64_t end = lastLine ? text.size() : all[i + 1].byteOffset;
                 if (end == all[i].byteOffset && !lastLine)
-                    continue;  // an empty span gives no entry
+                    continue; // an empty span gives no entry
                 const Bytes bytes = text.substr(all[i].byteOffset, end - all[i].byteOffset);
                 expected.push_back({std::u16string(bytes.begin(), bytes.end()), all[i]});
             }
@@ -451,4 +450,4 @@ TEST(TextFileReaderWindows, WindowsMatchTheFullScansLines)
         }
     }
 }
-}
+} // namespace

@@ -1,18 +1,16 @@
 #include "Utf8Decode.h"
 
-#include "CodePageDecoder.h"
-#include "SimdCap.h"
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <random>
 #include <string>
 #include <vector>
 
-namespace
-{
+#include "CodePageDecoder.h"
+#include "SimdCap.h"
+
+namespace {
 using Bytes = std::vector<uint8_t>;
 
 constexpr char16_t kGuard = 0xABCD;
@@ -207,8 +205,7 @@ TEST(Utf8Decode, GeneratedBytesGiveTheSameUnitsInEveryDecoder)
     static const char* const kPieces[] = {
         "a", "Z", " ", ";", "\xC3\xA9", "\xCE\xB1", "\xD0\x96", "\xDF\xBF", "\xE2\x82\xAC", "\xE6\x97\xA5",
         "\xEF\xBF\xBD", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEE\x80\x80", "\xF0\x9F\x98\x80",
-        "\xF4\x8F\xBF\xBF",
-        "0123456789abcdef0123456789abcdef",
+        "\xF4\x8F\xBF\xBF", "0123456789abcdef0123456789abcdef",
         // Malformed from here on.
         "\xE0\x80\x80", "\xED\xA0\x80", "\xC0\x80", "\xC1\xBF", "\x80", "\xBF", "\xE2\x82", "\xF0\x9F\x98",
         "\xF5\x80\x80\x80", "\xFF", "\xC2", "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80"};
@@ -254,4 +251,4 @@ TEST(Utf8Decode, TheVectorDecoderRunsOnlyWhereSimdUseAllowsIt)
         EXPECT_FALSE(Utf8DecoderUsable(Utf8Decoder::Avx512));
     }
 }
-}
+} // namespace
