@@ -137,7 +137,7 @@ bool CCSVQuibboAppView::OnCreate(wxDocument* doc, long)
         if (CMainFrame* main = GetMainFrame(); main && main->GetRowDetailsPane())
             main->GetRowDetailsPane()->SetText(GridToWxString(text));
     });
-    if (auto* csvDoc = wxDynamicCast(doc, CCSVQuibboAppDoc))
+    if (auto* csvDoc = dynamic_cast<CCSVQuibboAppDoc*>(doc))
     {
         m_core.SetDocument(csvDoc);
         // A further view of an open document starts with its first segment.
@@ -157,7 +157,7 @@ void CCSVQuibboAppView::DetachGrid()
 {
     if (m_registered)
     {
-        if (auto* csvDoc = wxDynamicCast(GetDocument(), CCSVQuibboAppDoc))
+        if (auto* csvDoc = dynamic_cast<CCSVQuibboAppDoc*>(GetDocument()))
             csvDoc->GetCore().RemoveView(&m_core);
         m_registered = false;
     }
@@ -225,7 +225,7 @@ void CCSVQuibboAppView::OnActivateView(bool activate, wxView*, wxView*)
     CMainFrame* main = GetMainFrame();
     if (!main)
         return;
-    if (auto* csvDoc = wxDynamicCast(GetDocument(), CCSVQuibboAppDoc); csvDoc && main->GetPropertiesPane())
+    if (auto* csvDoc = dynamic_cast<CCSVQuibboAppDoc*>(GetDocument()); csvDoc && main->GetPropertiesPane())
         main->GetPropertiesPane()->SetSettings(csvDoc->GetCore().GetReadOptions());
     main->UpdateDocumentState();
     // Row details shows the selected rows of the active view: this one's now (or nothing).

@@ -422,7 +422,7 @@ bool CMainFrame::CreateDockingWindows()
     m_rowDetails = new CRowDetails(this, ID_VIEW_ROWDETAILS);
 
     m_properties->SetApplyHandler([this](const DocumentReadOptions& options) {
-        auto* doc = wxDynamicCast(GetActiveDocument(), CCSVQuibboAppDoc);
+        auto* doc = dynamic_cast<CCSVQuibboAppDoc*>(GetActiveDocument());
         if (doc)
             doc->ApplyReadOptions(options);
     });
@@ -599,7 +599,7 @@ void CMainFrame::OnCloseFrame(wxCloseEvent& event)
         // sure to close: this viewer's documents always do.
         const wxDocVector documents = manager->GetDocumentsVector();
         const bool allClose = std::all_of(documents.begin(), documents.end(), [](wxDocument* doc) {
-            return wxDynamicCast(doc, CCSVQuibboAppDoc) != nullptr;
+            return dynamic_cast<CCSVQuibboAppDoc*>(doc) != nullptr;
         });
         if (allClose)
             for (wxDocument* doc : documents)
