@@ -55,10 +55,13 @@ CAboutDlg::CAboutDlg(wxWindow* parent)
     SetSizerAndFit(sizer);
 }
 
-wxBEGIN_EVENT_TABLE(CCSVQuibboAppApp, wxApp) EVT_MENU(wxID_ABOUT, CCSVQuibboAppApp::OnAppAbout)
-    wxEND_EVENT_TABLE()
+// clang-format off
+wxBEGIN_EVENT_TABLE(CCSVQuibboAppApp, wxApp)
+    EVT_MENU(wxID_ABOUT, CCSVQuibboAppApp::OnAppAbout)
+wxEND_EVENT_TABLE()
+// clang-format on
 
-        CCSVQuibboAppApp::CCSVQuibboAppApp()
+    CCSVQuibboAppApp::CCSVQuibboAppApp()
 {
     // Nothing that touches the display may be built before OnInit.
     SetVendorName("Norvanecom");

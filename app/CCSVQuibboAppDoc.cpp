@@ -137,17 +137,20 @@ public:
 
 wxIMPLEMENT_DYNAMIC_CLASS(CCSVQuibboAppDoc, wxDocument);
 
-wxBEGIN_EVENT_TABLE(CCSVQuibboAppDoc, wxDocument) EVT_MENU(ID_FIND_NEXT, CCSVQuibboAppDoc::OnFindNext)
+// clang-format off
+wxBEGIN_EVENT_TABLE(CCSVQuibboAppDoc, wxDocument)
+    EVT_MENU(ID_FIND_NEXT, CCSVQuibboAppDoc::OnFindNext)
     EVT_MENU(ID_SEARCH_COMBO, CCSVQuibboAppDoc::OnFindNext)
-        EVT_MENU(ID_GOTO_LINE_COMBO, CCSVQuibboAppDoc::OnGoToLine)
-            EVT_MENU(ID_MATCH_CASE, CCSVQuibboAppDoc::OnMatchCase)
-                EVT_UPDATE_UI(ID_MATCH_CASE, CCSVQuibboAppDoc::OnUpdateMatchCase)
-                    EVT_UPDATE_UI(ID_FIND_NEXT, CCSVQuibboAppDoc::OnUpdateEnable)
-                        EVT_UPDATE_UI(ID_SEARCH_COMBO, CCSVQuibboAppDoc::OnUpdateEnable)
-                            EVT_UPDATE_UI(ID_GOTO_LINE_COMBO, CCSVQuibboAppDoc::OnUpdateEnable)
-                                wxEND_EVENT_TABLE()
+    EVT_MENU(ID_GOTO_LINE_COMBO, CCSVQuibboAppDoc::OnGoToLine)
+    EVT_MENU(ID_MATCH_CASE, CCSVQuibboAppDoc::OnMatchCase)
+    EVT_UPDATE_UI(ID_MATCH_CASE, CCSVQuibboAppDoc::OnUpdateMatchCase)
+    EVT_UPDATE_UI(ID_FIND_NEXT, CCSVQuibboAppDoc::OnUpdateEnable)
+    EVT_UPDATE_UI(ID_SEARCH_COMBO, CCSVQuibboAppDoc::OnUpdateEnable)
+    EVT_UPDATE_UI(ID_GOTO_LINE_COMBO, CCSVQuibboAppDoc::OnUpdateEnable)
+wxEND_EVENT_TABLE()
+// clang-format on
 
-                                    CCSVQuibboAppDoc::CCSVQuibboAppDoc()
+    CCSVQuibboAppDoc::CCSVQuibboAppDoc()
     : m_services(std::make_unique<Services>())
 {
     CsvDocumentServices services;

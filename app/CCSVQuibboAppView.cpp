@@ -98,10 +98,14 @@ void CCSVQuibboAppView::PrepareGridFonts()
 
 wxIMPLEMENT_DYNAMIC_CLASS(CCSVQuibboAppView, wxView);
 
-wxBEGIN_EVENT_TABLE(CCSVQuibboAppView, wxView) EVT_MENU(wxID_COPY, CCSVQuibboAppView::OnEditCopy)
-    EVT_UPDATE_UI(wxID_COPY, CCSVQuibboAppView::OnUpdateEditCopy) wxEND_EVENT_TABLE()
+// clang-format off
+wxBEGIN_EVENT_TABLE(CCSVQuibboAppView, wxView)
+    EVT_MENU(wxID_COPY, CCSVQuibboAppView::OnEditCopy)
+    EVT_UPDATE_UI(wxID_COPY, CCSVQuibboAppView::OnUpdateEditCopy)
+wxEND_EVENT_TABLE()
+// clang-format on
 
-        CCSVQuibboAppView::CCSVQuibboAppView() = default;
+    CCSVQuibboAppView::CCSVQuibboAppView() = default;
 
 CCSVQuibboAppView::~CCSVQuibboAppView()
 {

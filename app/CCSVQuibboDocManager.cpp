@@ -9,10 +9,13 @@
 
 #include "CMessageBoxInterface.h"
 
+// clang-format off
 wxBEGIN_EVENT_TABLE(CCSVQuibboDocManager, wxDocManager)
-    EVT_MENU(wxID_PRINT_SETUP, CCSVQuibboDocManager::OnPrintSetup) wxEND_EVENT_TABLE()
+    EVT_MENU(wxID_PRINT_SETUP, CCSVQuibboDocManager::OnPrintSetup)
+wxEND_EVENT_TABLE()
+// clang-format on
 
-        CCSVQuibboDocManager::CCSVQuibboDocManager()
+    CCSVQuibboDocManager::CCSVQuibboDocManager()
     : wxDocManager(0, false)
 {}
 

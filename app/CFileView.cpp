@@ -8,17 +8,22 @@
 #include "AppIds.h"
 #include "CMessageBoxInterface.h"
 
-wxBEGIN_EVENT_TABLE(CFileView, wxPanel) EVT_PAINT(CFileView::OnPaint)
-    EVT_CONTEXT_MENU(CFileView::OnContextMenu) EVT_MENU(ID_FILEVIEW_PROPERTIES, CFileView::OnProperties)
-        EVT_MENU(ID_EXPLORER_OPEN, CFileView::OnDoNothing)
-            EVT_MENU(ID_EXPLORER_OPEN_WITH, CFileView::OnDoNothing)
-                EVT_MENU(ID_EXPLORER_COMPILE, CFileView::OnDoNothing)
-                    EVT_MENU(wxID_CUT, CFileView::OnDoNothing) EVT_MENU(wxID_COPY, CFileView::OnDoNothing)
-                        EVT_MENU(wxID_CLEAR, CFileView::OnDoNothing)
-                            EVT_UPDATE_UI_RANGE(wxID_CUT, wxID_CLEAR, CFileView::OnUpdateOwnCommand)
-                                wxEND_EVENT_TABLE()
+// clang-format off
+wxBEGIN_EVENT_TABLE(CFileView, wxPanel)
+    EVT_PAINT(CFileView::OnPaint)
+    EVT_CONTEXT_MENU(CFileView::OnContextMenu)
+    EVT_MENU(ID_FILEVIEW_PROPERTIES, CFileView::OnProperties)
+    EVT_MENU(ID_EXPLORER_OPEN, CFileView::OnDoNothing)
+    EVT_MENU(ID_EXPLORER_OPEN_WITH, CFileView::OnDoNothing)
+    EVT_MENU(ID_EXPLORER_COMPILE, CFileView::OnDoNothing)
+    EVT_MENU(wxID_CUT, CFileView::OnDoNothing)
+    EVT_MENU(wxID_COPY, CFileView::OnDoNothing)
+    EVT_MENU(wxID_CLEAR, CFileView::OnDoNothing)
+    EVT_UPDATE_UI_RANGE(wxID_CUT, wxID_CLEAR, CFileView::OnUpdateOwnCommand)
+wxEND_EVENT_TABLE()
+// clang-format on
 
-                                    CFileView::CFileView(wxWindow* parent, wxWindowID id)
+    CFileView::CFileView(wxWindow* parent, wxWindowID id)
     : wxPanel(parent, id)
     , m_treeImages(16, 16, true)
 {

@@ -11,14 +11,19 @@
 #include "AppIds.h"
 #include "CMessageBoxInterface.h"
 
-wxBEGIN_EVENT_TABLE(COutputList, wxListBox) EVT_CONTEXT_MENU(COutputList::OnContextMenu)
-    EVT_MENU(wxID_COPY, COutputList::OnEditCopy) EVT_MENU(wxID_CLEAR, COutputList::OnEditClear)
-        EVT_MENU(ID_VIEW_OUTPUTWND, COutputList::OnHideOutput)
-            EVT_UPDATE_UI(wxID_COPY, COutputList::OnUpdateOwnCommand)
-                EVT_UPDATE_UI(wxID_CLEAR, COutputList::OnUpdateOwnCommand)
-                    EVT_UPDATE_UI(ID_VIEW_OUTPUTWND, COutputList::OnUpdateOwnCommand) wxEND_EVENT_TABLE()
+// clang-format off
+wxBEGIN_EVENT_TABLE(COutputList, wxListBox)
+    EVT_CONTEXT_MENU(COutputList::OnContextMenu)
+    EVT_MENU(wxID_COPY, COutputList::OnEditCopy)
+    EVT_MENU(wxID_CLEAR, COutputList::OnEditClear)
+    EVT_MENU(ID_VIEW_OUTPUTWND, COutputList::OnHideOutput)
+    EVT_UPDATE_UI(wxID_COPY, COutputList::OnUpdateOwnCommand)
+    EVT_UPDATE_UI(wxID_CLEAR, COutputList::OnUpdateOwnCommand)
+    EVT_UPDATE_UI(ID_VIEW_OUTPUTWND, COutputList::OnUpdateOwnCommand)
+wxEND_EVENT_TABLE()
+// clang-format on
 
-                        COutputList::COutputList(wxWindow* parent, wxWindowID id)
+    COutputList::COutputList(wxWindow* parent, wxWindowID id)
     : wxListBox(parent, id, wxDefaultPosition, wxDefaultSize, 0, nullptr,
                 wxLB_SINGLE | wxLB_HSCROLL | wxLB_ALWAYS_SB)
 {

@@ -1,9 +1,10 @@
 #include "DisplayWatches.h"
 
 #include <cstddef>
-#include <dlfcn.h>
 
 #include <wx/window.h>
+
+#include "ToolkitSymbol.h"
 
 namespace {
 
@@ -36,22 +37,16 @@ struct Toolkit
     bool Ok() const { return display && children && find && disconnect && seatRemoved != 0; }
 };
 
-template <class F>
-F Symbol(const char* name)
-{
-    return reinterpret_cast<F>(dlsym(RTLD_DEFAULT, name));
-}
-
 const Toolkit& GetToolkit()
 {
     static const Toolkit toolkit = [] {
         Toolkit t;
-        t.display = Symbol<DisplayFunc>("gdk_window_get_display");
-        t.children = Symbol<ChildrenFunc>("gdk_window_peek_children");
-        t.find = Symbol<FindFunc>("g_signal_handler_find");
-        t.disconnect = Symbol<DisconnectFunc>("g_signal_handler_disconnect");
-        auto typeFromName = Symbol<TypeFunc>("g_type_from_name");
-        auto lookup = Symbol<LookupFunc>("g_signal_lookup");
+        t.display = ToolkitSymbol<DisplayFunc>("gdk_window_get_display");
+        t.children = ToolkitSymbol<ChildrenFunc>("gdk_window_peek_children");
+        t.find = ToolkitSymbol<FindFunc>("g_signal_handler_find");
+        t.disconnect = ToolkitSymbol<DisconnectFunc>("g_signal_handler_disconnect");
+        auto typeFromName = ToolkitSymbol<TypeFunc>("g_type_from_name");
+        auto lookup = ToolkitSymbol<LookupFunc>("g_signal_lookup");
         const std::size_t displayType = typeFromName ? typeFromName("GdkDisplay") : 0;
         if (displayType != 0 && lookup)
             t.seatRemoved = lookup("seat-removed", displayType);

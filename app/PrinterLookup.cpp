@@ -1,7 +1,6 @@
 #include "PrinterLookup.h"
 
 #include <chrono>
-#include <dlfcn.h>
 #include <thread>
 
 #include <wx/cmndata.h>
@@ -10,6 +9,7 @@
 
 #include "CMessageBoxInterface.h"
 #include "StderrLine.h"
+#include "ToolkitSymbol.h"
 
 namespace {
 
@@ -32,21 +32,15 @@ struct Toolkit
     bool Ok() const { return enumerate && name && isVirtual && isDefault && iteration; }
 };
 
-template <class F>
-F Symbol(const char* name)
-{
-    return reinterpret_cast<F>(dlsym(RTLD_DEFAULT, name));
-}
-
 const Toolkit& GetToolkit()
 {
     static const Toolkit toolkit = [] {
         Toolkit t;
-        t.enumerate = Symbol<EnumerateFunc>("gtk_enumerate_printers");
-        t.name = Symbol<NameFunc>("gtk_printer_get_name");
-        t.isVirtual = Symbol<FlagFunc>("gtk_printer_is_virtual");
-        t.isDefault = Symbol<FlagFunc>("gtk_printer_is_default");
-        t.iteration = Symbol<IterationFunc>("g_main_context_iteration");
+        t.enumerate = ToolkitSymbol<EnumerateFunc>("gtk_enumerate_printers");
+        t.name = ToolkitSymbol<NameFunc>("gtk_printer_get_name");
+        t.isVirtual = ToolkitSymbol<FlagFunc>("gtk_printer_is_virtual");
+        t.isDefault = ToolkitSymbol<FlagFunc>("gtk_printer_is_default");
+        t.iteration = ToolkitSymbol<IterationFunc>("g_main_context_iteration");
         return t;
     }();
     return toolkit;
